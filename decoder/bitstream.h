@@ -1,0 +1,120 @@
+// The frame reader: finds frame headers in an MPEG audio file, loads frame bodies and hands out their bits,
+// most significant first (ISO/IEC 11172-3, 2.4.1 and 2.4.2).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vemla {
+
+class Header;
+
+enum class SyncMode {
+  Initial,  // any 12-bit sync word
+  Locked,   // the sync pattern of the stream's first header
+};
+
+// True when a 32-bit header word names a layer, a bit rate and a sampling frequency that can be decoded:
+// layer code 00, bit-rate index 0 (free format) and 15, and sampling code 3 never start a frame.
+constexpr bool header_fields_usable(uint32_t word) {
+  return ((word >> 17) & 3) != 0 && ((word >> 12) & 15) != 0 && ((word >> 12) & 15) != 15 &&
+         ((word >> 10) & 3) != 3;
+}
+
+class Ibitstream {
+ public:
+  // The largest frame body: a 384 kbit/s Layer II frame at 32 kHz with padding, less its header, rounded up
+  // to whole 32-bit words (433 words).
+  static constexpr unsigned kBodyBytes = 1732;
+
+  explicit Ibitstream(const std::string& file_name);
+  ~Ibitstream();
+  Ibitstream(const Ibitstream&) = delete;
+  Ibitstream& operator=(const Ibitstream&) = delete;
+
+  // Searches from the current position for the next header, one byte at a time in meaning. On success the
+  // four header bytes are consumed, `word` holds them with the first byte most significant, and the frame
+  // is counted.
+  bool read_header_word(uint32_t& word, SyncMode mode);
+  // Takes back the header just found: it is not counted and the search resumes one byte after its start.
+  void reject_header();
+  // Loads `byte_count` bytes (at most kBodyBytes) from the current position as the frame body.
+  bool read_frame_body(unsigned byte_count);
+
+  // The next n bits (0..25) of the body; zeros once the body is used up.
+  uint32_t read_bits(unsigned n) {
+    if (n == 0) return 0;
+    const uint32_t byte = bit_position_ >> 3;
+    uint32_t value = 0;
+    if (byte < kBodyBytes) {
+      const uint8_t* p = body_ + byte;
+      value = (uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3]) << (bit_position_ & 7);
+      value >>= 32 - n;
+    }
+    bit_position_ += n;
+    return value;
+  }
+  // Copies n whole bytes of the body from a byte boundary (zeros past the body).
+  void read_bytes(uint8_t* out, unsigned n);
+
+  // The first header's sync word, version bit, sampling frequency and mode (masked with 0xFFF80CC0).
+  void set_sync_pattern(uint32_t pattern);
+
+  uint64_t stream_length() const { return file_size_; }
+
+  // Positions the stream so that the next header read is frame n of a stream of constant frame length.
+  bool seek_fixed(int n, unsigned frame_size);
+  // Positions the stream at frame n of a 44.1/22.05 kHz stream using the header's padding table, and reads
+  // frame n's header and body.
+  bool seek_with_padding(int n, unsigned unpadded_frame_size, Header& header);
+
+  int current_frame() const { return current_frame_; }
+  int highest_frame() const { return highest_frame_; }
+
+  bool is_open() const { return fd_ >= 0; }
+  // Where the audio lies: after a leading ID3v2 tag and before trailing APE and ID3v1 tags.
+  uint64_t audio_start() const { return audio_start_; }
+  uint64_t audio_end() const { return audio_end_; }
+  // Offset of frame 0's header (audio_start() until a frame was read).
+  uint64_t first_frame_offset() const { return first_frame_offset_; }
+  // Offset of the header found last.
+  uint64_t header_offset() const { return header_offset_; }
+  // Reads n bytes at an absolute offset within the audio, without moving the stream.
+  bool peek(uint64_t offset, uint8_t* out, size_t n);
+
+  const uint8_t* body() const { return body_; }
+  unsigned body_length() const { return body_length_; }
+
+ private:
+  bool refill(uint64_t at);
+  bool read_raw(uint8_t* out, size_t n);
+
+  int fd_ = -1;
+  uint64_t file_size_ = 0;
+  uint64_t audio_start_ = 0;
+  uint64_t audio_end_ = 0;
+
+  // File read-ahead: the header search and the body loads work in memory.
+  std::vector<uint8_t> chunk_;
+  uint64_t chunk_start_ = 0;
+  size_t chunk_length_ = 0;
+  uint64_t position_ = 0;
+
+  // Frame body, followed by zero bytes so that reads past it need no bound check per byte.
+  alignas(16) uint8_t body_[kBodyBytes + 8] = {};
+  unsigned body_length_ = 0;
+  uint32_t bit_position_ = 0;
+
+  uint32_t sync_pattern_ = 0;
+  bool single_channel_ = false;
+
+  int current_frame_ = -1;
+  int highest_frame_ = -1;
+  int highest_before_header_ = -1;
+  uint64_t header_offset_ = 0;
+  uint64_t first_frame_offset_ = 0;
+};
+
+}  // namespace vemla

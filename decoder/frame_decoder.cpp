@@ -1,0 +1,48 @@
+#include "frame_decoder.h"
+
+namespace vemla {
+
+FrameDecoder::FrameDecoder(Ibitstream& stream, Header& header, Obuffer& output, ChannelChoice choice,
+                           float scale_factor)
+    : stream_(stream),
+      header_(header),
+      output_(output),
+      choice_(header.mode() == SingleChannel ? ChoiceLeft : choice),
+      filter0_(0, scale_factor),
+      layer_(header.layer()) {
+  if (header.mode() != SingleChannel && choice_ == ChoiceStereo)
+    filter1_ = std::make_unique<SynthesisFilter>(1, scale_factor);
+  if (layer_ == 3)
+    layer3_ = std::make_unique<LayerIII_Decoder>(stream_, header_, filter0_, filter1_.get(), output_, choice_);
+}
+
+FrameDecoder::~FrameDecoder() = default;
+
+unsigned FrameDecoder::output_channels(const Header& header, ChannelChoice choice) {
+  return header.mode() == SingleChannel || choice != ChoiceStereo ? 1 : 2;
+}
+
+void FrameDecoder::decode_frame(Crc16* crc) {
+  if (header_.layer() != layer_) {
+    if (header_.layer() == 3)
+      layer3_ = std::make_unique<LayerIII_Decoder>(stream_, header_, filter0_, filter1_.get(), output_, choice_);
+    else if (layer_ == 3)
+      layer3_.reset();
+    layer_ = header_.layer();
+  }
+  if (layer_ == 3)
+    layer3_->decode_frame();
+  else
+    layer12_.decode_frame(stream_, header_, crc, choice_, filter0_, filter1_.get(), output_);
+}
+
+bool FrameDecoder::seek(unsigned frame) {
+  output_.clear();
+  if (!header_.seek_to_frame(stream_, frame)) return false;
+  filter0_.reset();
+  if (filter1_) filter1_->reset();
+  if (layer3_) layer3_->reset_after_seek();
+  return true;
+}
+
+}  // namespace vemla

@@ -1,0 +1,237 @@
+#include "header.h"
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "notifier.h"
+
+namespace vemla {
+namespace {
+
+// Bit rates in kbit/s, [version][layer - 1][bitrate_index]; version 0 is MPEG-2 LSF, 1 is MPEG-1.
+// ISO/IEC 11172-3 2.4.2.3 and ISO/IEC 13818-3 2.4.2.3. Index 0 (free format) and 15 (forbidden) hold 0.
+constexpr uint16_t kBitrates[2][3][16] = {
+    {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
+     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}},
+    {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
+     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
+     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0}},
+};
+
+// Sampling frequencies in Hz, [version][sample_frequency]; code 3 is reserved.
+constexpr unsigned kFrequencies[2][4] = {{22050, 24000, 16000, 1}, {44100, 48000, 32000, 1}};
+
+// Playing time of one frame in ms, [version][layer - 1][sample_frequency]: 384 samples for Layer I, 1152 for
+// Layer II, 1152 (MPEG-1) or 576 (LSF) for Layer III. LSF Layers I and II keep their full sample counts
+// (ISO/IEC 13818-3, 2.4.3), so their frames last twice as long as MPEG-1 frames at twice the rate.
+constexpr float kFrameDurations[2][3][3] = {
+    {{17.414966f, 16.0f, 24.0f}, {52.244898f, 48.0f, 72.0f}, {26.12245f, 24.0f, 36.0f}},
+    {{8.707483f, 8.0f, 12.0f}, {26.12245f, 24.0f, 36.0f}, {26.12245f, 24.0f, 36.0f}},
+};
+
+constexpr const char* kLayerTexts[3] = {"I", "II", "III"};
+constexpr const char* kModeTexts[4] = {"Stereo", "Joint Stereo", "Dual Channel", "Single Channel"};
+constexpr const char* kSampleRateTexts[2][3] = {{"22.05 kHz", "24 kHz", "16 kHz"},
+                                                {"44.1 kHz", "48 kHz", "32 kHz"}};
+
+// "free format", "32 kbit/s", ..., "forbidden", one text per entry of kBitrates.
+const std::array<std::array<std::array<std::string, 16>, 3>, 2>& bitrate_texts() {
+  static const auto texts = [] {
+    std::array<std::array<std::array<std::string, 16>, 3>, 2> t;
+    for (int v = 0; v < 2; ++v)
+      for (int l = 0; l < 3; ++l)
+        for (int i = 0; i < 16; ++i)
+          t[v][l][i] = i == 0 ? "free format" : i == 15 ? "forbidden" : std::to_string(kBitrates[v][l][i]) + " kbit/s";
+    return t;
+  }();
+  return texts;
+}
+
+uint32_t big_endian32(const uint8_t* p) {
+  return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
+}
+
+// Whole frame length in bytes, header included (ISO/IEC 11172-3 2.4.3.1; ISO/IEC 13818-3 2.4.3.1, where a
+// Layer III frame carries half the samples and so half the bytes, while Layers I and II keep the MPEG-1 rule).
+unsigned frame_length(int version, int layer, int bitrate_index, int sample_frequency, int padding) {
+  const unsigned bitrate = kBitrates[version][layer - 1][bitrate_index] * 1000u;
+  const unsigned frequency = kFrequencies[version][sample_frequency];
+  if (layer == 1) return (12 * bitrate / frequency + padding) * 4;
+  unsigned length = 144 * bitrate / frequency;
+  if (layer == 3 && version == 0) length >>= 1;
+  return length + padding;
+}
+
+unsigned frame_length(uint32_t word) {
+  return frame_length((word >> 19) & 1, (4 - ((word >> 17) & 3)) & 3, (word >> 12) & 15, (word >> 10) & 3,
+                      (word >> 9) & 1);
+}
+
+}  // namespace
+
+Header::Header() = default;
+Header::~Header() = default;
+
+bool Header::find_first_header(Ibitstream& stream, uint32_t& word) {
+  bool unknown_frequency = false;
+  for (;;) {
+    if (!stream.read_header_word(word, SyncMode::Initial)) {
+      if (unknown_frequency) {
+        notifier().notify("Stream not supported", "Unknown sample frequency in header", MessageIcon::Error);
+      }
+      return false;
+    }
+    if (((word >> 10) & 3) == 3) {
+      // Remembered only when the rest of the word is usable, so that stray sync bytes stay quiet.
+      unknown_frequency |= header_fields_usable(word & ~0x0C00u);
+    } else if (header_fields_usable(word)) {
+      // Accept a header only when a frame of the same kind follows where this one ends (or the audio ends
+      // there): pictures in tags and stray bytes look like headers often enough.
+      const uint64_t next = stream.header_offset() + frame_length(word);
+      if (next == stream.audio_end()) return true;
+      uint8_t bytes[4];
+      if (stream.peek(next, bytes, 4)) {
+        const uint32_t following = big_endian32(bytes);
+        if ((following & 0xFFFE0C00) == (word & 0xFFFE0C00) && header_fields_usable(following) &&
+            ((following & 0xC0) == 0xC0) == ((word & 0xC0) == 0xC0)) {
+          return true;
+        }
+      }
+    }
+    stream.reject_header();
+  }
+}
+
+void Header::take_fields(uint32_t word) {
+  version_ = (word >> 19) & 1;
+  layer_ = (4 - ((word >> 17) & 3)) & 3;
+  protection_bit_ = (word >> 16) & 1;
+  bitrate_index_ = (word >> 12) & 15;
+  sample_frequency_ = (word >> 10) & 3;
+  padding_bit_ = (word >> 9) & 1;
+  mode_ = (word >> 6) & 3;
+  mode_extension_ = (word >> 4) & 3;
+  copyright_ = (word >> 3) & 1;
+  original_ = (word >> 2) & 1;
+
+  intensity_stereo_bound_ = mode_ == JointStereo ? 4 * mode_extension_ + 4 : 0;
+  if (layer_ == 1) {
+    subband_count_ = 32;
+  } else if (version_ == 0) {
+    subband_count_ = 30;  // ISO/IEC 13818-3 Table B.1: one allocation table at every bit rate
+  } else {
+    const unsigned index = per_channel_bitrate_index();
+    if (index == 1 || index == 2)
+      subband_count_ = sample_frequency_ == 2 ? 12 : 8;
+    else
+      subband_count_ = sample_frequency_ == 1 || (index >= 3 && index <= 5) ? 27 : 30;
+  }
+  intensity_stereo_bound_ = std::min(intensity_stereo_bound_, subband_count_);
+}
+
+unsigned Header::per_channel_bitrate_index() const {
+  if (mode_ == SingleChannel) return static_cast<unsigned>(bitrate_index_);
+  return bitrate_index_ == 4 ? 1u : static_cast<unsigned>(bitrate_index_) - 4u;
+}
+
+bool Header::read_frame_header(Ibitstream& stream, Crc16*& crc_out) {
+  crc_out = nullptr;
+  uint32_t word = 0;
+  if (!synced_) {
+    if (!find_first_header(stream, word)) return false;
+    stream.set_sync_pattern(word & 0xFFF80CC0);
+    synced_ = true;
+  } else if (!stream.read_header_word(word, SyncMode::Locked)) {
+    return false;
+  }
+  take_fields(word);
+  compute_frame_size();
+  if (!stream.read_frame_body(frame_size_)) return false;
+
+  if (protection_bit_ == 0) {
+    checksum_ = static_cast<uint16_t>(stream.read_bits(16));
+    if (!crc_) crc_ = std::make_unique<Crc16>();
+    // Each frame's CRC covers its own bits only, also after a seek read headers without checking them.
+    crc_->take_checksum();
+    crc_->feed_bits(word & 0xFFFF, 16);
+    crc_out = crc_.get();
+  }
+
+  if (sample_frequency_ == 0) {
+    const int k = stream.current_frame();
+    if (padding_offsets_.empty()) padding_offsets_.assign(std::max(1u, frame_count_estimate(stream)), 0);
+    // More frames than estimated (the bit rate fell): the table grows.
+    if (static_cast<size_t>(k) >= padding_offsets_.size())
+      padding_offsets_.resize(std::max<size_t>(k + 1, padding_offsets_.size() * 2), 0);
+    if (k == 0)
+      padding_offsets_[0] = padding_bit_;
+    else if (k == stream.highest_frame())
+      padding_offsets_[k] = padding_offsets_[k - 1] + padding_bit_;
+  }
+  return true;
+}
+
+unsigned Header::compute_frame_size() {
+  const unsigned length = frame_length(version_, layer_, bitrate_index_, sample_frequency_, padding_bit_);
+  main_data_slots_ = 0;
+  if (layer_ == 3) {
+    const int side_info = version_ == 1 ? (mode_ == SingleChannel ? 17 : 32) : (mode_ == SingleChannel ? 9 : 17);
+    main_data_slots_ = static_cast<int>(length) - side_info - (protection_bit_ == 0 ? 2 : 0) - 4;
+  }
+  frame_size_ = length - 4;
+  return frame_size_;
+}
+
+bool Header::seek_to_frame(Ibitstream& stream, unsigned frame_number) {
+  const unsigned unpadded = frame_size_ - padding_bit_;
+  if (sample_frequency_ == 0) return stream.seek_with_padding(static_cast<int>(frame_number), unpadded, *this);
+  // Frame n is loaded here as after a padded seek, so that the caller always continues with frame n.
+  Crc16* crc = nullptr;
+  return stream.seek_fixed(static_cast<int>(frame_number), unpadded) && read_frame_header(stream, crc);
+}
+
+unsigned Header::frame_count_estimate(const Ibitstream& stream) const {
+  const unsigned unpadded = frame_size_ + 4 - padding_bit_;
+  const uint64_t start = stream.highest_frame() >= 0 ? stream.first_frame_offset() : stream.audio_start();
+  if (unpadded <= 4 || stream.audio_end() <= start) return 0;
+  return static_cast<unsigned>((stream.audio_end() - start) / unpadded);
+}
+
+float Header::frame_duration_ms() const {
+  if (layer_ < 1 || sample_frequency_ > 2) return 0.0f;
+  return kFrameDurations[version_][layer_ - 1][sample_frequency_];
+}
+
+float Header::total_duration_ms(const Ibitstream& stream) const {
+  return static_cast<float>(frame_count_estimate(stream)) * frame_duration_ms();
+}
+
+unsigned Header::bitrate() const {
+  return layer_ >= 1 ? kBitrates[version_][layer_ - 1][bitrate_index_] * 1000u : 0;
+}
+
+unsigned Header::frequency() const { return kFrequencies[version_][sample_frequency_]; }
+
+unsigned Header::samples_per_frame() const {
+  if (layer_ == 1) return 384;
+  return layer_ == 3 && version_ == 0 ? 576 : 1152;
+}
+
+const char* Header::layer_text() const { return layer_ >= 1 && layer_ <= 3 ? kLayerTexts[layer_ - 1] : nullptr; }
+
+const char* Header::bitrate_text() const {
+  if (layer_ < 1 || layer_ > 3 || bitrate_index_ < 0 || bitrate_index_ > 15) return nullptr;
+  return bitrate_texts()[version_][layer_ - 1][bitrate_index_].c_str();
+}
+
+const char* Header::sample_rate_text() const {
+  return sample_frequency_ <= 2 ? kSampleRateTexts[version_][sample_frequency_] : nullptr;
+}
+
+const char* Header::mode_text() const { return mode_ <= 3 ? kModeTexts[mode_] : nullptr; }
+
+const char* Header::version_text() const { return version_ == 1 ? "MPEG-1" : "MPEG-2 (LSF)"; }
+
+}  // namespace vemla

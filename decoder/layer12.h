@@ -1,0 +1,37 @@
+// The frame sequence of Layers I and II: allocation, scale factor selection, CRC check, scale factors, then
+// the samples time slot by time slot into the synthesis filters.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+
+#include "subband.h"
+
+namespace vemla {
+
+class Layer12Decoder {
+ public:
+  Layer12Decoder() = default;
+  ~Layer12Decoder() { destroy_subbands(); }
+  Layer12Decoder(const Layer12Decoder&) = delete;
+  Layer12Decoder& operator=(const Layer12Decoder&) = delete;
+
+  // Decodes the frame in the stream's buffer. False, with no samples and no end_frame, when the frame's
+  // CRC does not match or an allocation is forbidden. filter2 is null unless two channels are put out.
+  bool decode_frame(Ibitstream& stream, const Header& header, Crc16* crc, ChannelChoice choice,
+                    SynthesisFilter& filter1, SynthesisFilter* filter2, Obuffer& output);
+
+ private:
+  void create_subbands(const Header& header);
+  void destroy_subbands();
+
+  // One frame's subband objects, built in place in storage reused for every frame.
+  static constexpr size_t kSlotSize =
+      std::max({sizeof(SubbandLayer1), sizeof(SubbandLayer1Stereo), sizeof(SubbandLayer1IntensityStereo),
+                sizeof(SubbandLayer2), sizeof(SubbandLayer2Stereo), sizeof(SubbandLayer2IntensityStereo)});
+  alignas(std::max_align_t) std::byte storage_[32][kSlotSize];
+  Subband* subbands_[32] = {};
+  unsigned count_ = 0;
+};
+
+}  // namespace vemla

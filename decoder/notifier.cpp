@@ -1,0 +1,32 @@
+#include "notifier.h"
+
+#include <atomic>
+#include <cstdio>
+#include <string>
+
+namespace vemla {
+namespace {
+
+class StderrNotifier final : public Notifier {
+ public:
+  void notify(std::string_view caption, std::string_view text, MessageIcon) override {
+    std::string line;
+    line.reserve(caption.size() + text.size() + 3);
+    line.append(caption).append(": ").append(text).push_back('\n');
+    std::fwrite(line.data(), 1, line.size(), stderr);
+  }
+};
+
+StderrNotifier stderr_notifier;
+std::atomic<Notifier*> installed{nullptr};
+
+}  // namespace
+
+Notifier& notifier() {
+  Notifier* n = installed.load(std::memory_order_acquire);
+  return n ? *n : stderr_notifier;
+}
+
+void set_notifier(Notifier* n) { installed.store(n, std::memory_order_release); }
+
+}  // namespace vemla

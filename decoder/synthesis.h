@@ -1,0 +1,47 @@
+// The polyphase synthesis filterbank of ISO/IEC 11172-3 (2.4.3.2, Annex A): 32 subband samples of one channel
+// in, 32 PCM samples out.
+#pragma once
+
+#include <cstdint>
+
+#include "obuffer.h"
+
+namespace vemla {
+
+class SynthesisFilter {
+ public:
+  // `channel` is the output channel the samples go to; `scale_factor` turns full scale into PCM (32768).
+  SynthesisFilter(int channel, float scale_factor);
+
+  void put_subband_sample(float value, unsigned subband) { inputs_[subband & 31] = value; }
+  void put_subband_samples(const float* values);
+  // Turns the 32 inputs into 32 samples of this filter's channel in `output`, then clears the inputs.
+  void synthesize_block(Obuffer& output);
+  // Forgets the history (after a seek).
+  void reset();
+
+  int channel() const { return channel_; }
+
+ private:
+  void compute_v();
+  void window_and_output(Obuffer& output);
+
+  // The standard's 1024-value V shift register as two 512-value buffers of 32 rows by 16 columns, written
+  // one column per block in a circle, so that nothing is ever shifted. Row j of the current buffer holds,
+  // m blocks back at column (write column - m) mod 16, V[j] of that block for even m and V[32 + j] for odd m.
+  alignas(32) float v_[2][32][16];
+  alignas(32) float inputs_[32];
+  int current_ = 0;
+  int write_column_ = 15;
+  int channel_;
+  float scale_;
+};
+
+// The PCM conversion: clipped to 16 bits and truncated toward zero.
+inline int16_t to_pcm16(float value) {
+  if (value > 32767.0f) return 32767;
+  if (value < -32768.0f) return -32768;
+  return static_cast<int16_t>(value);
+}
+
+}  // namespace vemla

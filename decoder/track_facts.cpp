@@ -1,0 +1,35 @@
+#include "track_facts.h"
+
+#include <cstdio>
+
+namespace vemla {
+namespace {
+
+std::string text_or_empty(const char* text) { return text ? text : ""; }
+
+}  // namespace
+
+TrackFacts track_facts(const Header& header, const Ibitstream& stream) {
+  TrackFacts facts;
+  facts.version = text_or_empty(header.version_text());
+  facts.layer = text_or_empty(header.layer_text());
+  facts.bitrate = text_or_empty(header.bitrate_text());
+  facts.samplerate = text_or_empty(header.sample_rate_text());
+  facts.mode = text_or_empty(header.mode_text());
+  facts.checksums = header.protection_bit() == 0;
+  facts.copyright = header.copyright() != 0;
+  facts.original = header.original() != 0;
+  facts.frametotal = static_cast<int32_t>(header.frame_count_estimate(stream));
+  facts.tracktotal = static_cast<int32_t>(header.total_duration_ms(stream));
+  return facts;
+}
+
+std::string time_text(int64_t seconds) {
+  if (seconds < 0) seconds = 0;
+  char text[48];
+  std::snprintf(text, sizeof text, "%d:%02d:%02d", static_cast<int>(seconds / 3600),
+                static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+  return text;
+}
+
+}  // namespace vemla

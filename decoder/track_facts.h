@@ -1,0 +1,31 @@
+// The technical facts of a track as the library stores them, read from its first frame header.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "bitstream.h"
+#include "header.h"
+
+namespace vemla {
+
+struct TrackFacts {
+  std::string version;     // VERSION
+  std::string layer;       // LAYER
+  std::string bitrate;     // BITRATE
+  std::string samplerate;  // SAMPLERATE
+  std::string mode;        // MODE
+  bool checksums = false;  // CHECKSUMS: the frames carry CRC words
+  bool copyright = false;  // COPYRIGHT
+  bool original = false;   // ORIGINAL
+  int32_t frametotal = 0;  // FRAMETOTAL
+  int32_t tracktotal = 0;  // TRACKTOTAL, playing time in ms
+};
+
+// Facts of the stream whose first header `header` holds.
+TrackFacts track_facts(const Header& header, const Ibitstream& stream);
+
+// Whole seconds as hours, minutes within the hour and seconds: "%d:%0.2d:%0.2d".
+std::string time_text(int64_t seconds);
+
+}  // namespace vemla
