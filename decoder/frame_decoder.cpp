@@ -45,4 +45,13 @@ bool FrameDecoder::seek(unsigned frame) {
   return true;
 }
 
+bool FrameDecoder::decode_all() {
+  if (!seek(0)) return false;
+  Crc16* crc = header_.frame_crc();
+  do {
+    decode_frame(crc);
+  } while (header_.read_frame_header(stream_, crc));
+  return true;
+}
+
 }  // namespace vemla

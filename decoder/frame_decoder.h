@@ -31,6 +31,9 @@ class FrameDecoder {
   // Drops the output's buffered audio, positions the stream at frame n (loaded on success) and forgets
   // the filter and reservoir history.
   bool seek(unsigned frame);
+  // A whole pass, as every run makes it: a seek to frame 0, then every frame to the end of the stream.
+  // False when the first seek fails.
+  bool decode_all();
 
   ChannelChoice choice() const { return choice_; }
   SynthesisFilter& filter0() { return filter0_; }

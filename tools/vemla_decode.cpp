@@ -100,15 +100,10 @@ int main(int argc, char** argv) {
   }
 
   FrameDecoder decoder(stream, header, *sink, choice);
-  // Every run begins with a seek to frame 0, as the player's does.
-  if (!decoder.seek(0)) {
+  if (!decoder.decode_all()) {
     std::cerr << "vemla-decode: " << input << ": cannot position at the first frame\n";
     return 1;
   }
-  crc = header.frame_crc();
-  do {
-    decoder.decode_frame(crc);
-  } while (header.read_frame_header(stream, crc));
 
   if (file && !file->finish()) {
     std::cerr << "vemla-decode: writing " << output << " failed\n";

@@ -1,0 +1,116 @@
+// The ISO conformance streams (ISO/IEC 11172-4, 13818-4): every decodable stream within the standard's
+// accuracy bound of the reference, and every damaged stream decoded to its end without harm.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "support.h"
+
+namespace vemla::test {
+namespace {
+
+std::vector<int16_t> read_reference(const std::filesystem::path& path) {
+  const std::vector<uint8_t> bytes = read_file(path);
+  std::vector<int16_t> pcm(bytes.size() / 2);
+  for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+  return pcm;
+}
+
+std::string test_name(const testing::TestParamInfo<std::string>& info) {
+  std::string name = info.param;
+  for (char& c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  return name;
+}
+
+#define SKIP_WITHOUT_STREAMS()                                                                             \
+  const std::filesystem::path dir = conformance_dir();                                                     \
+  if (dir.empty())                                                                                         \
+    GTEST_SKIP() << "conformance streams not found: neither $VEMLA_CONFORMANCE nor " VEMLA_CONFORMANCE_DIR \
+                    " is a folder"
+
+class Conformance : public testing::TestWithParam<std::string> {};
+
+// No 16-bit sample more than 2 steps from the reference (full accuracy allows 2^-14, ISO/IEC 11172-4; the
+// truncation to 16 bits normally keeps it within 1), and the float output, rounded, at 105 dB or better.
+TEST_P(Conformance, MatchesReference) {
+  SKIP_WITHOUT_STREAMS();
+  const std::string name = GetParam();
+  const std::vector<int16_t> reference = read_reference(dir / (name + ".pcm"));
+
+  const Decoded pcm = decode_file(dir / (name + ".bit"));
+  ASSERT_TRUE(pcm.opened);
+  const long max_offset = 2 * 1152;  // up to two frames of lead or lag
+  const Comparison c = compare_aligned(as_steps(pcm.pcm), reference, pcm.channels, max_offset);
+  const size_t overlap = std::min(pcm.pcm.size(), reference.size());
+  EXPECT_GE(c.compared + max_offset * pcm.channels, overlap) << "offset " << c.offset;
+  EXPECT_LE(c.max_difference, 2.0) << "offset " << c.offset << ", rms " << c.rms;
+
+  const Decoded floats = decode_file(dir / (name + ".bit"), ChoiceStereo, true);
+  const Comparison f = compare_aligned(rounded_steps(floats.floats), reference, floats.channels, max_offset);
+  EXPECT_GE(f.psnr, 105.0) << "rms " << f.rms << ", max " << f.max_difference;
+  EXPECT_EQ(f.offset, c.offset);
+}
+
+INSTANTIATE_TEST_SUITE_P(LayerI, Conformance,
+                         testing::Values("l1-fl1", "l1-fl2", "l1-fl3", "l1-fl4", "l1-fl5", "l1-fl6", "l1-fl7",
+                                         "l1-fl8"),
+                         test_name);
+// l2-test32 is MPEG-2 LSF at 24 kHz: 1152 samples a frame and the one allocation table of ISO/IEC 13818-3.
+INSTANTIATE_TEST_SUITE_P(LayerII, Conformance,
+                         testing::Values("l2-fl10", "l2-fl11", "l2-fl12", "l2-fl13", "l2-fl14", "l2-fl15",
+                                         "l2-fl16", "l2-test32"),
+                         test_name);
+
+// Streams the decoder does not play by design: free format (bit-rate index 0) has no frame length in its
+// header, so no frame of it is ever taken as one.
+class NotDecodable : public testing::TestWithParam<std::string> {};
+
+TEST_P(NotDecodable, FindsNoFrame) {
+  SKIP_WITHOUT_STREAMS();
+  EXPECT_FALSE(decode_file(dir / (GetParam() + ".bit")).opened);
+}
+
+INSTANTIATE_TEST_SUITE_P(FreeFormat, NotDecodable,
+                         testing::Values("l2-nonstandard-free_format", "l2-nonstandard-fl1_fl2_ff"), test_name);
+
+// Damaged and unusual streams: decoded to the end, in every channel choice and both sample kinds, with no
+// crash, hang or read outside a buffer (the sanitizer build runs these too).
+class Damaged : public testing::TestWithParam<std::string> {};
+
+TEST_P(Damaged, FinishesCleanly) {
+  SKIP_WITHOUT_STREAMS();
+  const std::filesystem::path file = dir / (GetParam() + ".bit");
+  ASSERT_TRUE(std::filesystem::exists(file));
+  for (ChannelChoice choice : {ChoiceStereo, ChoiceLeft, ChoiceRight, ChoiceMono}) {
+    const Decoded d = decode_file(file, choice, choice == ChoiceMono);
+    if (!d.opened) continue;
+    // No frame gives more than it can carry.
+    EXPECT_LE(d.pcm.size() + d.floats.size(), d.frames * 1152 * d.channels);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Illegal, Damaged,
+    testing::Values("ILL2_center2", "ILL2_dual", "ILL2_dynx22", "ILL2_dynx31", "ILL2_dynx32", "ILL2_ext_switching",
+                    "ILL2_layer1", "ILL2_layer3", "ILL2_mono", "ILL2_multilingual", "ILL2_overalloc1",
+                    "ILL2_overalloc2", "ILL2_prediction", "ILL2_samples", "ILL2_scf63", "ILL2_tca21", "ILL2_tca30",
+                    "ILL2_tca30_PC", "ILL2_tca31_PC", "ILL2_tca31_mtx0", "ILL2_tca31_mtx2", "ILL2_tca32_PC",
+                    "ILL2_wrongcrc", "ILL4_ext_id1", "ILL4_sync", "ILL4_wrong_length1", "ILL4_wrong_length2",
+                    "ILL4_wrongcrc"),
+    test_name);
+
+INSTANTIATE_TEST_SUITE_P(
+    Nonstandard, Damaged,
+    testing::Values("l2-nonstandard-fl1_fl2_ff", "l2-nonstandard-free_format", "l2-nonstandard-test32-size",
+                    "l3-nonstandard-apetag", "l3-nonstandard-big-iscf", "l3-nonstandard-compl-sideinfo-bigvalues",
+                    "l3-nonstandard-compl-sideinfo-blocktype", "l3-nonstandard-compl-sideinfo-size",
+                    "l3-nonstandard-he_44_48khz", "l3-nonstandard-id3v1-apetag", "l3-nonstandard-id3v1",
+                    "l3-nonstandard-id3v2-only", "l3-nonstandard-id3v2", "l3-nonstandard-sideinfo-size",
+                    "l3-nonstandard-sin1k0db_lame_vbrtag", "l3-nonstandard-small", "l3-nonstandard-vbrtag-corrupted",
+                    "l3-nonstandard-vbrtag-empty", "l3-nonstandard-vbrtag-noframes", "l3-nonstandard-vbrtag-only",
+                    "l3-nonstandard-vbrtag-oob-read"),
+    test_name);
+
+}  // namespace
+}  // namespace vemla::test
