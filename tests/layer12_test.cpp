@@ -1,0 +1,195 @@
+// Layer I and Layer II frames built bit by bit, decoded through the whole pass, and compared with the
+// subband values that ISO/IEC 11172-3 (2.4.3.2, 2.4.3.3) gives for them, put through the synthesis filter.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+
+#include "frame_builder.h"
+#include "support.h"
+#include "synthesis.h"
+
+namespace vemla::test {
+namespace {
+
+constexpr int kSlots = 36;
+// Subband values of one frame: [channel][time slot][subband].
+using Values = std::array<std::array<std::array<double, 32>, kSlots>, 2>;
+
+// A midtread quantiser of `steps` levels: step s stands for (2s - (steps - 1)) / steps (Tables 3-B.4 and
+// the Layer I formula both come down to this).
+double level(unsigned s, unsigned steps) { return (2.0 * s - (steps - 1.0)) / steps; }
+double scale(unsigned index) { return 2.0 * std::pow(2.0, -static_cast<double>(index) / 3.0); }
+
+// What the synthesis filters make of the values for a channel choice (Mono: the mean of both channels).
+std::vector<float> synthesize(const Values& v, int slots, ChannelChoice choice) {
+  const unsigned channels = choice == ChoiceStereo ? 2 : 1;
+  SynthesisFilter filters[2] = {{0, 32768.0f}, {1, 32768.0f}};
+  MemorySink sink(channels, true);
+  for (int slot = 0; slot < slots; ++slot) {
+    for (int sb = 0; sb < 32; ++sb) {
+      const double l = v[0][slot][sb], r = v[1][slot][sb];
+      const double first = choice == ChoiceRight ? r : choice == ChoiceMono ? 0.5 * (l + r) : l;
+      filters[0].put_subband_sample(static_cast<float>(first), sb);
+      filters[1].put_subband_sample(static_cast<float>(r), sb);
+    }
+    filters[0].synthesize_block(sink);
+    if (channels == 2) filters[1].synthesize_block(sink);
+  }
+  sink.end_frame(1);
+  return sink.floats;
+}
+
+void expect_close(const std::vector<float>& actual, const std::vector<float>& expected, const char* what) {
+  ASSERT_EQ(actual.size(), expected.size()) << what;
+  double worst = 0;
+  for (size_t i = 0; i < actual.size(); ++i) worst = std::max(worst, double(std::abs(actual[i] - expected[i])));
+  EXPECT_LT(worst, 2e-6) << what;
+}
+
+// A Layer II stereo frame at 48 kHz, 192 kbit/s (27 subbands; allocation tables 3-B.2a: 4 bits up to
+// subband 10, 3 bits to 22, 2 bits above), exercising every kind of class and scfsi.
+std::vector<uint8_t> layer2_frame(bool crc, bool corrupt_crc, Values& v) {
+  struct Coded {
+    int sb, ch;
+    unsigned allocation, steps, bits, scfsi;
+    bool grouped;
+    std::vector<unsigned> scales;  // transmitted scale factor indices
+  };
+  const std::vector<Coded> coded = {
+      {0, 0, 1, 3, 5, 2, true, {3}},           // 3 steps, grouped; one scale factor for all parts
+      {3, 1, 5, 15, 4, 0, false, {6, 9, 12}},  // 15 steps; three scale factors
+      {12, 0, 4, 9, 10, 1, true, {2, 8}},      // 9 steps, grouped; parts 1-2 share
+      {12, 1, 2, 5, 7, 3, true, {4, 5}},       // 5 steps, grouped; parts 2-3 share
+      {24, 0, 3, 65535, 16, 0, false, {20, 21, 22}},
+  };
+  const auto allocation_bits = [](int sb) { return sb <= 10 ? 4u : sb <= 22 ? 3u : 2u; };
+  const auto find = [&](int sb, int ch) -> const Coded* {
+    for (const Coded& c : coded)
+      if (c.sb == sb && c.ch == ch) return &c;
+    return nullptr;
+  };
+  BitWriter w;
+  for (int sb = 0; sb < 27; ++sb)
+    for (int ch = 0; ch < 2; ++ch) w.put(find(sb, ch) ? find(sb, ch)->allocation : 0, allocation_bits(sb));
+  for (int sb = 0; sb < 27; ++sb)
+    for (int ch = 0; ch < 2; ++ch)
+      if (const Coded* c = find(sb, ch)) w.put(c->scfsi, 2);
+  const size_t protected_bits = w.bits();
+  for (int sb = 0; sb < 27; ++sb)
+    for (int ch = 0; ch < 2; ++ch)
+      if (const Coded* c = find(sb, ch))
+        for (unsigned index : c->scales) w.put(index, 6);
+  v = {};
+  for (int group = 0; group < 12; ++group) {
+    for (int sb = 0; sb < 27; ++sb) {
+      for (int ch = 0; ch < 2; ++ch) {
+        const Coded* c = find(sb, ch);
+        if (!c) continue;
+        // The scale factor of each third of the frame, by scfsi.
+        const std::vector<unsigned>& s = c->scales;
+        const unsigned parts[4][3] = {{0, 1, 2}, {0, 0, 1}, {0, 0, 0}, {0, 1, 1}};
+        const double factor = scale(s[parts[c->scfsi][group / 4]]);
+        unsigned steps[3];
+        for (int i = 0; i < 3; ++i) steps[i] = (group * 7 + i * 5 + sb + ch) * 2654435761u % c->steps;
+        if (c->grouped)
+          w.put(steps[0] + c->steps * (steps[1] + c->steps * steps[2]), c->bits);
+        else
+          for (unsigned s : steps) w.put(s, c->bits);
+        for (int i = 0; i < 3; ++i) v[ch][group * 3 + i][sb] = level(steps[i], c->steps) * factor;
+      }
+    }
+  }
+  std::vector<uint8_t> frame;
+  append_frame(frame, {1, 2, crc, 10, 1, 0, 0}, w.bytes(), 576, protected_bits);
+  if (corrupt_crc) frame[5] ^= 0x01;
+  return frame;
+}
+
+TEST(Layer2Test, DecodesEveryClassScfsiAndChannelChoice) {
+  TempDir dir;
+  Values v;
+  std::vector<uint8_t> file = layer2_frame(false, false, v);
+  write_file(dir / "one.mp2", file);
+  for (ChannelChoice choice : {ChoiceStereo, ChoiceLeft, ChoiceRight, ChoiceMono}) {
+    const Decoded d = decode_file(dir / "one.mp2", choice, true);
+    ASSERT_TRUE(d.opened);
+    expect_close(d.floats, synthesize(v, kSlots, choice), "layer II");
+  }
+}
+
+TEST(Layer2Test, FrameWithWrongCrcIsSilentAndTheNextDecodes) {
+  TempDir dir;
+  Values v;
+  std::vector<uint8_t> file = layer2_frame(true, false, v);
+  const std::vector<uint8_t> bad = layer2_frame(true, true, v);
+  const std::vector<uint8_t> good = layer2_frame(true, false, v);
+  file.insert(file.end(), bad.begin(), bad.end());
+  file.insert(file.end(), good.begin(), good.end());
+  write_file(dir / "crc.mp2", file);
+  const Decoded d = decode_file(dir / "crc.mp2", ChoiceStereo, true);
+  ASSERT_TRUE(d.opened);
+  EXPECT_EQ(d.frames, 2u);
+  EXPECT_EQ(d.floats.size(), 2u * 1152 * 2);
+}
+
+// A Layer I joint-stereo frame at 48 kHz, 384 kbit/s, mode extension 0: subbands 0-3 carry two channels,
+// 4-31 one sample with two scale factors.
+std::vector<uint8_t> layer1_frame(Values& v, bool forbidden_allocation) {
+  BitWriter w;
+  const unsigned alloc[32][2] = {{0, 0}, {14, 0}, {0, 3}};  // subband 1: 15-bit codes; subband 2: 4-bit
+  const unsigned shared5 = 2;                                // subband 5: 3-bit codes
+  for (int sb = 0; sb < 32; ++sb) {
+    if (sb < 4) {
+      w.put(alloc[sb][0], 4).put(alloc[sb][1], 4);
+    } else {
+      w.put(sb == 5 ? shared5 : sb == 9 && forbidden_allocation ? 15 : 0, 4);
+    }
+  }
+  w.put(30, 6);          // subband 1, channel 1
+  w.put(4, 6);           // subband 2, channel 2
+  w.put(10, 6).put(20, 6);  // subband 5: both channels' scale factors
+  v = {};
+  for (int slot = 0; slot < 12; ++slot) {
+    const unsigned c1 = slot == 0 ? 0 : slot * 2731u % 32768;  // code 0: the most negative level
+    const unsigned c2 = slot * 5u % 16, c5 = slot % 8;
+    w.put(c1, 15).put(c2, 4).put(c5, 3);
+    v[0][slot][1] = level(c1, 32767) * scale(30);
+    v[1][slot][2] = level(c2, 15) * scale(4);
+    v[0][slot][5] = level(c5, 7) * scale(10);
+    v[1][slot][5] = level(c5, 7) * scale(20);
+  }
+  std::vector<uint8_t> frame;
+  append_frame(frame, {1, 1, false, 12, 1, 0, 1, 0}, w.bytes(), 384);
+  return frame;
+}
+
+TEST(Layer1Test, DecodesStereoAndIntensitySubbandsForEveryChoice) {
+  TempDir dir;
+  Values v;
+  const std::vector<uint8_t> frame = layer1_frame(v, false);
+  write_file(dir / "one.mp1", frame);
+  EXPECT_NEAR(level(0, 32767), -0.99996948, 1e-8);
+  for (ChannelChoice choice : {ChoiceStereo, ChoiceLeft, ChoiceRight, ChoiceMono}) {
+    const Decoded d = decode_file(dir / "one.mp1", choice, true);
+    ASSERT_TRUE(d.opened);
+    expect_close(d.floats, synthesize(v, 12, choice), "layer I");
+  }
+}
+
+TEST(Layer1Test, ForbiddenAllocationMakesTheFrameSilent) {
+  TempDir dir;
+  Values v;
+  std::vector<uint8_t> file = layer1_frame(v, false);
+  const std::vector<uint8_t> forbidden = layer1_frame(v, true);
+  file.insert(file.end(), forbidden.begin(), forbidden.end());
+  const std::vector<uint8_t> last = layer1_frame(v, false);
+  file.insert(file.end(), last.begin(), last.end());
+  write_file(dir / "forbidden.mp1", file);
+  const Decoded d = decode_file(dir / "forbidden.mp1");
+  EXPECT_EQ(d.frames, 2u);
+  EXPECT_EQ(d.pcm.size(), 2u * 384 * 2);
+}
+
+}  // namespace
+}  // namespace vemla::test
