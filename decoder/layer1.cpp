@@ -3,25 +3,6 @@
 
 namespace vemla {
 
-void deliver_pair(ChannelChoice choice, unsigned subband, bool has1, float y1, bool has2, float y2,
-                  SynthesisFilter* filter1, SynthesisFilter* filter2) {
-  switch (choice) {
-    case ChoiceLeft:
-      if (has1) filter1->put_subband_sample(y1, subband);
-      break;
-    case ChoiceRight:
-      if (has2) filter1->put_subband_sample(y2, subband);
-      break;
-    case ChoiceMono:
-      if (has1 || has2) filter1->put_subband_sample(0.5f * ((has1 ? y1 : 0.0f) + (has2 ? y2 : 0.0f)), subband);
-      break;
-    default:
-      if (has1) filter1->put_subband_sample(y1, subband);
-      if (has2 && filter2) filter2->put_subband_sample(y2, subband);
-      break;
-  }
-}
-
 void SubbandLayer1::Channel::read_allocation(Ibitstream& stream, Crc16* crc, bool& valid) {
   allocation = stream.read_bits(4);
   if (crc) crc->feed_bits(allocation, 4);
@@ -51,13 +32,11 @@ void SubbandLayer1::read_scale_factors(Ibitstream& stream, const Header&) {
 }
 
 bool SubbandLayer1::read_sample_codes(Ibitstream& stream) {
-  if (channel1_.allocation) channel1_.sample = static_cast<float>(stream.read_bits(channel1_.sample_length));
+  if (channel1_.allocation) {
+    const float y = channel1_.read_sample(stream) * channel1_.scale_factor;
+    prepare_single(&y, 1);
+  }
   return count_sample();
-}
-
-bool SubbandLayer1::deliver_sample(ChannelChoice choice, SynthesisFilter* filter1, SynthesisFilter*) {
-  if (channel1_.allocation && choice != ChoiceRight) filter1->put_subband_sample(channel1_.value(), subband_);
-  return true;
 }
 
 void SubbandLayer1Stereo::read_bit_allocation(Ibitstream& stream, const Header&, Crc16* crc) {
@@ -72,15 +51,12 @@ void SubbandLayer1Stereo::read_scale_factors(Ibitstream& stream, const Header&) 
 }
 
 bool SubbandLayer1Stereo::read_sample_codes(Ibitstream& stream) {
-  if (channel1_.allocation) channel1_.sample = static_cast<float>(stream.read_bits(channel1_.sample_length));
-  if (channel2_.allocation) channel2_.sample = static_cast<float>(stream.read_bits(channel2_.sample_length));
+  const bool has1 = channel1_.allocation != 0, has2 = channel2_.allocation != 0;
+  if (!has1 && !has2) return count_sample();
+  const float y1 = has1 ? channel1_.read_sample(stream) * channel1_.scale_factor : 0.0f;
+  const float y2 = has2 ? channel2_.read_sample(stream) * channel2_.scale_factor : 0.0f;
+  prepare_pair(&y1, &y2, 1);
   return count_sample();
-}
-
-bool SubbandLayer1Stereo::deliver_sample(ChannelChoice choice, SynthesisFilter* filter1, SynthesisFilter* filter2) {
-  deliver_pair(choice, subband_, channel1_.allocation != 0, channel1_.value(), channel2_.allocation != 0,
-               channel2_.value(), filter1, filter2);
-  return true;
 }
 
 void SubbandLayer1IntensityStereo::read_scale_factors(Ibitstream& stream, const Header&) {
@@ -90,12 +66,13 @@ void SubbandLayer1IntensityStereo::read_scale_factors(Ibitstream& stream, const 
   scale_factor2_ = scale_factors[stream.read_bits(6)];
 }
 
-bool SubbandLayer1IntensityStereo::deliver_sample(ChannelChoice choice, SynthesisFilter* filter1,
-                                                  SynthesisFilter* filter2) {
-  if (!channel1_.allocation) return true;
-  const float r = channel1_.sample * channel1_.factor + channel1_.offset;
-  deliver_pair(choice, subband_, true, r * channel1_.scale_factor, true, r * scale_factor2_, filter1, filter2);
-  return true;
+bool SubbandLayer1IntensityStereo::read_sample_codes(Ibitstream& stream) {
+  if (channel1_.allocation) {
+    const float r = channel1_.read_sample(stream);
+    const float y1 = r * channel1_.scale_factor, y2 = r * scale_factor2_;
+    prepare_pair(&y1, &y2, 1);
+  }
+  return count_sample();
 }
 
 }  // namespace vemla

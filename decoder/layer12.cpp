@@ -1,26 +1,29 @@
 #include "layer12.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 namespace vemla {
 namespace {
 
 template <typename Single, typename Stereo, typename Intensity>
-Subband* build(void* place, const Header& header, unsigned subband) {
-  if (header.mode() == SingleChannel) return new (place) Single(subband);
-  if (header.mode() == JointStereo && subband >= header.intensity_stereo_bound()) return new (place) Intensity(subband);
-  return new (place) Stereo(subband);
+Subband* build(void* place, const Header& header, unsigned subband, ChannelChoice choice, PreparedSlots& slots) {
+  if (header.mode() == SingleChannel) return new (place) Single(subband, choice, slots);
+  if (header.mode() == JointStereo && subband >= header.intensity_stereo_bound())
+    return new (place) Intensity(subband, choice, slots);
+  return new (place) Stereo(subband, choice, slots);
 }
 
 }  // namespace
 
-void Layer12Decoder::create_subbands(const Header& header) {
+void Layer12Decoder::create_subbands(const Header& header, ChannelChoice choice) {
   count_ = std::min(header.subband_count(), 32u);
   for (unsigned i = 0; i < count_; ++i) {
+    void* place = storage_[i];
     subbands_[i] = header.layer() == 1
-                       ? build<SubbandLayer1, SubbandLayer1Stereo, SubbandLayer1IntensityStereo>(storage_[i], header, i)
-                       : build<SubbandLayer2, SubbandLayer2Stereo, SubbandLayer2IntensityStereo>(storage_[i], header, i);
+                       ? build<SubbandLayer1, SubbandLayer1Stereo, SubbandLayer1IntensityStereo>(place, header, i, choice, slots_)
+                       : build<SubbandLayer2, SubbandLayer2Stereo, SubbandLayer2IntensityStereo>(place, header, i, choice, slots_);
   }
 }
 
@@ -31,7 +34,7 @@ void Layer12Decoder::destroy_subbands() {
 
 bool Layer12Decoder::decode_frame(Ibitstream& stream, const Header& header, Crc16* crc, ChannelChoice choice,
                                   SynthesisFilter& filter1, SynthesisFilter* filter2, Obuffer& output) {
-  create_subbands(header);
+  create_subbands(header, choice);
   Subband** const begin = subbands_;
   Subband** const end = subbands_ + count_;
 
@@ -49,15 +52,20 @@ bool Layer12Decoder::decode_frame(Ibitstream& stream, const Header& header, Crc1
   }
   for (Subband** s = begin; s != end; ++s) (*s)->read_scale_factors(stream, header);
 
-  // Layer I: 12 slots of one sample; Layer II: 12 groups of three. A frame without subbands is silent.
+  // Layer I: 12 groups of one sample; Layer II: 12 groups of three. Each group is read by every subband, then
+  // delivered sample by sample, one time slot of 32 subbands at a time.
+  const unsigned group_size = header.layer() == 1 ? 1 : 3;
+  std::memset(slots_, 0, sizeof slots_);
   bool read_ready = count_ == 0;
   while (!read_ready) {
     for (Subband** s = begin; s != end; ++s) read_ready = (*s)->read_sample_codes(stream);
-    bool write_ready = false;
-    while (!write_ready) {
-      for (Subband** s = begin; s != end; ++s) write_ready = (*s)->deliver_sample(choice, &filter1, filter2);
+    for (unsigned i = 0; i < group_size; ++i) {
+      filter1.put_subband_samples(slots_[0][i]);
       filter1.synthesize_block(output);
-      if (filter2) filter2->synthesize_block(output);
+      if (filter2) {
+        filter2->put_subband_samples(slots_[1][i]);
+        filter2->synthesize_block(output);
+      }
     }
   }
   output.end_frame(1);

@@ -22,7 +22,7 @@ class Layer12Decoder {
                     SynthesisFilter& filter1, SynthesisFilter* filter2, Obuffer& output);
 
  private:
-  void create_subbands(const Header& header);
+  void create_subbands(const Header& header, ChannelChoice choice);
   void destroy_subbands();
 
   // One frame's subband objects, built in place in storage reused for every frame.
@@ -31,6 +31,7 @@ class Layer12Decoder {
                 sizeof(SubbandLayer2), sizeof(SubbandLayer2Stereo), sizeof(SubbandLayer2IntensityStereo)});
   alignas(std::max_align_t) std::byte storage_[32][kSlotSize];
   Subband* subbands_[32] = {};
+  PreparedSlots slots_ = {};
   unsigned count_ = 0;
 };
 

@@ -49,42 +49,20 @@ void SubbandLayer2::Channel::select_class(const Header& header, unsigned subband
     quantisation = &layer2_class(header.version() == 0, header.per_channel_bitrate_index(), subband, allocation);
 }
 
-void SubbandLayer2::Channel::read_samples(Ibitstream& stream) {
-  if (!allocation) return;
+void SubbandLayer2::Channel::read_group(Ibitstream& stream, float (&requantised)[3]) const {
   const QuantisationClass& q = *quantisation;
   if (q.grouping) {
     const float* group = q.grouping[stream.read_bits(q.code_length)];
-    samples[0] = group[0];
-    samples[1] = group[1];
-    samples[2] = group[2];
+    requantised[0] = group[0];
+    requantised[1] = group[1];
+    requantised[2] = group[2];
   } else {
-    for (float& sample : samples) sample = static_cast<float>(stream.read_bits(q.code_length)) * q.factor - 1.0f;
+    for (float& sample : requantised)
+      sample = (static_cast<float>(stream.read_bits(q.code_length)) * q.factor - 1.0f + q.d) * q.c;
   }
 }
 
-namespace {
-
-// Groups 0-3, 4-7 and 8-11 take the scale factors of the first, second and third part of the frame (the
-// group counter has already moved past the group).
-unsigned part_of(unsigned group) { return group <= 4 ? 0 : group <= 8 ? 1 : 2; }
-
-}  // namespace
-
-float SubbandLayer2::Channel::requantised(unsigned number) const {
-  const float x = samples[number];
-  return quantisation->grouping ? x : (x + quantisation->d) * quantisation->c;
-}
-
-float SubbandLayer2::Channel::value(unsigned number, unsigned group) const {
-  return requantised(number) * scale_factors[part_of(group)];
-}
-
-bool SubbandLayer2::count_group() {
-  sample_number_ = 0;
-  return ++group_number_ == 12;
-}
-
-bool SubbandLayer2::count_sample() { return ++sample_number_ == 3; }
+bool SubbandLayer2::count_group() { return ++group_number_ == 12; }
 
 void SubbandLayer2::read_bit_allocation(Ibitstream& stream, const Header& header, Crc16* crc) {
   read_allocation(stream, allocation_bits(header), crc, channel1_);
@@ -98,14 +76,14 @@ void SubbandLayer2::read_scale_factors(Ibitstream& stream, const Header& header)
 }
 
 bool SubbandLayer2::read_sample_codes(Ibitstream& stream) {
-  channel1_.read_samples(stream);
+  if (channel1_.allocation) {
+    float y[3];
+    channel1_.read_group(stream, y);
+    const float scale = scale_of(channel1_, group_number_);
+    for (float& v : y) v *= scale;
+    prepare_single(y, 3);
+  }
   return count_group();
-}
-
-bool SubbandLayer2::deliver_sample(ChannelChoice choice, SynthesisFilter* filter1, SynthesisFilter*) {
-  if (channel1_.allocation && choice != ChoiceRight)
-    filter1->put_subband_sample(channel1_.value(sample_number_, group_number_), subband_);
-  return count_sample();
 }
 
 void SubbandLayer2Stereo::read_bit_allocation(Ibitstream& stream, const Header& header, Crc16* crc) {
@@ -127,41 +105,44 @@ void SubbandLayer2Stereo::read_scale_factors(Ibitstream& stream, const Header& h
 }
 
 bool SubbandLayer2Stereo::read_sample_codes(Ibitstream& stream) {
-  channel1_.read_samples(stream);
-  channel2_.read_samples(stream);
-  return count_group();
-}
-
-bool SubbandLayer2Stereo::deliver_sample(ChannelChoice choice, SynthesisFilter* filter1, SynthesisFilter* filter2) {
   const bool has1 = channel1_.allocation != 0, has2 = channel2_.allocation != 0;
-  deliver_pair(choice, subband_, has1, has1 ? channel1_.value(sample_number_, group_number_) : 0.0f, has2,
-               has2 ? channel2_.value(sample_number_, group_number_) : 0.0f, filter1, filter2);
-  return count_sample();
+  if (!has1 && !has2) return count_group();
+  float y1[3] = {}, y2[3] = {};
+  if (has1) {
+    channel1_.read_group(stream, y1);
+    for (float& v : y1) v *= scale_of(channel1_, group_number_);
+  }
+  if (has2) {
+    channel2_.read_group(stream, y2);
+    for (float& v : y2) v *= scale_of(channel2_, group_number_);
+  }
+  prepare_pair(y1, y2, 3);
+  return count_group();
 }
 
 // Channel 2 shares the allocation, the class and the samples of channel 1; its scfsi and scale factors are
 // its own.
 void SubbandLayer2IntensityStereo::read_scfsi(Ibitstream& stream, Crc16* crc) {
-  scale2_.allocation = channel1_.allocation;
+  channel2_.allocation = channel1_.allocation;
   channel1_.read_scfsi(stream, crc);
-  scale2_.read_scfsi(stream, crc);
+  channel2_.read_scfsi(stream, crc);
 }
 
 void SubbandLayer2IntensityStereo::read_scale_factors(Ibitstream& stream, const Header& header) {
   channel1_.read_scale_factors(stream);
   channel1_.select_class(header, subband_);
-  scale2_.read_scale_factors(stream);
+  channel2_.read_scale_factors(stream);
 }
 
-bool SubbandLayer2IntensityStereo::deliver_sample(ChannelChoice choice, SynthesisFilter* filter1,
-                                                  SynthesisFilter* filter2) {
+bool SubbandLayer2IntensityStereo::read_sample_codes(Ibitstream& stream) {
   if (channel1_.allocation) {
-    const float x = channel1_.requantised(sample_number_);
-    const unsigned part = part_of(group_number_);
-    deliver_pair(choice, subband_, true, x * channel1_.scale_factors[part], true, x * scale2_.scale_factors[part],
-                 filter1, filter2);
+    float r[3], y1[3], y2[3];
+    channel1_.read_group(stream, r);
+    const float scale1 = scale_of(channel1_, group_number_), scale2 = scale_of(channel2_, group_number_);
+    for (unsigned i = 0; i < 3; ++i) y1[i] = r[i] * scale1, y2[i] = r[i] * scale2;
+    prepare_pair(y1, y2, 3);
   }
-  return count_sample();
+  return count_group();
 }
 
 }  // namespace vemla

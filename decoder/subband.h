@@ -11,15 +11,22 @@
 
 namespace vemla {
 
+// What the subbands of a frame give the two synthesis filters for one sample group:
+// [filter][sample of the group][subband]. Subbands without allocation leave their places at 0.
+using PreparedSlots = float[2][3][32];
+
 class Subband {
  public:
+  // `prepared` is where read_sample_codes puts each group's samples for the filters.
+  Subband(unsigned subband, ChannelChoice choice, PreparedSlots& prepared)
+      : subband_(subband), choice_(choice), prepared_(prepared) {}
   virtual ~Subband() = default;
+
   virtual void read_bit_allocation(Ibitstream& stream, const Header& header, Crc16* crc) = 0;
   virtual void read_scale_factors(Ibitstream& stream, const Header& header) = 0;
-  // True when the frame's last sample group has been read.
+  // Reads the next sample group and puts what each filter gets from it, for the channel choice, into the
+  // prepared slots. True when the frame's last group has been read.
   virtual bool read_sample_codes(Ibitstream& stream) = 0;
-  // True when the current group has been delivered. filter2 may be null.
-  virtual bool deliver_sample(ChannelChoice choice, SynthesisFilter* filter1, SynthesisFilter* filter2) = 0;
   // Layer II only: the scale factor selection information.
   virtual void read_scfsi(Ibitstream& stream, Crc16* crc) { (void)stream, (void)crc; }
 
@@ -27,34 +34,65 @@ class Subband {
   bool allocation_valid() const { return allocation_valid_; }
 
  protected:
+  // The n samples of a group of a two-channel subband (y1, y2: scaled, 0 for a channel without allocation)
+  // for each channel choice; Mono averages the two channels, as Layer III does.
+  void prepare_pair(const float* y1, const float* y2, unsigned n) {
+    float(&first)[3][32] = prepared_[0];
+    switch (choice_) {
+      case ChoiceLeft:
+        for (unsigned i = 0; i < n; ++i) first[i][subband_] = y1[i];
+        break;
+      case ChoiceRight:
+        for (unsigned i = 0; i < n; ++i) first[i][subband_] = y2[i];
+        break;
+      case ChoiceMono:
+        for (unsigned i = 0; i < n; ++i) first[i][subband_] = 0.5f * (y1[i] + y2[i]);
+        break;
+      default:
+        for (unsigned i = 0; i < n; ++i) first[i][subband_] = y1[i], prepared_[1][i][subband_] = y2[i];
+        break;
+    }
+  }
+  // The n samples of a group of a one-channel subband: filter 1 gets them unless the choice is Right.
+  void prepare_single(const float* y, unsigned n) {
+    if (choice_ == ChoiceRight) return;
+    for (unsigned i = 0; i < n; ++i) prepared_[0][i][subband_] = y[i];
+  }
+
+  unsigned subband_;
+  ChannelChoice choice_;
   bool allocation_valid_ = true;
+
+ private:
+  PreparedSlots& prepared_;
 };
 
 // Layer I, one channel (and the base of the two-channel classes).
 class SubbandLayer1 : public Subband {
  public:
-  explicit SubbandLayer1(unsigned subband) : subband_(subband) {}
+  SubbandLayer1(unsigned subband, ChannelChoice choice, PreparedSlots& prepared)
+      : Subband(subband, choice, prepared) {}
   void read_bit_allocation(Ibitstream& stream, const Header& header, Crc16* crc) override;
   void read_scale_factors(Ibitstream& stream, const Header& header) override;
   bool read_sample_codes(Ibitstream& stream) override;
-  bool deliver_sample(ChannelChoice choice, SynthesisFilter* filter1, SynthesisFilter* filter2) override;
 
  protected:
   struct Channel {
     unsigned allocation = 0;
     float scale_factor = 0.0f;
     unsigned sample_length = 0;
-    float sample = 0.0f;
     float factor = 0.0f;
     float offset = 0.0f;
 
     void read_allocation(Ibitstream& stream, Crc16* crc, bool& valid);
-    float value() const { return (sample * factor + offset) * scale_factor; }
+    // The next sample code of an allocated channel, requantised (before scaling).
+    float read_sample(Ibitstream& stream) const {
+      return static_cast<float>(stream.read_bits(sample_length)) * factor + offset;
+    }
   };
   // The sample counter runs 0..11; true when the twelfth sample was read.
   bool count_sample();
 
-  unsigned subband_;
   unsigned sample_number_ = 0;
   Channel channel1_;
 };
@@ -65,7 +103,6 @@ class SubbandLayer1Stereo : public SubbandLayer1 {
   void read_bit_allocation(Ibitstream& stream, const Header& header, Crc16* crc) override;
   void read_scale_factors(Ibitstream& stream, const Header& header) override;
   bool read_sample_codes(Ibitstream& stream) override;
-  bool deliver_sample(ChannelChoice choice, SynthesisFilter* filter1, SynthesisFilter* filter2) override;
 
  private:
   Channel channel2_;
@@ -76,7 +113,7 @@ class SubbandLayer1IntensityStereo : public SubbandLayer1 {
  public:
   using SubbandLayer1::SubbandLayer1;
   void read_scale_factors(Ibitstream& stream, const Header& header) override;
-  bool deliver_sample(ChannelChoice choice, SynthesisFilter* filter1, SynthesisFilter* filter2) override;
+  bool read_sample_codes(Ibitstream& stream) override;
 
  private:
   float scale_factor2_ = 0.0f;
@@ -85,12 +122,12 @@ class SubbandLayer1IntensityStereo : public SubbandLayer1 {
 // Layer II, one channel (and the base of the two-channel classes).
 class SubbandLayer2 : public Subband {
  public:
-  explicit SubbandLayer2(unsigned subband) : subband_(subband) {}
+  SubbandLayer2(unsigned subband, ChannelChoice choice, PreparedSlots& prepared)
+      : Subband(subband, choice, prepared) {}
   void read_bit_allocation(Ibitstream& stream, const Header& header, Crc16* crc) override;
   void read_scfsi(Ibitstream& stream, Crc16* crc) override;
   void read_scale_factors(Ibitstream& stream, const Header& header) override;
   bool read_sample_codes(Ibitstream& stream) override;
-  bool deliver_sample(ChannelChoice choice, SynthesisFilter* filter1, SynthesisFilter* filter2) override;
 
  protected:
   struct Channel {
@@ -98,27 +135,21 @@ class SubbandLayer2 : public Subband {
     unsigned scfsi = 0;
     float scale_factors[3] = {};
     const QuantisationClass* quantisation = nullptr;
-    float samples[3] = {};
 
     void read_scfsi(Ibitstream& stream, Crc16* crc);
     void read_scale_factors(Ibitstream& stream);
     void select_class(const Header& header, unsigned subband);
-    void read_samples(Ibitstream& stream);
-    // Sample `number` of the current group, requantised.
-    float requantised(unsigned number) const;
-    // The same, scaled by the scale factor of its part of the frame.
-    float value(unsigned number, unsigned group) const;
+    // Reads the next group of an allocated channel, requantised (before scaling).
+    void read_group(Ibitstream& stream, float (&requantised)[3]) const;
   };
   unsigned allocation_bits(const Header& header) const;
   void read_allocation(Ibitstream& stream, unsigned bits, Crc16* crc, Channel& channel);
+  // The scale factor of the current group: groups 0-3, 4-7 and 8-11 take those of the frame's three parts.
+  static float scale_of(const Channel& channel, unsigned group) { return channel.scale_factors[group / 4]; }
   // Advances the group counter; true when the twelfth group was read.
   bool count_group();
-  // Advances the sample counter within the group; true after the third sample.
-  bool count_sample();
 
-  unsigned subband_;
   unsigned group_number_ = 0;
-  unsigned sample_number_ = 0;
   Channel channel1_;
 };
 
@@ -129,7 +160,6 @@ class SubbandLayer2Stereo : public SubbandLayer2 {
   void read_scfsi(Ibitstream& stream, Crc16* crc) override;
   void read_scale_factors(Ibitstream& stream, const Header& header) override;
   bool read_sample_codes(Ibitstream& stream) override;
-  bool deliver_sample(ChannelChoice choice, SynthesisFilter* filter1, SynthesisFilter* filter2) override;
 
  private:
   Channel channel2_;
@@ -141,15 +171,10 @@ class SubbandLayer2IntensityStereo : public SubbandLayer2 {
   using SubbandLayer2::SubbandLayer2;
   void read_scfsi(Ibitstream& stream, Crc16* crc) override;
   void read_scale_factors(Ibitstream& stream, const Header& header) override;
-  bool deliver_sample(ChannelChoice choice, SynthesisFilter* filter1, SynthesisFilter* filter2) override;
+  bool read_sample_codes(Ibitstream& stream) override;
 
  private:
-  Channel scale2_;  // channel 2's scfsi and scale factors
+  Channel channel2_;  // channel 2's scfsi and scale factors
 };
-
-// What a two-channel subband gives the filters for each channel choice. A channel without allocation gives
-// nothing; Mono averages the two channels (a missing one counts as silence), as Layer III does.
-void deliver_pair(ChannelChoice choice, unsigned subband, bool has1, float y1, bool has2, float y2,
-                  SynthesisFilter* filter1, SynthesisFilter* filter2);
 
 }  // namespace vemla

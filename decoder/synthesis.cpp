@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "simd.h"
+#include "synthesis_kernels.h"
 #include "synthesis_window.h"
 
 namespace vemla {
@@ -18,22 +20,25 @@ struct LeeFactors {
 };
 
 template <int N>
-const LeeFactors<N> lee_factors;
+const LeeFactors<N>& lee_factors() {
+  static const LeeFactors<N> factors;
+  return factors;
+}
 
 // out[k] = sum over i of in[i] cos((2i + 1) k pi / 2N), by Lee's recursive split into sums and scaled
 // differences (B. G. Lee, 1984).
 template <int N>
-inline void fast_dct(const float* in, float* out) {
+inline void fast_dct(const float* in, float* out, const float* const* factors) {
   if constexpr (N == 1) {
     out[0] = in[0];
   } else {
     float sums[N / 2], differences[N / 2], even[N / 2], odd[N / 2];
     for (int i = 0; i < N / 2; ++i) {
       sums[i] = in[i] + in[N - 1 - i];
-      differences[i] = (in[i] - in[N - 1 - i]) * lee_factors<N>.value[i];
+      differences[i] = (in[i] - in[N - 1 - i]) * factors[0][i];
     }
-    fast_dct<N / 2>(sums, even);
-    fast_dct<N / 2>(differences, odd);
+    fast_dct<N / 2>(sums, even, factors + 1);
+    fast_dct<N / 2>(differences, odd, factors + 1);
     for (int k = 0; k < N / 2 - 1; ++k) {
       out[2 * k] = even[k];
       out[2 * k + 1] = odd[k] + odd[k + 1];
@@ -43,23 +48,58 @@ inline void fast_dct(const float* in, float* out) {
   }
 }
 
-// The window D[j + 32m] for each write column c, laid out so that row j of the V buffer multiplies it
-// element by element: rotated[c][j][column] = D[j + 32 ((c - column) mod 16)].
-struct RotatedWindow {
-  alignas(32) float rotated[16][32][16];
-  RotatedWindow() {
-    for (int c = 0; c < 16; ++c)
-      for (int j = 0; j < 32; ++j)
-        for (int column = 0; column < 16; ++column)
-          rotated[c][j][column] = static_cast<float>(kSynthesisWindowScaled[j + 32 * ((c - column) & 15)]) / 65536.0f;
-  }
-};
+void portable_matrix(const float* s, float* current, float* other) {
+  static const float* const factors[5] = {lee_factors<32>().value, lee_factors<16>().value, lee_factors<8>().value,
+                                          lee_factors<4>().value, lee_factors<2>().value};
+  // With X the 32-point DCT of S: V[k] = X[16 + k] for k = 0..15, V[48 - k] = -X[k] for k = 0..16; the rest
+  // follows from V[16 + j] = -V[16 - j], V[48 + j] = V[48 - j], V[16] = 0.
+  float x[32];
+  fast_dct<32>(s, x, factors);
+  for (int k = 0; k < 16; ++k) current[k] = x[16 + k];
+  current[16] = 0.0f;
+  for (int j = 1; j < 16; ++j) current[16 + j] = -x[32 - j];
+  for (int r = 0; r <= 16; ++r) other[r] = -x[16 - r];
+  for (int j = 1; j < 16; ++j) other[16 + j] = -x[j];
+}
 
-const RotatedWindow window;
+void portable_window(const float* v, const float* w, float scale, float* out) {
+  float sum[32] = {};
+  for (int column = 0; column < 16; ++column)
+    for (int j = 0; j < 32; ++j) sum[j] += v[column * 32 + j] * w[column * 32 + j];
+  for (int j = 0; j < 32; ++j) out[j] = sum[j] * scale;
+}
+
+void portable_window_pcm16(const float* v, const float* w, float scale, int16_t* out) {
+  float sums[32];
+  portable_window(v, w, scale, sums);
+  for (int j = 0; j < 32; ++j) out[j] = to_pcm16(sums[j]);
+}
 
 }  // namespace
 
-SynthesisFilter::SynthesisFilter(int channel, float scale_factor) : channel_(channel), scale_(scale_factor) {
+const SynthesisTables& synthesis_tables() {
+  static const SynthesisTables* const tables = [] {
+    auto* t = new SynthesisTables;
+    for (int c = 0; c < 16; ++c)
+      for (int column = 0; column < 16; ++column)
+        for (int j = 0; j < 32; ++j)
+          t->window[c][column][j] = static_cast<float>(kSynthesisWindowScaled[j + 32 * ((c - column) & 15)]) / 65536.0f;
+    for (int i = 0; i < 32; ++i)
+      for (int k = 0; k < 32; ++k) t->dct[i][k] = static_cast<float>(std::cos((2 * i + 1) * k * M_PI / 64));
+    return t;
+  }();
+  return *tables;
+}
+
+const SynthesisKernels& synthesis_kernels() {
+  static const SynthesisKernels kernels = simd_level() == SimdLevel::Avx2
+                                              ? avx2_synthesis_kernels()
+                                              : SynthesisKernels{portable_matrix, portable_window, portable_window_pcm16};
+  return kernels;
+}
+
+SynthesisFilter::SynthesisFilter(int channel, float scale_factor)
+    : kernels_(synthesis_kernels()), tables_(synthesis_tables()), channel_(channel), scale_(scale_factor) {
   reset();
 }
 
@@ -73,41 +113,20 @@ void SynthesisFilter::reset() {
 void SynthesisFilter::put_subband_samples(const float* values) { std::memcpy(inputs_, values, sizeof inputs_); }
 
 void SynthesisFilter::compute_v() {
-  // V[k] = sum of cos((16 + k)(2i + 1) pi / 64) S[i]. With X the 32-point DCT of S: V[k] = X[16 + k] for
-  // k = 0..15, V[48 - k] = -X[k] for k = 0..16; the rest follows from V[16 + j] = -V[16 - j],
-  // V[48 + j] = V[48 - j], V[16] = 0.
-  float x[32];
-  fast_dct<32>(inputs_, x);
-  float(&current)[32][16] = v_[current_];
-  float(&other)[32][16] = v_[current_ ^ 1];
-  const int c = write_column_;
-  // Rows 0..15 and 16..31 of the current buffer: V[0..15] and V[16..31].
-  for (int k = 0; k < 16; ++k) current[k][c] = x[16 + k];
-  current[16][c] = 0.0f;
-  for (int j = 1; j < 16; ++j) current[16 + j][c] = -x[32 - j];
-  // The other buffer takes V[32..63]: V[32 + r] = -X[16 - r] for r = 0..16, V[48 + j] = V[48 - j].
-  for (int r = 0; r <= 16; ++r) other[r][c] = -x[16 - r];
-  for (int j = 1; j < 16; ++j) other[16 + j][c] = -x[j];
+  kernels_.matrix(inputs_, v_[current_][write_column_], v_[current_ ^ 1][write_column_]);
 }
 
 void SynthesisFilter::window_and_output(Obuffer& output) {
-  const float(&x)[32][16] = v_[current_];
-  const float(&w)[32][16] = window.rotated[write_column_];
-  alignas(32) float values[32];
-  for (int j = 0; j < 32; ++j) {
-    // Every float product is exact in double, so the sum keeps the precision of an extended accumulator.
-    double sum = 0.0;
-    for (int column = 0; column < 16; ++column) sum += static_cast<double>(x[j][column]) * w[j][column];
-    values[j] = static_cast<float>(sum * scale_);
-  }
+  const float* v = &v_[current_][0][0];
+  const float* w = &tables_.window[write_column_][0][0];
   if (output.wants_float()) {
-    const float to_unit = 1.0f / 32768.0f;
-    for (float& v : values) v *= to_unit;
+    alignas(32) float values[32];
+    kernels_.window(v, w, scale_ / 32768.0f, values);
     output.put_float_samples(channel_, values, 32);
     return;
   }
-  int16_t pcm[32];
-  for (int j = 0; j < 32; ++j) pcm[j] = to_pcm16(values[j]);
+  alignas(32) int16_t pcm[32];
+  kernels_.window_pcm16(v, w, scale_, pcm);
   output.put_samples(channel_, pcm, 32);
 }
 

@@ -8,6 +8,9 @@
 
 namespace vemla {
 
+struct SynthesisKernels;
+struct SynthesisTables;
+
 class SynthesisFilter {
  public:
   // `channel` is the output channel the samples go to; `scale_factor` turns full scale into PCM (32768).
@@ -26,22 +29,25 @@ class SynthesisFilter {
   void compute_v();
   void window_and_output(Obuffer& output);
 
-  // The standard's 1024-value V shift register as two 512-value buffers of 32 rows by 16 columns, written
-  // one column per block in a circle, so that nothing is ever shifted. Row j of the current buffer holds,
-  // m blocks back at column (write column - m) mod 16, V[j] of that block for even m and V[32 + j] for odd m.
-  alignas(32) float v_[2][32][16];
+  // The standard's 1024-value V shift register as two 512-value buffers of 16 columns by 32 rows, written one
+  // column per block in a circle, so that nothing is ever shifted. Row j of the current buffer holds, m blocks
+  // back at column (write column - m) mod 16, V[j] of that block for even m and V[32 + j] for odd m.
+  alignas(32) float v_[2][16][32];
   alignas(32) float inputs_[32];
+  const SynthesisKernels& kernels_;
+  const SynthesisTables& tables_;
   int current_ = 0;
   int write_column_ = 15;
   int channel_;
   float scale_;
 };
 
-// The PCM conversion: clipped to 16 bits and truncated toward zero.
+// The PCM conversion: clipped to 16 bits and truncated toward zero (a value that is not a number, which only
+// damaged input can make, gives silence).
 inline int16_t to_pcm16(float value) {
   if (value > 32767.0f) return 32767;
-  if (value < -32768.0f) return -32768;
-  return static_cast<int16_t>(value);
+  if (value >= -32768.0f) return static_cast<int16_t>(value);
+  return value < -32768.0f ? -32768 : 0;
 }
 
 }  // namespace vemla

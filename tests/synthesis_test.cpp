@@ -107,6 +107,7 @@ TEST(SynthesisTest, ConvertsToSixteenBitsByClippingAndTruncating) {
   EXPECT_EQ(to_pcm16(-0.9f), 0);
   EXPECT_EQ(to_pcm16(1.9f), 1);
   EXPECT_EQ(to_pcm16(-1.9f), -1);
+  EXPECT_EQ(to_pcm16(std::nanf("")), 0);
 
   // A full-scale subband input clips instead of wrapping.
   SynthesisFilter filter(0, 32768.0f);

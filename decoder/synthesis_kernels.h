@@ -1,0 +1,32 @@
+// The inner loops of the synthesis filter, in a portable form and in AVX2/FMA form; the filter picks one set
+// once per process (see simd.h).
+#pragma once
+
+#include <cstdint>
+
+namespace vemla {
+
+struct SynthesisTables {
+  // window[c][column][j] = D[j + 32 ((c - column) mod 16)] (ISO/IEC 11172-3 Table 3-B.3): for write column c,
+  // the coefficient that multiplies V-buffer row j of that column.
+  alignas(32) float window[16][16][32];
+  // dct[i][k] = cos((2i + 1) k pi / 64): the 32-point DCT as a matrix, for the vector path.
+  alignas(32) float dct[32][32];
+};
+const SynthesisTables& synthesis_tables();
+
+struct SynthesisKernels {
+  // The matrixing: V[k] = sum over i of cos((16 + k)(2i + 1) pi / 64) s[i]; V[0..31] go to `current`,
+  // V[32..63] to `other` (one column of each V buffer).
+  void (*matrix)(const float* s, float* current, float* other);
+  // out[j] = scale x sum over columns of v[column][j] x w[column][j], for 16 columns of 32 values.
+  void (*window)(const float* v, const float* w, float scale, float* out);
+  // The same sums as 16-bit PCM: clipped and truncated toward zero.
+  void (*window_pcm16)(const float* v, const float* w, float scale, int16_t* out);
+};
+const SynthesisKernels& synthesis_kernels();
+
+// The AVX2/FMA set (synthesis_avx2.cpp); call only where the processor has AVX2 and FMA.
+SynthesisKernels avx2_synthesis_kernels();
+
+}  // namespace vemla
