@@ -1,0 +1,341 @@
+#include "alsa_device.h"
+
+#include <alsa/asoundlib.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace vemla {
+
+static_assert(std::endian::native == std::endian::little, "blocks hold S16_LE samples in memory order");
+
+namespace {
+
+std::string alsa_text(int error) { return snd_strerror(error); }
+
+}  // namespace
+
+AlsaDevice::~AlsaDevice() {
+  reset();
+  close();
+}
+
+bool AlsaDevice::open(const PcmFormat& format, std::string& reason) {
+  std::lock_guard lock(mutex_);
+  if (pcm_) {
+    reason = "ALSA PCM \"" + name_ + "\" is already open";
+    return false;
+  }
+  snd_pcm_t* pcm = nullptr;
+  int error = snd_pcm_open(&pcm, name_.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
+  if (error < 0) {
+    error_ = reason = "ALSA PCM \"" + name_ + "\" cannot be opened: " + alsa_text(error);
+    return false;
+  }
+  // Resampling allowed, so that a device that lacks the stream's rate still plays it.
+  error = snd_pcm_set_params(pcm, SND_PCM_FORMAT_S16_LE, SND_PCM_ACCESS_RW_INTERLEAVED, format.channels,
+                             format.frequency, 1, options_.latency_us);
+  snd_pcm_uframes_t buffer = 0, period = 0;
+  if (error >= 0) error = snd_pcm_get_params(pcm, &buffer, &period);
+  if (error < 0) {
+    snd_pcm_close(pcm);
+    error_ = reason = "ALSA PCM \"" + name_ + "\" cannot play " + std::to_string(format.frequency) + " Hz, " +
+                      std::to_string(format.channels) + "-channel 16-bit PCM: " + alsa_text(error);
+    return false;
+  }
+  snd_pcm_hw_params_t* hw = nullptr;
+  snd_pcm_hw_params_alloca(&hw);
+  can_pause_ = snd_pcm_hw_params_current(pcm, hw) >= 0 && snd_pcm_hw_params_can_pause(hw) == 1;
+
+  pcm_ = pcm;
+  format_ = format;
+  buffer_frames_ = buffer;
+  history_.assign(buffer * format.frame_bytes(), 0);
+  replay_.assign(history_.size(), 0);
+  history_end_ = history_filled_ = replay_left_ = 0;
+  quit_ = paused_ = writing_ = sounding_ = false;
+  queue_.clear();
+  front_written_ = 0;
+  error_.clear();
+  worker_ = std::thread(&AlsaDevice::run, this);
+  return true;
+}
+
+bool AlsaDevice::is_open() const {
+  std::lock_guard lock(mutex_);
+  return pcm_ != nullptr;
+}
+
+bool AlsaDevice::queued(const WaveBlock* block) const {
+  if (!block) return !queue_.empty() || sounding_;
+  return std::find(queue_.begin(), queue_.end(), block) != queue_.end();
+}
+
+void AlsaDevice::write(const WaveBlock& block) {
+  std::lock_guard lock(mutex_);
+  if (!pcm_) return;
+  queue_.push_back(&block);
+  changed_.notify_all();
+}
+
+bool AlsaDevice::still_playing(const WaveBlock& block) {
+  std::lock_guard lock(mutex_);
+  return queued(&block);
+}
+
+bool AlsaDevice::wait(const WaveBlock* block, std::chrono::milliseconds timeout) {
+  std::unique_lock lock(mutex_);
+  const bool was_paused = paused_;
+  changed_.wait_for(lock, timeout, [&] { return !queued(block) || paused_ != was_paused; });
+  return queued(block);
+}
+
+void AlsaDevice::pause() {
+  std::lock_guard lock(mutex_);
+  paused_ = true;
+  changed_.notify_all();
+}
+
+void AlsaDevice::restart() {
+  std::lock_guard lock(mutex_);
+  paused_ = false;
+  changed_.notify_all();
+}
+
+void AlsaDevice::reset() {
+  std::unique_lock lock(mutex_);
+  queue_.clear();
+  front_written_ = 0;
+  paused_ = false;
+  sounding_ = false;
+  ++resets_;
+  changed_.notify_all();
+  // The blocks are returned: once this returns, the worker no longer reads their memory.
+  changed_.wait(lock, [&] { return !writing_; });
+}
+
+bool AlsaDevice::close() {
+  std::unique_lock lock(mutex_);
+  if (!pcm_) return true;
+  if (!queue_.empty() || sounding_ || replay_left_ > 0) return false;
+  quit_ = true;
+  changed_.notify_all();
+  lock.unlock();
+  worker_.join();
+  lock.lock();
+  snd_pcm_close(pcm_);
+  pcm_ = nullptr;
+  return true;
+}
+
+std::string AlsaDevice::last_error() const {
+  std::lock_guard lock(mutex_);
+  return error_;
+}
+
+long AlsaDevice::room() {
+  snd_pcm_sframes_t avail = snd_pcm_avail_update(pcm_);
+  if (avail < 0) {
+    // An underrun (or a suspend) while the decoder fell behind: prepare the PCM again and go on.
+    const int error = snd_pcm_recover(pcm_, static_cast<int>(avail), 1);
+    if (error < 0) return error;
+    avail = snd_pcm_avail_update(pcm_);
+    if (avail < 0) return static_cast<long>(avail);
+  }
+  if (avail == 0) {
+    snd_pcm_wait(pcm_, 20);
+    return 0;
+  }
+  return static_cast<long>(avail);
+}
+
+long AlsaDevice::put(const uint8_t* data, size_t frames) {
+  const snd_pcm_sframes_t written = snd_pcm_writei(pcm_, data, frames);
+  if (written == -EAGAIN) return 0;
+  if (written < 0) {
+    const int error = snd_pcm_recover(pcm_, static_cast<int>(written), 1);
+    return error < 0 ? error : 0;
+  }
+  return static_cast<long>(written);
+}
+
+void AlsaDevice::remember(const uint8_t* data, size_t frames) {
+  const size_t size = history_.size();
+  size_t bytes = frames * format_.frame_bytes();
+  if (size == 0) return;
+  if (bytes > size) {
+    data += bytes - size;
+    bytes = size;
+  }
+  const size_t first = std::min(bytes, size - history_end_);
+  std::memcpy(history_.data() + history_end_, data, first);
+  std::memcpy(history_.data(), data + first, bytes - first);
+  history_end_ = (history_end_ + bytes) % size;
+  history_filled_ = std::min(size, history_filled_ + bytes);
+}
+
+AlsaDevice::Held AlsaDevice::hold(size_t& replay) {
+  replay = 0;
+  if (snd_pcm_state(pcm_) != SND_PCM_STATE_RUNNING) return Held::Idle;  // nothing is sounding: stop writing
+  if (can_pause_ && !options_.software_pause && snd_pcm_pause(pcm_, 1) == 0) return Held::ByPcm;
+  // The PCM cannot pause: keep what it has not played yet, drop it, and give it back at restart.
+  snd_pcm_sframes_t delay = 0;
+  if (snd_pcm_delay(pcm_, &delay) < 0) delay = 0;
+  const size_t frame = format_.frame_bytes();
+  const size_t bytes = std::min(static_cast<size_t>(std::max<snd_pcm_sframes_t>(delay, 0)) * frame, history_filled_);
+  const size_t size = history_.size();
+  const size_t start = (history_end_ + size - bytes) % size;
+  const size_t first = std::min(bytes, size - start);
+  std::memcpy(replay_.data(), history_.data() + start, first);
+  std::memcpy(replay_.data() + first, history_.data(), bytes - first);
+  snd_pcm_drop(pcm_);
+  snd_pcm_prepare(pcm_);
+  replay = bytes / frame;
+  return Held::ByDropping;
+}
+
+void AlsaDevice::release(Held held) {
+  if (held == Held::ByPcm && snd_pcm_pause(pcm_, 0) < 0) {
+    snd_pcm_drop(pcm_);
+    snd_pcm_prepare(pcm_);
+  }
+}
+
+bool AlsaDevice::sounding() {
+  switch (snd_pcm_state(pcm_)) {
+    case SND_PCM_STATE_PREPARED: {
+      // Less than a start threshold was ever written (a short track): start it so that it plays out.
+      const snd_pcm_sframes_t avail = snd_pcm_avail(pcm_);
+      if (avail >= 0 && static_cast<unsigned long>(avail) < buffer_frames_) return snd_pcm_start(pcm_) == 0;
+      return false;
+    }
+    case SND_PCM_STATE_RUNNING:
+    case SND_PCM_STATE_DRAINING: {
+      snd_pcm_sframes_t delay = 0;
+      return snd_pcm_delay(pcm_, &delay) == 0 && delay > 0;
+    }
+    case SND_PCM_STATE_PAUSED:
+      return true;
+    default:
+      return false;
+  }
+}
+
+void AlsaDevice::fail(int error) {
+  // The PCM is gone (for example the device was unplugged): the queued blocks are returned unplayed rather
+  // than left to wait for ever.
+  error_ = "ALSA PCM \"" + name_ + "\" failed: " + alsa_text(error);
+  queue_.clear();
+  front_written_ = 0;
+  sounding_ = false;
+  replay_left_ = 0;
+  changed_.notify_all();
+}
+
+void AlsaDevice::run() {
+  std::unique_lock lock(mutex_);
+  uint64_t resets_seen = resets_;
+  Held held = Held::No;
+  size_t replay_total = 0;
+  while (!quit_) {
+    if (resets_seen != resets_) {
+      resets_seen = resets_;
+      lock.unlock();
+      snd_pcm_drop(pcm_);
+      snd_pcm_prepare(pcm_);
+      lock.lock();
+      held = Held::No;
+      replay_left_ = 0;
+      history_filled_ = 0;
+      changed_.notify_all();
+      continue;
+    }
+    if (paused_ != (held != Held::No)) {
+      const bool pause = paused_;
+      size_t replay = 0;
+      lock.unlock();
+      if (pause) {
+        held = hold(replay);
+      } else {
+        release(held);
+        held = Held::No;
+      }
+      lock.lock();
+      if (pause && held == Held::ByDropping) replay_total = replay_left_ = replay;
+      changed_.notify_all();
+      continue;
+    }
+    if (held != Held::No) {
+      changed_.wait(lock);
+      continue;
+    }
+
+    const bool replaying = replay_left_ > 0;
+    if (!replaying && queue_.empty()) {
+      if (!sounding_) {
+        changed_.wait(lock);
+        continue;
+      }
+      lock.unlock();
+      const bool still = sounding();
+      lock.lock();
+      if (resets_seen != resets_ || paused_) continue;
+      if (!still) {
+        sounding_ = false;
+        changed_.notify_all();
+      } else {
+        changed_.wait_for(lock, std::chrono::milliseconds(20));
+      }
+      continue;
+    }
+
+    lock.unlock();
+    const long frames_free = room();
+    lock.lock();
+    if (frames_free < 0) {
+      fail(static_cast<int>(frames_free));
+      continue;
+    }
+    if (frames_free == 0 || resets_seen != resets_ || paused_) continue;
+
+    const size_t frame = format_.frame_bytes();
+    const uint8_t* data;
+    size_t frames;
+    if (replaying) {
+      data = replay_.data() + (replay_total - replay_left_) * frame;
+      frames = replay_left_;
+    } else {
+      const WaveBlock* block = queue_.front();
+      data = block->data + front_written_;
+      frames = (block->length - front_written_) / frame;
+    }
+    frames = std::min(frames, static_cast<size_t>(frames_free));
+    writing_ = true;
+    lock.unlock();
+    const long written = frames ? put(data, frames) : 0;
+    if (written > 0 && !replaying) remember(data, static_cast<size_t>(written));
+    lock.lock();
+    writing_ = false;
+    changed_.notify_all();
+    if (written < 0) {
+      fail(static_cast<int>(written));
+      continue;
+    }
+    if (resets_seen != resets_) continue;  // the blocks were returned meanwhile
+    if (written > 0) sounding_ = true;
+    if (replaying) {
+      replay_left_ -= static_cast<size_t>(written);
+      continue;
+    }
+    front_written_ += static_cast<size_t>(written) * frame;
+    // A block whose length is not whole frames ends with its last whole frame.
+    if (front_written_ + frame > queue_.front()->length) {
+      queue_.pop_front();
+      front_written_ = 0;
+      changed_.notify_all();
+    }
+  }
+}
+
+}  // namespace vemla

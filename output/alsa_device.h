@@ -1,0 +1,89 @@
+// A sound device on an ALSA PCM, normally "default", which reaches PipeWire or PulseAudio where the desktop
+// runs them. A worker thread of the device feeds the PCM from the queued blocks, so that every ALSA call is
+// made on one thread; underruns are recovered, and where the PCM cannot pause, a pause drops what the PCM
+// holds and plays it again at restart.
+#pragma once
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "sound_device.h"
+
+struct _snd_pcm;
+
+namespace vemla {
+
+class AlsaDevice final : public SoundDevice {
+ public:
+  struct Options {
+    bool software_pause = false;      // pause by dropping and replaying even where the PCM can pause
+    unsigned latency_us = 150000;     // how much sound the PCM holds ahead
+  };
+
+  explicit AlsaDevice(std::string pcm_name) : AlsaDevice(std::move(pcm_name), Options()) {}
+  AlsaDevice(std::string pcm_name, Options options) : name_(std::move(pcm_name)), options_(options) {}
+  ~AlsaDevice() override;
+
+  bool open(const PcmFormat& format, std::string& reason) override;
+  bool is_open() const override;
+  void write(const WaveBlock& block) override;
+  bool still_playing(const WaveBlock& block) override;
+  bool wait(const WaveBlock* block, std::chrono::milliseconds timeout) override;
+  void pause() override;
+  void restart() override;
+  void reset() override;
+  bool close() override;
+  std::string last_error() const override;
+
+  const std::string& pcm_name() const { return name_; }
+
+ private:
+  enum class Held { No, Idle, ByPcm, ByDropping };
+
+  void run();
+  // Frames the PCM takes now (waiting up to 20 ms for room); negative when the PCM failed for good.
+  long room();
+  // Writes up to `frames` frames; the number written, or negative when the PCM failed for good.
+  long put(const uint8_t* data, size_t frames);
+  void remember(const uint8_t* data, size_t frames);
+  // Holds the PCM for a pause; after a drop, `replay` frames at the start of replay_ are to be given back.
+  Held hold(size_t& replay);
+  void release(Held held);
+  // True while the PCM still has sound to play out (starting it when it was never started).
+  bool sounding();
+  void fail(int error);
+  bool queued(const WaveBlock* block) const;
+
+  const std::string name_;
+  const Options options_;
+
+  mutable std::mutex mutex_;
+  std::condition_variable changed_;
+  _snd_pcm* pcm_ = nullptr;
+  PcmFormat format_;
+  std::thread worker_;
+  bool can_pause_ = false;
+  unsigned long buffer_frames_ = 0;
+
+  // Requests from the device's users, guarded by mutex_.
+  bool quit_ = false;
+  bool paused_ = false;
+  uint64_t resets_ = 0;
+  std::deque<const WaveBlock*> queue_;
+  size_t front_written_ = 0;  // bytes of the front block given to the PCM
+  bool writing_ = false;      // the worker is reading the front block's memory
+  bool sounding_ = false;     // the PCM holds sound not yet played
+  std::string error_;
+
+  // The worker's own: the last buffer's worth of frames given to the PCM, for a pause by dropping.
+  std::vector<uint8_t> history_;
+  size_t history_end_ = 0;
+  size_t history_filled_ = 0;
+  std::vector<uint8_t> replay_;
+  size_t replay_left_ = 0;  // frames of replay_ not yet given back
+};
+
+}  // namespace vemla

@@ -1,0 +1,83 @@
+// The output buffer that plays decoded PCM on a sound device: three large blocks of interleaved 16-bit PCM
+// rotate between being filled and being queued at the device. Playback starts when the second block is full;
+// from then on two blocks are at the device while the third is filled, and waiting for the oldest one paces
+// the decoder to the device.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "header.h"
+#include "obuffer.h"
+#include "sound_device.h"
+
+namespace vemla {
+
+// What the waits of an output buffer ask of the run it serves.
+class WaitControl {
+ public:
+  virtual ~WaitControl() = default;
+  // True once the run has been told to stop: no wait goes on after that.
+  virtual bool stop_requested() = 0;
+  // Called between two looks at the device; a run that is being suspended holds here.
+  virtual void pause_point() {}
+};
+
+class MCIbuffer final : public Obuffer {
+ public:
+  static constexpr unsigned kFramesPerBlock = 32;
+
+  // Bytes of one block: 32 frames of the samples a frame of `header`'s layer and version delivers.
+  static size_t block_size(const Header& header, unsigned channels);
+
+  // Opens `device` for the stream of `header` with `channels` (1 or 2) output channels. When the device
+  // cannot be opened the user is told, opened() is false and the buffer takes samples without playing them.
+  MCIbuffer(unsigned channels, const Header& header, SoundDevice& device, WaitControl& control);
+  // Plays out what is buffered and closes the device; after request_stop() drops it instead.
+  ~MCIbuffer() override;
+  MCIbuffer(const MCIbuffer&) = delete;
+  MCIbuffer& operator=(const MCIbuffer&) = delete;
+
+  bool opened() const { return opened_; }
+  unsigned channels() const { return channels_; }
+  size_t block_size() const { return block_samples_ * 2; }
+
+  void put_sample(int channel, int16_t sample) override;
+  void put_samples(int channel, const int16_t* samples, int count) override;
+  void end_frame(int descriptor) override;
+  void clear() override;
+  void request_stop() override { stop_ = true; }
+
+ private:
+  struct Slot {
+    std::unique_ptr<int16_t[]> samples;
+    WaveBlock block;
+  };
+
+  // Whether the write position of channel c may take another sample, completing the block first when every
+  // channel has filled it (frames longer than the block was sized for).
+  bool room_for(unsigned c);
+  // A block is full: queue it, rotate, and wait for the oldest block when two are at the device.
+  void complete_block();
+  void queue(Slot& slot);
+  void rotate();
+  void restart_positions();
+  // Waits while the device still plays the slot's block; false when the run was told to stop first.
+  bool wait_for(const Slot& slot);
+  bool stopping() { return stop_ || control_.stop_requested(); }
+
+  SoundDevice& device_;
+  WaitControl& control_;
+  const unsigned channels_;
+  size_t block_samples_ = 0;  // 16-bit values per block
+  Slot storage_[3];
+  Slot* slots_[3] = {&storage_[0], &storage_[1], &storage_[2]};  // slots_[2] is the block being filled
+  size_t position_[2] = {0, 1};  // next value of each channel in the block being filled
+  unsigned frames_in_block_ = 0;
+  unsigned blocks_started_ = 0;
+  bool opened_ = false;
+  bool stop_ = false;
+};
+
+}  // namespace vemla

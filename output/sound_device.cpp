@@ -1,0 +1,52 @@
+#include "sound_device.h"
+
+#include <charconv>
+#include <cstdlib>
+
+#include "alsa_device.h"
+#include "null_device.h"
+#include "wav_device.h"
+
+namespace vemla {
+
+std::unique_ptr<SoundDevice> make_sound_device(std::string_view choice, std::string& error) {
+  const auto colon = choice.find(':');
+  const std::string_view kind = choice.substr(0, colon);
+  const std::string_view argument = colon == std::string_view::npos ? std::string_view() : choice.substr(colon + 1);
+  const bool has_argument = colon != std::string_view::npos;
+
+  if (kind == "alsa") {
+    if (has_argument && argument.empty()) {
+      error = "alsa: names no PCM";
+      return nullptr;
+    }
+    return std::make_unique<AlsaDevice>(has_argument ? std::string(argument) : std::string("default"));
+  }
+  if (kind == "null") {
+    double speed = 1.0;
+    if (has_argument) {
+      const auto [end, ec] = std::from_chars(argument.data(), argument.data() + argument.size(), speed);
+      if (ec != std::errc() || end != argument.data() + argument.size() || !(speed >= 0)) {
+        error = "null: the speed must be a number of 0 or more, not \"" + std::string(argument) + "\"";
+        return nullptr;
+      }
+    }
+    return std::make_unique<NullDevice>(speed);
+  }
+  if (kind == "wav") {
+    if (argument.empty()) {
+      error = "wav: names no file (wav:PATH)";
+      return nullptr;
+    }
+    return std::make_unique<WavDevice>(std::string(argument));
+  }
+  error = "unknown sound device \"" + std::string(choice) + "\" (alsa, alsa:PCM, null, null:SPEED or wav:PATH)";
+  return nullptr;
+}
+
+std::string sound_device_choice_from_environment() {
+  const char* value = std::getenv("VEMLA_AUDIO");
+  return value && *value ? std::string(value) : std::string("alsa");
+}
+
+}  // namespace vemla

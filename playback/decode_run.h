@@ -1,0 +1,49 @@
+// The control record of a decode run and the run itself: the loop that decodes a stream frame by frame into
+// the sound device on the decode thread, looking at the user's stop and seek requests once per frame.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "bitstream.h"
+#include "header.h"
+#include "sound_device.h"
+
+namespace vemla {
+
+// Only the fields marked "crosses threads" are touched by both the user-interface thread and the decode
+// thread; each is atomic. The user-interface thread never takes `mutex`.
+struct Args {
+  std::mutex mutex;                 // held by the decode thread while it acts on the control fields
+  std::atomic<bool> stop{false};    // crosses threads: the run is to end
+  std::atomic<bool> done{false};    // crosses threads: the stream ended and its audio has been played
+};
+
+struct MPEG_Args : Args {
+  std::atomic<uint32_t> desired_frame{0};      // crosses threads: 0-based frame to continue at
+  std::atomic<bool> position_change{false};    // crosses threads: a seek to desired_frame is pending
+  std::unique_ptr<Ibitstream> stream;          // the run's bitstream source
+  std::unique_ptr<Header> header;              // the run's frame header
+  ChannelChoice channels = ChoiceStereo;
+  float scale_factor = 32768.0f;               // handed to every synthesis filter
+  SoundDevice* device_handle = nullptr;        // the device the output buffer opens and the player controls
+  std::atomic<int32_t> reported_frame{0};      // crosses threads: frame at the last frame boundary
+};
+
+// The one control record of the program, and the pointer through which the decode thread reads it (set by
+// the first open_run).
+extern MPEG_Args mpeg_args;
+extern MPEG_Args* current_args;
+
+// Decodes from the frame in the stream's buffer (after the pending seek) to the end of the stream into the
+// record's sound device. 0 when the stream ended or the run was told to stop; 1 when a seek failed or the
+// sound device could not be opened. Only a run that played its stream to the end raises `done`.
+int decode_run(MPEG_Args& args);
+
+// Destroys the run's decoder objects: the synthesis filters, the Layer III decoder and the output buffer,
+// which with `abort` drops its queued audio and otherwise plays it out first.
+void release_decoder_objects(bool abort);
+
+}  // namespace vemla
