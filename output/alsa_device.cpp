@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <mutex>
 
 namespace vemla {
 
@@ -13,6 +14,9 @@ static_assert(std::endian::native == std::endian::little, "blocks hold S16_LE sa
 namespace {
 
 std::string alsa_text(int error) { return snd_strerror(error); }
+
+// alsa-lib prints its own diagnostics on standard error; the device reports its failures itself.
+extern "C" void quiet(const char*, int, const char*, int, const char*, ...) {}
 
 }  // namespace
 
@@ -27,6 +31,8 @@ bool AlsaDevice::open(const PcmFormat& format, std::string& reason) {
     reason = "ALSA PCM \"" + name_ + "\" is already open";
     return false;
   }
+  static std::once_flag quieted;
+  std::call_once(quieted, [] { snd_lib_error_set_handler(quiet); });
   snd_pcm_t* pcm = nullptr;
   int error = snd_pcm_open(&pcm, name_.c_str(), SND_PCM_STREAM_PLAYBACK, SND_PCM_NONBLOCK);
   if (error < 0) {

@@ -1,5 +1,5 @@
 // vemla-decode: decodes an MPEG audio file to WAV or raw PCM through the same frame sequence the player
-// uses, or prints the facts the library stores about it.
+// uses, prints the facts the library stores about it, or plays it.
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -13,6 +13,9 @@
 #include "frame_decoder.h"
 #include "header.h"
 #include "notifier.h"
+#ifdef VEMLA_WITH_PLAYBACK
+#include "play_command.h"
+#endif
 #include "track_facts.h"
 
 using namespace vemla;
@@ -63,7 +66,27 @@ int main(int argc, char** argv) {
   app.add_option("--mix", choice, "channel choice")->transform(CLI::CheckedTransformer(mixes, CLI::ignore_case));
   app.add_flag("--info", info, "print the first frame header's facts as the library stores them");
   app.add_flag("-n,--null", null_output, "decode without writing anything (for timing)");
+#ifdef VEMLA_WITH_PLAYBACK
+  bool play = false;
+  PlayOptions play_options;
+  app.add_flag("--play", play,
+               "play the file on the sound device; in a terminal: space pauses and resumes, the left and right "
+               "arrows go 10 s back and forth, q stops");
+  app.add_option("--device", play_options.device,
+                 "sound device for --play: alsa (ALSA's default), alsa:PCM, null, null:SPEED or wav:PATH "
+                 "(default: $VEMLA_AUDIO, else alsa)");
+  app.add_option("--priority", play_options.priority, "decode thread priority for --play, 1 Lowest ... 6 Time Critical")
+      ->check(CLI::Range(1, 6));
+#endif
   CLI11_PARSE(app, argc, argv);
+
+#ifdef VEMLA_WITH_PLAYBACK
+  if (play) {
+    play_options.input = input;
+    play_options.choice = choice;
+    return play_file(play_options);
+  }
+#endif
 
   if (!info && output.empty() && !null_output) {
     std::cerr << "vemla-decode: name an output with -o (or use --info or --null)\n";
