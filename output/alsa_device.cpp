@@ -113,7 +113,6 @@ void AlsaDevice::reset() {
   std::unique_lock lock(mutex_);
   queue_.clear();
   front_written_ = 0;
-  paused_ = false;
   sounding_ = false;
   ++resets_;
   changed_.notify_all();

@@ -121,7 +121,6 @@ void NullDevice::reset() {
   queue_.clear();
   front_played_ = 0;
   credit_ = 0;
-  paused_ = false;
   changed_.notify_all();
 }
 

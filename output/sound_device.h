@@ -50,8 +50,8 @@ class SoundDevice {
   virtual void pause() = 0;
   // Continues after pause().
   virtual void restart() = 0;
-  // Stops at once: every queued block is returned (no longer playing), the position goes back to 0 and a
-  // pause is cancelled, as after opening.
+  // Stops at once: every queued block is returned (no longer playing) and the position goes back to 0. A
+  // paused device stays paused.
   virtual void reset() = 0;
   // Closes the device. False, and still open, while blocks are queued or sound is still coming out; true at
   // once after reset().

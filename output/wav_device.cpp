@@ -86,7 +86,6 @@ void WavDevice::restart() {
 void WavDevice::reset() {
   std::lock_guard lock(mutex_);
   queue_.clear();
-  paused_ = false;
   changed_.notify_all();
 }
 

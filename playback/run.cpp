@@ -114,8 +114,8 @@ void request_seek(unsigned frame) {
   SoundDevice& dev = run_device();
   dev.pause();
   dev.reset();
-  // A reset also ends a pause; a paused player keeps the device silent until Play.
-  if (player_state == Paused) dev.pause();
+  // A paused player keeps the device silent until Play; a playing one goes on from the new position.
+  if (player_state != Paused) dev.restart();
   if (decode_thread) decode_thread->resume();
 }
 

@@ -77,7 +77,6 @@ class RecordingDevice final : public SoundDevice {
     log_.push_back("reset");
     if (ignore_reset) return;
     queue_.clear();
-    paused_ = false;
     changed_.notify_all();
   }
   bool close() override {

@@ -16,7 +16,7 @@ namespace vemla::test {
 // channels show.
 void write_test_wav(const std::filesystem::path& path, unsigned channels, unsigned frequency, double seconds);
 
-// Encodes the test signal to Layer II with twolame (`extra` adds options, for example "-e" for CRC words);
+// Encodes the test signal to Layer II with twolame (`extra` adds options, for example "-p" for CRC words);
 // false when twolame is missing or fails.
 bool make_layer2(const std::filesystem::path& out, unsigned channels, unsigned frequency, double seconds,
                  const std::string& extra = "");
