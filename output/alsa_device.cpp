@@ -13,7 +13,9 @@ static_assert(std::endian::native == std::endian::little, "blocks hold S16_LE sa
 
 namespace {
 
-std::string alsa_text(int error) { return snd_strerror(error); }
+std::string alsa_text(int error) {
+  return snd_strerror(error);
+}
 
 // alsa-lib prints its own diagnostics on standard error; the device reports its failures itself.
 extern "C" void quiet(const char*, int, const char*, int, const char*, ...) {}
@@ -188,7 +190,8 @@ AlsaDevice::Held AlsaDevice::hold(size_t& replay) {
   snd_pcm_sframes_t delay = 0;
   if (snd_pcm_delay(pcm_, &delay) < 0) delay = 0;
   const size_t frame = format_.frame_bytes();
-  const size_t bytes = std::min(static_cast<size_t>(std::max<snd_pcm_sframes_t>(delay, 0)) * frame, history_filled_);
+  const size_t bytes =
+      std::min(static_cast<size_t>(std::max<snd_pcm_sframes_t>(delay, 0)) * frame, history_filled_);
   const size_t size = history_.size();
   const size_t start = (history_end_ + size - bytes) % size;
   const size_t first = std::min(bytes, size - start);

@@ -19,8 +19,8 @@ namespace vemla {
 class AlsaDevice final : public SoundDevice {
  public:
   struct Options {
-    bool software_pause = false;      // pause by dropping and replaying even where the PCM can pause
-    unsigned latency_us = 150000;     // how much sound the PCM holds ahead
+    bool software_pause = false;   // pause by dropping and replaying even where the PCM can pause
+    unsigned latency_us = 150000;  // how much sound the PCM holds ahead
   };
 
   explicit AlsaDevice(std::string pcm_name) : AlsaDevice(std::move(pcm_name), Options()) {}

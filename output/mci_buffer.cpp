@@ -11,7 +11,8 @@
 namespace vemla {
 namespace {
 
-static_assert(std::endian::native == std::endian::little, "blocks hold little-endian samples in memory order");
+static_assert(std::endian::native == std::endian::little,
+              "blocks hold little-endian samples in memory order");
 
 // How long one look at a busy device waits before the run's stop and pause requests are looked at again.
 constexpr std::chrono::milliseconds kPoll{20};
@@ -34,7 +35,8 @@ MCIbuffer::MCIbuffer(unsigned channels, const Header& header, SoundDevice& devic
     slot.samples.reset(new (std::nothrow) int16_t[block_samples_]());
     if (!slot.samples) {
       device_.close();
-      notifier().notify("Audio playback error", "Not enough memory for the sound blocks.", MessageIcon::Error);
+      notifier().notify("Audio playback error", "Not enough memory for the sound blocks.",
+                        MessageIcon::Error);
       return;
     }
     slot.block.data = reinterpret_cast<const uint8_t*>(slot.samples.get());

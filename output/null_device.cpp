@@ -93,8 +93,9 @@ bool NullDevice::wait(const WaveBlock* block, std::chrono::milliseconds timeout)
         if (queued_block == block) break;
       }
       const double seconds = std::max(0.0, bytes) / (format_.bytes_per_second() * speed_);
-      until = std::min(deadline, now + std::chrono::duration_cast<Clock::duration>(
-                                             std::chrono::duration<double>(seconds) + std::chrono::microseconds(50)));
+      until = std::min(
+          deadline, now + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds) +
+                                                                      std::chrono::microseconds(50)));
     }
     changed_.wait_until(lock, until);
   }

@@ -12,7 +12,8 @@ namespace vemla {
 std::unique_ptr<SoundDevice> make_sound_device(std::string_view choice, std::string& error) {
   const auto colon = choice.find(':');
   const std::string_view kind = choice.substr(0, colon);
-  const std::string_view argument = colon == std::string_view::npos ? std::string_view() : choice.substr(colon + 1);
+  const std::string_view argument =
+      colon == std::string_view::npos ? std::string_view() : choice.substr(colon + 1);
   const bool has_argument = colon != std::string_view::npos;
 
   if (kind == "alsa") {
@@ -40,7 +41,8 @@ std::unique_ptr<SoundDevice> make_sound_device(std::string_view choice, std::str
     }
     return std::make_unique<WavDevice>(std::string(argument));
   }
-  error = "unknown sound device \"" + std::string(choice) + "\" (alsa, alsa:PCM, null, null:SPEED or wav:PATH)";
+  error =
+      "unknown sound device \"" + std::string(choice) + "\" (alsa, alsa:PCM, null, null:SPEED or wav:PATH)";
   return nullptr;
 }
 

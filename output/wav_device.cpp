@@ -8,7 +8,8 @@
 
 namespace vemla {
 
-static_assert(std::endian::native == std::endian::little, "blocks hold little-endian samples in memory order");
+static_assert(std::endian::native == std::endian::little,
+              "blocks hold little-endian samples in memory order");
 
 WavDevice::~WavDevice() {
   std::lock_guard lock(mutex_);

@@ -16,20 +16,20 @@ namespace vemla {
 // Only the fields marked "crosses threads" are touched by both the user-interface thread and the decode
 // thread; each is atomic. The user-interface thread never takes `mutex`.
 struct Args {
-  std::mutex mutex;                 // held by the decode thread while it acts on the control fields
-  std::atomic<bool> stop{false};    // crosses threads: the run is to end
-  std::atomic<bool> done{false};    // crosses threads: the stream ended and its audio has been played
+  std::mutex mutex;               // held by the decode thread while it acts on the control fields
+  std::atomic<bool> stop{false};  // crosses threads: the run is to end
+  std::atomic<bool> done{false};  // crosses threads: the stream ended and its audio has been played
 };
 
 struct MPEG_Args : Args {
-  std::atomic<uint32_t> desired_frame{0};      // crosses threads: 0-based frame to continue at
-  std::atomic<bool> position_change{false};    // crosses threads: a seek to desired_frame is pending
-  std::unique_ptr<Ibitstream> stream;          // the run's bitstream source
-  std::unique_ptr<Header> header;              // the run's frame header
+  std::atomic<uint32_t> desired_frame{0};    // crosses threads: 0-based frame to continue at
+  std::atomic<bool> position_change{false};  // crosses threads: a seek to desired_frame is pending
+  std::unique_ptr<Ibitstream> stream;        // the run's bitstream source
+  std::unique_ptr<Header> header;            // the run's frame header
   ChannelChoice channels = ChoiceStereo;
-  float scale_factor = 32768.0f;               // handed to every synthesis filter
-  SoundDevice* device_handle = nullptr;        // the device the output buffer opens and the player controls
-  std::atomic<int32_t> reported_frame{0};      // crosses threads: frame at the last frame boundary
+  float scale_factor = 32768.0f;           // handed to every synthesis filter
+  SoundDevice* device_handle = nullptr;    // the device the output buffer opens and the player controls
+  std::atomic<int32_t> reported_frame{0};  // crosses threads: frame at the last frame boundary
 };
 
 // The one control record of the program, and the pointer through which the decode thread reads it (set by

@@ -16,24 +16,35 @@ RunSettings* settings = nullptr;
 TitleLabel* title_label = nullptr;
 std::unique_ptr<SoundDevice> device;
 
-SoundDevice& run_device() { return mpeg_args.device_handle ? *mpeg_args.device_handle : sound_device(); }
+SoundDevice& run_device() {
+  return mpeg_args.device_handle ? *mpeg_args.device_handle : sound_device();
+}
 
 }  // namespace
 
 const char* player_state_text(PlayerState state) {
   switch (state) {
-    case Paused: return "paused";
-    case Stopped: return "stopped";
-    case Playing: return "playing";
-    case Ready: return "ready";
-    case Finished: return "finished";
+    case Paused:
+      return "paused";
+    case Stopped:
+      return "stopped";
+    case Playing:
+      return "playing";
+    case Ready:
+      return "ready";
+    case Finished:
+      return "finished";
   }
   return "";
 }
 
-void set_run_settings(RunSettings* provider) { settings = provider; }
+void set_run_settings(RunSettings* provider) {
+  settings = provider;
+}
 
-void set_title_label(TitleLabel* label) { title_label = label; }
+void set_title_label(TitleLabel* label) {
+  title_label = label;
+}
 
 SoundDevice& sound_device() {
   if (!device) {

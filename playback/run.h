@@ -17,10 +17,10 @@ enum PlayerState : int { Paused = 0, Stopped = 1, Playing = 2, Ready = 3, Finish
 // The player's status text: "paused", "stopped", "playing", "ready", "finished".
 const char* player_state_text(PlayerState state);
 
-extern PlayerState player_state;        // Stopped after start-up
-extern bool run_open;                   // a run was opened and declared started, until close_run
-extern float frame_duration;            // ms per frame of the run's stream, set by the player after opening
-extern std::string track_file_name;     // the file the next run opens (any length)
+extern PlayerState player_state;     // Stopped after start-up
+extern bool run_open;                // a run was opened and declared started, until close_run
+extern float frame_duration;         // ms per frame of the run's stream, set by the player after opening
+extern std::string track_file_name;  // the file the next run opens (any length)
 extern std::unique_ptr<MP_INIT> decode_thread;  // the one decode thread, or null
 
 // Where a run reads the player settings it needs. Until a provider is installed: PRIORITY 3 (Normal) and

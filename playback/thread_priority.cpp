@@ -21,7 +21,9 @@ int nice_of(pid_t tid) {
   return errno == 0 ? value : 0;
 }
 
-bool set_nice(pid_t tid, int value) { return setpriority(PRIO_PROCESS, static_cast<id_t>(tid), value) == 0; }
+bool set_nice(pid_t tid, int value) {
+  return setpriority(PRIO_PROCESS, static_cast<id_t>(tid), value) == 0;
+}
 
 // The lowest nice value the user may set without privilege (RLIMIT_NICE holds 20 - nice).
 int nice_floor() {
@@ -34,13 +36,20 @@ int nice_floor() {
 
 ThreadPriority priority_from_setting(int priority) {
   switch (priority) {
-    case 1: return ThreadPriority::Lowest;
-    case 2: return ThreadPriority::BelowNormal;
-    case 3: return ThreadPriority::Normal;
-    case 4: return ThreadPriority::AboveNormal;
-    case 5: return ThreadPriority::Highest;
-    case 6: return ThreadPriority::TimeCritical;
-    default: return ThreadPriority::Normal;
+    case 1:
+      return ThreadPriority::Lowest;
+    case 2:
+      return ThreadPriority::BelowNormal;
+    case 3:
+      return ThreadPriority::Normal;
+    case 4:
+      return ThreadPriority::AboveNormal;
+    case 5:
+      return ThreadPriority::Highest;
+    case 6:
+      return ThreadPriority::TimeCritical;
+    default:
+      return ThreadPriority::Normal;
   }
 }
 
@@ -55,8 +64,8 @@ PriorityApplied apply_thread_priority(pid_t tid, pthread_t handle, ThreadPriorit
   bool ok = true;
   if (priority == ThreadPriority::TimeCritical) {
     sched_param realtime{};
-    realtime.sched_priority = std::clamp(kRealtimePriority, sched_get_priority_min(SCHED_RR),
-                                         sched_get_priority_max(SCHED_RR));
+    realtime.sched_priority =
+        std::clamp(kRealtimePriority, sched_get_priority_min(SCHED_RR), sched_get_priority_max(SCHED_RR));
     applied.realtime = pthread_setschedparam(handle, SCHED_RR, &realtime) == 0;
     ok = applied.realtime;
   }

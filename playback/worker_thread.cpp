@@ -16,7 +16,9 @@ WorkerThread::WorkerThread() {
   changed_.wait(lock, [&] { return tid_known_; });
 }
 
-WorkerThread::~WorkerThread() { end(); }
+WorkerThread::~WorkerThread() {
+  end();
+}
 
 void WorkerThread::main() {
   running = this;
@@ -93,7 +95,9 @@ ThreadPriority WorkerThread::priority() const {
   return priority_;
 }
 
-WorkerThread* WorkerThread::current() { return running; }
+WorkerThread* WorkerThread::current() {
+  return running;
+}
 
 void WorkerThread::safe_point() {
   std::unique_lock lock(mutex_);

@@ -1,7 +1,5 @@
 // The decode run through the run operations, on the decode thread, into the null, WAV, recording and ALSA
 // devices: whole runs, channel choices, CRC errors, layer changes, seeks, pauses, stops and priorities.
-#include "run.h"
-
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -14,6 +12,7 @@
 #include "notifier.h"
 #include "null_device.h"
 #include "recording_device.h"
+#include "run.h"
 #include "support.h"
 #include "test_streams.h"
 #include "wav_device.h"
@@ -219,9 +218,9 @@ TEST_F(RunTest, AFrameWithAWrongCrcIsSilentAndTheNextFrameDecodes) {
   const size_t frame = 1152 * 2;
   ASSERT_GT(damaged.pcm.size(), 7 * frame);
   EXPECT_TRUE(std::equal(intact.pcm.begin(), intact.pcm.begin() + 5 * frame, damaged.pcm.begin()));
-  EXPECT_TRUE(std::any_of(damaged.pcm.begin() + 5 * frame, damaged.pcm.begin() + 6 * frame,
-                          [](int16_t v) { return v != 0; }))
-      << "the frame after the damaged one is heard";
+  EXPECT_TRUE(std::any_of(damaged.pcm.begin() + 5 * frame, damaged.pcm.begin() + 6 * frame, [](int16_t v) {
+    return v != 0;
+  })) << "the frame after the damaged one is heard";
 
   expect_decoder_output_with_padding(play_to_wav(broken), damaged, kStereoBlock);
 }

@@ -110,7 +110,8 @@ class BufferTest : public testing::Test {
     ASSERT_GE(heard.size(), expected.size());
     EXPECT_EQ(heard.size() % block_samples, 0u);
     EXPECT_LT(heard.size() - expected.size(), block_samples);
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), heard.begin())) << "samples lost or out of order";
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), heard.begin()))
+        << "samples lost or out of order";
     EXPECT_TRUE(std::all_of(heard.begin() + static_cast<long>(expected.size()), heard.end(),
                             [](int16_t v) { return v == 0; }));
   }

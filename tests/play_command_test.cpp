@@ -26,7 +26,8 @@ std::string text_of(const fs::path& path) {
 class PlayCommand : public testing::Test {
  protected:
   void SetUp() override {
-    if (!make_layer2(dir / "in.mp2", 2, 44100, 3.0)) GTEST_SKIP() << "twolame is needed to make the test stream";
+    if (!make_layer2(dir / "in.mp2", 2, 44100, 3.0))
+      GTEST_SKIP() << "twolame is needed to make the test stream";
   }
   int play(const std::string& arguments, const fs::path& log) {
     return run("'" + kTool + "' --play '" + (dir / "in.mp2").string() + "' " + arguments + " </dev/null >'" +
@@ -38,7 +39,9 @@ class PlayCommand : public testing::Test {
 TEST_F(PlayCommand, TheWavDeviceWritesWhatTheDecoderWritesThenSilenceToTheEndOfTheBlock) {
   ASSERT_EQ(play("--device 'wav:" + (dir / "played.wav").string() + "'", dir / "log"), 0)
       << text_of(dir / "log");
-  ASSERT_EQ(run("'" + kTool + "' '" + (dir / "in.mp2").string() + "' -o '" + (dir / "decoded.wav").string() + "'"), 0);
+  ASSERT_EQ(
+      run("'" + kTool + "' '" + (dir / "in.mp2").string() + "' -o '" + (dir / "decoded.wav").string() + "'"),
+      0);
   const std::vector<uint8_t> played = wav_data(dir / "played.wav");
   const std::vector<uint8_t> decoded = wav_data(dir / "decoded.wav");
   ASSERT_FALSE(decoded.empty());

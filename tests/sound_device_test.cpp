@@ -113,8 +113,8 @@ TEST(WavDevice, WritesTheBlocksItIsGivenAndHoldsThemWhilePaused) {
 
   const std::vector<uint8_t> file = read_file(dir / "out.wav");
   ASSERT_EQ(file.size(), 44u + 3000u);
-  EXPECT_EQ(file[22], 1);                              // channels
-  EXPECT_EQ(file[24] | file[25] << 8, 22050);          // sampling frequency
+  EXPECT_EQ(file[22], 1);                      // channels
+  EXPECT_EQ(file[24] | file[25] << 8, 22050);  // sampling frequency
   EXPECT_TRUE(std::equal(a.bytes.begin(), a.bytes.end(), file.begin() + 44));
   EXPECT_TRUE(std::equal(b.bytes.begin(), b.bytes.end(), file.begin() + 1044));
 }

@@ -10,13 +10,15 @@
 
 namespace vemla::test {
 
-void write_test_wav(const std::filesystem::path& path, unsigned channels, unsigned frequency, double seconds) {
+void write_test_wav(const std::filesystem::path& path, unsigned channels, unsigned frequency,
+                    double seconds) {
   const auto frames = static_cast<size_t>(seconds * frequency);
   std::vector<int16_t> pcm(frames * channels);
   for (size_t i = 0; i < frames; ++i)
     for (unsigned c = 0; c < channels; ++c) {
       const double tone = c == 0 ? 440.0 : 1250.0;
-      pcm[i * channels + c] = static_cast<int16_t>(9000.0 * std::sin(2 * std::numbers::pi * tone * i / frequency));
+      pcm[i * channels + c] =
+          static_cast<int16_t>(9000.0 * std::sin(2 * std::numbers::pi * tone * i / frequency));
     }
   WavFile wav(path.string(), channels, frequency, WavFile::Sample::Int16);
   wav.write(pcm.data(), pcm.size());
@@ -29,8 +31,8 @@ bool make_layer2(const std::filesystem::path& out, unsigned channels, unsigned f
   const std::filesystem::path wav = out.string() + ".wav";
   write_test_wav(wav, channels, frequency, seconds);
   const std::string mode = channels == 1 ? "-m m" : "-m s";
-  return run("twolame --quiet -b " + std::string(channels == 1 ? "96" : "192") + " " + mode + " " + extra + " '" +
-             wav.string() + "' '" + out.string() + "' >/dev/null 2>&1") == 0 &&
+  return run("twolame --quiet -b " + std::string(channels == 1 ? "96" : "192") + " " + mode + " " + extra +
+             " '" + wav.string() + "' '" + out.string() + "' >/dev/null 2>&1") == 0 &&
          std::filesystem::exists(out);
 }
 
@@ -43,8 +45,8 @@ bool make_layer3(const std::filesystem::path& out, unsigned channels, unsigned f
          std::filesystem::exists(out);
 }
 
-std::unique_ptr<Header> header_of_frames(const std::filesystem::path& file, uint32_t word, unsigned frame_bytes,
-                                         unsigned count) {
+std::unique_ptr<Header> header_of_frames(const std::filesystem::path& file, uint32_t word,
+                                         unsigned frame_bytes, unsigned count) {
   {
     std::ofstream out(file, std::ios::binary);
     std::vector<char> frame(frame_bytes, 0);

@@ -25,7 +25,7 @@ bool make_layer3(const std::filesystem::path& out, unsigned channels, unsigned f
 
 // The frame header of a file of `count` frames made of the 32-bit header `word` and `frame_bytes` - 4 zero
 // bytes each.
-std::unique_ptr<Header> header_of_frames(const std::filesystem::path& file, uint32_t word, unsigned frame_bytes,
-                                         unsigned count = 4);
+std::unique_ptr<Header> header_of_frames(const std::filesystem::path& file, uint32_t word,
+                                         unsigned frame_bytes, unsigned count = 4);
 
 }  // namespace vemla::test

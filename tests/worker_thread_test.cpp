@@ -45,7 +45,9 @@ class Counter final : public WorkerThread {
   }
 };
 
-int nice_of(pid_t tid) { return getpriority(PRIO_PROCESS, static_cast<id_t>(tid)); }
+int nice_of(pid_t tid) {
+  return getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+}
 
 TEST(WorkerThread, RunsOnlyOnceResumedAndHoldsAtItsSafePointWhileSuspended) {
   Counter thread;
@@ -102,7 +104,10 @@ TEST(WorkerThread, ADestroyedThreadThatWasNeverResumedRunsNothing) {
   std::atomic<bool> ran{false};
   { Marker thread(ran); }
   EXPECT_FALSE(ran);
-  { Marker thread(ran); thread.resume(); }
+  {
+    Marker thread(ran);
+    thread.resume();
+  }
   EXPECT_TRUE(ran) << "a resumed thread runs even when destroyed at once";
 }
 

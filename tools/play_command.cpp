@@ -20,7 +20,9 @@ namespace {
 
 std::atomic<bool> interrupted{false};
 
-extern "C" void on_signal(int) { interrupted = true; }
+extern "C" void on_signal(int) {
+  interrupted = true;
+}
 
 class FixedSettings final : public RunSettings {
  public:
@@ -95,8 +97,8 @@ Key read_key(int ms) {
 
 int play_file(const PlayOptions& options) {
   std::string error;
-  std::unique_ptr<SoundDevice> device =
-      make_sound_device(options.device.empty() ? sound_device_choice_from_environment() : options.device, error);
+  std::unique_ptr<SoundDevice> device = make_sound_device(
+      options.device.empty() ? sound_device_choice_from_environment() : options.device, error);
   if (!device) {
     std::cerr << "vemla-decode: " << error << '\n';
     return 2;
@@ -123,7 +125,8 @@ int play_file(const PlayOptions& options) {
   const TrackFacts facts = track_facts(*mpeg_args.header, *mpeg_args.stream);
   const std::string total = time_text(facts.tracktotal / 1000);
   const int last_frame = std::max(0, static_cast<int>(facts.frametotal) - 1);
-  const unsigned ten_seconds = frame_duration > 0 ? static_cast<unsigned>(10000.0f / frame_duration + 0.5f) : 0;
+  const unsigned ten_seconds =
+      frame_duration > 0 ? static_cast<unsigned>(10000.0f / frame_duration + 0.5f) : 0;
 
   const bool interactive = isatty(STDIN_FILENO) == 1;
   std::optional<KeyMode> keys;
@@ -161,22 +164,26 @@ int play_file(const PlayOptions& options) {
     if ((key == Key::Back || key == Key::Forward) && ten_seconds > 0) {
       // By frame number, as the position bar asks.
       const long now = mpeg_args.reported_frame;
-      const long target = key == Key::Back ? now - static_cast<long>(ten_seconds) : now + static_cast<long>(ten_seconds);
+      const long target =
+          key == Key::Back ? now - static_cast<long>(ten_seconds) : now + static_cast<long>(ten_seconds);
       request_seek(static_cast<unsigned>(std::clamp(target, 0L, static_cast<long>(last_frame))));
     }
     if (interactive) {
-      const long seconds = static_cast<long>(static_cast<float>(mpeg_args.reported_frame) * frame_duration * 0.001f);
+      const long seconds =
+          static_cast<long>(static_cast<float>(mpeg_args.reported_frame) * frame_duration * 0.001f);
       if (seconds != shown || player_state != shown_state) {
         shown = seconds;
         shown_state = player_state;
-        std::printf("\r%s / %s  %-8s", time_text(seconds).c_str(), total.c_str(), player_state_text(player_state));
+        std::printf("\r%s / %s  %-8s", time_text(seconds).c_str(), total.c_str(),
+                    player_state_text(player_state));
         std::fflush(stdout);
       }
     }
   }
   const bool done = mpeg_args.done;
   if (interactive) {
-    const long seconds = static_cast<long>(static_cast<float>(mpeg_args.reported_frame) * frame_duration * 0.001f);
+    const long seconds =
+        static_cast<long>(static_cast<float>(mpeg_args.reported_frame) * frame_duration * 0.001f);
     std::printf("\r%s / %s  %-8s\n", time_text(seconds).c_str(), total.c_str(), done ? "ready" : "stopped");
   }
   close_run();

@@ -11,7 +11,7 @@ struct PlayOptions {
   std::string input;
   std::string device;  // a sound-device choice; empty: VEMLA_AUDIO, else "alsa"
   ChannelChoice choice = ChoiceStereo;
-  int priority = 3;    // the settings' PRIORITY scale, 1 Lowest ... 6 Time Critical
+  int priority = 3;  // the settings' PRIORITY scale, 1 Lowest ... 6 Time Critical
 };
 
 // Plays to the end (or until the user stops) and returns the exit status: 0 played or stopped, 1 the file
