@@ -75,7 +75,8 @@ int main(int argc, char** argv) {
   app.add_option("--device", play_options.device,
                  "sound device for --play: alsa (ALSA's default), alsa:PCM, null, null:SPEED or wav:PATH "
                  "(default: $VEMLA_AUDIO, else alsa)");
-  app.add_option("--priority", play_options.priority, "decode thread priority for --play, 1 Lowest ... 6 Time Critical")
+  app.add_option("--priority", play_options.priority,
+                 "decode thread priority for --play, 1 Lowest ... 6 Time Critical")
       ->check(CLI::Range(1, 6));
 #endif
   CLI11_PARSE(app, argc, argv);
