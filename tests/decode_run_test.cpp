@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "alsa_device.h"
 #include "eventually.h"
 #include "frame_decoder.h"
 #include "mci_buffer.h"
@@ -408,6 +409,23 @@ TEST_F(RunTest, AFileWithoutAFrameHeaderShowsTheErrorInTheTitle) {
   EXPECT_EQ(title.captions, std::vector<std::string>{"Error: No header found"});
   close_run();
   EXPECT_EQ(null->opens(), 0u);
+}
+
+TEST_F(RunTest, TheEnvironmentChoosesTheSoundDeviceAndABadChoiceFallsBackToAlsa) {
+  CapturingNotifier notes;
+  set_notifier(&notes);
+  setenv("VEMLA_AUDIO", "null:7", 1);
+  set_sound_device(nullptr);
+  EXPECT_NE(dynamic_cast<NullDevice*>(&sound_device()), nullptr);
+  setenv("VEMLA_AUDIO", "speakers", 1);
+  set_sound_device(nullptr);
+  auto* alsa = dynamic_cast<AlsaDevice*>(&sound_device());
+  ASSERT_NE(alsa, nullptr);
+  EXPECT_EQ(alsa->pcm_name(), "default");
+  unsetenv("VEMLA_AUDIO");
+  std::lock_guard lock(notes.mutex);
+  ASSERT_EQ(notes.messages.size(), 1u);
+  EXPECT_NE(notes.messages[0].find("speakers"), std::string::npos) << notes.messages[0];
 }
 
 TEST_F(RunTest, TheAlsaDevicePlaysAWholeRunOnTheNullPcm) {
