@@ -47,6 +47,7 @@ int decode_run(MPEG_Args& args) {
   const auto told_to_stop = [&] { return args.stop.load() || (self && self->terminated()); };
   // A run closed before it was ever started (the import reads headers this way) opens no sound device.
   if (told_to_stop()) return 0;
+  if (!args.stream || !args.header || !args.device_handle) return 1;  // no run was opened
 
   Ibitstream& stream = *args.stream;
   Header& header = *args.header;
