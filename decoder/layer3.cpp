@@ -1,6 +1,23 @@
 #include "layer3.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "huffman.h"
+#include "hybrid_filterbank.h"
+#include "requantise.h"
+
 namespace vemla {
+namespace {
+
+unsigned channel_count(const Header& header) { return header.mode() == SingleChannel ? 1 : 2; }
+
+const BandTable& bands_for(const Header& header) {
+  const int row = header.sample_frequency() % 3 + (header.version() == 1 ? 3 : 0);
+  return band_table[row];
+}
+
+}  // namespace
 
 LayerIII_Decoder::LayerIII_Decoder(Ibitstream& stream, Header& header, SynthesisFilter& left_filter,
                                    SynthesisFilter* right_filter, Obuffer& output, ChannelChoice channel_choice)
@@ -9,11 +26,119 @@ LayerIII_Decoder::LayerIII_Decoder(Ibitstream& stream, Header& header, Synthesis
       left_filter_(left_filter),
       right_filter_(right_filter),
       output_(output),
-      channel_choice_(channel_choice) {}
+      channel_choice_(channel_choice),
+      channels_(channel_count(header)),
+      granules_(header.version() == 1 ? 2 : 1),
+      bands_(bands_for(header)) {
+  if (channels_ == 2) {
+    switch (channel_choice_) {
+      case ChoiceLeft:
+      case ChoiceMono:
+        first_channel_ = last_channel_ = 0;
+        break;
+      case ChoiceRight:
+        first_channel_ = last_channel_ = 1;
+        break;
+      default:
+        first_channel_ = 0, last_channel_ = 1;
+        break;
+    }
+  }
+}
 
-// Not decoded yet: Layer III frames give no samples.
-void LayerIII_Decoder::decode_frame() {}
+void LayerIII_Decoder::reset_after_seek() {
+  state_.reservoir = Bit_Reserve();
+  state_.frame_start = 0;
+  std::memset(state_.overlap, 0, sizeof state_.overlap);
+}
 
-void LayerIII_Decoder::reset_after_seek() {}
+void LayerIII_Decoder::decode_frame() {
+  Bit_Reserve& reservoir = state_.reservoir;
+  Layer3SideInfo& side_info = state_.side_info;
+  const bool valid = read_side_information(stream_, header_.version(), channels_, side_info);
+
+  // The frame's main data joins the reservoir whatever follows, so that later frames can reach back into it.
+  const int slots = std::clamp(header_.main_data_slots(), 0, static_cast<int>(Ibitstream::kBodyBytes));
+  stream_.read_bytes(scratch_.main_data, static_cast<unsigned>(slots));
+  reservoir.append_bytes(scratch_.main_data, slots);
+
+  // Where the previous frame's main data ended, in whole bytes.
+  int32_t main_data_end = reservoir.bits_consumed() / 8;
+  if (const int32_t partial = reservoir.bits_consumed() % 8; partial != 0) {
+    reservoir.take_bits(static_cast<uint32_t>(8 - partial));
+    ++main_data_end;
+  }
+  const int32_t bytes_to_discard =
+      state_.frame_start - main_data_end - static_cast<int32_t>(side_info.main_data_begin);
+  state_.frame_start += slots;
+  // The main data begins before the oldest byte held (start of the stream, or after a seek).
+  if (bytes_to_discard < 0) return;
+
+  if (main_data_end > Bit_Reserve::kRingBytes) {
+    // Both clocks move back by one ring length; the read position in the ring stays where it is.
+    state_.frame_start -= Bit_Reserve::kRingBytes;
+    reservoir.unread_bytes(Bit_Reserve::kRingBytes);
+  }
+  // Ancillary data between the previous frame's main data and this frame's.
+  reservoir.skip_bits(8 * static_cast<uint32_t>(bytes_to_discard));
+
+  // The forbidden block type leaves the frame silent; its main data stays for the frames that follow.
+  if (!valid) return;
+
+  for (unsigned gr = 0; gr < granules_; ++gr) decode_granule(gr);
+  output_.end_frame(1);
+}
+
+void LayerIII_Decoder::read_scale_factors(unsigned ch, unsigned gr) {
+  Layer3SideInfo::Channel& channel = state_.side_info.ch[ch];
+  if (header_.version() == 1) {
+    read_mpeg1_scale_factors(state_.reservoir, channel.gr[gr], channel.scfsi, gr, state_.scale_factors[ch]);
+  } else {
+    // mode_extension means something in joint stereo only.
+    const bool intensity_right = ch == 1 && header_.mode() == JointStereo && (header_.mode_extension() & 1) != 0;
+    read_lsf_scale_factors(state_.reservoir, channel.gr[gr], intensity_right, state_.scale_factors[ch],
+                           &state_.illegal_positions);
+  }
+}
+
+void LayerIII_Decoder::decode_granule(unsigned gr) {
+  for (unsigned ch = 0; ch < channels_; ++ch) {
+    const int32_t part2_start = state_.reservoir.bits_consumed();
+    read_scale_factors(ch, gr);
+    const GranuleInfo& granule = state_.side_info.ch[ch].gr[gr];
+    decode_spectrum(state_.reservoir, granule, bands_, part2_start, scratch_.quantised);
+    dequantise(scratch_.quantised, granule, state_.scale_factors[ch], bands_, scratch_.dequantised[ch]);
+  }
+
+  if (channels_ == 1) {
+    std::memcpy(scratch_.stereo_out[0], scratch_.dequantised[0], sizeof scratch_.stereo_out[0]);
+  } else {
+    const GranuleInfo& left = state_.side_info.ch[0].gr[gr];
+    const bool joint = header_.mode() == JointStereo;
+    StereoMode mode;
+    mode.ms = joint && (header_.mode_extension() & 2) != 0;
+    mode.intensity = joint && (header_.mode_extension() & 1) != 0;
+    mode.lsf = header_.version() == 0;
+    // The intensity-coded channel's own scalefac_compress (ISO/IEC 13818-3, 2.4.3.2).
+    mode.intensity_scale = state_.side_info.ch[1].gr[gr].scalefac_compress & 1;
+    mode.illegal_positions = &state_.illegal_positions;
+    process_stereo(scratch_.dequantised, state_.scale_factors[1], left, bands_, mode, scratch_.stereo,
+                   scratch_.stereo_out);
+    if (channel_choice_ == ChoiceMono) mix_to_mono(scratch_.stereo_out);
+  }
+
+  for (unsigned ch = first_channel_; ch <= last_channel_; ++ch) output_channel(ch, gr);
+}
+
+void LayerIII_Decoder::output_channel(unsigned ch, unsigned gr) {
+  const GranuleInfo& granule = state_.side_info.ch[ch].gr[gr];
+  float* x = scratch_.hybrid_buffer;
+  reorder_short(scratch_.stereo_out[ch], granule, bands_, x);
+  reduce_aliasing(x, granule);
+  hybrid_synthesis(x, state_.overlap[ch], granule);
+  frequency_inversion(x);
+  SynthesisFilter* filter = ch == 0 || channel_choice_ == ChoiceRight ? &left_filter_ : right_filter_;
+  if (filter) synthesize_granule(x, *filter, output_);
+}
 
 }  // namespace vemla

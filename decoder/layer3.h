@@ -1,29 +1,76 @@
-// Layer III frame decoding (ISO/IEC 11172-3, 2.4.1.7 and 2.4.3.4; ISO/IEC 13818-3).
+// Layer III frame decoding (ISO/IEC 11172-3, 2.4.1.7 and 2.4.3.4; ISO/IEC 13818-3 for the lower sampling
+// frequencies): side information, main data through the bit reservoir, scale factors, Huffman decoding,
+// requantisation, stereo processing and the hybrid filterbank, one frame at a time.
 #pragma once
 
+#include <cstdint>
+
+#include "bit_reservoir.h"
 #include "bitstream.h"
 #include "header.h"
+#include "layer3_side_info.h"
 #include "obuffer.h"
+#include "scalefactor_bands.h"
+#include "stereo.h"
 #include "synthesis.h"
 
 namespace vemla {
 
 class LayerIII_Decoder {
  public:
+  // Channels, granules per frame and the band table come from the header current now; right_filter is
+  // used for channel 1 when both channels are put out (Stereo), and may be null otherwise.
   LayerIII_Decoder(Ibitstream& stream, Header& header, SynthesisFilter& left_filter, SynthesisFilter* right_filter,
                    Obuffer& output, ChannelChoice channel_choice);
-  // Decodes the frame whose header and body were just read.
+  LayerIII_Decoder(const LayerIII_Decoder&) = delete;
+  LayerIII_Decoder& operator=(const LayerIII_Decoder&) = delete;
+
+  // Decodes the frame whose header and body were just read. A frame whose main data begins before the
+  // reservoir's oldest byte, or whose side information is invalid, gives no samples and no end_frame.
   void decode_frame();
   // Forgets the bit reservoir and the overlap after a reposition.
   void reset_after_seek();
 
+  const Bit_Reserve& reservoir() const { return state_.reservoir; }
+  // Reservoir byte position where the next frame's main data begins.
+  int32_t frame_start() const { return state_.frame_start; }
+
  private:
+  void read_scale_factors(unsigned ch, unsigned gr);
+  void decode_granule(unsigned gr);
+  void output_channel(unsigned ch, unsigned gr);
+
   Ibitstream& stream_;
   Header& header_;
   SynthesisFilter& left_filter_;
   SynthesisFilter* right_filter_;
   Obuffer& output_;
-  ChannelChoice channel_choice_;
+  const ChannelChoice channel_choice_;
+  const unsigned channels_;
+  const unsigned granules_;
+  const BandTable& bands_;
+  unsigned first_channel_ = 0;
+  unsigned last_channel_ = 0;
+
+  // What one frame hands to the next.
+  struct State {
+    Bit_Reserve reservoir;
+    int32_t frame_start = 0;
+    Layer3SideInfo side_info;
+    ScaleFactorSet scale_factors[2];  // granule 1 may reuse granule 0's (scfsi)
+    ScaleFactorSet illegal_positions;  // LSF intensity stereo: the position that means "not coded"
+    alignas(32) float overlap[2][576] = {};  // second halves of the last inverse transforms
+  } state_;
+
+  // Working storage of one granule, overwritten every time.
+  struct Scratch {
+    alignas(32) int32_t quantised[576];
+    alignas(32) float dequantised[2][576];
+    alignas(32) float stereo_out[2][576];
+    alignas(32) float hybrid_buffer[576];
+    StereoScratch stereo;
+    uint8_t main_data[Ibitstream::kBodyBytes];
+  } scratch_;
 };
 
 }  // namespace vemla

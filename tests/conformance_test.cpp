@@ -49,6 +49,7 @@ TEST_P(Conformance, MatchesReference) {
   const Decoded floats = decode_file(dir / (name + ".bit"), ChoiceStereo, true);
   const Comparison f = compare_aligned(rounded_steps(floats.floats), reference, floats.channels, max_offset);
   EXPECT_GE(f.psnr, 105.0) << "rms " << f.rms << ", max " << f.max_difference;
+  std::printf("%s: max %.0f, psnr %.1f (16-bit %.1f), offset %ld\n", name.c_str(), c.max_difference, f.psnr, c.psnr, c.offset);
   EXPECT_EQ(f.offset, c.offset);
 }
 
@@ -60,6 +61,16 @@ INSTANTIATE_TEST_SUITE_P(LayerI, Conformance,
 INSTANTIATE_TEST_SUITE_P(LayerII, Conformance,
                          testing::Values("l2-fl10", "l2-fl11", "l2-fl12", "l2-fl13", "l2-fl14", "l2-fl15",
                                          "l2-fl16", "l2-test32"),
+                         test_name);
+
+INSTANTIATE_TEST_SUITE_P(LayerIII, Conformance,
+                         testing::Values("l3-compl", "l3-he_32khz", "l3-he_44khz", "l3-he_48khz", "l3-hecommon",
+                                         "l3-si", "l3-si_block", "l3-si_huff", "l3-sin1k0db"),
+                         test_name);
+// The lower sampling frequencies: 16, 22.05 and 24 kHz, one granule per frame.
+INSTANTIATE_TEST_SUITE_P(LayerIIILsf, Conformance,
+                         testing::Values("l3-test45", "l3-test46", "M2L3_bitrate_16_all", "M2L3_bitrate_22_all",
+                                         "M2L3_bitrate_24_all", "M2L3_compl24", "M2L3_noise"),
                          test_name);
 
 // Streams the decoder does not play by design: free format (bit-rate index 0) has no frame length in its
