@@ -83,7 +83,35 @@ TEST_P(NotDecodable, FindsNoFrame) {
 }
 
 INSTANTIATE_TEST_SUITE_P(FreeFormat, NotDecodable,
-                         testing::Values("l2-nonstandard-free_format", "l2-nonstandard-fl1_fl2_ff"), test_name);
+                         testing::Values("l2-nonstandard-free_format", "l2-nonstandard-fl1_fl2_ff", "l3-he_free"),
+                         test_name);
+
+// l3-he_mode has 10 single-channel frames, 100 two-channel frames in every stereo mode, then 18 single-channel
+// frames; its reference holds each part as decoded (11520 samples, 230400 interleaved, 20736). The header
+// search keeps the first frame's channel count, so the two-channel frames are passed over. Of the last part,
+// the first two frames reach back into main data of the passed-over frames and give nothing, and the third
+// starts from silent overlap and filter history. Checked: the first 10 frames, and the last 15.
+TEST(ChannelCountChange, DecodesTheSingleChannelParts) {
+  SKIP_WITHOUT_STREAMS();
+  const std::vector<int16_t> reference = read_reference(dir / "l3-he_mode.pcm");
+  ASSERT_EQ(reference.size(), 11520u + 230400 + 20736);
+  const Decoded pcm = decode_file(dir / "l3-he_mode.bit");
+  const Decoded floats = decode_file(dir / "l3-he_mode.bit", ChoiceStereo, true);
+  ASSERT_EQ(pcm.channels, 1u);
+  ASSERT_EQ(pcm.frames, 26u);
+  ASSERT_EQ(pcm.pcm.size(), 26u * 1152);
+  const auto check = [&](size_t ours, size_t theirs, size_t count) {
+    const std::vector<int16_t> part(reference.begin() + theirs, reference.begin() + theirs + count);
+    const std::vector<double> steps = as_steps(pcm.pcm), rounded = rounded_steps(floats.floats);
+    const Comparison c = compare_aligned({steps.begin() + ours, steps.begin() + ours + count}, part, 1, 0);
+    const Comparison f = compare_aligned({rounded.begin() + ours, rounded.begin() + ours + count}, part, 1, 0);
+    EXPECT_LE(c.max_difference, 2.0) << "from sample " << ours;
+    EXPECT_GE(f.psnr, 105.0) << "from sample " << ours;
+    std::printf("l3-he_mode from %zu: max %.0f, psnr %.1f\n", ours, c.max_difference, f.psnr);
+  };
+  check(0, 0, 11520);
+  check(11 * 1152, reference.size() - 15 * 1152, 15 * 1152);
+}
 
 // Damaged and unusual streams: decoded to the end, in every channel choice and both sample kinds, with no
 // crash, hang or read outside a buffer (the sanitizer build runs these too).

@@ -3,6 +3,7 @@
 
     gen_tables.py TABLES_DIR OUT_DIR        write the generated sources into OUT_DIR
     gen_tables.py TABLES_DIR OUT_DIR --check  fail when a file in OUT_DIR differs from what would be written
+                                             (exit status 77, "skipped", when TABLES_DIR does not exist)
 """
 import pathlib
 import sys
@@ -211,6 +212,9 @@ def main(argv):
         raise SystemExit(__doc__)
     tables, out = pathlib.Path(argv[1]), pathlib.Path(argv[2])
     check = "--check" in argv[3:]
+    if not tables.is_dir():
+        print(f"gen_tables: no table data in {tables}; nothing to check", file=sys.stderr)
+        sys.exit(77 if check else 1)
     stale = []
     for name, generate in GENERATORS.items():
         text = generate(tables)

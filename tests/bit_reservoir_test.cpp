@@ -1,0 +1,77 @@
+// The bit reservoir: bit order, its clock, stepping back, long skips and the ring's bounds.
+#include "bit_reservoir.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace vemla {
+namespace {
+
+Bit_Reserve reservoir_of(const std::vector<uint8_t>& bytes) {
+  Bit_Reserve r;
+  r.append_bytes(bytes.data(), static_cast<int>(bytes.size()));
+  return r;
+}
+
+TEST(BitReserve, ReadsMostSignificantBitFirstAcrossBytes) {
+  Bit_Reserve r = reservoir_of({0xA5, 0x3C, 0xFF});
+  EXPECT_EQ(r.take_bits(0), 0u);
+  EXPECT_EQ(r.bits_consumed(), 0);
+  EXPECT_EQ(r.take_bits(4), 0xAu);
+  EXPECT_EQ(r.take_bits(8), 0x53u);
+  EXPECT_EQ(r.take_bit(), 1u);
+  EXPECT_EQ(r.take_bits(3), 4u);
+  EXPECT_EQ(r.take_bits(8), 0xFFu);
+  EXPECT_EQ(r.bits_consumed(), 24);
+}
+
+TEST(BitReserve, StepsBackOverBitsAndBytes) {
+  Bit_Reserve r = reservoir_of({0x12, 0x34, 0x56, 0x78});
+  r.take_bits(13);
+  r.unread_bits(6);  // back across the byte boundary
+  EXPECT_EQ(r.bits_consumed(), 7);
+  EXPECT_EQ(r.take_bits(9), 0x34u);  // bits 7..15: 0 0011 0100
+  r.unread_bits(8);  // back onto a byte boundary
+  EXPECT_EQ(r.take_bits(8), 0x34u);
+  r.unread_bytes(2);
+  EXPECT_EQ(r.bits_consumed(), 0);
+  EXPECT_EQ(r.take_bits(16), 0x1234u);
+}
+
+TEST(BitReserve, SkipsLongRunsToTheRightBit) {
+  std::vector<uint8_t> bytes(16);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 37 + 11);
+  for (uint32_t skip : {0u, 3u, 5u, 8u, 33u, 37u, 40u, 64u, 71u}) {
+    Bit_Reserve expected = reservoir_of(bytes);
+    for (uint32_t i = 0; i < skip; ++i) expected.take_bit();
+    Bit_Reserve r = reservoir_of(bytes);
+    r.take_bits(3);
+    r.unread_bits(3);
+    r.take_bits(skip);  // counts above 32 only skip
+    EXPECT_EQ(r.bits_consumed(), static_cast<int32_t>(skip));
+    EXPECT_EQ(r.take_bits(17), expected.take_bits(17)) << "skip " << skip;
+  }
+}
+
+TEST(BitReserve, WrapsInsideItsRing) {
+  Bit_Reserve r;
+  for (int i = 0; i < Bit_Reserve::kRingBytes + 100; ++i) r.append_byte(static_cast<uint32_t>(i * 7));
+  EXPECT_EQ(r.write_index(), 100);
+  // Byte 0 was overwritten by byte 4096.
+  EXPECT_EQ(r.take_bits(8), (4096u * 7) & 0xFF);
+  r.take_bits(8 * 4099);
+  EXPECT_EQ(r.take_bits(8), (4100u * 7) & 0xFF);
+  // Rebasing moves the clock back by a ring length and leaves the read position where it was.
+  r.unread_bytes(Bit_Reserve::kRingBytes);
+  EXPECT_EQ(r.bits_consumed(), 8 * (4101 - 4096));
+  EXPECT_EQ(r.take_bits(8), (4101u * 7) & 0xFF);
+  // Stepping back before the first byte reads the end of the ring, never outside it.
+  Bit_Reserve fresh = reservoir_of({0x80});
+  fresh.unread_bits(16);
+  EXPECT_EQ(fresh.take_bits(16), 0u);
+  EXPECT_EQ(fresh.take_bit(), 1u);
+}
+
+}  // namespace
+}  // namespace vemla

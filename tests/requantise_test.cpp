@@ -1,0 +1,93 @@
+// Requantisation: the power law, global gain, scale factors with their scale, pre-emphasis and sub-block
+// gains, in long, short and mixed blocks.
+#include "requantise.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace vemla {
+namespace {
+
+class Dequantise : public testing::Test {
+ protected:
+  void SetUp() override { granule.global_gain = 210; }
+  void run(int row = 3) {
+    std::fill(std::begin(out), std::end(out), -999.0f);
+    dequantise(q, granule, factors, band_table[row], out);
+  }
+  int32_t q[576] = {};
+  GranuleInfo granule;
+  ScaleFactorSet factors;
+  float out[576];
+};
+
+TEST_F(Dequantise, PowerLawWithGlobalGain) {
+  q[0] = 1, q[1] = 8, q[2] = -8, q[3] = 511, q[4] = -512, q[5] = 8206;
+  run();
+  EXPECT_EQ(out[0], 1.0f);
+  EXPECT_EQ(out[1], 16.0f);
+  EXPECT_EQ(out[2], -16.0f);
+  EXPECT_FLOAT_EQ(out[3], static_cast<float>(std::pow(511.0, 4.0 / 3.0)));  // from the table
+  EXPECT_FLOAT_EQ(out[4], static_cast<float>(-std::pow(512.0, 4.0 / 3.0)));  // computed directly
+  EXPECT_FLOAT_EQ(out[5], static_cast<float>(std::pow(8206.0, 4.0 / 3.0)));
+  EXPECT_EQ(out[6], 0.0f);
+  granule.global_gain = 206;  // a quarter of the exponent per step
+  run();
+  EXPECT_FLOAT_EQ(out[0], 0.5f);
+}
+
+TEST_F(Dequantise, LongBlockScaleFactorsScaleAndPreEmphasis) {
+  for (int line = 0; line < 576; ++line) q[line] = 1;
+  factors.long_factors[0] = 3;
+  run();
+  EXPECT_FLOAT_EQ(out[3], std::pow(2.0f, -1.5f));
+  EXPECT_FLOAT_EQ(out[4], 1.0f);  // band 1 at 44.1 kHz starts at line 4
+  granule.scalefac_scale = 1;
+  run();
+  EXPECT_FLOAT_EQ(out[3], 0.125f);
+  granule.scalefac_scale = 0;
+  granule.preflag = 1;
+  run();
+  EXPECT_FLOAT_EQ(out[196], std::pow(2.0f, -1.5f));  // band 17, pre-emphasis 3
+  EXPECT_FLOAT_EQ(out[575], 1.0f);                  // band 21 has none
+}
+
+TEST_F(Dequantise, ShortBlocksTakeEachWindowsGainAndFactor) {
+  granule.window_switching_flag = 1, granule.block_type = 2;
+  granule.subblock_gain[1] = 1;
+  factors.short_factors[2][0] = 2;
+  for (int line = 0; line < 576; ++line) q[line] = 1;
+  run();
+  // Band 0 is 4 lines wide at 44.1 kHz: lines 0..3 window 0, 4..7 window 1, 8..11 window 2.
+  EXPECT_EQ(out[3], 1.0f);
+  EXPECT_EQ(out[4], 0.25f);
+  EXPECT_EQ(out[8], 0.5f);
+  EXPECT_EQ(out[12], 1.0f);
+  // Every index the fields allow stays in the table: gain 7 and a 5-bit factor scaled by 2.
+  granule.subblock_gain[0] = 7, granule.scalefac_scale = 1;
+  factors.short_factors[0][0] = 31;
+  run();
+  EXPECT_EQ(out[0], std::ldexp(1.0f, -45));
+}
+
+TEST_F(Dequantise, MixedBlocksSwitchToShortBandsAtLine36) {
+  granule.window_switching_flag = 1, granule.block_type = 2, granule.mixed_block_flag = 1;
+  for (int line = 0; line < 576; ++line) q[line] = 1;
+  factors.long_factors[5] = 2;     // LSF 24 kHz: long band 5 is lines 30..35
+  factors.long_factors[6] = 4;     // not part of the block
+  factors.short_factors[0][3] = 4;  // short band 3 (lines 12..17 of each window) starts at line 36
+  factors.short_factors[1][3] = 6;
+  run(1);
+  EXPECT_EQ(out[35], 0.5f);
+  EXPECT_EQ(out[36], 0.25f);
+  EXPECT_EQ(out[41], 0.25f);
+  EXPECT_EQ(out[42], 0.125f);
+  factors.long_factors[7] = 2;  // MPEG-1 48 kHz: eight long bands, band 7 is lines 30..35
+  run(4);
+  EXPECT_EQ(out[35], 0.5f);
+  EXPECT_EQ(out[36], 0.25f);
+}
+
+}  // namespace
+}  // namespace vemla
