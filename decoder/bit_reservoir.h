@@ -1,5 +1,5 @@
-// The Layer III bit reservoir (ISO/IEC 11172-3, 2.4.3.4.2, main_data_begin): main data of the last frames in a
-// ring of 4096 bytes, read bit by bit, most significant bit first.
+// The Layer III bit reservoir (ISO/IEC 11172-3, 2.4.3.4.2, main_data_begin): main data of the last frames in
+// a ring of 4096 bytes, read bit by bit, most significant bit first.
 #pragma once
 
 #include <array>

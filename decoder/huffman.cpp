@@ -70,7 +70,7 @@ void decode_spectrum(Bit_Reserve& reservoir, const GranuleInfo& granule, const B
   int line = 0;
   int32_t v, w;
   for (; line < big_end; line += 2) {
-    const uint32_t select = line < region1 ? granule.table_select[0]
+    const uint32_t select = line < region1   ? granule.table_select[0]
                             : line < region2 ? granule.table_select[1]
                                              : granule.table_select[2];
     decode_huffman_pair(huffman_tables[select & 31], quantised[line], quantised[line + 1], v, w, reservoir);

@@ -55,7 +55,7 @@ void reduce_aliasing(float* x, const GranuleInfo& granule) {
   const int boundaries = granule.short_block() ? 1 : 31;
   const AntialiasTables& t = antialias_tables();
   for (int sb = 0; sb < boundaries; ++sb) {
-    float* upper = x + 18 * sb + 17;  // the top of subband sb, read downwards
+    float* upper = x + 18 * sb + 17;   // the top of subband sb, read downwards
     float* lower = x + 18 * (sb + 1);  // the bottom of subband sb + 1
     for (int i = 0; i < 8; ++i) {
       const float u = upper[-i];

@@ -28,8 +28,8 @@ constexpr float kShortWindow[6] = {0.13052619f, 0.38268343f, 0.6087614f, 0.79335
 struct ImdctWindows {
   float value[4][36];
   ImdctWindows() {
-    const double long_step = 0.08726646f;   // pi / 36 as a float
-    const double short_step = 0.2617994f;   // pi / 12 as a float
+    const double long_step = 0.08726646f;  // pi / 36 as a float
+    const double short_step = 0.2617994f;  // pi / 12 as a float
     for (int n = 0; n < 36; ++n) {
       const double normal = std::sin(long_step * (n + 0.5));
       double start = normal, stop = normal, short_window = 0.0;

@@ -10,7 +10,9 @@
 namespace vemla {
 namespace {
 
-unsigned channel_count(const Header& header) { return header.mode() == SingleChannel ? 1 : 2; }
+unsigned channel_count(const Header& header) {
+  return header.mode() == SingleChannel ? 1 : 2;
+}
 
 const BandTable& bands_for(const Header& header) {
   const int row = header.sample_frequency() % 3 + (header.version() == 1 ? 3 : 0);
@@ -20,7 +22,8 @@ const BandTable& bands_for(const Header& header) {
 }  // namespace
 
 LayerIII_Decoder::LayerIII_Decoder(Ibitstream& stream, Header& header, SynthesisFilter& left_filter,
-                                   SynthesisFilter* right_filter, Obuffer& output, ChannelChoice channel_choice)
+                                   SynthesisFilter* right_filter, Obuffer& output,
+                                   ChannelChoice channel_choice)
     : stream_(stream),
       header_(header),
       left_filter_(left_filter),
@@ -95,7 +98,8 @@ void LayerIII_Decoder::read_scale_factors(unsigned ch, unsigned gr) {
     read_mpeg1_scale_factors(state_.reservoir, channel.gr[gr], channel.scfsi, gr, state_.scale_factors[ch]);
   } else {
     // mode_extension means something in joint stereo only.
-    const bool intensity_right = ch == 1 && header_.mode() == JointStereo && (header_.mode_extension() & 1) != 0;
+    const bool intensity_right =
+        ch == 1 && header_.mode() == JointStereo && (header_.mode_extension() & 1) != 0;
     read_lsf_scale_factors(state_.reservoir, channel.gr[gr], intensity_right, state_.scale_factors[ch],
                            &state_.illegal_positions);
   }

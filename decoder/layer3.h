@@ -20,8 +20,8 @@ class LayerIII_Decoder {
  public:
   // Channels, granules per frame and the band table come from the header current now; right_filter is
   // used for channel 1 when both channels are put out (Stereo), and may be null otherwise.
-  LayerIII_Decoder(Ibitstream& stream, Header& header, SynthesisFilter& left_filter, SynthesisFilter* right_filter,
-                   Obuffer& output, ChannelChoice channel_choice);
+  LayerIII_Decoder(Ibitstream& stream, Header& header, SynthesisFilter& left_filter,
+                   SynthesisFilter* right_filter, Obuffer& output, ChannelChoice channel_choice);
   LayerIII_Decoder(const LayerIII_Decoder&) = delete;
   LayerIII_Decoder& operator=(const LayerIII_Decoder&) = delete;
 
@@ -57,8 +57,8 @@ class LayerIII_Decoder {
     Bit_Reserve reservoir;
     int32_t frame_start = 0;
     Layer3SideInfo side_info;
-    ScaleFactorSet scale_factors[2];  // granule 1 may reuse granule 0's (scfsi)
-    ScaleFactorSet illegal_positions;  // LSF intensity stereo: the position that means "not coded"
+    ScaleFactorSet scale_factors[2];         // granule 1 may reuse granule 0's (scfsi)
+    ScaleFactorSet illegal_positions;        // LSF intensity stereo: the position that means "not coded"
     alignas(32) float overlap[2][576] = {};  // second halves of the last inverse transforms
   } state_;
 

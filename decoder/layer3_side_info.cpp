@@ -17,9 +17,9 @@ constexpr int kScfsiBands[5] = {0, 6, 11, 16, 21};
 // Number of scale factors per group, [row][block kind][group]; kinds: 0 long, 1 short, 2 mixed (ISO/IEC
 // 13818-3, Table of nr_of_sfb_block, 2.4.3.2).
 constexpr uint8_t kLsfBandCounts[6][3][4] = {
-    {{6, 5, 5, 5}, {9, 9, 9, 9}, {6, 9, 9, 9}},     {{6, 5, 7, 3}, {9, 9, 12, 6}, {6, 9, 12, 6}},
+    {{6, 5, 5, 5}, {9, 9, 9, 9}, {6, 9, 9, 9}},       {{6, 5, 7, 3}, {9, 9, 12, 6}, {6, 9, 12, 6}},
     {{11, 10, 0, 0}, {18, 18, 0, 0}, {15, 18, 0, 0}}, {{7, 7, 7, 0}, {12, 12, 12, 0}, {6, 15, 12, 0}},
-    {{6, 6, 6, 3}, {12, 9, 9, 6}, {6, 12, 9, 6}},   {{8, 8, 5, 0}, {15, 12, 9, 0}, {6, 18, 9, 0}},
+    {{6, 6, 6, 3}, {12, 9, 9, 6}, {6, 12, 9, 6}},     {{8, 8, 5, 0}, {15, 12, 9, 0}, {6, 18, 9, 0}},
 };
 
 void read_granule(Ibitstream& stream, int version, GranuleInfo& g, bool& valid) {
@@ -55,7 +55,8 @@ void read_granule(Ibitstream& stream, int version, GranuleInfo& g, bool& valid) 
 // Short-block scale factors of bands [first, last) for windows 0..2 in turn, each with `slen` bits.
 void read_short_bands(Bit_Reserve& reservoir, int first, int last, uint32_t slen, ScaleFactorSet& factors) {
   for (int band = first; band < last; ++band)
-    for (int w = 0; w < 3; ++w) factors.short_factors[w][band] = static_cast<int32_t>(reservoir.take_bits(slen));
+    for (int w = 0; w < 3; ++w)
+      factors.short_factors[w][band] = static_cast<int32_t>(reservoir.take_bits(slen));
 }
 
 }  // namespace
@@ -69,7 +70,8 @@ bool read_side_information(Ibitstream& stream, int version, unsigned channels, L
     for (unsigned ch = 0; ch < channels; ++ch)
       for (uint32_t& bit : side_info.ch[ch].scfsi) bit = stream.read_bits(1);
     for (unsigned gr = 0; gr < 2; ++gr)
-      for (unsigned ch = 0; ch < channels; ++ch) read_granule(stream, version, side_info.ch[ch].gr[gr], valid);
+      for (unsigned ch = 0; ch < channels; ++ch)
+        read_granule(stream, version, side_info.ch[ch].gr[gr], valid);
   } else {
     side_info.main_data_begin = stream.read_bits(8);
     side_info.private_bits = stream.read_bits(mono ? 1 : 2);
@@ -85,7 +87,8 @@ void read_mpeg1_scale_factors(Bit_Reserve& reservoir, const GranuleInfo& granule
   if (granule.short_block()) {
     int first_short = 0;
     if (granule.mixed_block_flag) {
-      for (int band = 0; band < 8; ++band) factors.long_factors[band] = static_cast<int32_t>(reservoir.take_bits(slen1));
+      for (int band = 0; band < 8; ++band)
+        factors.long_factors[band] = static_cast<int32_t>(reservoir.take_bits(slen1));
       first_short = 3;
     }
     read_short_bands(reservoir, first_short, 6, slen1, factors);

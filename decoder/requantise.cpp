@@ -28,8 +28,8 @@ const PowerTables& power_tables() {
 inline float requantised(int32_t q, float gain, const float* pow43) {
   if (q == 0) return 0.0f;
   const uint32_t m = q < 0 ? -static_cast<uint32_t>(q) : static_cast<uint32_t>(q);
-  const float v = m < 512 ? gain * pow43[m]
-                          : gain * static_cast<float>(std::pow(static_cast<double>(m), 4.0 / 3.0));
+  const float v =
+      m < 512 ? gain * pow43[m] : gain * static_cast<float>(std::pow(static_cast<double>(m), 4.0 / 3.0));
   return q < 0 ? -v : v;
 }
 
@@ -38,7 +38,8 @@ inline float requantised(int32_t q, float gain, const float* pow43) {
 void dequantise(const int32_t* quantised, const GranuleInfo& granule, const ScaleFactorSet& factors,
                 const BandTable& bands, float* out) {
   const PowerTables& tables = power_tables();
-  const float gain = static_cast<float>(std::pow(2.0, (static_cast<double>(granule.global_gain) - 210.0) * 0.25));
+  const float gain =
+      static_cast<float>(std::pow(2.0, (static_cast<double>(granule.global_gain) - 210.0) * 0.25));
   const uint32_t shift = granule.scalefac_scale & 1;
 
   const auto long_factor = [&](int band) {
@@ -77,7 +78,8 @@ void dequantise(const int32_t* quantised, const GranuleInfo& granule, const Scal
     int line = 3 * bands.short_starts[band];
     for (int window = 0; window < 3; ++window) {
       const float factor = short_factor(window, band);
-      for (int i = 0; i < width; ++i, ++line) out[line] = requantised(quantised[line], gain, tables.pow43) * factor;
+      for (int i = 0; i < width; ++i, ++line)
+        out[line] = requantised(quantised[line], gain, tables.pow43) * factor;
     }
   }
 }

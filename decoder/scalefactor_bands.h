@@ -1,5 +1,5 @@
-// The scale-factor bands of Layer III (ISO/IEC 11172-3 Table B.8; ISO/IEC 13818-3 Table B.2), as the first line
-// of each band (generated).
+// The scale-factor bands of Layer III (ISO/IEC 11172-3 Table B.8; ISO/IEC 13818-3 Table B.2), as the first
+// line of each band (generated).
 #pragma once
 
 #include <cstdint>
@@ -16,6 +16,8 @@ extern const BandTable band_table[6];
 
 // The long bands of a mixed block: those below line 36, the first two subbands (eight bands at the MPEG-1
 // rates, six at the lower ones, ISO/IEC 13818-3 2.4.3.4).
-inline int mixed_long_bands(const BandTable& bands) { return bands.long_starts[6] == 36 ? 6 : 8; }
+inline int mixed_long_bands(const BandTable& bands) {
+  return bands.long_starts[6] == 36 ? 6 : 8;
+}
 
 }  // namespace vemla

@@ -126,7 +126,8 @@ int assign_short_bands(IntensityPositions& positions, const float* right_values,
         break;
       }
     }
-    for (int band = top + 1; band < 12; ++band) positions.assign_short(w, band, start(band), start(band) + width(band));
+    for (int band = top + 1; band < 12; ++band)
+      positions.assign_short(w, band, start(band), start(band) + width(band));
     if (top < 12) positions.assign_top(start(12), start(12) + width(12), start(11), top < 11);
     if (top + 1 > first_intensity) first_intensity = top + 1;
   }
@@ -135,7 +136,8 @@ int assign_short_bands(IntensityPositions& positions, const float* right_values,
 
 }  // namespace
 
-void lsf_intensity_factors(int32_t position, uint32_t intensity_scale, int line, float (&intensity_k)[2][576]) {
+void lsf_intensity_factors(int32_t position, uint32_t intensity_scale, int line,
+                           float (&intensity_k)[2][576]) {
   const LsfIntensityTable& table = lsf_intensity_table();
   const uint32_t s = intensity_scale & 1;
   float k0 = 1.0f, k1 = 1.0f;

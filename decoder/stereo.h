@@ -10,9 +10,9 @@
 namespace vemla {
 
 struct StereoMode {
-  bool ms = false;         // middle/side stereo (joint stereo, mode_extension bit 1)
-  bool intensity = false;  // intensity stereo (joint stereo, mode_extension bit 0)
-  bool lsf = false;        // the intensity rules of the lower sampling frequencies
+  bool ms = false;               // middle/side stereo (joint stereo, mode_extension bit 1)
+  bool intensity = false;        // intensity stereo (joint stereo, mode_extension bit 0)
+  bool lsf = false;              // the intensity rules of the lower sampling frequencies
   uint32_t intensity_scale = 0;  // LSF: scalefac_compress of the right channel, mod 2
   // LSF: per scale factor, the illegal intensity position (2^slen - 1) that marks a band that is not
   // intensity-coded. MPEG-1 uses position 7.
@@ -34,7 +34,8 @@ void process_stereo(const float (&dequantised)[2][576], const ScaleFactorSet& ri
                     StereoScratch& scratch, float (&stereo_out)[2][576]);
 
 // The LSF intensity factors of one position into intensity_k[0][line] and intensity_k[1][line].
-void lsf_intensity_factors(int32_t position, uint32_t intensity_scale, int line, float (&intensity_k)[2][576]);
+void lsf_intensity_factors(int32_t position, uint32_t intensity_scale, int line,
+                           float (&intensity_k)[2][576]);
 
 // stereo_out[0] becomes the average of both channels.
 void mix_to_mono(float (&stereo_out)[2][576]);

@@ -32,7 +32,7 @@ TEST(BitReserve, StepsBackOverBitsAndBytes) {
   r.unread_bits(6);  // back across the byte boundary
   EXPECT_EQ(r.bits_consumed(), 7);
   EXPECT_EQ(r.take_bits(9), 0x34u);  // bits 7..15: 0 0011 0100
-  r.unread_bits(8);  // back onto a byte boundary
+  r.unread_bits(8);                  // back onto a byte boundary
   EXPECT_EQ(r.take_bits(8), 0x34u);
   r.unread_bytes(2);
   EXPECT_EQ(r.bits_consumed(), 0);

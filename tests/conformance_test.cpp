@@ -49,7 +49,6 @@ TEST_P(Conformance, MatchesReference) {
   const Decoded floats = decode_file(dir / (name + ".bit"), ChoiceStereo, true);
   const Comparison f = compare_aligned(rounded_steps(floats.floats), reference, floats.channels, max_offset);
   EXPECT_GE(f.psnr, 105.0) << "rms " << f.rms << ", max " << f.max_difference;
-  std::printf("%s: max %.0f, psnr %.1f (16-bit %.1f), offset %ld\n", name.c_str(), c.max_difference, f.psnr, c.psnr, c.offset);
   EXPECT_EQ(f.offset, c.offset);
 }
 
@@ -107,7 +106,6 @@ TEST(ChannelCountChange, DecodesTheSingleChannelParts) {
     const Comparison f = compare_aligned({rounded.begin() + ours, rounded.begin() + ours + count}, part, 1, 0);
     EXPECT_LE(c.max_difference, 2.0) << "from sample " << ours;
     EXPECT_GE(f.psnr, 105.0) << "from sample " << ours;
-    std::printf("l3-he_mode from %zu: max %.0f, psnr %.1f\n", ours, c.max_difference, f.psnr);
   };
   check(0, 0, 11520);
   check(11 * 1152, reference.size() - 15 * 1152, 15 * 1152);

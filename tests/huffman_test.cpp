@@ -60,7 +60,8 @@ TEST(HuffmanTables, EveryCodeDecodesToItsValues) {
       Bit_Reserve r = reservoir_with(bits);
       int32_t dx = 99, dy = 99, v = 99, w = 99;
       ASSERT_EQ(decode_huffman_pair(h, dx, dy, v, w, r), kHuffmanDecoded);
-      EXPECT_EQ(r.bits_consumed(), static_cast<int32_t>(bits.bit_count())) << "table " << t << " code " << code;
+      EXPECT_EQ(r.bits_consumed(), static_cast<int32_t>(bits.bit_count()))
+          << "table " << t << " code " << code;
       if (quadruple) {
         EXPECT_EQ((-v) * 8 + (-w) * 4 + (-dx) * 2 + (-dy), y) << "table " << t << " code " << code;
       } else {
@@ -89,7 +90,10 @@ TEST(HuffmanWalker, FollowsHopsAndGivesUpAfter32Bits) {
   hop_tree[253][1] = 0x11;
   const HuffmanTable hop = {"1", 2, 2, 0, 0, -1, hop_tree, 254};
   BitWriter bits;
-  bits.put_code("1" "10" "0");  // (1, 1) with signs -, +, then (0, 0)
+  bits.put_code(
+      "1"
+      "10"
+      "0");  // (1, 1) with signs -, +, then (0, 0)
   Bit_Reserve r = reservoir_with(bits);
   int32_t x = 0, y = 0, v = 0, w = 0;
   EXPECT_EQ(decode_huffman_pair(hop, x, y, v, w, r), kHuffmanDecoded);
@@ -122,7 +126,10 @@ TEST(HuffmanWalker, FollowsHopsAndGivesUpAfter32Bits) {
 TEST(HuffmanWalker, EscapesThenSigns) {
   BitWriter bits;
   bits.put_code(test::huffman_code(huffman_tables[16], 15 * 16 + 3));
-  bits.put_code("1" "1" "0");  // x escape 1, x negative, y positive (3 takes no escape)
+  bits.put_code(
+      "1"
+      "1"
+      "0");                             // x escape 1, x negative, y positive (3 takes no escape)
   put_quadruple(bits, 0, 0, 0, 1, -1);  // two sign bits only
   Bit_Reserve r = reservoir_with(bits);
   int32_t x, y, v, w;
@@ -184,7 +191,7 @@ TEST_F(DecodeSpectrum, Count1AtLine574KeepsTwoValuesAndSkipsTheRest) {
   granule.table_select[0] = granule.table_select[1] = granule.table_select[2] = 1;
   BitWriter bits;
   for (int i = 0; i < 287; ++i) put_pair(bits, huffman_tables[1], i == 0 ? -1 : 0, 0);
-  put_quadruple(bits, 0, 1, -1, 1, 1);  // x and y are read, with their signs, but not stored
+  put_quadruple(bits, 0, 1, -1, 1, 1);          // x and y are read, with their signs, but not stored
   for (int i = 0; i < 45; ++i) bits.put(1, 1);  // more bits than lines: skipped
   decode(bits);
   EXPECT_EQ(q[0], -1);

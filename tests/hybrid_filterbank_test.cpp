@@ -17,8 +17,10 @@ std::vector<double> reference_imdct(const float* in, int block_type) {
   std::vector<double> out(36, 0.0);
   const auto window = [&](int n) {
     const double normal = std::sin(M_PI / 36 * (n + 0.5));
-    if (block_type == 1) return n < 18 ? normal : n < 24 ? 1.0 : n < 30 ? std::sin(M_PI / 12 * (n - 18 + 0.5)) : 0.0;
-    if (block_type == 3) return n < 6 ? 0.0 : n < 12 ? std::sin(M_PI / 12 * (n - 6 + 0.5)) : n < 18 ? 1.0 : normal;
+    if (block_type == 1)
+      return n < 18 ? normal : n < 24 ? 1.0 : n < 30 ? std::sin(M_PI / 12 * (n - 18 + 0.5)) : 0.0;
+    if (block_type == 3)
+      return n < 6 ? 0.0 : n < 12 ? std::sin(M_PI / 12 * (n - 6 + 0.5)) : n < 18 ? 1.0 : normal;
     return normal;
   };
   if (block_type != 2) {

@@ -15,7 +15,9 @@ void BitWriter::put_code(const std::string& code) {
   for (char c : code) bits_.push_back(c == '1');
 }
 
-void BitWriter::append(const BitWriter& other) { bits_.insert(bits_.end(), other.bits_.begin(), other.bits_.end()); }
+void BitWriter::append(const BitWriter& other) {
+  bits_.insert(bits_.end(), other.bits_.begin(), other.bits_.end());
+}
 
 std::vector<uint8_t> BitWriter::bytes() const {
   std::vector<uint8_t> out((bits_.size() + 7) / 8, 0);
@@ -49,7 +51,8 @@ std::string huffman_code(const HuffmanTable& table, unsigned value) {
     return false;
   };
   std::string path;
-  if (table.tree_length == 0 || !walk(0, path)) ADD_FAILURE() << "no code for " << value << " in table " << table.name;
+  if (table.tree_length == 0 || !walk(0, path))
+    ADD_FAILURE() << "no code for " << value << " in table " << table.name;
   return found;
 }
 
@@ -60,7 +63,8 @@ void put_pair(BitWriter& out, const HuffmanTable& table, int x, int y) {
 }
 
 void put_quadruple(BitWriter& out, unsigned select, int v, int w, int x, int y) {
-  out.put_code(huffman_code(huffman_tables[32 + select], std::abs(v) * 8 + std::abs(w) * 4 + std::abs(x) * 2 + std::abs(y)));
+  out.put_code(huffman_code(huffman_tables[32 + select],
+                            std::abs(v) * 8 + std::abs(w) * 4 + std::abs(x) * 2 + std::abs(y)));
   for (int value : {v, w, x, y})
     if (value) out.put(value < 0, 1);
 }
@@ -133,7 +137,8 @@ void put_side_info(BitWriter& out, const StreamFormat& format, const FrameData& 
 
 }  // namespace
 
-void pack_into_reservoir(const StreamFormat& format, std::vector<FrameData>& frames, const std::vector<int>& gaps) {
+void pack_into_reservoir(const StreamFormat& format, std::vector<FrameData>& frames,
+                         const std::vector<int>& gaps) {
   int end = 0;  // where the previous frame's main data ended
   for (size_t k = 0; k < frames.size(); ++k) {
     const int start = static_cast<int>(k) * format.main_data_slots();
@@ -155,7 +160,8 @@ std::vector<uint8_t> build_stream(const StreamFormat& format, const std::vector<
     const std::vector<uint8_t> bytes = bits.bytes();
     const int begin = static_cast<int>(k) * slots - frames[k].main_data_begin;
     const int end = begin + static_cast<int>(bytes.size());
-    EXPECT_TRUE(k == 0 || begin >= previous_end) << "frame " << k << " overlaps the previous frame's main data";
+    EXPECT_TRUE(k == 0 || begin >= previous_end)
+        << "frame " << k << " overlaps the previous frame's main data";
     EXPECT_LE(end, static_cast<int>(k + 1) * slots) << "frame " << k << " does not fit";
     for (int i = std::max(begin, 0); i < std::min(end, static_cast<int>(main_data.size())); ++i)
       main_data[i] = bytes[i - begin];

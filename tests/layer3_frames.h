@@ -44,13 +44,14 @@ struct GranuleData {
 // A long-block granule: `pairs` big-value pairs of table 1 with pseudo-random values of -1, 0 and 1, zero
 // quadruples (4 bits each) up to line 576 as far as `extra_bits` allows, and the rest of `extra_bits` as
 // padding after line 576. No scale factors.
-GranuleData random_granule(std::mt19937& random, unsigned pairs, unsigned extra_bits, uint32_t global_gain = 190);
+GranuleData random_granule(std::mt19937& random, unsigned pairs, unsigned extra_bits,
+                           uint32_t global_gain = 190);
 // A granule whose spectrum is all zero and whose data is `bits` bits of padding.
 GranuleData silent_granule(unsigned bits);
 
 struct StreamFormat {
-  bool lsf = false;      // MPEG-1 48 kHz 128 kbit/s (384-byte frames), or LSF 24 kHz 64 kbit/s (192 bytes)
-  uint8_t mode = 0;      // 0 stereo, 1 joint stereo, 3 single channel
+  bool lsf = false;  // MPEG-1 48 kHz 128 kbit/s (384-byte frames), or LSF 24 kHz 64 kbit/s (192 bytes)
+  uint8_t mode = 0;  // 0 stereo, 1 joint stereo, 3 single channel
   uint8_t mode_extension = 0;
   unsigned channels() const { return mode == 3 ? 1 : 2; }
   unsigned granules() const { return lsf ? 1 : 2; }
@@ -67,7 +68,8 @@ struct FrameData {
 
 // main_data_begin for each frame so that every frame's main data starts as early as the reservoir allows
 // (511 bytes back at most), after `gaps[k]` bytes of ancillary data.
-void pack_into_reservoir(const StreamFormat& format, std::vector<FrameData>& frames, const std::vector<int>& gaps = {});
+void pack_into_reservoir(const StreamFormat& format, std::vector<FrameData>& frames,
+                         const std::vector<int>& gaps = {});
 
 // The stream's bytes. Fails the test (and gives what it has) when a frame's main data overlaps the
 // previous one's or does not fit before the next frame.

@@ -141,15 +141,17 @@ TEST(LsfScaleFactors, WidthsRowsAndPreflag) {
     LsfScaleLengths want;
   };
   const Case cases[] = {
-      {399, false, {{4, 4, 3, 3}, 0, 0}},  {450, false, {{2, 2, 2, 0}, 1, 0}}, {500, false, {{0, 0, 0, 0}, 2, 1}},
-      {511, false, {{3, 2, 0, 0}, 2, 1}},  {359, true, {{4, 5, 5, 0}, 3, 0}},  {487, true, {{3, 3, 3, 0}, 4, 0}},
-      {509, true, {{3, 1, 0, 0}, 5, 0}},   {511, true, {{3, 2, 0, 0}, 5, 0}},  // 255: the 244.. case continued
+      {399, false, {{4, 4, 3, 3}, 0, 0}}, {450, false, {{2, 2, 2, 0}, 1, 0}},
+      {500, false, {{0, 0, 0, 0}, 2, 1}}, {511, false, {{3, 2, 0, 0}, 2, 1}},
+      {359, true, {{4, 5, 5, 0}, 3, 0}},  {487, true, {{3, 3, 3, 0}, 4, 0}},
+      {509, true, {{3, 1, 0, 0}, 5, 0}},  {511, true, {{3, 2, 0, 0}, 5, 0}},  // 255: the 244.. case continued
   };
   for (const Case& c : cases) {
     GranuleInfo g;
     g.scalefac_compress = c.compress;
     const LsfScaleLengths got = read_lsf_scale_lengths(g, c.intensity_right);
-    EXPECT_EQ(std::vector<uint32_t>(got.slen, got.slen + 4), std::vector<uint32_t>(c.want.slen, c.want.slen + 4))
+    EXPECT_EQ(std::vector<uint32_t>(got.slen, got.slen + 4),
+              std::vector<uint32_t>(c.want.slen, c.want.slen + 4))
         << c.compress << (c.intensity_right ? " intensity" : "");
     EXPECT_EQ(got.row, c.want.row) << c.compress;
     EXPECT_EQ(got.preflag, c.want.preflag) << c.compress;

@@ -88,8 +88,8 @@ bool silent(const std::vector<float>& samples) {
 }
 
 TEST(Layer3Decoder, EveryFrameGives18BlocksPerGranuleAndChannel) {
-  for (const StreamFormat format : {StreamFormat{false, 0, 0}, StreamFormat{false, 3, 0}, StreamFormat{true, 0, 0},
-                                    StreamFormat{true, 3, 0}}) {
+  for (const StreamFormat format : {StreamFormat{false, 0, 0}, StreamFormat{false, 3, 0},
+                                    StreamFormat{true, 0, 0}, StreamFormat{true, 3, 0}}) {
     const std::vector<FrameData> frames = random_frames(format, 5, 200, 8 * format.main_data_slots());
     DecodeRun decoding(build_stream(format, frames));
     decoding.seek(0);
@@ -122,8 +122,9 @@ TEST(Layer3Decoder, MainDataThroughTheReservoirDecodesAsInPlace) {
   std::vector<int> gaps(60);
   for (size_t k = 0; k < gaps.size(); ++k) gaps[k] = static_cast<int>(k * 7 % 23);  // ancillary bytes
   pack_into_reservoir(format, packed, gaps);
-  EXPECT_GT(std::count_if(packed.begin(), packed.end(), [](const FrameData& f) { return f.main_data_begin > 200; }),
-            10);
+  EXPECT_GT(
+      std::count_if(packed.begin(), packed.end(), [](const FrameData& f) { return f.main_data_begin > 200; }),
+      10);
 
   DecodeRun decoding(build_stream(format, packed));
   decoding.seek(0);
@@ -172,7 +173,8 @@ TEST(Layer3Decoder, RebasesWhenTheMainDataEndsBeyond4096Bytes) {
     decoding.seek(0);
     for (int k = 0; k <= 12; ++k) decoding.step();
     EXPECT_EQ(decoding.layer3().frame_start(), 13 * 363 - (extra ? Bit_Reserve::kRingBytes : 0)) << extra;
-    EXPECT_EQ(decoding.layer3().reservoir().bits_consumed() / 8, 4356 - (extra ? Bit_Reserve::kRingBytes : 0) + 363)
+    EXPECT_EQ(decoding.layer3().reservoir().bits_consumed() / 8,
+              4356 - (extra ? Bit_Reserve::kRingBytes : 0) + 363)
         << extra;
     streams[extra] = build_stream(format, f);
   }

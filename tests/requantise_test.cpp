@@ -28,7 +28,7 @@ TEST_F(Dequantise, PowerLawWithGlobalGain) {
   EXPECT_EQ(out[0], 1.0f);
   EXPECT_EQ(out[1], 16.0f);
   EXPECT_EQ(out[2], -16.0f);
-  EXPECT_FLOAT_EQ(out[3], static_cast<float>(std::pow(511.0, 4.0 / 3.0)));  // from the table
+  EXPECT_FLOAT_EQ(out[3], static_cast<float>(std::pow(511.0, 4.0 / 3.0)));   // from the table
   EXPECT_FLOAT_EQ(out[4], static_cast<float>(-std::pow(512.0, 4.0 / 3.0)));  // computed directly
   EXPECT_FLOAT_EQ(out[5], static_cast<float>(std::pow(8206.0, 4.0 / 3.0)));
   EXPECT_EQ(out[6], 0.0f);
@@ -50,7 +50,7 @@ TEST_F(Dequantise, LongBlockScaleFactorsScaleAndPreEmphasis) {
   granule.preflag = 1;
   run();
   EXPECT_FLOAT_EQ(out[196], std::pow(2.0f, -1.5f));  // band 17, pre-emphasis 3
-  EXPECT_FLOAT_EQ(out[575], 1.0f);                  // band 21 has none
+  EXPECT_FLOAT_EQ(out[575], 1.0f);                   // band 21 has none
 }
 
 TEST_F(Dequantise, ShortBlocksTakeEachWindowsGainAndFactor) {
@@ -74,8 +74,8 @@ TEST_F(Dequantise, ShortBlocksTakeEachWindowsGainAndFactor) {
 TEST_F(Dequantise, MixedBlocksSwitchToShortBandsAtLine36) {
   granule.window_switching_flag = 1, granule.block_type = 2, granule.mixed_block_flag = 1;
   for (int line = 0; line < 576; ++line) q[line] = 1;
-  factors.long_factors[5] = 2;     // LSF 24 kHz: long band 5 is lines 30..35
-  factors.long_factors[6] = 4;     // not part of the block
+  factors.long_factors[5] = 2;      // LSF 24 kHz: long band 5 is lines 30..35
+  factors.long_factors[6] = 4;      // not part of the block
   factors.short_factors[0][3] = 4;  // short band 3 (lines 12..17 of each window) starts at line 36
   factors.short_factors[1][3] = 6;
   run(1);

@@ -108,11 +108,11 @@ TEST_F(Stereo, ShortBlocksPerWindowWithBand12FollowingBand11) {
   d[1][50] = 1.0f;
   run();
   EXPECT_EQ(at(50), P(1.0f, 1.0f));
-  EXPECT_EQ(at(53), P(1.0f, 0.0f));                     // band 5 of window 0 is left/right
-  EXPECT_EQ(at(3 * 22), P(0.5f, 0.5f));                  // band 6, window 0
-  EXPECT_EQ(at(3 * 16 + 6), P(0.5f, 0.5f));              // band 5, window 1
-  EXPECT_EQ(at(3 * 136 + 10), P(0.0f, 1.0f));            // band 12, window 0, follows band 11
-  EXPECT_EQ(at(3 * 136 + 56 + 10), P(0.5f, 0.5f));       // band 12, window 1
+  EXPECT_EQ(at(53), P(1.0f, 0.0f));                 // band 5 of window 0 is left/right
+  EXPECT_EQ(at(3 * 22), P(0.5f, 0.5f));             // band 6, window 0
+  EXPECT_EQ(at(3 * 16 + 6), P(0.5f, 0.5f));         // band 5, window 1
+  EXPECT_EQ(at(3 * 136 + 10), P(0.0f, 1.0f));       // band 12, window 0, follows band 11
+  EXPECT_EQ(at(3 * 136 + 56 + 10), P(0.5f, 0.5f));  // band 12, window 1
   // Band 11 of window 2 holds right-channel values: band 12 is not intensity-coded in MPEG-1, and has
   // position 0 at the lower sampling frequencies.
   d[1][3 * 106 + 2 * 30] = 1.0f;
