@@ -220,7 +220,9 @@ TEST(Layer3Decoder, InvalidSideInformationSilencesOnlyItsFrame) {
   std::vector<float> expected = good.sink().floats;
   ASSERT_TRUE(silent({expected.begin(), expected.begin() + 5 * 1152}));
   expected.erase(expected.begin() + 4 * 1152, expected.begin() + 5 * 1152);
-  EXPECT_EQ(bad.sink().floats, expected);
+  // Equal but for rounding: the synthesis filters of the two runs stand at different places in their rings.
+  ASSERT_EQ(bad.sink().floats.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) ASSERT_NEAR(bad.sink().floats[i], expected[i], 1e-6) << i;
   EXPECT_FALSE(silent({expected.begin() + 4 * 1152, expected.end()}));
 }
 
