@@ -50,8 +50,8 @@ class IntensityPositions {
   }
   // The band without a scale factor (long band 21, short band 12) lies above the right channel's values:
   // lines [begin, end) follow the band below, whose first line is `from`. When that band itself holds
-  // right-channel values, the lower sampling frequencies use position 0 (both channels alike, ISO/IEC
-  // 13818-3, 2.4.3.2), while MPEG-1 leaves the band not intensity-coded.
+  // right-channel values, the lower sampling frequencies use position 0 (both channels alike), as the
+  // reference decodings of ISO/IEC 13818-4 have it, while MPEG-1 leaves the band not intensity-coded.
   void assign_top(int begin, int end, int from, bool below_coded) {
     if (below_coded)
       copy(begin, end, from);
@@ -171,7 +171,8 @@ void process_stereo(const float (&dequantised)[2][576], const ScaleFactorSet& ri
 
   IntensityPositions positions(mode, right_factors, scratch);
   if (!granule.short_block()) {
-    // Every band above the right channel's highest nonzero line is intensity-coded.
+    // Every band above the right channel's highest nonzero line is intensity-coded: all of them when the
+    // right channel is all zero.
     const int last = highest_nonzero(d1, 576);
     const int first = first_band_above(bands, last);
     for (int band = first; band <= 20; ++band)
