@@ -27,7 +27,6 @@ constexpr int kApplicationId = 0x566D6C61;  // "Vmla" in the SQLite header's app
 constexpr int kFormatVersion = 1;
 std::atomic<int64_t> g_lock_wait_ms{3000};
 
-std::string column_sql(int position) { return "c" + std::to_string(position); }
 std::string apart_sql(int position) { return "mb.v" + std::to_string(position); }
 
 const char* sql_type(ColumnType type) {
@@ -154,6 +153,8 @@ void remove_journals(const fs::path& file) {
 
 }  // namespace
 
+std::string row_column(int position) { return "c" + std::to_string(position); }
+
 fs::path companion_of(const fs::path& table_file) {
   fs::path companion = table_file;
   return companion.replace_extension(table_file.extension() == ".DB" ? ".MB" : ".mb");
@@ -211,7 +212,7 @@ void create_table_files(const TablePaths& paths, const std::vector<ColumnDef>& c
         insert.bind(4, columns[i].type == ColumnType::String ? columns[i].size : 0);
         insert.exec();
         insert.reset();
-        if (!stored_apart(columns[i].type)) rows += ", " + column_sql(static_cast<int>(i)) + " " + sql_type(columns[i].type);
+        if (!stored_apart(columns[i].type)) rows += ", " + row_column(static_cast<int>(i)) + " " + sql_type(columns[i].type);
       }
       db.exec(rows + ")");
       transaction.commit();
@@ -278,6 +279,11 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
       has_companion_ = has_companion_ || stored_apart(column.type);
       columns_.push_back(std::move(column));
     }
+    // Locking mode EXCLUSIVE keeps the write lock of the table file from here until the connection closes; the
+    // companion is reached only through a connection holding it. Taken before the companion is attached,
+    // since an empty transaction over two files still writes a super-journal.
+    const bool read_only = access == Access::Read || sqlite3_db_readonly(db_->getHandle(), "main");
+    if (!read_only) db_->exec("BEGIN EXCLUSIVE; COMMIT");
     if (has_companion_) {
       if (!fs::exists(paths.companion)) {
         throw TableError("The memo and blob file " + paths.companion.string() + " of the table " +
@@ -303,10 +309,7 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
     }
     // A rollback journal, not WAL: only with it is a commit across the two files atomic.
     db_->exec("PRAGMA journal_mode=DELETE; PRAGMA synchronous=FULL");
-    if (access == Access::Write && !sqlite3_db_readonly(db_->getHandle(), "main")) {
-      // Locking mode EXCLUSIVE keeps the write lock of both files from here until the connection closes.
-      db_->exec("BEGIN EXCLUSIVE; COMMIT");
-    } else {
+    if (read_only) {
       db_->exec("PRAGMA query_only=1");
       if (has_companion_) db_->exec("SELECT count(*) FROM mb.sqlite_master");
     }
@@ -344,7 +347,7 @@ void Store::read_row(int64_t id, std::vector<Value>& values) {
   if (!select_row_) {
     std::string sql = "SELECT id";
     for (size_t c = 0; c < columns_.size(); ++c) {
-      if (!stored_apart(columns_[c].type)) sql += ", " + column_sql(static_cast<int>(c));
+      if (!stored_apart(columns_[c].type)) sql += ", " + row_column(static_cast<int>(c));
     }
     select_row_ = std::make_unique<SQLite::Statement>(*db_, sql + " FROM rows WHERE id=?");
   }
@@ -421,7 +424,7 @@ int64_t Store::insert_row(const std::vector<Value>& values) {
     std::string names, marks;
     for (size_t c = 0; c < columns_.size(); ++c) {
       if (stored_apart(columns_[c].type)) continue;
-      names += (names.empty() ? "" : ", ") + column_sql(static_cast<int>(c));
+      names += (names.empty() ? "" : ", ") + row_column(static_cast<int>(c));
       marks += marks.empty() ? "?" : ", ?";
     }
     insert_row_ = std::make_unique<SQLite::Statement>(
@@ -439,7 +442,7 @@ int64_t Store::insert_row(const std::vector<Value>& values) {
 void Store::update_row(int64_t id, const std::vector<int>& columns, const std::vector<Value>& values) {
   std::string sql;
   for (int c : columns) {
-    if (!stored_apart(columns_[c].type)) sql += (sql.empty() ? "" : ", ") + column_sql(c) + "=?";
+    if (!stored_apart(columns_[c].type)) sql += (sql.empty() ? "" : ", ") + row_column(c) + "=?";
   }
   if (sql.empty()) return;
   SQLite::Statement update(*db_, "UPDATE rows SET " + sql + " WHERE id=?");

@@ -27,6 +27,9 @@ struct TablePaths {
 // The companion of a table file: the same name with the extension ".mb" (".MB" beside ".DB").
 std::filesystem::path companion_of(const std::filesystem::path& table_file);
 
+// The name of the column at position in the table file's SQL table "rows" (memo and blob columns excepted).
+std::string row_column(int position);
+
 // How long an open waits for another program that has the table before it reports the table in use.
 std::chrono::milliseconds lock_wait();
 void set_lock_wait(std::chrono::milliseconds wait);
