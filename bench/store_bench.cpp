@@ -24,7 +24,9 @@ namespace fs = std::filesystem;
 
 fs::path g_folder;
 
-std::string table_of(int rows) { return "T" + std::to_string(rows) + ".db"; }
+std::string table_of(int rows) {
+  return "T" + std::to_string(rows) + ".db";
+}
 
 int position_of(const char* name) {
   const std::vector<ColumnDef> columns = track_columns();
@@ -43,8 +45,9 @@ void make_track_table(int rows) {
   SQLite::Database sql(g_folder / table_of(rows), SQLite::OPEN_READWRITE);
   SQLite::Transaction transaction(sql);
   SQLite::Statement insert(sql, "INSERT INTO rows(" + row_column(position_of("TITLE")) + ", " +
-                                    row_column(position_of("FRAMETOTAL")) + ", " + row_column(position_of("C1")) +
-                                    ", " + row_column(position_of("PAD")) + ") VALUES(?, ?, ?, ?)");
+                                    row_column(position_of("FRAMETOTAL")) + ", " +
+                                    row_column(position_of("C1")) + ", " + row_column(position_of("PAD")) +
+                                    ") VALUES(?, ?, ?, ?)");
   for (int i = 1; i <= rows; ++i) {
     insert.bind(1, "Track number " + std::to_string(i));
     insert.bind(2, i * 7);

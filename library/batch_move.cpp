@@ -21,7 +21,8 @@ void BatchMove::copy(Table& source, Table& destination) {
   if (destination.is_open()) throw TableError("Cannot replace the open table " + destination.table_name());
   const TablePaths from = source.paths();
   const TablePaths to = destination.paths();
-  if (same_file(from.table, to.table)) throw TableError("The table " + from.table.string() + " cannot be copied onto itself");
+  if (same_file(from.table, to.table))
+    throw TableError("The table " + from.table.string() + " cannot be copied onto itself");
   if (source.is_open()) {
     source.store_->copy_to(to);
   } else {

@@ -95,14 +95,17 @@ PendingBlob::PendingBlob(const fs::path& source, const fs::path& scratch_folder)
   }
 }
 
-PendingBlob::~PendingBlob() { ::close(fd_); }
+PendingBlob::~PendingBlob() {
+  ::close(fd_);
+}
 
 void PendingBlob::read(void* buffer, size_t length, int64_t offset) const {
   auto* out = static_cast<char*>(buffer);
   while (length > 0) {
     const ssize_t got = ::pread(fd_, out, length, offset);
     if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) throw TableError("Cannot read the temporary blob file: " + std::string(std::strerror(errno)));
+    if (got <= 0)
+      throw TableError("Cannot read the temporary blob file: " + std::string(std::strerror(errno)));
     out += got;
     offset += got;
     length -= static_cast<size_t>(got);

@@ -9,13 +9,21 @@ namespace vemla {
 
 Tdb* db = nullptr;
 
-DataSource::DataSource(Table& table) : table_(table) { table_.add_listener(*this); }
+DataSource::DataSource(Table& table) : table_(table) {
+  table_.add_listener(*this);
+}
 
-DataSource::~DataSource() { table_.remove_listener(*this); }
+DataSource::~DataSource() {
+  table_.remove_listener(*this);
+}
 
-void DataSource::attach(DataObserver& observer) { observers_.push_back(&observer); }
+void DataSource::attach(DataObserver& observer) {
+  observers_.push_back(&observer);
+}
 
-void DataSource::detach(DataObserver& observer) { std::erase(observers_, &observer); }
+void DataSource::detach(DataObserver& observer) {
+  std::erase(observers_, &observer);
+}
 
 void DataSource::write_text(std::string_view field, std::string_view text) {
   Field target = table_.field_by_name(field);

@@ -57,29 +57,41 @@ const ColumnDef& Field::definition() const {
   return table_->store_->columns()[column_];
 }
 
-const std::string& Field::name() const { return definition().name; }
-ColumnType Field::type() const { return definition().type; }
-int Field::size() const { return definition().size; }
+const std::string& Field::name() const {
+  return definition().name;
+}
+ColumnType Field::type() const {
+  return definition().type;
+}
+int Field::size() const {
+  return definition().size;
+}
 
 bool Field::is_empty() const {
   const ColumnDef& column = definition();
   const Value& value = table_->value_of(column_);
-  if (column.type == ColumnType::Blob) return std::get<int64_t>(value) == 0;
+  if (column.type == ColumnType::Blob) {
+    const auto* size = std::get_if<int64_t>(&value);  // a blob reads as its size
+    return !size || *size == 0;
+  }
   return std::holds_alternative<std::monostate>(value);
 }
 
 bool Field::as_boolean() const {
   const ColumnDef& column = definition();
-  if (column.type == ColumnType::Blob) throw TableError("Field " + column.name + " cannot be read as a boolean");
+  if (column.type == ColumnType::Blob)
+    throw TableError("Field " + column.name + " cannot be read as a boolean");
   const Value& value = table_->value_of(column_);
   if (const auto* number = std::get_if<int64_t>(&value)) return *number != 0;
-  if (const auto* text = std::get_if<std::string>(&value)) return !text->empty() && parse_boolean(*text, column.name);
+  if (const auto* text = std::get_if<std::string>(&value))
+    return !text->empty() && parse_boolean(*text, column.name);
   return false;
 }
 
 int Field::as_integer() const {
   const ColumnDef& column = definition();
-  if (column.type == ColumnType::Blob) throw TableError("Field " + column.name + " cannot be read as an integer");
+  if (column.type == ColumnType::Blob)
+    throw TableError("Field " + column.name + " cannot be read as an integer");
   const Value& value = table_->value_of(column_);
   if (const auto* number = std::get_if<int64_t>(&value)) return static_cast<int>(*number);
   if (const auto* text = std::get_if<std::string>(&value)) {
@@ -105,7 +117,9 @@ std::string Field::as_text() const {
   return {};
 }
 
-void Field::write(Value value) { table_->write_value(*this, std::move(value)); }
+void Field::write(Value value) {
+  table_->write_value(*this, std::move(value));
+}
 
 void Field::set_boolean(bool value) {
   const ColumnDef& column = definition();

@@ -6,14 +6,21 @@ namespace vemla {
 
 namespace {
 
-ColumnDef string_column(std::string name, int size) { return {std::move(name), ColumnType::String, size}; }
-ColumnDef column(std::string name, ColumnType type) { return {std::move(name), type, 0}; }
+ColumnDef string_column(std::string name, int size) {
+  return {std::move(name), ColumnType::String, size};
+}
+ColumnDef column(std::string name, ColumnType type) {
+  return {std::move(name), type, 0};
+}
 
-constexpr std::array<std::string_view, 6> kTypeNames = {"string", "smallint", "integer", "boolean", "memo", "blob"};
+constexpr std::array<std::string_view, 6> kTypeNames = {"string",  "smallint", "integer",
+                                                        "boolean", "memo",     "blob"};
 
 }  // namespace
 
-std::string_view type_name(ColumnType type) { return kTypeNames[static_cast<size_t>(type)]; }
+std::string_view type_name(ColumnType type) {
+  return kTypeNames[static_cast<size_t>(type)];
+}
 
 bool type_from_name(std::string_view name, ColumnType& type) {
   for (size_t i = 0; i < kTypeNames.size(); ++i) {
@@ -53,9 +60,9 @@ std::vector<ColumnDef> track_columns() {
 std::vector<std::string> track_field_order() {
   std::vector<std::string> order;
   for (int k = 1; k <= 64; ++k) order.push_back("C" + std::to_string(k));
-  for (const char* name : {"PAD", "MEMO", "SKIP", "ALBUM", "ARTIST", "TITLE", "ORIGINAL", "COPYRIGHT", "FRAMETOTAL",
-                           "TRACKTOTAL", "CHECKSUMS", "MODE", "SAMPLERATE", "BITRATE", "LAYER", "VERSION", "DATA",
-                           "KEY"}) {
+  for (const char* name :
+       {"PAD", "MEMO", "SKIP", "ALBUM", "ARTIST", "TITLE", "ORIGINAL", "COPYRIGHT", "FRAMETOTAL",
+        "TRACKTOTAL", "CHECKSUMS", "MODE", "SAMPLERATE", "BITRATE", "LAYER", "VERSION", "DATA", "KEY"}) {
     order.emplace_back(name);
   }
   return order;

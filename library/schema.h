@@ -2,8 +2,8 @@
 // table engine, and the rule that cuts a text to its column's width.
 #pragma once
 
-#include <string>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <variant>
 #include <vector>
@@ -24,7 +24,9 @@ struct ColumnDef {
 using Value = std::variant<std::monostate, int64_t, std::string>;
 
 // Memo and blob columns live in the companion file, every other column in the table file itself.
-inline bool stored_apart(ColumnType type) { return type == ColumnType::Memo || type == ColumnType::Blob; }
+inline bool stored_apart(ColumnType type) {
+  return type == ColumnType::Memo || type == ColumnType::Blob;
+}
 
 // The names under which the types are recorded in a table file ("string", "smallint", ...).
 std::string_view type_name(ColumnType type);

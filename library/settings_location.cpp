@@ -49,7 +49,8 @@ void create_settings_table(const fs::path& file) {
     table.create_table(settings_columns());
     table.open();
     table.append();
-    for (const char* name : {"AUTOPLAY", "CONTINUE", "READONLY", "STORAGE"}) table.field_by_name(name).set_boolean(false);
+    for (const char* name : {"AUTOPLAY", "CONTINUE", "READONLY", "STORAGE"})
+      table.field_by_name(name).set_boolean(false);
     table.field_by_name("PRIORITY").set_integer(3);
     table.field_by_name("HINTS").set_boolean(true);
     table.post();

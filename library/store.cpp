@@ -27,7 +27,9 @@ constexpr int kApplicationId = 0x566D6C61;  // "Vmla" in the SQLite header's app
 constexpr int kFormatVersion = 1;
 std::atomic<int64_t> g_lock_wait_ms{3000};
 
-std::string apart_sql(int position) { return "mb.v" + std::to_string(position); }
+std::string apart_sql(int position) {
+  return "mb.v" + std::to_string(position);
+}
 
 const char* sql_type(ColumnType type) {
   switch (type) {
@@ -65,7 +67,7 @@ void remove_quietly(const fs::path& file) {
   fs::remove(file, ignored);
 }
 
-// Removes the scratch files unless released.
+// Removes what is left of the scratch files (nothing once they are renamed into place).
 struct ScratchFiles {
   std::vector<fs::path> files;
   ~ScratchFiles() {
@@ -78,12 +80,13 @@ struct ScratchFiles {
 
 void check_folder(const fs::path& table_file) {
   const fs::path folder = table_file.parent_path();
-  if (!folder.empty() && !fs::is_directory(folder)) throw TableError("The folder " + folder.string() + " does not exist");
+  if (!folder.empty() && !fs::is_directory(folder))
+    throw TableError("The folder " + folder.string() + " does not exist");
 }
 
 void write_header(SQLite::Database& db, const std::string& token) {
-  db.exec("PRAGMA application_id=" + std::to_string(kApplicationId) + "; PRAGMA user_version=" +
-          std::to_string(kFormatVersion));
+  db.exec("PRAGMA application_id=" + std::to_string(kApplicationId) +
+          "; PRAGMA user_version=" + std::to_string(kFormatVersion));
   db.exec("CREATE TABLE info(key TEXT PRIMARY KEY, value TEXT NOT NULL)");
   SQLite::Statement pair(db, "INSERT INTO info VALUES('pair', ?)");
   pair.bind(1, token);
@@ -153,7 +156,9 @@ void remove_journals(const fs::path& file) {
 
 }  // namespace
 
-std::string row_column(int position) { return "c" + std::to_string(position); }
+std::string row_column(int position) {
+  return "c" + std::to_string(position);
+}
 
 fs::path companion_of(const fs::path& table_file) {
   fs::path companion = table_file;
@@ -163,7 +168,8 @@ fs::path companion_of(const fs::path& table_file) {
 bool rename_no_replace(const fs::path& from, const fs::path& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno == EEXIST) return false;
-  if (errno != EINVAL && errno != ENOSYS) throw TableError("Cannot create " + to.string() + ": " + std::strerror(errno));
+  if (errno != EINVAL && errno != ENOSYS)
+    throw TableError("Cannot create " + to.string() + ": " + std::strerror(errno));
   // File systems without RENAME_NOREPLACE: link() refuses an existing target too.
   if (::link(from.c_str(), to.c_str()) != 0) {
     if (errno == EEXIST) return false;
@@ -173,14 +179,19 @@ bool rename_no_replace(const fs::path& from, const fs::path& to) {
   return true;
 }
 
-std::chrono::milliseconds lock_wait() { return std::chrono::milliseconds(g_lock_wait_ms.load()); }
-void set_lock_wait(std::chrono::milliseconds wait) { g_lock_wait_ms = wait.count(); }
+std::chrono::milliseconds lock_wait() {
+  return std::chrono::milliseconds(g_lock_wait_ms.load());
+}
+void set_lock_wait(std::chrono::milliseconds wait) {
+  g_lock_wait_ms = wait.count();
+}
 
 void throw_store_error(const std::exception& error, const fs::path& file) {
   if (const auto* table_error = dynamic_cast<const TableError*>(&error)) throw *table_error;
   if (const auto* sql_error = dynamic_cast<const SQLite::Exception*>(&error)) {
     if (is_busy(*sql_error)) throw TableError("The table " + file.string() + " is in use by another program");
-    if ((sql_error->getErrorCode() & 0xff) == SQLITE_NOTADB) throw TableError(file.string() + " is not a table file");
+    if ((sql_error->getErrorCode() & 0xff) == SQLITE_NOTADB)
+      throw TableError(file.string() + " is not a table file");
   }
   throw TableError("Table " + file.string() + ": " + error.what());
 }
@@ -201,8 +212,9 @@ void create_table_files(const TablePaths& paths, const std::vector<ColumnDef>& c
       SQLite::Database db(new_table, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
       SQLite::Transaction transaction(db);
       write_header(db, token);
-      db.exec("CREATE TABLE columns(position INTEGER PRIMARY KEY, name TEXT NOT NULL, type TEXT NOT NULL, "
-              "size INTEGER NOT NULL)");
+      db.exec(
+          "CREATE TABLE columns(position INTEGER PRIMARY KEY, name TEXT NOT NULL, type TEXT NOT NULL, "
+          "size INTEGER NOT NULL)");
       SQLite::Statement insert(db, "INSERT INTO columns VALUES(?, ?, ?, ?)");
       std::string rows = "CREATE TABLE rows(id INTEGER PRIMARY KEY";
       for (size_t i = 0; i < columns.size(); ++i) {
@@ -212,7 +224,8 @@ void create_table_files(const TablePaths& paths, const std::vector<ColumnDef>& c
         insert.bind(4, columns[i].type == ColumnType::String ? columns[i].size : 0);
         insert.exec();
         insert.reset();
-        if (!stored_apart(columns[i].type)) rows += ", " + row_column(static_cast<int>(i)) + " " + sql_type(columns[i].type);
+        if (!stored_apart(columns[i].type))
+          rows += ", " + row_column(static_cast<int>(i)) + " " + sql_type(columns[i].type);
       }
       db.exec(rows + ")");
       transaction.commit();
@@ -223,8 +236,8 @@ void create_table_files(const TablePaths& paths, const std::vector<ColumnDef>& c
       write_header(db, token);
       for (size_t i = 0; i < columns.size(); ++i) {
         if (!stored_apart(columns[i].type)) continue;
-        db.exec("CREATE TABLE v" + std::to_string(i) + "(id INTEGER PRIMARY KEY, value " + sql_type(columns[i].type) +
-                ")");
+        db.exec("CREATE TABLE v" + std::to_string(i) + "(id INTEGER PRIMARY KEY, value " +
+                sql_type(columns[i].type) + ")");
       }
       transaction.commit();
     }
@@ -279,8 +292,8 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
       has_companion_ = has_companion_ || stored_apart(column.type);
       columns_.push_back(std::move(column));
     }
-    // Locking mode EXCLUSIVE keeps the write lock of the table file from here until the connection closes; the
-    // companion is reached only through a connection holding it. Taken before the companion is attached,
+    // Locking mode EXCLUSIVE keeps the write lock of the table file from here until the connection closes;
+    // the companion is reached only through a connection holding it. Taken before the companion is attached,
     // since an empty transaction over two files still writes a super-journal.
     const bool read_only = access == Access::Read || sqlite3_db_readonly(db_->getHandle(), "main");
     if (!read_only) db_->exec("BEGIN EXCLUSIVE; COMMIT");
@@ -296,8 +309,8 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
           db_->execAndGet("SELECT (SELECT value FROM main.info WHERE key='pair') IS "
                           "(SELECT value FROM mb.info WHERE key='pair')")
                   .getInt() != 1) {
-        throw TableError("The memo and blob file " + paths.companion.string() + " does not belong to the table " +
-                         paths.table.string());
+        throw TableError("The memo and blob file " + paths.companion.string() +
+                         " does not belong to the table " + paths.table.string());
       }
     }
     select_apart_.resize(columns_.size());
@@ -321,16 +334,18 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
 
 Store::~Store() = default;
 
-SQLite::Statement& Store::statement(std::unique_ptr<SQLite::Statement>& slot, const std::string& sql) {
-  if (!slot) slot = std::make_unique<SQLite::Statement>(*db_, sql);
-  slot->reset();
-  slot->clearBindings();
-  return *slot;
+SQLite::Statement& Store::rewound(SQLite::Statement& statement) {
+  // tryReset: reset() would throw again the error of a run that failed before (a full disk, say).
+  statement.tryReset();
+  statement.clearBindings();
+  return statement;
 }
 
 std::vector<int64_t> Store::row_ids() {
   std::vector<int64_t> ids;
-  SQLite::Statement& select = statement(select_ids_, "SELECT id FROM rows ORDER BY id");
+  if (!select_ids_)
+    select_ids_ = std::make_unique<SQLite::Statement>(*db_, "SELECT id FROM rows ORDER BY id");
+  SQLite::Statement& select = rewound(*select_ids_);
   while (select.executeStep()) ids.push_back(select.getColumn(0).getInt64());
   return ids;
 }
@@ -351,8 +366,7 @@ void Store::read_row(int64_t id, std::vector<Value>& values) {
     }
     select_row_ = std::make_unique<SQLite::Statement>(*db_, sql + " FROM rows WHERE id=?");
   }
-  SQLite::Statement& select = *select_row_;
-  select.reset();
+  SQLite::Statement& select = rewound(*select_row_);
   select.bind(1, id);
   if (!select.executeStep()) throw TableError("A row of " + paths_.table.string() + " has gone");
   int result_column = 1;
@@ -374,16 +388,14 @@ void Store::read_row(int64_t id, std::vector<Value>& values) {
 }
 
 Value Store::read_memo(int64_t id, int column) {
-  SQLite::Statement& select = *select_apart_[column];
-  select.reset();
+  SQLite::Statement& select = rewound(*select_apart_[column]);
   select.bind(1, id);
   if (!select.executeStep() || select.isColumnNull(0)) return std::monostate{};
   return select.getColumn(0).getString();
 }
 
 int64_t Store::blob_size(int64_t id, int column) {
-  SQLite::Statement& select = *select_apart_[column];
-  select.reset();
+  SQLite::Statement& select = rewound(*select_apart_[column]);
   select.bind(1, id);
   if (!select.executeStep() || select.isColumnNull(0)) return 0;
   return select.getColumn(0).getInt64();
@@ -399,7 +411,8 @@ void Store::save_blob(int64_t id, int column, const fs::path& target) {
   const int rc = sqlite3_blob_open(db_->getHandle(), "mb", table.c_str(), "value", id, 0, &blob);
   if (rc != SQLITE_OK) {
     sqlite3_blob_close(blob);
-    throw TableError("Cannot read a blob of " + paths_.table.string() + ": " + sqlite3_errmsg(db_->getHandle()));
+    throw TableError("Cannot read a blob of " + paths_.table.string() + ": " +
+                     sqlite3_errmsg(db_->getHandle()));
   }
   std::unique_ptr<sqlite3_blob, int (*)(sqlite3_blob*)> closer(blob, sqlite3_blob_close);
   vemla::save_blob(blob, target);
@@ -428,9 +441,10 @@ int64_t Store::insert_row(const std::vector<Value>& values) {
       marks += marks.empty() ? "?" : ", ?";
     }
     insert_row_ = std::make_unique<SQLite::Statement>(
-        *db_, names.empty() ? "INSERT INTO rows DEFAULT VALUES" : "INSERT INTO rows(" + names + ") VALUES(" + marks + ")");
+        *db_, names.empty() ? "INSERT INTO rows DEFAULT VALUES"
+                            : "INSERT INTO rows(" + names + ") VALUES(" + marks + ")");
   }
-  SQLite::Statement& insert = statement(insert_row_, "");
+  SQLite::Statement& insert = rewound(*insert_row_);
   int index = 1;
   for (size_t c = 0; c < columns_.size(); ++c) {
     if (!stored_apart(columns_[c].type)) bind_value(insert, index++, values[c]);
@@ -455,8 +469,9 @@ void Store::update_row(int64_t id, const std::vector<int>& columns, const std::v
 }
 
 void Store::write_memo(int64_t id, int column, const std::string& text) {
-  SQLite::Statement write(*db_, text.empty() ? "DELETE FROM " + apart_sql(column) + " WHERE id=?"
-                                             : "INSERT OR REPLACE INTO " + apart_sql(column) + "(id, value) VALUES(?, ?)");
+  SQLite::Statement write(
+      *db_, text.empty() ? "DELETE FROM " + apart_sql(column) + " WHERE id=?"
+                         : "INSERT OR REPLACE INTO " + apart_sql(column) + "(id, value) VALUES(?, ?)");
   write.bind(1, id);
   if (!text.empty()) write.bind(2, text);
   write.exec();
@@ -476,7 +491,8 @@ void Store::write_blob(int64_t id, int column, const PendingBlob* value) {
   }
   // A zero-filled value of the final size as the row's last column is written without being built in memory,
   // then filled in chunks.
-  SQLite::Statement insert(*db_, "INSERT OR REPLACE INTO " + apart_sql(column) + "(id, value) VALUES(?, zeroblob(?))");
+  SQLite::Statement insert(
+      *db_, "INSERT OR REPLACE INTO " + apart_sql(column) + "(id, value) VALUES(?, zeroblob(?))");
   insert.bind(1, id);
   insert.bind(2, value->size());
   insert.exec();
@@ -484,7 +500,8 @@ void Store::write_blob(int64_t id, int column, const PendingBlob* value) {
   const std::string table = "v" + std::to_string(column);
   if (sqlite3_blob_open(db_->getHandle(), "mb", table.c_str(), "value", id, 1, &blob) != SQLITE_OK) {
     sqlite3_blob_close(blob);
-    throw TableError("Cannot store a blob in " + paths_.companion.string() + ": " + sqlite3_errmsg(db_->getHandle()));
+    throw TableError("Cannot store a blob in " + paths_.companion.string() + ": " +
+                     sqlite3_errmsg(db_->getHandle()));
   }
   std::unique_ptr<sqlite3_blob, int (*)(sqlite3_blob*)> closer(blob, sqlite3_blob_close);
   vemla::write_blob(blob, *value);

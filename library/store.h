@@ -81,7 +81,7 @@ class Store {
   void copy_to(const TablePaths& target);
 
  private:
-  SQLite::Statement& statement(std::unique_ptr<SQLite::Statement>& slot, const std::string& sql);
+  static SQLite::Statement& rewound(SQLite::Statement& statement);
 
   TablePaths paths_;
   std::unique_ptr<SQLite::Database> db_;

@@ -92,9 +92,13 @@ void Table::notify(void (TableListener::*event)(Table&)) {
   for (TableListener* listener : listeners) (listener->*event)(*this);
 }
 
-void Table::add_listener(TableListener& listener) { listeners_.push_back(&listener); }
+void Table::add_listener(TableListener& listener) {
+  listeners_.push_back(&listener);
+}
 
-void Table::remove_listener(TableListener& listener) { std::erase(listeners_, &listener); }
+void Table::remove_listener(TableListener& listener) {
+  std::erase(listeners_, &listener);
+}
 
 void Table::open() {
   if (is_open()) return;
@@ -110,7 +114,8 @@ void Table::open() {
   } else {
     for (const std::string& name : field_order_) {
       const auto found = by_name_.find(upper(name));
-      if (found == by_name_.end()) throw TableError("The table " + files.table.string() + " has no field " + name);
+      if (found == by_name_.end())
+        throw TableError("The table " + files.table.string() + " has no field " + name);
       order_.push_back(found->second);
     }
   }
@@ -272,6 +277,11 @@ void Table::cancel() {
 void Table::post() {
   check_open();
   if (!editing()) return;
+  if (state_ == TableState::Edit && !modified_) {
+    end_edit();
+    notify(&TableListener::table_state_changed);
+    return;
+  }
   const std::vector<ColumnDef>& columns = store_->columns();
   const bool inserting = state_ == TableState::Insert;
   int64_t id = inserting ? 0 : ids_[position_];
@@ -361,7 +371,8 @@ void Table::delete_record() {
 Field Table::field_by_name(std::string_view name) {
   check_open();
   const auto found = by_name_.find(upper(name));
-  if (found == by_name_.end()) throw TableError("Field " + std::string(name) + " not found in table " + name_);
+  if (found == by_name_.end())
+    throw TableError("Field " + std::string(name) + " not found in table " + name_);
   return Field(*this, found->second, generation_);
 }
 

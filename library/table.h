@@ -24,12 +24,12 @@ class Store;
 class Table;
 struct TablePaths;
 
-// How the kind of a table file is chosen: by the extension of its name (".db"), or Paradox, which also gives a
-// name without extension the extension ".db".
+// How the kind of a table file is chosen: by the extension of its name (".db"), or Paradox, which also gives
+// a name without extension the extension ".db".
 enum class TableType { ByExtension, Paradox };
 
-// Inactive: closed. Browse: open, no change pending. Edit: the current row is being changed. Insert: a new row
-// is being built; it becomes the last row when posted.
+// Inactive: closed. Browse: open, no change pending. Edit: the current row is being changed. Insert: a new
+// row is being built; it becomes the last row when posted.
 enum class TableState { Inactive, Browse, Edit, Insert };
 
 // One column of an open table, reached through the table's current row. A field stays valid until its table
@@ -57,7 +57,8 @@ class Field {
 
  private:
   friend class Table;
-  Field(Table& table, int column, uint64_t generation) : table_(&table), column_(column), generation_(generation) {}
+  Field(Table& table, int column, uint64_t generation)
+      : table_(&table), column_(column), generation_(generation) {}
   const ColumnDef& definition() const;
   void write(Value value);
 
@@ -94,8 +95,8 @@ class Table {
   // An open read-only table refuses every change with an error and changes nothing.
   void set_read_only(bool read_only);
   bool read_only() const { return read_only_; }
-  // The data module's listing of the columns: field_by_position follows it (else the physical order), and open
-  // fails when the table lacks one of them.
+  // The data module's listing of the columns: field_by_position follows it (else the physical order), and
+  // open fails when the table lacks one of them.
   void set_field_order(std::vector<std::string> names);
   // Called with the table file's path when open finds no file, to create it.
   void set_create_when_missing(std::function<void(const std::filesystem::path&)> create);

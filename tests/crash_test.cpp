@@ -83,7 +83,8 @@ void check_whole(const fs::path& folder, int acknowledged) {
     EXPECT_EQ(tracks.field_by_name("MEMO").as_text(), memo_text(k, v));
     tracks.field_by_name("DATA").save_to_file(folder / "check.bin");
     EXPECT_TRUE(test::file_text(folder / "check.bin") == blob_bytes(k, v));
-    for (int bit = 0; bit < 8; ++bit) EXPECT_EQ(tracks.field_by_position(bit).as_boolean(), ((v >> bit) & 1) != 0);
+    for (int bit = 0; bit < 8; ++bit)
+      EXPECT_EQ(tracks.field_by_position(bit).as_boolean(), ((v >> bit) & 1) != 0);
   }
   tracks.close();
   for (const char* file : {"Crash.db", "Crash.mb"}) {

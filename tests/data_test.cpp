@@ -5,8 +5,8 @@
 
 #include <cstdlib>
 #include <map>
-#include <utility>
 #include <optional>
+#include <utility>
 
 #include "settings_location.h"
 #include "store_support.h"
@@ -130,7 +130,8 @@ TEST(DataModule, OwnsTheTablesUnderTheirDefaultNames) {
     EXPECT_EQ(data_module.Table1.table_name(), "Test.DB");
     EXPECT_EQ(data_module.Table3.table_name(), "data1.db");
     EXPECT_EQ(data_module.Table2.table_name(), "reg.db");
-    EXPECT_FALSE(data_module.Table1.is_open() || data_module.Table2.is_open() || data_module.Table3.is_open());
+    EXPECT_FALSE(data_module.Table1.is_open() || data_module.Table2.is_open() ||
+                 data_module.Table3.is_open());
     EXPECT_EQ(&data_module.data.table(), &data_module.Table1);
     EXPECT_EQ(&data_module.reg.table(), &data_module.Table2);
     EXPECT_EQ(&data_module.categories.table(), &data_module.Table3);
@@ -186,7 +187,8 @@ TEST(DataModule, CreatesCopiesAndDeletesALibrary) {
 class Recorder : public DataObserver {
  public:
   void state_changed(DataSource& source) override {
-    events.push_back(std::string("state ") + (source.table().is_open() ? state_name(source.table().state()) : "closed"));
+    events.push_back(std::string("state ") +
+                     (source.table().is_open() ? state_name(source.table().state()) : "closed"));
   }
   void row_changed(DataSource& source) override {
     events.push_back("row " + std::to_string(source.table().record_number()));

@@ -38,7 +38,9 @@ inline void append_track(Table& table, const std::string& title, const std::stri
   table.post();
 }
 
-inline std::string title(Table& table) { return table.field_by_name("TITLE").as_text(); }
+inline std::string title(Table& table) {
+  return table.field_by_name("TITLE").as_text();
+}
 
 inline std::string file_text(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);

@@ -55,7 +55,8 @@ TEST(LibraryFiles, NewLibraryHasItsThreeFilesAndEmptyTables) {
   EXPECT_TRUE(fs::exists(dir / "Set1.db"));
   EXPECT_TRUE(fs::exists(dir / "Set1.mb"));
   EXPECT_TRUE(fs::exists(dir / "Set11.db"));
-  EXPECT_FALSE(fs::exists(dir / "Set11.mb"));  // no memo or blob column: the open dialogs list no second library
+  EXPECT_FALSE(
+      fs::exists(dir / "Set11.mb"));  // no memo or blob column: the open dialogs list no second library
   size_t files = 0;
   for (const auto& entry : fs::directory_iterator(dir.path())) files += entry.is_regular_file();
   EXPECT_EQ(files, 3u);
@@ -69,7 +70,7 @@ TEST(LibraryFiles, NewLibraryHasItsThreeFilesAndEmptyTables) {
   EXPECT_EQ(categories.columns()[63].size, 40);
   EXPECT_EQ(categories.columns()[64].name, "READONLY");
   EXPECT_FALSE(categories.field_by_name("READONLY").as_boolean());  // no row: false
-  categories.edit();  // the first stored name begins the row
+  categories.edit();                                                // the first stored name begins the row
   categories.field_by_name("C2").set_text(std::string(45, 'n'));
   categories.post();
   EXPECT_EQ(categories.record_count(), 1);
@@ -83,7 +84,8 @@ TEST(LibraryFiles, CreateRefusesATableThatExists) {
   Table categories("Set1.db");
   categories.set_location(dir.path());
   EXPECT_THROW(categories.create_table(category_columns()), TableError);
-  EXPECT_EQ(titles_of(dir.path(), "Set1.db"), (std::vector<std::string>{"Set1 one", "Set1 two", "Set1 three"}));
+  EXPECT_EQ(titles_of(dir.path(), "Set1.db"),
+            (std::vector<std::string>{"Set1 one", "Set1 two", "Set1 three"}));
 
   Table nowhere("X.db");
   nowhere.set_location(dir / "no such folder");
@@ -131,8 +133,10 @@ TEST(LibraryFiles, ATableInUseIsNeitherDeletedNorReplaced) {
   EXPECT_THROW(BatchMove().copy(busy, other), TableError);
   holder.close();
   set_lock_wait(std::chrono::milliseconds(3000));
-  EXPECT_EQ(titles_of(dir.path(), "Busy.db"), (std::vector<std::string>{"Busy one", "Busy two", "Busy three"}));
-  EXPECT_EQ(titles_of(dir.path(), "Other.db"), (std::vector<std::string>{"Other one", "Other two", "Other three"}));
+  EXPECT_EQ(titles_of(dir.path(), "Busy.db"),
+            (std::vector<std::string>{"Busy one", "Busy two", "Busy three"}));
+  EXPECT_EQ(titles_of(dir.path(), "Other.db"),
+            (std::vector<std::string>{"Other one", "Other two", "Other three"}));
 }
 
 TEST(BatchCopy, CopiesColumnsRowsMemosAndBlobs) {
@@ -147,7 +151,8 @@ TEST(BatchCopy, CopiesColumnsRowsMemosAndBlobs) {
   }
   EXPECT_TRUE(fs::exists(target_dir / "Lib.mb"));
   EXPECT_FALSE(fs::exists(target_dir / "Lib1.mb"));
-  EXPECT_EQ(titles_of(target_dir.path(), "Lib.db"), (std::vector<std::string>{"Lib one", "Lib two", "Lib three"}));
+  EXPECT_EQ(titles_of(target_dir.path(), "Lib.db"),
+            (std::vector<std::string>{"Lib one", "Lib two", "Lib three"}));
   Table copy("Lib.db");
   copy.set_location(target_dir.path());
   copy.set_field_order(track_field_order());
@@ -270,7 +275,8 @@ TEST(SecondProgram, WaitsBrieflyThenGetsAClearError) {
       tracks.open();
       ADD_FAILURE() << "opened a table another program has open";
     } catch (const TableError& error) {
-      EXPECT_NE(std::string(error.what()).find("in use by another program"), std::string::npos) << error.what();
+      EXPECT_NE(std::string(error.what()).find("in use by another program"), std::string::npos)
+          << error.what();
     }
   }
   (void)!::write(to_child[1], &signal, 1);

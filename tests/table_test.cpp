@@ -219,11 +219,24 @@ TEST(CutText, CountsCharactersNotBytes) {
   EXPECT_EQ(cut_text("abc", 5), "abc");
   EXPECT_EQ(cut_text("abcdef", 0), "");
   EXPECT_EQ(cut_text("\xC3\xA9\xC3\xA9\xC3\xA9", 2), "\xC3\xA9\xC3\xA9");
-  EXPECT_EQ(cut_text("\xE2\x82\xAC" "abc", 1), "\xE2\x82\xAC");
+  EXPECT_EQ(cut_text("\xE2\x82\xAC"
+                     "abc",
+                     1),
+            "\xE2\x82\xAC");
   // A lead byte without its continuation counts as a character; continuation bytes stay with the one before.
-  EXPECT_EQ(cut_text("\xC3" "ab", 1), "\xC3");
-  EXPECT_EQ(cut_text("a\x80\x80" "b", 1), "a\x80\x80");
-  EXPECT_EQ(cut_text("\xFF" "ab", 2), "\xFF" "a");
+  EXPECT_EQ(cut_text("\xC3"
+                     "ab",
+                     1),
+            "\xC3");
+  EXPECT_EQ(cut_text("a\x80\x80"
+                     "b",
+                     1),
+            "a\x80\x80");
+  EXPECT_EQ(cut_text("\xFF"
+                     "ab",
+                     2),
+            "\xFF"
+            "a");
 }
 
 TEST_F(TableTest, FieldsNeverWrittenReadAsEmptyValues) {
