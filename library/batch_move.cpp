@@ -12,7 +12,8 @@ namespace {
 bool same_file(const fs::path& a, const fs::path& b) {
   std::error_code error;
   if (fs::exists(a, error) && fs::exists(b, error)) return fs::equivalent(a, b, error);
-  return fs::weakly_canonical(fs::absolute(a), error) == fs::weakly_canonical(fs::absolute(b), error);
+  return fs::weakly_canonical(fs::absolute(a, error), error) ==
+         fs::weakly_canonical(fs::absolute(b, error), error);
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ const char* environment(const char* name) {
 fs::path home_folder() {
   if (const char* home = environment("HOME")) return home;
   if (const passwd* user = ::getpwuid(::getuid()); user && user->pw_dir) return user->pw_dir;
-  return fs::current_path();
+  return ".";
 }
 
 }  // namespace
@@ -38,7 +38,7 @@ fs::path settings_folder() {
 }
 
 void create_settings_table(const fs::path& file) {
-  const fs::path folder = file.parent_path().empty() ? fs::current_path() : file.parent_path();
+  const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
   std::error_code error;
   fs::create_directories(folder, error);
   if (error) throw TableError("Cannot create the folder " + folder.string() + ": " + error.message());

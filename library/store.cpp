@@ -80,7 +80,8 @@ struct ScratchFiles {
 
 void check_folder(const fs::path& table_file) {
   const fs::path folder = table_file.parent_path();
-  if (!folder.empty() && !fs::is_directory(folder))
+  std::error_code error;
+  if (!folder.empty() && !fs::is_directory(folder, error))
     throw TableError("The folder " + folder.string() + " does not exist");
 }
 
@@ -165,6 +166,11 @@ fs::path companion_of(const fs::path& table_file) {
   return companion.replace_extension(table_file.extension() == ".DB" ? ".MB" : ".mb");
 }
 
+bool file_exists(const fs::path& file) {
+  std::error_code error;
+  return fs::exists(file, error);
+}
+
 bool rename_no_replace(const fs::path& from, const fs::path& to) {
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno == EEXIST) return false;
@@ -199,7 +205,7 @@ void throw_store_error(const std::exception& error, const fs::path& file) {
 void create_table_files(const TablePaths& paths, const std::vector<ColumnDef>& columns) {
   validate(columns);
   check_folder(paths.table);
-  if (fs::exists(paths.table)) throw TableError("The table " + paths.table.string() + " exists already");
+  if (file_exists(paths.table)) throw TableError("The table " + paths.table.string() + " exists already");
   bool apart = false;
   for (const ColumnDef& column : columns) apart = apart || stored_apart(column.type);
   const std::string token = random_token();
@@ -255,7 +261,7 @@ void create_table_files(const TablePaths& paths, const std::vector<ColumnDef>& c
 }
 
 void delete_table_files(const TablePaths& paths) {
-  if (!fs::exists(paths.table)) throw TableError("The table " + paths.table.string() + " does not exist");
+  if (!file_exists(paths.table)) throw TableError("The table " + paths.table.string() + " does not exist");
   ExistingTable existing = lock_existing(paths.table);
   // The companion goes first: a table file left without it reports the loss, a companion left alone would
   // look like a library in the open dialogs.
@@ -270,7 +276,7 @@ void delete_table_files(const TablePaths& paths) {
 }
 
 Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
-  if (!fs::exists(paths.table)) throw TableError("The table " + paths.table.string() + " does not exist");
+  if (!file_exists(paths.table)) throw TableError("The table " + paths.table.string() + " does not exist");
   try {
     db_ = std::make_unique<SQLite::Database>(paths.table, SQLite::OPEN_READWRITE,
                                              static_cast<int>(g_lock_wait_ms.load()));
@@ -298,7 +304,7 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
     const bool read_only = access == Access::Read || sqlite3_db_readonly(db_->getHandle(), "main");
     if (!read_only) db_->exec("BEGIN EXCLUSIVE; COMMIT");
     if (has_companion_) {
-      if (!fs::exists(paths.companion)) {
+      if (!file_exists(paths.companion)) {
         throw TableError("The memo and blob file " + paths.companion.string() + " of the table " +
                          paths.table.string() + " is missing");
       }
@@ -544,7 +550,7 @@ void Store::copy_to(const TablePaths& target) {
     throw_store_error(error, paths_.table);
   }
   ExistingTable existing;
-  if (fs::exists(target.table)) existing = lock_existing(target.table);
+  if (file_exists(target.table)) existing = lock_existing(target.table);
   std::error_code error;
   if (has_companion_) {
     fs::rename(new_companion, target.companion, error);

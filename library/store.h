@@ -41,6 +41,9 @@ void create_table_files(const TablePaths& paths, const std::vector<ColumnDef>& c
 // connection has it open.
 void delete_table_files(const TablePaths& paths);
 
+// Whether the file exists; false also when that cannot be told (the open that follows reports why).
+bool file_exists(const std::filesystem::path& file);
+
 // Renames a file unless the target exists; false when it does.
 bool rename_no_replace(const std::filesystem::path& from, const std::filesystem::path& to);
 

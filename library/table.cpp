@@ -103,7 +103,7 @@ void Table::remove_listener(TableListener& listener) {
 void Table::open() {
   if (is_open()) return;
   const TablePaths files = paths();
-  if (create_when_missing_ && !fs::exists(files.table)) create_when_missing_(files.table);
+  if (create_when_missing_ && !file_exists(files.table)) create_when_missing_(files.table);
   auto store = std::make_unique<Store>(files, read_only_ ? Store::Access::Read : Store::Access::Write);
   const std::vector<ColumnDef>& columns = store->columns();
   by_name_.clear();
@@ -444,7 +444,7 @@ void Table::load_blob(const Field& field, const fs::path& file) {
   check_writable();
   if (!editing()) throw TableError("The table " + name_ + " is not in edit mode");
   const fs::path folder = store_->paths().table.parent_path();
-  auto blob = std::make_unique<PendingBlob>(file, folder.empty() ? fs::current_path() : folder);
+  auto blob = std::make_unique<PendingBlob>(file, folder.empty() ? fs::path(".") : folder);
   const int64_t size = blob->size();
   write_value(field, size, std::move(blob));
 }
