@@ -5,8 +5,8 @@
 
 namespace vemla {
 
-// $VEMLA_HOME; else $XDG_DATA_HOME/vemla (an absolute XDG_DATA_HOME only, as the XDG Base Directory
-// Specification asks); else ~/.local/share/vemla.
+// $VEMLA_HOME; else $XDG_DATA_HOME/vemla (only an absolute XDG_DATA_HOME counts, as the XDG base directory
+// rules have it); else ~/.local/share/vemla.
 std::filesystem::path settings_folder();
 
 // Creates the settings table with its one row of defaults (AUTOPLAY, CONTINUE, READONLY, STORAGE false,
