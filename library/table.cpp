@@ -1,0 +1,468 @@
+#include "table.h"
+
+#include <SQLiteCpp/Transaction.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "blob_stream.h"
+#include "store.h"
+
+namespace vemla {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string upper(std::string_view text) {
+  std::string result(text);
+  for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return result;
+}
+
+}  // namespace
+
+Table::Table(std::string table_name) : name_(std::move(table_name)) {}
+
+Table::~Table() {
+  try {
+    close();
+  } catch (...) {
+    // Nothing can be reported from here; the pending change is dropped with the connection.
+  }
+}
+
+void Table::check_closed(const char* what) const {
+  if (is_open()) throw TableError(std::string("Cannot change the ") + what + " of the open table " + name_);
+}
+
+void Table::set_location(const fs::path& folder) {
+  check_closed("location");
+  location_ = folder;
+}
+
+void Table::set_table_name(const std::string& name) {
+  check_closed("name");
+  name_ = name;
+}
+
+void Table::set_table_type(TableType type) {
+  check_closed("type");
+  type_ = type;
+}
+
+void Table::set_read_only(bool read_only) {
+  check_closed("read-only state");
+  read_only_ = read_only;
+}
+
+void Table::set_field_order(std::vector<std::string> names) {
+  check_closed("field list");
+  field_order_ = std::move(names);
+}
+
+void Table::set_create_when_missing(std::function<void(const fs::path&)> create) {
+  create_when_missing_ = std::move(create);
+}
+
+fs::path Table::file_path() const {
+  if (name_.empty()) throw TableError("No table name given");
+  fs::path file(name_);
+  if (type_ == TableType::Paradox && !file.has_extension()) file += ".db";
+  if (upper(file.extension().string()) != ".DB") throw TableError("Unknown table type: " + name_);
+  return location_.empty() ? file : location_ / file;
+}
+
+TablePaths Table::paths() const {
+  const fs::path file = file_path();
+  return {file, companion_of(file)};
+}
+
+void Table::check_open() const {
+  if (!is_open()) throw TableError("The table " + name_ + " is not open");
+}
+
+void Table::check_writable() const {
+  check_open();
+  if (read_only_) throw TableError("The table " + name_ + " is read-only");
+}
+
+void Table::notify(void (TableListener::*event)(Table&)) {
+  const std::vector<TableListener*> listeners = listeners_;
+  for (TableListener* listener : listeners) (listener->*event)(*this);
+}
+
+void Table::add_listener(TableListener& listener) {
+  listeners_.push_back(&listener);
+}
+
+void Table::remove_listener(TableListener& listener) {
+  std::erase(listeners_, &listener);
+}
+
+void Table::open() {
+  if (is_open()) return;
+  const TablePaths files = paths();
+  if (create_when_missing_ && !file_exists(files.table)) create_when_missing_(files.table);
+  auto store = std::make_unique<Store>(files, read_only_ ? Store::Access::Read : Store::Access::Write);
+  const std::vector<ColumnDef>& columns = store->columns();
+  by_name_.clear();
+  for (size_t c = 0; c < columns.size(); ++c) by_name_.emplace(upper(columns[c].name), static_cast<int>(c));
+  order_.clear();
+  if (field_order_.empty()) {
+    for (size_t c = 0; c < columns.size(); ++c) order_.push_back(static_cast<int>(c));
+  } else {
+    for (const std::string& name : field_order_) {
+      const auto found = by_name_.find(upper(name));
+      if (found == by_name_.end())
+        throw TableError("The table " + files.table.string() + " has no field " + name);
+      order_.push_back(found->second);
+    }
+  }
+  try {
+    ids_ = store->row_ids();
+  } catch (const std::exception& error) {
+    throw_store_error(error, files.table);
+  }
+  store_ = std::move(store);
+  cached_.assign(columns.size(), Value{});
+  apart_cached_.assign(columns.size(), 0);
+  cached_id_ = -1;
+  pending_.assign(columns.size(), Value{});
+  changed_.assign(columns.size(), 0);
+  pending_blobs_.clear();
+  pending_blobs_.resize(columns.size());
+  modified_ = false;
+  position_ = 0;
+  bof_ = true;
+  eof_ = ids_.empty();
+  ++generation_;
+  state_ = TableState::Browse;
+  notify(&TableListener::table_state_changed);
+  notify(&TableListener::table_row_changed);
+}
+
+void Table::close() {
+  if (!is_open()) return;
+  check_browse_mode();
+  store_.reset();
+  ids_.clear();
+  ++generation_;
+  state_ = TableState::Inactive;
+  notify(&TableListener::table_state_changed);
+}
+
+const std::vector<ColumnDef>& Table::columns() const {
+  check_open();
+  return store_->columns();
+}
+
+int Table::record_count() const {
+  check_open();
+  return static_cast<int>(ids_.size());
+}
+
+bool Table::at_beginning() const {
+  check_open();
+  return bof_;
+}
+
+bool Table::at_end() const {
+  check_open();
+  return eof_;
+}
+
+int Table::record_number() const {
+  check_open();
+  if (state_ == TableState::Insert) return static_cast<int>(ids_.size()) + 1;
+  return ids_.empty() ? 0 : static_cast<int>(position_) + 1;
+}
+
+void Table::check_browse_mode() {
+  if (!editing()) return;
+  if (modified_) {
+    post();
+  } else {
+    cancel();
+  }
+}
+
+void Table::first() {
+  check_open();
+  check_browse_mode();
+  position_ = 0;
+  bof_ = true;
+  eof_ = ids_.empty();
+  notify(&TableListener::table_row_changed);
+}
+
+void Table::next() {
+  check_open();
+  check_browse_mode();
+  move_by(1);
+}
+
+int Table::move_by(int distance) {
+  check_open();
+  check_browse_mode();
+  if (ids_.empty()) {
+    bof_ = eof_ = true;
+    return 0;
+  }
+  // Like a cursor over the rows: a move that would pass the last (first) row stops on it and raises the end
+  // (beginning) flag; a move further in that direction does nothing.
+  const int64_t here = static_cast<int64_t>(position_);
+  const int64_t last = static_cast<int64_t>(ids_.size()) - 1;
+  int64_t moved = 0;
+  if (distance > 0 && !eof_) {
+    moved = std::min<int64_t>(distance, last - here);
+    bof_ = false;
+    eof_ = moved < distance;
+  } else if (distance < 0 && !bof_) {
+    moved = -std::min<int64_t>(-static_cast<int64_t>(distance), here);
+    eof_ = false;
+    bof_ = moved > distance;
+  } else {
+    return 0;
+  }
+  position_ = static_cast<size_t>(here + moved);
+  notify(&TableListener::table_row_changed);
+  return static_cast<int>(moved);
+}
+
+void Table::begin_insert() {
+  state_ = TableState::Insert;
+  std::fill(pending_.begin(), pending_.end(), Value{});
+  std::fill(changed_.begin(), changed_.end(), 0);
+  modified_ = false;
+  notify(&TableListener::table_state_changed);
+  notify(&TableListener::table_row_changed);
+}
+
+void Table::append() {
+  check_writable();
+  check_browse_mode();
+  begin_insert();
+}
+
+void Table::edit() {
+  check_writable();
+  if (editing()) return;
+  if (ids_.empty()) {
+    begin_insert();
+    return;
+  }
+  state_ = TableState::Edit;
+  std::fill(changed_.begin(), changed_.end(), 0);
+  modified_ = false;
+  notify(&TableListener::table_state_changed);
+}
+
+void Table::end_edit() {
+  state_ = TableState::Browse;
+  std::fill(pending_.begin(), pending_.end(), Value{});
+  std::fill(changed_.begin(), changed_.end(), 0);
+  for (auto& blob : pending_blobs_) blob.reset();
+  modified_ = false;
+}
+
+void Table::cancel() {
+  if (!editing()) return;
+  const bool inserting = state_ == TableState::Insert;
+  end_edit();
+  notify(&TableListener::table_state_changed);
+  if (inserting) notify(&TableListener::table_row_changed);
+}
+
+void Table::post() {
+  check_open();
+  if (!editing()) return;
+  if (state_ == TableState::Edit && !modified_) {
+    end_edit();
+    notify(&TableListener::table_state_changed);
+    return;
+  }
+  const std::vector<ColumnDef>& columns = store_->columns();
+  const bool inserting = state_ == TableState::Insert;
+  int64_t id = inserting ? 0 : ids_[position_];
+  try {
+    SQLite::Transaction transaction(store_->sql());
+    std::vector<int> written;
+    if (inserting) {
+      id = store_->insert_row(pending_);
+    } else {
+      for (size_t c = 0; c < columns.size(); ++c) {
+        if (changed_[c]) written.push_back(static_cast<int>(c));
+      }
+      store_->update_row(id, written, pending_);
+    }
+    for (size_t c = 0; c < columns.size(); ++c) {
+      if (!changed_[c]) continue;
+      if (columns[c].type == ColumnType::Memo) {
+        const auto* text = std::get_if<std::string>(&pending_[c]);
+        store_->write_memo(id, static_cast<int>(c), text ? *text : std::string());
+      } else if (columns[c].type == ColumnType::Blob) {
+        store_->write_blob(id, static_cast<int>(c), pending_blobs_[c].get());
+      }
+    }
+    transaction.commit();
+  } catch (const std::exception& error) {
+    throw_store_error(error, store_->paths().table);
+  }
+  if (inserting) {
+    ids_.push_back(id);
+    position_ = ids_.size() - 1;
+    bof_ = eof_ = false;
+  }
+  cached_id_ = -1;
+  end_edit();
+  notify(&TableListener::table_state_changed);
+  notify(&TableListener::table_row_changed);
+}
+
+void Table::reload_ids() {
+  const int64_t current = ids_.empty() ? -1 : ids_[position_];
+  ids_ = store_->row_ids();
+  const auto found = std::lower_bound(ids_.begin(), ids_.end(), current);
+  position_ = std::min<size_t>(static_cast<size_t>(found - ids_.begin()), ids_.empty() ? 0 : ids_.size() - 1);
+}
+
+void Table::refresh() {
+  check_open();
+  check_browse_mode();
+  try {
+    if (store_->changed_elsewhere()) reload_ids();
+  } catch (const std::exception& error) {
+    throw_store_error(error, store_->paths().table);
+  }
+  if (ids_.empty()) {
+    bof_ = eof_ = true;
+  } else if (bof_ && eof_) {
+    bof_ = eof_ = false;
+  }
+  cached_id_ = -1;
+  notify(&TableListener::table_row_changed);
+}
+
+void Table::delete_record() {
+  check_writable();
+  if (state_ == TableState::Insert) {
+    cancel();
+    return;
+  }
+  if (ids_.empty()) throw TableError("The table " + name_ + " is empty");
+  const bool was_editing = editing();
+  try {
+    SQLite::Transaction transaction(store_->sql());
+    store_->delete_row(ids_[position_]);
+    transaction.commit();
+  } catch (const std::exception& error) {
+    throw_store_error(error, store_->paths().table);
+  }
+  end_edit();
+  ids_.erase(ids_.begin() + static_cast<std::ptrdiff_t>(position_));
+  if (position_ >= ids_.size() && position_ > 0) --position_;
+  bof_ = eof_ = ids_.empty();
+  cached_id_ = -1;
+  if (was_editing) notify(&TableListener::table_state_changed);
+  notify(&TableListener::table_row_changed);
+}
+
+Field Table::field_by_name(std::string_view name) {
+  check_open();
+  const auto found = by_name_.find(upper(name));
+  if (found == by_name_.end())
+    throw TableError("Field " + std::string(name) + " not found in table " + name_);
+  return Field(*this, found->second, generation_);
+}
+
+Field Table::field_by_position(int position) {
+  check_open();
+  if (position < 0 || position >= static_cast<int>(order_.size())) {
+    throw TableError("No field at position " + std::to_string(position) + " in table " + name_);
+  }
+  return Field(*this, order_[position], generation_);
+}
+
+void Table::create_table(const std::vector<ColumnDef>& columns) {
+  check_closed("files");
+  create_table_files(paths(), columns);
+}
+
+void Table::delete_table() {
+  check_closed("files");
+  delete_table_files(paths());
+}
+
+void Table::check_field(const Field& field) const {
+  if (field.table_ != this || field.generation_ != generation_ || !is_open()) {
+    throw TableError("The field belongs to a table that has been closed");
+  }
+}
+
+const Value& Table::value_of(int column) {
+  static const Value kNull;
+  if (editing() && changed_[column]) return pending_[column];
+  if (state_ == TableState::Insert || ids_.empty()) return kNull;
+  const int64_t id = ids_[position_];
+  if (cached_id_ != id) {
+    cached_id_ = id;
+    main_cached_ = false;
+    std::fill(apart_cached_.begin(), apart_cached_.end(), 0);
+  }
+  const ColumnType type = store_->columns()[column].type;
+  try {
+    if (type == ColumnType::Blob) {
+      if (!apart_cached_[column]) cached_[column] = store_->blob_size(id, column);
+      apart_cached_[column] = 1;
+    } else if (type == ColumnType::Memo) {
+      if (!apart_cached_[column]) cached_[column] = store_->read_memo(id, column);
+      apart_cached_[column] = 1;
+    } else if (!main_cached_) {
+      store_->read_row(id, cached_);
+      main_cached_ = true;
+    }
+  } catch (const std::exception& error) {
+    cached_id_ = -1;
+    throw_store_error(error, store_->paths().table);
+  }
+  return cached_[column];
+}
+
+void Table::write_value(const Field& field, Value value, std::unique_ptr<PendingBlob> blob) {
+  check_writable();
+  if (!editing()) throw TableError("The table " + name_ + " is not in edit mode");
+  pending_[field.column_] = std::move(value);
+  changed_[field.column_] = 1;
+  pending_blobs_[field.column_] = std::move(blob);
+  modified_ = true;
+  const std::vector<TableListener*> listeners = listeners_;
+  for (TableListener* listener : listeners) listener->table_field_changed(*this, field);
+}
+
+void Table::load_blob(const Field& field, const fs::path& file) {
+  check_writable();
+  if (!editing()) throw TableError("The table " + name_ + " is not in edit mode");
+  const fs::path folder = store_->paths().table.parent_path();
+  auto blob = std::make_unique<PendingBlob>(file, folder.empty() ? fs::path(".") : folder);
+  const int64_t size = blob->size();
+  write_value(field, size, std::move(blob));
+}
+
+void Table::save_blob(int column, const fs::path& file) {
+  if ((editing() && changed_[column]) || state_ == TableState::Insert || ids_.empty()) {
+    if (pending_blobs_[column]) {
+      pending_blobs_[column]->save_to(file);
+    } else {
+      vemla::save_blob(nullptr, file);
+    }
+    return;
+  }
+  try {
+    store_->save_blob(ids_[position_], column, file);
+  } catch (const std::exception& error) {
+    throw_store_error(error, store_->paths().table);
+  }
+}
+
+}  // namespace vemla

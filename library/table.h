@@ -1,0 +1,196 @@
+// The table engine: a table object names a table file by folder and name, opens it, walks its rows in the
+// order they were added, edits, appends and deletes rows, and reads and writes the values of the current row
+// through field objects. Every change of a row is written by one post, in one transaction over the table
+// file and its companion. Errors are TableErrors carrying the text the windows show.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "schema.h"
+#include "table_error.h"
+
+namespace vemla {
+
+class BatchMove;
+class PendingBlob;
+class Store;
+class Table;
+struct TablePaths;
+
+// How the kind of a table file is chosen: by the extension of its name (".db"), or Paradox, which also gives
+// a name without extension the extension ".db".
+enum class TableType { ByExtension, Paradox };
+
+// Inactive: closed. Browse: open, no change pending. Edit: the current row is being changed. Insert: a new
+// row is being built; it becomes the last row when posted.
+enum class TableState { Inactive, Browse, Edit, Insert };
+
+// One column of an open table, reached through the table's current row. A field stays valid until its table
+// closes.
+class Field {
+ public:
+  const std::string& name() const;
+  ColumnType type() const;
+  int size() const;
+
+  // A value never written reads as false, 0 and "".
+  bool as_boolean() const;
+  int as_integer() const;
+  std::string as_text() const;  // integers in decimal, booleans as "True" or "False"
+  bool is_empty() const;
+
+  // Write the current row, which must be in edit mode. A text longer than a string column is cut.
+  void set_boolean(bool value);
+  void set_integer(int value);
+  void set_text(std::string_view value);
+  // The blob (or memo) becomes the file's bytes; an error when the file cannot be opened.
+  void load_from_file(const std::filesystem::path& file);
+  // Creates or overwrites the file with the blob's (or memo's) bytes.
+  void save_to_file(const std::filesystem::path& file) const;
+
+ private:
+  friend class Table;
+  Field(Table& table, int column, uint64_t generation)
+      : table_(&table), column_(column), generation_(generation) {}
+  const ColumnDef& definition() const;
+  void write(Value value);
+
+  Table* table_;
+  int column_;
+  uint64_t generation_;
+};
+
+// Told of a table's changes: its state (opened, closed, edit mode entered or left), its current row (moved,
+// re-read, written) and the values of its current row.
+class TableListener {
+ public:
+  virtual ~TableListener() = default;
+  virtual void table_state_changed(Table&) {}
+  virtual void table_row_changed(Table&) {}
+  virtual void table_field_changed(Table&, const Field&) {}
+};
+
+class Table {
+ public:
+  explicit Table(std::string table_name = {});
+  // Closes the table, posting a pending change when it can.
+  ~Table();
+  Table(const Table&) = delete;
+  Table& operator=(const Table&) = delete;
+
+  // Naming and options; only while the table is closed.
+  void set_location(const std::filesystem::path& folder);
+  const std::filesystem::path& location() const { return location_; }
+  void set_table_name(const std::string& name);
+  const std::string& table_name() const { return name_; }
+  void set_table_type(TableType type);
+  TableType table_type() const { return type_; }
+  // An open read-only table refuses every change with an error and changes nothing.
+  void set_read_only(bool read_only);
+  bool read_only() const { return read_only_; }
+  // The data module's listing of the columns: field_by_position follows it (else the physical order), and
+  // open fails when the table lacks one of them.
+  void set_field_order(std::vector<std::string> names);
+  // Called with the table file's path when open finds no file, to create it.
+  void set_create_when_missing(std::function<void(const std::filesystem::path&)> create);
+  // The table file named by location, name and type.
+  std::filesystem::path file_path() const;
+
+  // Open of an open table and close of a closed one do nothing. Close posts a pending change first.
+  void open();
+  void close();
+  bool is_open() const { return state_ != TableState::Inactive; }
+  TableState state() const { return state_; }
+
+  // The cursor: record numbers are 1-based positions in the order rows were added. Moving posts a pending
+  // change (or drops an untouched new row) first.
+  int record_count() const;
+  void first();
+  void next();
+  // Moves by distance rows, stopping at the first or last row; returns the distance moved.
+  int move_by(int distance);
+  bool at_beginning() const;  // after first, or a move back past the first row; true on an empty table
+  bool at_end() const;        // after next on the last row, or a move past it; true on an empty table
+  int record_number() const;  // 0 on an empty table; a new row counts as the one after the last
+
+  void append();         // a new empty row at the end becomes current, in edit mode
+  void edit();           // on an empty table a new row is begun instead; nothing when already editing
+  void post();           // writes the pending row; nothing when not editing
+  void refresh();        // posts a pending change (drops it when nothing changed), re-reads, keeps the row
+  void delete_record();  // removes the current row; an error on an empty table
+
+  Field field_by_name(std::string_view name);
+  Field field_by_position(int position);
+  const std::vector<ColumnDef>& columns() const;  // in the file's physical order
+
+  // The table files of location and name; the table must be closed.
+  void create_table(const std::vector<ColumnDef>& columns);
+  void delete_table();
+
+  void add_listener(TableListener& listener);
+  void remove_listener(TableListener& listener);
+
+ private:
+  friend class Field;
+  friend class BatchMove;
+
+  TablePaths paths() const;
+  void check_open() const;
+  void check_closed(const char* what) const;
+  void check_writable() const;
+  bool editing() const { return state_ == TableState::Edit || state_ == TableState::Insert; }
+  void check_browse_mode();
+  void begin_insert();
+  void cancel();
+  void end_edit();
+  void reload_ids();
+  void notify(void (TableListener::*event)(Table&));
+
+  // For fields.
+  void check_field(const Field& field) const;
+  const Value& value_of(int column);
+  void write_value(const Field& field, Value value, std::unique_ptr<PendingBlob> blob = nullptr);
+  void load_blob(const Field& field, const std::filesystem::path& file);
+  void save_blob(int column, const std::filesystem::path& file);
+
+  std::filesystem::path location_;
+  std::string name_;
+  TableType type_ = TableType::ByExtension;
+  bool read_only_ = false;
+  std::vector<std::string> field_order_;
+  std::function<void(const std::filesystem::path&)> create_when_missing_;
+
+  std::unique_ptr<Store> store_;
+  TableState state_ = TableState::Inactive;
+  uint64_t generation_ = 0;
+  std::unordered_map<std::string, int> by_name_;  // upper-case name -> column
+  std::vector<int> order_;                        // position -> column
+
+  std::vector<int64_t> ids_;  // row ids in record-number order
+  size_t position_ = 0;       // index of the current row in ids_
+  bool bof_ = true;
+  bool eof_ = true;
+
+  // The current row's values, read when first asked for.
+  int64_t cached_id_ = -1;
+  bool main_cached_ = false;
+  std::vector<Value> cached_;
+  std::vector<char> apart_cached_;
+
+  // The pending row in Edit and Insert.
+  std::vector<Value> pending_;
+  std::vector<char> changed_;
+  std::vector<std::unique_ptr<PendingBlob>> pending_blobs_;
+  bool modified_ = false;
+
+  std::vector<TableListener*> listeners_;
+};
+
+}  // namespace vemla

@@ -1,0 +1,81 @@
+// Helpers of the table-store suites: library tables in a temporary folder and work done in a child process.
+#pragma once
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "schema.h"
+#include "store.h"
+#include "table.h"
+
+namespace vemla::test {
+
+// Creates the track table N.db (with N.mb) and the category-name table N1.db in folder.
+inline void create_library(const std::filesystem::path& folder, const std::string& base) {
+  Table tracks(library_tables(base).tracks);
+  tracks.set_location(folder);
+  tracks.create_table(track_columns());
+  Table categories(library_tables(base).categories);
+  categories.set_location(folder);
+  categories.create_table(category_columns());
+}
+
+inline void name_table(Table& table, const std::filesystem::path& folder, const std::string& name) {
+  table.set_location(folder);
+  table.set_table_name(name);
+}
+
+// Appends one track row with a title (and, when given, a memo).
+inline void append_track(Table& table, const std::string& title, const std::string& memo = {}) {
+  table.append();
+  table.field_by_name("TITLE").set_text(title);
+  if (!memo.empty()) table.field_by_name("MEMO").set_text(memo);
+  table.post();
+}
+
+inline std::string title(Table& table) {
+  return table.field_by_name("TITLE").as_text();
+}
+
+inline std::string file_text(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void write_text(const std::filesystem::path& file, const std::string& text) {
+  std::ofstream(file, std::ios::binary) << text;
+}
+
+// Runs body in a forked child and returns its exit status; -1 when it did not exit normally.
+inline int in_child(const std::function<int()>& body) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    int status = 99;
+    try {
+      status = body();
+    } catch (...) {
+      status = 98;
+    }
+    ::_exit(status);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The peak resident set size of this process in kB (VmHWM of /proc/self/status).
+inline long peak_rss_kb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  }
+  return -1;
+}
+
+}  // namespace vemla::test
