@@ -41,24 +41,31 @@ Ibitstream::Ibitstream(const std::string& file_name) : chunk_(kChunkBytes) {
     notifier().notify("Invalid handle", "Error opening file: " + file_name, MessageIcon::None);
     return;
   }
+  open_ = true;
   file_size_ = static_cast<uint64_t>(st.st_size);
-  audio_end_ = file_size_;
+  find_tags();
+}
 
+Ibitstream::Ibitstream(std::span<const uint8_t> bytes) : chunk_(kChunkBytes) {
+  memory_ = bytes;
+  in_memory_ = true;
+  open_ = true;
+  file_size_ = bytes.size();
+  find_tags();
+}
+
+void Ibitstream::find_tags() {
   // Tags are not audio: skip leading ID3v2 tags, stop before trailing APEv2 and ID3v1 tags.
   uint8_t tag[32];
   uint64_t start = 0;
-  while (start + 10 <= file_size_ && ::pread(fd_, tag, 10, static_cast<off_t>(start)) == 10) {
+  while (start + 10 <= file_size_ && read_at(start, tag, 10) == 10) {
     const uint64_t size = id3v2_tag_size(tag);
     if (size == 0) break;
     start = std::min(start + size, file_size_);
   }
   uint64_t end = file_size_;
-  if (end >= start + 128 && ::pread(fd_, tag, 3, static_cast<off_t>(end - 128)) == 3 &&
-      std::memcmp(tag, "TAG", 3) == 0) {
-    end -= 128;
-  }
-  if (end >= start + 32 && ::pread(fd_, tag, 32, static_cast<off_t>(end - 32)) == 32 &&
-      std::memcmp(tag, "APETAGEX", 8) == 0) {
+  if (end >= start + 128 && read_at(end - 128, tag, 3) == 3 && std::memcmp(tag, "TAG", 3) == 0) end -= 128;
+  if (end >= start + 32 && read_at(end - 32, tag, 32) == 32 && std::memcmp(tag, "APETAGEX", 8) == 0) {
     // APE tag footer: size (items and footer) at byte 12, flags at byte 20; bit 31 announces a header.
     const uint64_t size = uint64_t{tag[12]} | uint64_t{tag[13]} << 8 | uint64_t{tag[14]} << 16 |
                           uint64_t{tag[15]} << 24;
@@ -75,17 +82,28 @@ Ibitstream::~Ibitstream() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+size_t Ibitstream::read_at(uint64_t offset, uint8_t* out, size_t n) const {
+  if (in_memory_) {
+    if (offset >= memory_.size()) return 0;
+    const size_t copied = static_cast<size_t>(std::min<uint64_t>(n, memory_.size() - offset));
+    std::memcpy(out, memory_.data() + offset, copied);
+    return copied;
+  }
+  size_t done = 0;
+  while (fd_ >= 0 && done < n) {
+    const ssize_t got = ::pread(fd_, out + done, n - done, static_cast<off_t>(offset + done));
+    if (got <= 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
 bool Ibitstream::refill(uint64_t at) {
   chunk_start_ = at;
   chunk_length_ = 0;
-  if (fd_ < 0 || at >= audio_end_) return false;
+  if (!open_ || at >= audio_end_) return false;
   const size_t want = static_cast<size_t>(std::min<uint64_t>(kChunkBytes, audio_end_ - at));
-  while (chunk_length_ < want) {
-    const ssize_t got = ::pread(fd_, chunk_.data() + chunk_length_, want - chunk_length_,
-                                static_cast<off_t>(at + chunk_length_));
-    if (got <= 0) break;
-    chunk_length_ += static_cast<size_t>(got);
-  }
+  chunk_length_ = read_at(at, chunk_.data(), want);
   return chunk_length_ > 0;
 }
 
@@ -99,12 +117,12 @@ bool Ibitstream::read_raw(uint8_t* out, size_t n) {
 }
 
 bool Ibitstream::peek(uint64_t offset, uint8_t* out, size_t n) {
-  if (fd_ < 0 || offset + n > audio_end_) return false;
+  if (!open_ || offset + n > audio_end_) return false;
   if (offset >= chunk_start_ && offset + n <= chunk_start_ + chunk_length_) {
     std::memcpy(out, chunk_.data() + (offset - chunk_start_), n);
     return true;
   }
-  return ::pread(fd_, out, n, static_cast<off_t>(offset)) == static_cast<ssize_t>(n);
+  return read_at(offset, out, n) == n;
 }
 
 bool Ibitstream::read_header_word(uint32_t& word, SyncMode mode) {
@@ -138,6 +156,9 @@ bool Ibitstream::read_header_word(uint32_t& word, SyncMode mode) {
         highest_before_header_ = highest_frame_;
         if (current_frame_ > highest_frame_) highest_frame_ = current_frame_;
         if (current_frame_ == 0) first_frame_offset_ = header_offset_;
+        // Frames read in sequence from frame 0 are recorded, whatever seek brought the stream here.
+        recorded_last_header_ = static_cast<size_t>(current_frame_) == frame_starts_.size();
+        if (recorded_last_header_) frame_starts_.append(header_offset_);
         return true;
       }
     }
@@ -150,6 +171,8 @@ void Ibitstream::reject_header() {
   position_ = header_offset_ + 1;
   --current_frame_;
   highest_frame_ = highest_before_header_;
+  if (recorded_last_header_) frame_starts_.pop_back();
+  recorded_last_header_ = false;
 }
 
 bool Ibitstream::read_frame_body(unsigned byte_count) {
@@ -178,7 +201,7 @@ void Ibitstream::set_sync_pattern(uint32_t pattern) {
 }
 
 bool Ibitstream::seek_fixed(int n, unsigned frame_size) {
-  if (n < 0 || fd_ < 0) return false;
+  if (n < 0 || !open_) return false;
   current_frame_ = n - 1;
   // Frame 0 is where the first header was found, not byte 0: the file may begin with a tag.
   position_ = first_frame_offset_ + static_cast<uint64_t>(n) * (frame_size + 4);
@@ -186,7 +209,7 @@ bool Ibitstream::seek_fixed(int n, unsigned frame_size) {
 }
 
 bool Ibitstream::seek_with_padding(int n, unsigned unpadded_frame_size, Header& header) {
-  if (n < 0 || fd_ < 0) return false;
+  if (n < 0 || !open_) return false;
   const auto frame_start = [&](int k) {
     const std::vector<uint32_t>& table = header.padding_offsets();
     const uint64_t padded = k > 0 && static_cast<size_t>(k - 1) < table.size() ? table[k - 1] : 0;
@@ -204,6 +227,23 @@ bool Ibitstream::seek_with_padding(int n, unsigned unpadded_frame_size, Header& 
   position_ = frame_start(n);
   current_frame_ = n - 1;
   return header.read_frame_header(*this, crc);
+}
+
+bool Ibitstream::seek_recorded(int n, Header& header) {
+  if (n < 0 || !open_) return false;
+  if (frame_starts_.empty()) {
+    position_ = audio_start_;
+    current_frame_ = -1;
+  } else {
+    const size_t k = std::min(static_cast<size_t>(n), frame_starts_.size() - 1);
+    position_ = frame_starts_.at(k);
+    current_frame_ = static_cast<int>(k) - 1;
+  }
+  Crc16* crc = nullptr;
+  do {
+    if (!header.read_frame_header(*this, crc)) return false;
+  } while (current_frame_ < n);
+  return true;
 }
 
 }  // namespace vemla

@@ -4,8 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "frame_index.h"
 
 namespace vemla {
 
@@ -30,6 +33,9 @@ class Ibitstream {
   static constexpr unsigned kBodyBytes = 1732;
 
   explicit Ibitstream(const std::string& file_name);
+  // A stream over bytes in memory, read exactly as a file of those bytes would be. The bytes are not copied
+  // and must outlive the stream.
+  explicit Ibitstream(std::span<const uint8_t> bytes);
   ~Ibitstream();
   Ibitstream(const Ibitstream&) = delete;
   Ibitstream& operator=(const Ibitstream&) = delete;
@@ -69,11 +75,15 @@ class Ibitstream {
   // Positions the stream at frame n of a 44.1/22.05 kHz stream using the header's padding table, and reads
   // frame n's header and body.
   bool seek_with_padding(int n, unsigned unpadded_frame_size, Header& header);
+  // Positions the stream at frame n by the recorded frame starts, reading forward over frames (header and
+  // body, nothing decoded) beyond the last one recorded, and reads frame n's header and body. Right for any
+  // stream, also when the frame length varies.
+  bool seek_recorded(int n, Header& header);
 
   int current_frame() const { return current_frame_; }
   int highest_frame() const { return highest_frame_; }
 
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return open_; }
   // Where the audio lies: after a leading ID3v2 tag and before trailing APE and ID3v1 tags.
   uint64_t audio_start() const { return audio_start_; }
   uint64_t audio_end() const { return audio_end_; }
@@ -83,15 +93,23 @@ class Ibitstream {
   uint64_t header_offset() const { return header_offset_; }
   // Reads n bytes at an absolute offset within the audio, without moving the stream.
   bool peek(uint64_t offset, uint8_t* out, size_t n);
+  // Starts of the frames read in sequence from frame 0.
+  const FrameIndex& frame_starts() const { return frame_starts_; }
 
   const uint8_t* body() const { return body_; }
   unsigned body_length() const { return body_length_; }
 
  private:
+  void find_tags();
+  // Copies up to n bytes at an absolute file offset; the number copied.
+  size_t read_at(uint64_t offset, uint8_t* out, size_t n) const;
   bool refill(uint64_t at);
   bool read_raw(uint8_t* out, size_t n);
 
   int fd_ = -1;
+  std::span<const uint8_t> memory_;
+  bool in_memory_ = false;
+  bool open_ = false;
   uint64_t file_size_ = 0;
   uint64_t audio_start_ = 0;
   uint64_t audio_end_ = 0;
@@ -113,6 +131,8 @@ class Ibitstream {
   int current_frame_ = -1;
   int highest_frame_ = -1;
   int highest_before_header_ = -1;
+  bool recorded_last_header_ = false;
+  FrameIndex frame_starts_;
   uint64_t header_offset_ = 0;
   uint64_t first_frame_offset_ = 0;
 };

@@ -23,6 +23,8 @@ unsigned FrameDecoder::output_channels(const Header& header, ChannelChoice choic
 }
 
 void FrameDecoder::decode_frame(Crc16* crc) {
+  // An encoder's Xing, Info or VBRI frame is not audio: no samples, and the reservoir never sees its bytes.
+  if (header_.tag_frame()) return;
   if (header_.layer() != layer_) {
     if (header_.layer() == 3)
       layer3_ = std::make_unique<LayerIII_Decoder>(stream_, header_, filter0_, filter1_.get(), output_, choice_);

@@ -26,7 +26,8 @@ class FrameDecoder {
   static unsigned output_channels(const Header& header, ChannelChoice choice);
 
   // Decodes the frame in the stream's buffer; crc is the register its header read gave (or null). Layer I/II
-  // frames whose CRC fails give no samples. A change of layer builds or drops the Layer III decoder.
+  // frames whose CRC fails give no samples, nor does an encoder's header frame. A change of layer builds or
+  // drops the Layer III decoder.
   void decode_frame(Crc16* crc);
   // Drops the output's buffered audio, positions the stream at frame n (loaded on success) and forgets
   // the filter and reservoir history.

@@ -138,6 +138,7 @@ unsigned Header::per_channel_bitrate_index() const {
 
 bool Header::read_frame_header(Ibitstream& stream, Crc16*& crc_out) {
   crc_out = nullptr;
+  tag_frame_ = false;
   uint32_t word = 0;
   if (!synced_) {
     if (!find_first_header(stream, word)) return false;
@@ -159,8 +160,13 @@ bool Header::read_frame_header(Ibitstream& stream, Crc16*& crc_out) {
     crc_out = crc_.get();
   }
 
+  const int k = stream.current_frame();
+  if (k == 0) {
+    if (stream.highest_frame() == 0) note_first_frame(stream);
+    tag_frame_ = vbr_header_.present();
+  }
+
   if (sample_frequency_ == 0) {
-    const int k = stream.current_frame();
     if (padding_offsets_.empty()) padding_offsets_.assign(std::max(1u, frame_count_estimate(stream)), 0);
     // More frames than estimated (the bit rate fell): the table grows.
     if (static_cast<size_t>(k) >= padding_offsets_.size())
@@ -170,7 +176,33 @@ bool Header::read_frame_header(Ibitstream& stream, Crc16*& crc_out) {
     else if (k == stream.highest_frame())
       padding_offsets_[k] = padding_offsets_[k - 1] + padding_bit_;
   }
+  if (k > checked_frame_ && k == stream.highest_frame()) check_frame_start(stream);
   return true;
+}
+
+void Header::note_first_frame(const Ibitstream& stream) {
+  vbr_header_ = layer_ == 3 ? find_vbr_header(stream.body(), frame_size_, version_, mode_, protection_bit_ == 0)
+                            : VbrHeader{};
+  first_frame_end_ = stream.header_offset() + 4 + frame_size_;
+  first_layer_ = layer_;
+  first_bitrate_index_ = bitrate_index_;
+  first_unpadded_length_ = frame_size_ + 4 - padding_bit_;
+}
+
+// The constant-length seeks find frame k at k whole unpadded frames from frame 0 (plus the padded frames
+// before it at 44.1 and 22.05 kHz). Once a frame is read for the first time somewhere else, or with another
+// layer or bit rate, they cannot be trusted for this stream.
+void Header::check_frame_start(const Ibitstream& stream) {
+  const int k = stream.current_frame();
+  checked_frame_ = k;
+  if (layer_ != first_layer_ || bitrate_index_ != first_bitrate_index_) {
+    arithmetic_holds_ = false;
+    return;
+  }
+  const uint64_t padded = sample_frequency_ == 0 && k > 0 ? padding_offsets_[k - 1] : 0;
+  const uint64_t expected =
+      stream.first_frame_offset() + static_cast<uint64_t>(k) * first_unpadded_length_ + padded;
+  if (stream.header_offset() != expected) arithmetic_holds_ = false;
 }
 
 unsigned Header::compute_frame_size() {
@@ -185,15 +217,38 @@ unsigned Header::compute_frame_size() {
 }
 
 bool Header::seek_to_frame(Ibitstream& stream, unsigned frame_number) {
+  const int n = static_cast<int>(frame_number);
+  // Frames of varying length are found by their recorded starts, and by reading forward beyond them.
+  if (!constant_frame_length()) return stream.seek_recorded(n, *this);
   const unsigned unpadded = frame_size_ - padding_bit_;
-  if (sample_frequency_ == 0) return stream.seek_with_padding(static_cast<int>(frame_number), unpadded, *this);
+  // The padded seek reads forward beyond the frames read, so it is right whatever lies there.
+  if (sample_frequency_ == 0) return stream.seek_with_padding(n, unpadded, *this);
   // Frame n is loaded here as after a padded seek, so that the caller always continues with frame n.
   Crc16* crc = nullptr;
-  return stream.seek_fixed(static_cast<int>(frame_number), unpadded) && read_frame_header(stream, crc);
+  if (n >= 0 && stream.seek_fixed(n, unpadded) && read_frame_header(stream, crc)) {
+    const uint64_t expected = stream.first_frame_offset() + static_cast<uint64_t>(n) * (unpadded + 4);
+    const bool same_kind = layer_ == first_layer_ && bitrate_index_ == first_bitrate_index_;
+    if (stream.header_offset() == expected && same_kind) return true;
+    // Not a frame of this length where the arithmetic put it: the frames read so far gave no sign of a
+    // varying length, but the stream has one.
+    arithmetic_holds_ = false;
+  }
+  return stream.seek_recorded(n, *this);
 }
 
 unsigned Header::frame_count_estimate(const Ibitstream& stream) const {
   const unsigned unpadded = frame_size_ + 4 - padding_bit_;
+  if (vbr_header_.present()) {
+    // The encoder's header frame is not audio: count what follows it.
+    const uint64_t bytes = stream.audio_end() > first_frame_end_ ? stream.audio_end() - first_frame_end_ : 0;
+    // A count the bytes could not hold even in the shortest frames, or that leaves more bytes than the
+    // longest frames would fill, was damaged or belongs to another file.
+    const uint64_t shortest = frame_length(version_, first_layer_, 1, sample_frequency_, 0);
+    const uint64_t longest = frame_length(version_, first_layer_, 14, sample_frequency_, 1);
+    const uint64_t frames = vbr_header_.frames;
+    if (frames > 0 && frames <= bytes / shortest + 1 && frames >= bytes / longest) return vbr_header_.frames;
+    return unpadded > 4 ? static_cast<unsigned>(bytes / unpadded) : 0;
+  }
   const uint64_t start = stream.highest_frame() >= 0 ? stream.first_frame_offset() : stream.audio_start();
   if (unpadded <= 4 || stream.audio_end() <= start) return 0;
   return static_cast<unsigned>((stream.audio_end() - start) / unpadded);

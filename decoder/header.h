@@ -8,6 +8,7 @@
 
 #include "bitstream.h"
 #include "crc.h"
+#include "vbr_header.h"
 
 namespace vemla {
 
@@ -28,7 +29,8 @@ class Header {
   unsigned compute_frame_size();
   // Positions the stream at 0-based frame n and loads that frame.
   bool seek_to_frame(Ibitstream& stream, unsigned frame_number);
-  // Number of frames of the stream: the audio bytes divided by the length of an unpadded frame.
+  // Number of frames of the stream: the count of the encoder's header in the first frame when it has a
+  // plausible one, else the audio bytes divided by the length of an unpadded frame.
   unsigned frame_count_estimate(const Ibitstream& stream) const;
   float frame_duration_ms() const;
   float total_duration_ms(const Ibitstream& stream) const;
@@ -56,6 +58,13 @@ class Header {
   unsigned frame_size() const { return frame_size_; }
   int main_data_slots() const { return main_data_slots_; }
   const std::vector<uint32_t>& padding_offsets() const { return padding_offsets_; }
+  // The encoder's header found in the stream's first frame, if any.
+  const VbrHeader& vbr_header() const { return vbr_header_; }
+  // The current frame is that header's frame: it carries no audio and must not be decoded.
+  bool tag_frame() const { return tag_frame_; }
+  // Every frame read so far starts where the constant-length seek expects it and has the first frame's
+  // layer and bit rate, and no encoder's header says otherwise. False for VBR streams.
+  bool constant_frame_length() const { return !vbr_header_.variable_bitrate() && arithmetic_holds_; }
 
   // The CRC register of the current frame, or null when it carries no CRC word.
   Crc16* frame_crc() const { return protection_bit_ == 0 ? crc_.get() : nullptr; }
@@ -70,6 +79,8 @@ class Header {
  private:
   bool find_first_header(Ibitstream& stream, uint32_t& word);
   void take_fields(uint32_t word);
+  void note_first_frame(const Ibitstream& stream);
+  void check_frame_start(const Ibitstream& stream);
 
   int layer_ = 0;
   int protection_bit_ = 1;
@@ -89,6 +100,16 @@ class Header {
   uint16_t checksum_ = 0;
   unsigned frame_size_ = 0;
   int main_data_slots_ = 0;
+
+  // What the first frame said about the stream, and whether the frames read so far bear it out.
+  VbrHeader vbr_header_;
+  bool tag_frame_ = false;
+  uint64_t first_frame_end_ = 0;
+  int first_layer_ = 0;
+  int first_bitrate_index_ = 0;
+  unsigned first_unpadded_length_ = 0;
+  bool arithmetic_holds_ = true;
+  int checked_frame_ = -1;
 };
 
 }  // namespace vemla

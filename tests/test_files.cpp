@@ -1,0 +1,155 @@
+#include "test_files.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "support.h"
+#include "wav_file.h"
+
+namespace vemla::test {
+namespace {
+
+// kbit/s, [version][layer - 1][index]: ISO/IEC 11172-3 and ISO/IEC 13818-3, 2.4.2.3.
+constexpr int kKbps[2][3][16] = {
+    {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
+     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
+     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}},
+    {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
+     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
+     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0}},
+};
+constexpr int kHz[2][3] = {{22050, 24000, 16000}, {44100, 48000, 32000}};
+
+FrameSpec spec_of(uint32_t word) {
+  FrameSpec s;
+  s.version = (word >> 19) & 1;
+  s.layer = 4 - static_cast<int>((word >> 17) & 3);
+  s.crc = ((word >> 16) & 1) == 0;
+  s.bitrate_index = (word >> 12) & 15;
+  s.sample_frequency = (word >> 10) & 3;
+  s.padding = (word >> 9) & 1;
+  s.mode = (word >> 6) & 3;
+  return s;
+}
+
+bool well_formed(uint32_t word) {
+  return (word & 0xFFE00000) == 0xFFE00000 && ((word >> 19) & 3) >= 2 && ((word >> 17) & 3) != 0 &&
+         ((word >> 12) & 15) != 0 && ((word >> 12) & 15) != 15 && ((word >> 10) & 3) != 3;
+}
+
+uint32_t word_at(const std::vector<uint8_t>& file, uint64_t at) {
+  if (at + 4 > file.size()) return 0;
+  return uint32_t{file[at]} << 24 | uint32_t{file[at + 1]} << 16 | uint32_t{file[at + 2]} << 8 | file[at + 3];
+}
+
+}  // namespace
+
+std::vector<int16_t> music_like_signal(unsigned frequency, unsigned channels, double seconds, uint32_t seed) {
+  const size_t frames = static_cast<size_t>(seconds * frequency);
+  std::vector<int16_t> out(frames * channels);
+  std::mt19937 random(seed);
+  std::uniform_real_distribution<double> noise(-1.0, 1.0);
+  // A chord per channel, each partial with its own vibrato; the melody note changes every half second.
+  const double chords[2][3] = {{220.0, 330.0, 440.0}, {261.6, 392.0, 523.2}};
+  const double melody[8] = {659.3, 587.3, 523.3, 587.3, 659.3, 784.0, 698.5, 880.0};
+  double phase[2][4] = {};
+  for (size_t i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / frequency;
+    const double burst = std::fmod(t, 0.75) < 0.06 ? 1.0 : 0.0;  // a drum-like noise burst
+    const double shared_noise = noise(random) * burst;
+    for (unsigned c = 0; c < channels; ++c) {
+      double value = 0.0;
+      for (int p = 0; p < 3; ++p) {
+        const double f = chords[c & 1][p] * (1.0 + 0.004 * std::sin(2 * M_PI * (4.5 + p) * t));
+        phase[c & 1][p] += 2 * M_PI * f / frequency;
+        value += 0.12 * std::sin(phase[c & 1][p]) / (p + 1);
+      }
+      const double note =
+          melody[static_cast<size_t>(t * 2) % 8] * (1.0 + 0.006 * std::sin(2 * M_PI * 5.5 * t));
+      phase[c & 1][3] += 2 * M_PI * note / frequency;
+      value += 0.2 * (0.6 + 0.4 * std::sin(2 * M_PI * 0.7 * t)) * std::sin(phase[c & 1][3]);
+      value += 0.15 * shared_noise + 0.05 * noise(random) * burst;
+      out[i * channels + c] = static_cast<int16_t>(std::lround(std::clamp(value, -1.0, 1.0) * 32767.0 * 0.9));
+    }
+  }
+  return out;
+}
+
+void write_wav(const std::filesystem::path& path, const std::vector<int16_t>& samples, unsigned channels,
+               unsigned frequency) {
+  WavFile wav(path.string(), channels, frequency, WavFile::Sample::Int16);
+  wav.write(samples.data(), samples.size());
+  wav.finish();
+}
+
+bool lame_encode(const std::filesystem::path& wav, const std::filesystem::path& mp3,
+                 const std::string& options) {
+  const std::string command = "lame --quiet " + options + " '" + wav.string() + "' '" + mp3.string() + "'";
+  return run(command) == 0 && std::filesystem::exists(mp3);
+}
+
+uint32_t header_word(const FrameSpec& s) {
+  return 0xFFF00000u | uint32_t(s.version) << 19 | uint32_t(4 - s.layer) << 17 |
+         uint32_t(s.crc ? 0 : 1) << 16 | uint32_t(s.bitrate_index) << 12 |
+         uint32_t(s.sample_frequency) << 10 | uint32_t(s.padding) << 9 | uint32_t(s.mode) << 6;
+}
+
+unsigned frame_bytes(const FrameSpec& s) {
+  const unsigned bitrate = kKbps[s.version][s.layer - 1][s.bitrate_index] * 1000u;
+  const unsigned hz = kHz[s.version][s.sample_frequency];
+  if (s.layer == 1) return (12 * bitrate / hz + s.padding) * 4;
+  // A Layer III frame of ISO/IEC 13818-3 holds 576 samples, half of an MPEG-1 frame.
+  const unsigned samples = s.layer == 3 && s.version == 0 ? 576 : 1152;
+  return samples / 8 * bitrate / hz + s.padding;
+}
+
+std::vector<uint8_t> make_frame(const FrameSpec& spec, uint8_t fill) {
+  std::vector<uint8_t> frame(frame_bytes(spec), fill);
+  const uint32_t word = header_word(spec);
+  for (int i = 0; i < 4; ++i) frame[i] = static_cast<uint8_t>(word >> (24 - 8 * i));
+  return frame;
+}
+
+FrameWalk walk_frames(const std::vector<uint8_t>& file) {
+  FrameWalk walk;
+  const auto same_stream = [](uint32_t a, uint32_t b) { return (a & 0xFFFE0C00) == (b & 0xFFFE0C00); };
+  uint64_t start = 0;
+  for (;; ++start) {
+    if (start + 4 > file.size()) return walk;
+    const uint32_t w0 = word_at(file, start);
+    if (!well_formed(w0)) continue;
+    const uint64_t second = start + frame_bytes(spec_of(w0));
+    const uint32_t w1 = word_at(file, second);
+    if (!well_formed(w1) || !same_stream(w0, w1)) continue;
+    const uint32_t w2 = word_at(file, second + frame_bytes(spec_of(w1)));
+    if (well_formed(w2) && same_stream(w0, w2)) break;
+  }
+  const uint32_t first = word_at(file, start);
+  for (uint64_t at = start;;) {
+    const uint32_t w = word_at(file, at);
+    if (!well_formed(w) || !same_stream(first, w)) break;
+    const uint64_t next = at + frame_bytes(spec_of(w));
+    if (next > file.size()) break;
+    walk.offsets.push_back(at);
+    walk.words.push_back(w);
+    walk.end = next;
+    at = next;
+  }
+  return walk;
+}
+
+size_t xing_offset(const std::vector<uint8_t>& file, uint64_t frame_offset) {
+  const FrameSpec s = spec_of(word_at(file, frame_offset));
+  const size_t side = s.version == 1 ? (s.mode == 3 ? 17 : 32) : (s.mode == 3 ? 9 : 17);
+  for (size_t at : {side + (s.crc ? 2 : 0), side}) {
+    const uint64_t p = frame_offset + 4 + at;
+    if (p + 4 <= file.size() &&
+        (std::memcmp(&file[p], "Xing", 4) == 0 || std::memcmp(&file[p], "Info", 4) == 0))
+      return at;
+  }
+  return 0;
+}
+
+}  // namespace vemla::test
