@@ -18,7 +18,8 @@ std::vector<std::string> files_in(const fs::path& dir, const std::string& extens
   std::vector<std::string> files;
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(dir, error))
-    if (entry.is_regular_file() && (extension.empty() || entry.path().extension() == extension))
+    if (entry.is_regular_file() && entry.path().filename() != "README.md" &&
+        (extension.empty() || entry.path().extension() == extension))
       files.push_back(entry.path().string());
   std::sort(files.begin(), files.end());
   return files;

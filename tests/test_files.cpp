@@ -22,8 +22,8 @@ constexpr int kKbps[2][3][16] = {
 };
 constexpr int kHz[2][3] = {{22050, 24000, 16000}, {44100, 48000, 32000}};
 
-FrameSpec spec_of(uint32_t word) {
-  FrameSpec s;
+FrameFields fields_of(uint32_t word) {
+  FrameFields s;
   s.version = (word >> 19) & 1;
   s.layer = 4 - static_cast<int>((word >> 17) & 3);
   s.crc = ((word >> 16) & 1) == 0;
@@ -90,13 +90,13 @@ bool lame_encode(const std::filesystem::path& wav, const std::filesystem::path& 
   return run(command) == 0 && std::filesystem::exists(mp3);
 }
 
-uint32_t header_word(const FrameSpec& s) {
+uint32_t header_word(const FrameFields& s) {
   return 0xFFF00000u | uint32_t(s.version) << 19 | uint32_t(4 - s.layer) << 17 |
          uint32_t(s.crc ? 0 : 1) << 16 | uint32_t(s.bitrate_index) << 12 |
          uint32_t(s.sample_frequency) << 10 | uint32_t(s.padding) << 9 | uint32_t(s.mode) << 6;
 }
 
-unsigned frame_bytes(const FrameSpec& s) {
+unsigned frame_bytes(const FrameFields& s) {
   const unsigned bitrate = kKbps[s.version][s.layer - 1][s.bitrate_index] * 1000u;
   const unsigned hz = kHz[s.version][s.sample_frequency];
   if (s.layer == 1) return (12 * bitrate / hz + s.padding) * 4;
@@ -105,9 +105,9 @@ unsigned frame_bytes(const FrameSpec& s) {
   return samples / 8 * bitrate / hz + s.padding;
 }
 
-std::vector<uint8_t> make_frame(const FrameSpec& spec, uint8_t fill) {
-  std::vector<uint8_t> frame(frame_bytes(spec), fill);
-  const uint32_t word = header_word(spec);
+std::vector<uint8_t> make_frame(const FrameFields& fields, uint8_t fill) {
+  std::vector<uint8_t> frame(frame_bytes(fields), fill);
+  const uint32_t word = header_word(fields);
   for (int i = 0; i < 4; ++i) frame[i] = static_cast<uint8_t>(word >> (24 - 8 * i));
   return frame;
 }
@@ -115,22 +115,27 @@ std::vector<uint8_t> make_frame(const FrameSpec& spec, uint8_t fill) {
 FrameWalk walk_frames(const std::vector<uint8_t>& file) {
   FrameWalk walk;
   const auto same_stream = [](uint32_t a, uint32_t b) { return (a & 0xFFFE0C00) == (b & 0xFFFE0C00); };
+  // A leading ID3v2 tag (ID3v2.4, 3.1): 10 bytes of header, a size in four 7-bit bytes, and a 10-byte
+  // footer when flag bit 4 is set.
   uint64_t start = 0;
+  if (file.size() >= 10 && std::memcmp(file.data(), "ID3", 3) == 0)
+    start = 10 + (uint64_t{file[6]} << 21 | uint64_t{file[7]} << 14 | uint64_t{file[8]} << 7 | file[9]) +
+            (file[5] & 0x10 ? 10 : 0);
   for (;; ++start) {
     if (start + 4 > file.size()) return walk;
     const uint32_t w0 = word_at(file, start);
     if (!well_formed(w0)) continue;
-    const uint64_t second = start + frame_bytes(spec_of(w0));
+    const uint64_t second = start + frame_bytes(fields_of(w0));
     const uint32_t w1 = word_at(file, second);
     if (!well_formed(w1) || !same_stream(w0, w1)) continue;
-    const uint32_t w2 = word_at(file, second + frame_bytes(spec_of(w1)));
+    const uint32_t w2 = word_at(file, second + frame_bytes(fields_of(w1)));
     if (well_formed(w2) && same_stream(w0, w2)) break;
   }
   const uint32_t first = word_at(file, start);
   for (uint64_t at = start;;) {
     const uint32_t w = word_at(file, at);
     if (!well_formed(w) || !same_stream(first, w)) break;
-    const uint64_t next = at + frame_bytes(spec_of(w));
+    const uint64_t next = at + frame_bytes(fields_of(w));
     if (next > file.size()) break;
     walk.offsets.push_back(at);
     walk.words.push_back(w);
@@ -141,7 +146,7 @@ FrameWalk walk_frames(const std::vector<uint8_t>& file) {
 }
 
 size_t xing_offset(const std::vector<uint8_t>& file, uint64_t frame_offset) {
-  const FrameSpec s = spec_of(word_at(file, frame_offset));
+  const FrameFields s = fields_of(word_at(file, frame_offset));
   const size_t side = s.version == 1 ? (s.mode == 3 ? 17 : 32) : (s.mode == 3 ? 9 : 17);
   for (size_t at : {side + (s.crc ? 2 : 0), side}) {
     const uint64_t p = frame_offset + 4 + at;

@@ -22,7 +22,7 @@ bool lame_encode(const std::filesystem::path& wav, const std::filesystem::path& 
                  const std::string& options);
 
 // One MPEG audio frame header's fields, as ISO/IEC 11172-3 and 13818-3 (2.4.2.3) name them.
-struct FrameSpec {
+struct FrameFields {
   int version = 1;  // 1 MPEG-1, 0 MPEG-2 LSF
   int layer = 3;
   int bitrate_index = 9;
@@ -32,16 +32,16 @@ struct FrameSpec {
   bool crc = false;
 };
 
-uint32_t header_word(const FrameSpec& spec);
+uint32_t header_word(const FrameFields& fields);
 // Bytes of the whole frame, header included.
-unsigned frame_bytes(const FrameSpec& spec);
+unsigned frame_bytes(const FrameFields& fields);
 // A frame whose body (everything after the 4 header bytes) is `fill`, which must not be 0xFF so that no
 // sync word appears inside.
-std::vector<uint8_t> make_frame(const FrameSpec& spec, uint8_t fill);
+std::vector<uint8_t> make_frame(const FrameFields& fields, uint8_t fill);
 
 // Where the frames of an MPEG audio file lie, found by walking from the first run of three well-formed
-// frames from one sync word to the next by the frame lengths, until a frame does not fit or no header is
-// where one should be.
+// frames after a leading ID3v2 tag from one sync word to the next by the frame lengths, until a frame does
+// not fit or no header is where one should be.
 struct FrameWalk {
   std::vector<uint64_t> offsets;
   std::vector<uint32_t> words;

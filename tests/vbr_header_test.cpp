@@ -110,14 +110,14 @@ TEST(FindVbrHeader, FlagsDecideWhichFieldsFollow) {
 
 // A 48 kHz stream: frame 0 carries a Xing header announcing `announced` frames, then `frames` audio frames.
 std::vector<uint8_t> tagged_stream(uint32_t announced, size_t frames) {
-  FrameSpec spec;
-  spec.sample_frequency = 1;
-  std::vector<uint8_t> bytes = make_frame(spec, 0);
+  FrameFields fields;
+  fields.sample_frequency = 1;
+  std::vector<uint8_t> bytes = make_frame(fields, 0);
   std::vector<uint8_t> body(bytes.begin() + 4, bytes.end());
   const std::vector<uint8_t> tag = xing_body(body.size(), 32, "Xing", 1, announced, 0);
   std::copy(tag.begin(), tag.end(), bytes.begin() + 4);
   for (size_t k = 0; k < frames; ++k) {
-    const std::vector<uint8_t> frame = make_frame(spec, 0x11);
+    const std::vector<uint8_t> frame = make_frame(fields, 0x11);
     bytes.insert(bytes.end(), frame.begin(), frame.end());
   }
   return bytes;
@@ -176,11 +176,11 @@ TEST(TagFrame, OnlyTheFirstFrameIsTakenForOne) {
 }
 
 TEST(TagFrame, ALayerIiFrameIsNeverOne) {
-  FrameSpec spec;
-  spec.layer = 2;
+  FrameFields fields;
+  fields.layer = 2;
   std::vector<uint8_t> bytes;
   for (int k = 0; k < 3; ++k) {
-    const std::vector<uint8_t> frame = make_frame(spec, 0);
+    const std::vector<uint8_t> frame = make_frame(fields, 0);
     bytes.insert(bytes.end(), frame.begin(), frame.end());
   }
   std::memcpy(&bytes[36], "Xing", 4);
