@@ -14,6 +14,7 @@
 #include "header.h"
 #include "support.h"
 #include "test_files.h"
+#include "test_signal.h"
 
 namespace vemla::test {
 namespace {
@@ -51,7 +52,7 @@ const Recipe& recipe(const std::string& name) {
 // not skipped, they would be found and decoded.
 std::vector<uint8_t> picture_with_frames() {
   std::vector<uint8_t> jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00};
-  FrameFields fields;  // 128 kbit/s, 44.1 kHz: the stream's own kind
+  const HeaderFields fields = layer3_fields();  // 128 kbit/s, 44.1 kHz: the stream's own kind
   for (int k = 0; k < 12; ++k) {
     const std::vector<uint8_t> frame = make_frame(fields, 0x00);
     jpeg.insert(jpeg.end(), frame.begin(), frame.end());
@@ -62,6 +63,8 @@ std::vector<uint8_t> picture_with_frames() {
 
 // Sources and encoded files, made once per test program and only when asked for.
 class Files {
+  static constexpr double kSeconds = 6.0;
+
  public:
   static Files& get() {
     static Files files;
@@ -69,7 +72,7 @@ class Files {
   }
   const std::vector<int16_t>& source(unsigned frequency, unsigned channels) {
     auto& s = sources_[{frequency, channels}];
-    if (s.empty()) s = music_like_signal(frequency, channels, 6.0);
+    if (s.empty()) s = make_test_signal(kSeconds, frequency, channels);
     return s;
   }
   // The encoded file, or an empty path when lame failed.
@@ -77,7 +80,7 @@ class Files {
     if (auto it = encoded_.find(name); it != encoded_.end()) return it->second;
     const Recipe& r = recipe(name);
     const fs::path wav = dir_ / (name + ".wav");
-    write_wav(wav, source(r.frequency, r.channels), r.channels, r.frequency);
+    write_test_signal_wav(wav.string(), kSeconds, r.frequency, r.channels);
     std::string options = r.options;
     if (const size_t at = options.find("{picture}"); at != std::string::npos) {
       write_file(dir_ / "picture.jpg", picture_with_frames());
@@ -270,7 +273,7 @@ INSTANTIATE_TEST_SUITE_P(Lame, VbrFile,
 std::vector<uint8_t> id3v1_tag() {
   std::vector<uint8_t> tag(128, 0);
   std::memcpy(tag.data(), "TAG", 3);
-  FrameFields fields;
+  HeaderFields fields = layer3_fields();
   fields.bitrate_index = 1;
   const std::vector<uint8_t> frame = make_frame(fields, 0x20);
   std::copy(frame.begin(), frame.end(), tag.begin() + 3);
@@ -279,7 +282,7 @@ std::vector<uint8_t> id3v1_tag() {
 }
 
 std::vector<uint8_t> apev2_tag() {
-  FrameFields fields;
+  HeaderFields fields = layer3_fields();
   fields.bitrate_index = 1;
   const std::vector<uint8_t> value = make_frame(fields, 0x21);
   std::vector<uint8_t> item;

@@ -1,12 +1,9 @@
 #include "test_files.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
-#include <random>
 
 #include "support.h"
-#include "wav_file.h"
 
 namespace vemla::test {
 namespace {
@@ -22,8 +19,8 @@ constexpr int kKbps[2][3][16] = {
 };
 constexpr int kHz[2][3] = {{22050, 24000, 16000}, {44100, 48000, 32000}};
 
-FrameFields fields_of(uint32_t word) {
-  FrameFields s;
+HeaderFields fields_of(uint32_t word) {
+  HeaderFields s;
   s.version = (word >> 19) & 1;
   s.layer = 4 - static_cast<int>((word >> 17) & 3);
   s.crc = ((word >> 16) & 1) == 0;
@@ -46,57 +43,20 @@ uint32_t word_at(const std::vector<uint8_t>& file, uint64_t at) {
 
 }  // namespace
 
-std::vector<int16_t> music_like_signal(unsigned frequency, unsigned channels, double seconds, uint32_t seed) {
-  const size_t frames = static_cast<size_t>(seconds * frequency);
-  std::vector<int16_t> out(frames * channels);
-  std::mt19937 random(seed);
-  std::uniform_real_distribution<double> noise(-1.0, 1.0);
-  // A chord per channel, each partial with its own vibrato; the melody note changes every half second.
-  const double chords[2][3] = {{220.0, 330.0, 440.0}, {261.6, 392.0, 523.2}};
-  const double melody[8] = {659.3, 587.3, 523.3, 587.3, 659.3, 784.0, 698.5, 880.0};
-  double phase[2][4] = {};
-  for (size_t i = 0; i < frames; ++i) {
-    const double t = static_cast<double>(i) / frequency;
-    const double burst = std::fmod(t, 0.75) < 0.06 ? 1.0 : 0.0;  // a drum-like noise burst
-    const double shared_noise = noise(random) * burst;
-    for (unsigned c = 0; c < channels; ++c) {
-      double value = 0.0;
-      for (int p = 0; p < 3; ++p) {
-        const double f = chords[c & 1][p] * (1.0 + 0.004 * std::sin(2 * M_PI * (4.5 + p) * t));
-        phase[c & 1][p] += 2 * M_PI * f / frequency;
-        value += 0.12 * std::sin(phase[c & 1][p]) / (p + 1);
-      }
-      const double note =
-          melody[static_cast<size_t>(t * 2) % 8] * (1.0 + 0.006 * std::sin(2 * M_PI * 5.5 * t));
-      phase[c & 1][3] += 2 * M_PI * note / frequency;
-      value += 0.2 * (0.6 + 0.4 * std::sin(2 * M_PI * 0.7 * t)) * std::sin(phase[c & 1][3]);
-      value += 0.15 * shared_noise + 0.05 * noise(random) * burst;
-      out[i * channels + c] = static_cast<int16_t>(std::lround(std::clamp(value, -1.0, 1.0) * 32767.0 * 0.9));
-    }
-  }
-  return out;
-}
-
-void write_wav(const std::filesystem::path& path, const std::vector<int16_t>& samples, unsigned channels,
-               unsigned frequency) {
-  WavFile wav(path.string(), channels, frequency, WavFile::Sample::Int16);
-  wav.write(samples.data(), samples.size());
-  wav.finish();
-}
-
 bool lame_encode(const std::filesystem::path& wav, const std::filesystem::path& mp3,
                  const std::string& options) {
   const std::string command = "lame --quiet " + options + " '" + wav.string() + "' '" + mp3.string() + "'";
   return run(command) == 0 && std::filesystem::exists(mp3);
 }
 
-uint32_t header_word(const FrameFields& s) {
-  return 0xFFF00000u | uint32_t(s.version) << 19 | uint32_t(4 - s.layer) << 17 |
-         uint32_t(s.crc ? 0 : 1) << 16 | uint32_t(s.bitrate_index) << 12 |
-         uint32_t(s.sample_frequency) << 10 | uint32_t(s.padding) << 9 | uint32_t(s.mode) << 6;
+HeaderFields layer3_fields() {
+  HeaderFields fields;
+  fields.layer = 3;
+  fields.sample_frequency = 0;
+  return fields;
 }
 
-unsigned frame_bytes(const FrameFields& s) {
+unsigned frame_bytes(const HeaderFields& s) {
   const unsigned bitrate = kKbps[s.version][s.layer - 1][s.bitrate_index] * 1000u;
   const unsigned hz = kHz[s.version][s.sample_frequency];
   if (s.layer == 1) return (12 * bitrate / hz + s.padding) * 4;
@@ -105,9 +65,9 @@ unsigned frame_bytes(const FrameFields& s) {
   return samples / 8 * bitrate / hz + s.padding;
 }
 
-std::vector<uint8_t> make_frame(const FrameFields& fields, uint8_t fill) {
+std::vector<uint8_t> make_frame(const HeaderFields& fields, uint8_t fill) {
   std::vector<uint8_t> frame(frame_bytes(fields), fill);
-  const uint32_t word = header_word(fields);
+  const uint32_t word = fields.word();
   for (int i = 0; i < 4; ++i) frame[i] = static_cast<uint8_t>(word >> (24 - 8 * i));
   return frame;
 }
@@ -146,7 +106,7 @@ FrameWalk walk_frames(const std::vector<uint8_t>& file) {
 }
 
 size_t xing_offset(const std::vector<uint8_t>& file, uint64_t frame_offset) {
-  const FrameFields s = fields_of(word_at(file, frame_offset));
+  const HeaderFields s = fields_of(word_at(file, frame_offset));
   const size_t side = s.version == 1 ? (s.mode == 3 ? 17 : 32) : (s.mode == 3 ? 9 : 17);
   for (size_t at : {side + (s.crc ? 2 : 0), side}) {
     const uint64_t p = frame_offset + 4 + at;

@@ -1,6 +1,6 @@
-// Files the decoder tests make for themselves: a music-like test signal, the MP3 files lame makes of it, and
-// MPEG audio frames built by hand. Everything here follows the standards on its own terms, without the
-// decoder's code, so that the tests compare the decoder with an independent reading.
+// MP3 files the decoder tests make for themselves with lame from the test signal, MPEG audio frames of a
+// given kind, and an independent reading of where the frames of a file lie, written from the standards
+// without the decoder's code so that the tests compare the decoder with it.
 #pragma once
 
 #include <cstdint>
@@ -8,36 +8,21 @@
 #include <string>
 #include <vector>
 
-namespace vemla::test {
+#include "frame_builder.h"
 
-// Interleaved 16-bit samples: a few sines with vibrato and tremolo, different in each channel, and short
-// bursts of noise, at about -6 dB full scale.
-std::vector<int16_t> music_like_signal(unsigned frequency, unsigned channels, double seconds,
-                                       uint32_t seed = 1);
-void write_wav(const std::filesystem::path& path, const std::vector<int16_t>& samples, unsigned channels,
-               unsigned frequency);
+namespace vemla::test {
 
 // Runs `lame --quiet <options> <wav> <mp3>`; true when lame succeeded and made the file.
 bool lame_encode(const std::filesystem::path& wav, const std::filesystem::path& mp3,
                  const std::string& options);
 
-// One MPEG audio frame header's fields, as ISO/IEC 11172-3 and 13818-3 (2.4.2.3) name them.
-struct FrameFields {
-  int version = 1;  // 1 MPEG-1, 0 MPEG-2 LSF
-  int layer = 3;
-  int bitrate_index = 9;
-  int sample_frequency = 0;
-  int padding = 0;
-  int mode = 0;  // 0 stereo, 1 joint stereo, 2 dual channel, 3 single channel
-  bool crc = false;
-};
-
-uint32_t header_word(const FrameFields& fields);
+// A Layer III frame header: 128 kbit/s, 44.1 kHz, stereo, no CRC, no padding.
+HeaderFields layer3_fields();
 // Bytes of the whole frame, header included.
-unsigned frame_bytes(const FrameFields& fields);
+unsigned frame_bytes(const HeaderFields& fields);
 // A frame whose body (everything after the 4 header bytes) is `fill`, which must not be 0xFF so that no
 // sync word appears inside.
-std::vector<uint8_t> make_frame(const FrameFields& fields, uint8_t fill);
+std::vector<uint8_t> make_frame(const HeaderFields& fields, uint8_t fill);
 
 // Where the frames of an MPEG audio file lie, found by walking from the first run of three well-formed
 // frames after a leading ID3v2 tag from one sync word to the next by the frame lengths, until a frame does

@@ -110,7 +110,7 @@ TEST(FindVbrHeader, FlagsDecideWhichFieldsFollow) {
 
 // A 48 kHz stream: frame 0 carries a Xing header announcing `announced` frames, then `frames` audio frames.
 std::vector<uint8_t> tagged_stream(uint32_t announced, size_t frames) {
-  FrameFields fields;
+  HeaderFields fields = layer3_fields();
   fields.sample_frequency = 1;
   std::vector<uint8_t> bytes = make_frame(fields, 0);
   std::vector<uint8_t> body(bytes.begin() + 4, bytes.end());
@@ -176,7 +176,7 @@ TEST(TagFrame, OnlyTheFirstFrameIsTakenForOne) {
 }
 
 TEST(TagFrame, ALayerIiFrameIsNeverOne) {
-  FrameFields fields;
+  HeaderFields fields = layer3_fields();
   fields.layer = 2;
   std::vector<uint8_t> bytes;
   for (int k = 0; k < 3; ++k) {
