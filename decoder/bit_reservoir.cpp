@@ -1,26 +1,24 @@
 #include "bit_reservoir.h"
 
+#include <algorithm>
+
 namespace vemla {
 
-void Bit_Reserve::skip_bits(uint32_t n) {
-  bits_consumed_ += static_cast<int32_t>(n);
-  if (n <= bits_left_) {
-    bits_left_ -= n;
-    return;
+void Bit_Reserve::append_bytes(const uint8_t* bytes, int count) {
+  // Only the last ring length of a long run survives; write it in at most two pieces, then mirror.
+  if (count > kRingBytes) {
+    write_index_ = (write_index_ + count - kRingBytes) & (kRingBytes - 1);
+    bytes += count - kRingBytes;
+    count = kRingBytes;
   }
-  // Past the current byte: whole bytes, then the bits of the byte the position lands in. A position on a
-  // byte boundary is kept as "no bits left in the byte before", as take_bits leaves it.
-  n -= bits_left_;
-  const uint32_t bytes = (n + 7) / 8;
-  read_byte_index_ += static_cast<int32_t>(bytes);
-  bits_left_ = 8 * bytes - n;
-}
-
-void Bit_Reserve::unread_bits(uint32_t n) {
-  bits_consumed_ -= static_cast<int32_t>(n);
-  bits_left_ += n;
-  read_byte_index_ -= static_cast<int32_t>(bits_left_ / 8);
-  bits_left_ %= 8;
+  while (count > 0) {
+    const int piece = std::min(count, kRingBytes - write_index_);
+    std::memcpy(ring_ + write_index_, bytes, static_cast<size_t>(piece));
+    write_index_ = (write_index_ + piece) & (kRingBytes - 1);
+    bytes += piece;
+    count -= piece;
+  }
+  std::memcpy(ring_ + kRingBytes, ring_, kMirrorBytes);
 }
 
 }  // namespace vemla

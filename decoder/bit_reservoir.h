@@ -2,80 +2,68 @@
 // a ring of 4096 bytes, read bit by bit, most significant bit first.
 #pragma once
 
-#include <array>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 
 namespace vemla {
 
 class Bit_Reserve {
  public:
   static constexpr int kRingBytes = 4096;
+  // Bits that peek_bits always delivers: a 64-bit load less the up to 7 bits of the byte already read.
+  static constexpr int kPeekBits = 57;
 
   Bit_Reserve() = default;
 
   void append_byte(uint32_t value) {
-    ring_[write_index_] = value & 0xFF;
+    ring_[write_index_] = static_cast<uint8_t>(value);
+    if (write_index_ < kMirrorBytes) ring_[kRingBytes + write_index_] = static_cast<uint8_t>(value);
     write_index_ = (write_index_ + 1) & (kRingBytes - 1);
   }
-  void append_bytes(const uint8_t* bytes, int count) {
-    for (int i = 0; i < count; ++i) append_byte(bytes[i]);
-  }
+  void append_bytes(const uint8_t* bytes, int count);
 
   // The next n bits, most significant first; n = 0 reads nothing. A count above 32 only skips: only the
   // position counts then and the result is 0.
   uint32_t take_bits(uint32_t n) {
-    if (n > 32) {
-      skip_bits(n);
-      return 0;
-    }
+    const int32_t position = bits_consumed_;
     bits_consumed_ += static_cast<int32_t>(n);
-    uint32_t result = 0;
-    while (n > 0) {
-      if (bits_left_ == 0) {
-        bits_left_ = 8;
-        ++read_byte_index_;
-      }
-      const uint32_t k = n < bits_left_ ? n : bits_left_;
-      const uint32_t v = ring_[read_byte_index_ & (kRingBytes - 1)] & kBitMasks[bits_left_];
-      n -= k;
-      bits_left_ -= k;
-      result |= (v >> bits_left_) << n;
-    }
-    return result;
+    if (n == 0 || n > 32) return 0;
+    return static_cast<uint32_t>(peek_bits(position) >> (64 - n));
   }
-  uint32_t take_bit() {
-    ++bits_consumed_;
-    if (bits_left_ == 0) {
-      bits_left_ = 8;
-      ++read_byte_index_;
-    }
-    --bits_left_;
-    return (ring_[read_byte_index_ & (kRingBytes - 1)] >> bits_left_) & 1;
-  }
+  uint32_t take_bit() { return static_cast<uint32_t>(peek_bits(bits_consumed_++) >> 63); }
   // Moves the read position forward by n bits without reading them.
-  void skip_bits(uint32_t n);
+  void skip_bits(uint32_t n) { bits_consumed_ += static_cast<int32_t>(n); }
   // Steps the read position back by n bits or whole bytes.
-  void unread_bits(uint32_t n);
-  void unread_bytes(uint32_t n) {
-    bits_consumed_ -= static_cast<int32_t>(8 * n);
-    read_byte_index_ -= static_cast<int32_t>(n);
-  }
+  void unread_bits(uint32_t n) { bits_consumed_ -= static_cast<int32_t>(n); }
+  void unread_bytes(uint32_t n) { bits_consumed_ -= static_cast<int32_t>(8 * n); }
 
-  // The reservoir's clock: bits read so far, less those stepped back over.
+  // The reservoir's clock: bits read so far, less those stepped back over. It is also the read position:
+  // bit (clock mod 8) of byte (clock / 8) mod 4096, counted from the top.
   int32_t bits_consumed() const { return bits_consumed_; }
   int32_t write_index() const { return write_index_; }
 
+  // For decoders that read ahead in a local copy of the clock: at least kPeekBits bits from `position`
+  // on, most significant first, in the top bits of the result. Moves nothing; the ring wraps as for
+  // take_bits. Hand the position back with set_bits_consumed.
+  uint64_t peek_bits(int32_t position) const {
+    const uint32_t p = static_cast<uint32_t>(position);  // modulo 2^32, a multiple of the ring's bits
+    uint64_t word;
+    std::memcpy(&word, ring_ + ((p >> 3) & (kRingBytes - 1)), sizeof word);
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    return word << (p & 7);
+  }
+  void set_bits_consumed(int32_t position) { bits_consumed_ = position; }
+
  private:
-  // Entry i = 2^i - 1: the unread low bits of a byte with i bits left.
-  static constexpr uint32_t kBitMasks[9] = {0, 1, 3, 7, 15, 31, 63, 127, 255};
+  // The first bytes of the ring again after its end, so that an 8-byte load at any ring position reads
+  // the bytes that follow it in the ring.
+  static constexpr int kMirrorBytes = 8;
 
   int32_t write_index_ = 0;
   int32_t bits_consumed_ = 0;
-  // The byte being read; used modulo the ring length, so no read ever leaves the ring.
-  int32_t read_byte_index_ = 0;
-  // One byte per word; zero until written, so that reading beyond what was appended is deterministic.
-  std::array<uint32_t, kRingBytes> ring_{};
-  uint32_t bits_left_ = 8;
+  // Zero until written, so that reading beyond what was appended is deterministic.
+  uint8_t ring_[kRingBytes + kMirrorBytes] = {};
 };
 
 }  // namespace vemla
