@@ -40,8 +40,10 @@ HuffmanStatus decode_huffman_pair(const HuffmanTable& table, int32_t& x, int32_t
 
 // Decodes the Huffman-coded spectrum of one channel's granule into quantised[576] (line = subband * 18 +
 // slot); `part2_start` is the reservoir clock where the granule's scale factors began. Afterwards the
-// reservoir stands exactly at part2_start + part2_3_length, whatever the data held.
-void decode_spectrum(Bit_Reserve& reservoir, const GranuleInfo& granule, const BandTable& bands,
-                     int32_t part2_start, int32_t* quantised);
+// reservoir stands exactly at part2_start + part2_3_length, whatever the data held. The codes are looked
+// up in tables built from the trees (huffman_lookup.h), with the results of decode_huffman_pair. Returns
+// the number of lines up to the last one that is not 0: the lines from there on are all 0.
+int decode_spectrum(Bit_Reserve& reservoir, const GranuleInfo& granule, const BandTable& bands,
+                    int32_t part2_start, int32_t* quantised);
 
 }  // namespace vemla

@@ -73,5 +73,34 @@ TEST(BitReserve, WrapsInsideItsRing) {
   EXPECT_EQ(fresh.take_bit(), 1u);
 }
 
+// Reads of up to 32 bits from every bit position near the ring's end, and peeks of 57 bits, give the bits of
+// the ring taken round its end; a run longer than the ring keeps its last 4096 bytes.
+TEST(BitReserve, WideReadsWrapAtTheRingsEnd) {
+  std::vector<uint8_t> bytes(Bit_Reserve::kRingBytes + 300);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 151 + (i >> 8));
+  Bit_Reserve at_once = reservoir_of(bytes), byte_by_byte;
+  for (uint8_t b : bytes) byte_by_byte.append_byte(b);
+  EXPECT_EQ(at_once.write_index(), byte_by_byte.write_index());
+  // The bit at reservoir position p: ring byte (p / 8) mod 4096 holds the last byte written there.
+  const auto bit_at = [&](int64_t p) {
+    const int64_t slot = (p / 8) % Bit_Reserve::kRingBytes;
+    const int64_t source = slot < 300 ? slot + Bit_Reserve::kRingBytes : slot;
+    return (bytes[source] >> (7 - p % 8)) & 1;
+  };
+  for (int32_t start = 8 * Bit_Reserve::kRingBytes - 80; start < 8 * Bit_Reserve::kRingBytes + 16; ++start) {
+    for (uint32_t n : {1u, 7u, 13u, 32u}) {
+      uint32_t want = 0;
+      for (uint32_t i = 0; i < n; ++i) want = want << 1 | bit_at(start + i);
+      for (Bit_Reserve* r : {&at_once, &byte_by_byte}) {
+        r->set_bits_consumed(start);
+        ASSERT_EQ(r->take_bits(n), want) << "start " << start << ", " << n << " bits";
+      }
+    }
+    uint64_t want = 0;
+    for (int i = 0; i < Bit_Reserve::kPeekBits; ++i) want = want << 1 | bit_at(start + i);
+    ASSERT_EQ(at_once.peek_bits(start) >> (64 - Bit_Reserve::kPeekBits), want) << "start " << start;
+  }
+}
+
 }  // namespace
 }  // namespace vemla

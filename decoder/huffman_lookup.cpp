@@ -1,0 +1,148 @@
+#include "huffman_lookup.h"
+
+#include <algorithm>
+#include <map>
+#include <stdexcept>
+#include <utility>
+
+namespace vemla {
+namespace {
+
+// Widest level below the first: most codes end in the first level, and narrow further levels keep the
+// tables of the 19-bit codes small.
+constexpr int kSubWidth = 6;
+// The tree walk gives up after this many bits without a leaf.
+constexpr int kGiveUpBits = 32;
+
+class LookupBuilder {
+ public:
+  LookupBuilder(const HuffmanTable& table, std::vector<uint32_t>& entries)
+      : table_(table), entries_(entries), depth_memo_(table.tree_length * (kGiveUpBits + 1), -1) {}
+
+  // The level for the subtree at `node`, reached after `depth` bits; returns its first entry.
+  uint32_t level(uint32_t node, int depth, int width) {
+    const auto key = std::make_pair(node, depth);
+    if (const auto found = levels_.find(key); found != levels_.end()) return found->second;
+    const size_t first = entries_.size();
+    if (first + (size_t{1} << width) > 0x10000) throw std::length_error("Huffman lookup too large");
+    levels_[key] = static_cast<uint32_t>(first);
+    entries_.resize(first + (size_t{1} << width));
+    for (uint32_t pattern = 0; pattern < (1u << width); ++pattern) {
+      uint32_t n = node;
+      int steps = 0;
+      uint32_t entry;
+      for (;;) {
+        if (leaf(n)) {
+          entry = table_.tree[n][1] | static_cast<uint32_t>(steps) << 8;
+          break;
+        }
+        if (depth + steps == kGiveUpBits) {
+          entry = HuffmanLookup::kGiveUp | static_cast<uint32_t>(steps) << 8;
+          break;
+        }
+        if (steps == width) {
+          const int next_width = std::min(kSubWidth, max_depth(n, kGiveUpBits - depth - steps));
+          const uint32_t next = level(n, depth + steps, next_width);
+          entry = HuffmanLookup::kLink | next << 16 | static_cast<uint32_t>(width) << 8 |
+                  static_cast<uint32_t>(next_width);
+          break;
+        }
+        n = child(n, (pattern >> (width - 1 - steps)) & 1);
+        ++steps;
+      }
+      entries_[first + pattern] = entry;
+    }
+    return static_cast<uint32_t>(first);
+  }
+
+  // Bits from `node` to its deepest leaf, counting at most `budget`.
+  int max_depth(uint32_t node, int budget) {
+    if (leaf(node) || budget == 0) return 0;
+    int& memo = depth_memo_[node * (kGiveUpBits + 1) + static_cast<uint32_t>(budget)];
+    if (memo < 0)
+      memo = 1 + std::max(max_depth(child(node, 0), budget - 1), max_depth(child(node, 1), budget - 1));
+    return memo;
+  }
+
+ private:
+  bool leaf(uint32_t node) const { return table_.tree[node][0] == 0; }
+  // The node the walker moves to from `node` after bit `side`, hops included.
+  uint32_t child(uint32_t node, uint32_t side) const {
+    uint32_t distance = table_.tree[node][side];
+    while (distance >= kHuffmanHop) {
+      node += distance;
+      distance = table_.tree[node][side];
+    }
+    return node + distance;
+  }
+
+  const HuffmanTable& table_;
+  std::vector<uint32_t>& entries_;
+  std::vector<int> depth_memo_;
+  std::map<std::pair<uint32_t, int>, uint32_t> levels_;
+};
+
+struct StandardLookups {
+  HuffmanLookup lookup[34];
+  StandardLookups() {
+    for (unsigned t = 0; t < 34; ++t) {
+      const HuffmanTable& table = huffman_tables[t];
+      if (table.tree_of >= 0)
+        lookup[t] = lookup[table.tree_of];
+      else if (table.tree_length > 0 && table.tree != nullptr)
+        lookup[t] = build_huffman_lookup(table);
+    }
+  }
+};
+
+// A signed value: the magnitude, then (when it is not 0) a sign bit, 1 for negative.
+inline int32_t with_sign(int32_t magnitude, Bit_Reserve& reservoir) {
+  return magnitude != 0 && reservoir.take_bit() ? -magnitude : magnitude;
+}
+
+}  // namespace
+
+HuffmanLookup build_huffman_lookup(const HuffmanTable& table, int root_width) {
+  HuffmanLookup lookup;
+  LookupBuilder builder(table, lookup.entries);
+  lookup.root_width = std::clamp(builder.max_depth(0, kGiveUpBits), 1, root_width);
+  builder.level(0, 0, lookup.root_width);
+  return lookup;
+}
+
+const HuffmanLookup& huffman_lookup(unsigned table) {
+  static const StandardLookups lookups;
+  return lookups.lookup[table];
+}
+
+HuffmanStatus lookup_huffman_pair(const HuffmanTable& table, const HuffmanLookup& lookup, int32_t& x,
+                                  int32_t& y, int32_t& v, int32_t& w, Bit_Reserve& reservoir) {
+  if (table.tree_length == 0) {
+    x = y = 0;
+    return kHuffmanDecoded;
+  }
+  if (table.tree == nullptr) return kHuffmanNoTree;
+
+  const int32_t start = reservoir.bits_consumed();
+  const uint32_t e = lookup_code(lookup.entries.data(), lookup.root_width, reservoir.peek_bits(start));
+  reservoir.set_bits_consumed(start + static_cast<int32_t>((e >> 8) & 63));
+  if (e & HuffmanLookup::kGiveUp) return kHuffmanNoLeaf;
+  const uint32_t value = e & 255;
+
+  if (table.name[0] == '3' && (table.name[1] == '2' || table.name[1] == '3')) {
+    v = with_sign(static_cast<int32_t>((value >> 3) & 1), reservoir);
+    w = with_sign(static_cast<int32_t>((value >> 2) & 1), reservoir);
+    x = with_sign(static_cast<int32_t>((value >> 1) & 1), reservoir);
+    y = with_sign(static_cast<int32_t>(value & 1), reservoir);
+    return kHuffmanDecoded;
+  }
+  uint32_t mx = value >> 4;
+  if (table.linbits > 0 && mx == table.x_length - 1) mx += reservoir.take_bits(table.linbits);
+  x = with_sign(static_cast<int32_t>(mx), reservoir);
+  uint32_t my = value & 15;
+  if (table.linbits > 0 && my == table.y_length - 1) my += reservoir.take_bits(table.linbits);
+  y = with_sign(static_cast<int32_t>(my), reservoir);
+  return kHuffmanDecoded;
+}
+
+}  // namespace vemla
