@@ -1,34 +1,27 @@
 #include "hybrid_filterbank.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
 #include "imdct.h"
+#include "simd.h"
 
 namespace vemla {
-namespace {
-
-// The butterfly coefficients cs[i] = 1 / sqrt(1 + c[i]^2) and ca[i] = c[i] cs[i] of the alias-reduction
-// coefficients c of ISO/IEC 11172-3, Table B.9.
-struct AntialiasTables {
-  float cs[8];
-  float ca[8];
-  AntialiasTables() {
-    constexpr double c[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
-    for (int i = 0; i < 8; ++i) {
-      const double s = 1.0 / std::sqrt(1.0 + c[i] * c[i]);
-      cs[i] = static_cast<float>(s);
-      ca[i] = static_cast<float>(c[i] * s);
-    }
-  }
-};
 
 const AntialiasTables& antialias_tables() {
-  static const AntialiasTables tables;
+  static const AntialiasTables tables = [] {
+    constexpr double c[8] = {-0.6, -0.535, -0.33, -0.185, -0.095, -0.041, -0.0142, -0.0037};
+    AntialiasTables t;
+    for (int i = 0; i < 8; ++i) {
+      const double s = 1.0 / std::sqrt(1.0 + c[i] * c[i]);
+      t.cs[i] = static_cast<float>(s);
+      t.ca[i] = static_cast<float>(c[i] * s);
+    }
+    return t;
+  }();
   return tables;
 }
-
-}  // namespace
 
 void reorder_short(const float* in, const GranuleInfo& granule, const BandTable& bands, float* out) {
   if (!granule.short_block()) {
@@ -50,9 +43,8 @@ void reorder_short(const float* in, const GranuleInfo& granule, const BandTable&
   }
 }
 
-void reduce_aliasing(float* x, const GranuleInfo& granule) {
-  if (granule.short_block() && !granule.mixed_block_flag) return;
-  const int boundaries = granule.short_block() ? 1 : 31;
+void reduce_aliasing(float* x, const GranuleInfo& granule, int subbands) {
+  const int boundaries = std::min(alias_boundaries(granule), subbands);
   const AntialiasTables& t = antialias_tables();
   for (int sb = 0; sb < boundaries; ++sb) {
     float* upper = x + 18 * sb + 17;   // the top of subband sb, read downwards
@@ -66,31 +58,45 @@ void reduce_aliasing(float* x, const GranuleInfo& granule) {
   }
 }
 
-void hybrid_synthesis(float* x, float* overlap, const GranuleInfo& granule) {
+void hybrid_synthesis(float* x, int subbands, const GranuleInfo& granule, float (*overlap)[32],
+                      float (*slots)[32]) {
   const uint32_t block_type = granule.window_switching_flag ? granule.block_type : 0;
   const bool mixed = granule.window_switching_flag && granule.mixed_block_flag;
   float raw[36];
-  for (int sb = 0; sb < 32; ++sb) {
-    float* values = x + 18 * sb;
-    float* previous = overlap + 18 * sb;
-    imdct(values, mixed && sb < 2 ? 0 : block_type, raw);
+  for (int sb = 0; sb < subbands; ++sb) {
+    imdct(x + 18 * sb, mixed && sb < 2 ? 0 : block_type, raw);
     for (int j = 0; j < 18; ++j) {
-      values[j] = raw[j] + previous[j];
-      previous[j] = raw[18 + j];
+      const float value = raw[j] + overlap[j][sb];
+      overlap[j][sb] = raw[18 + j];
+      slots[j][sb] = (sb & j & 1) ? -value : value;
+    }
+  }
+  for (int j = 0; j < 18; ++j) {
+    for (int sb = subbands; sb < 32; ++sb) {
+      slots[j][sb] = (sb & j & 1) ? -overlap[j][sb] : overlap[j][sb];
+      overlap[j][sb] = 0.0f;
     }
   }
 }
 
-void frequency_inversion(float* x) {
-  for (int sb = 1; sb < 32; sb += 2)
-    for (int slot = 1; slot < 18; slot += 2) x[18 * sb + slot] = -x[18 * sb + slot];
+void portable_hybrid_filterbank(float* x, int subbands, const GranuleInfo& granule, float (*overlap)[32],
+                                float (*slots)[32]) {
+  reduce_aliasing(x, granule, subbands);
+  // A butterfly at the boundary above the last subband with values gives the next one values.
+  const int active = subbands > 0 && subbands <= alias_boundaries(granule) ? subbands + 1 : subbands;
+  hybrid_synthesis(x, active, granule, overlap, slots);
 }
 
-void synthesize_granule(const float* x, SynthesisFilter& filter, Obuffer& output) {
-  alignas(32) float slot_values[32];
+void hybrid_filterbank(float* x, int subbands, const GranuleInfo& granule, float (*overlap)[32],
+                       float (*slots)[32]) {
+  static const auto kernel =
+      simd_level() == SimdLevel::Avx2 ? avx2_hybrid_filterbank : portable_hybrid_filterbank;
+  kernel(x, subbands, granule, overlap, slots);
+}
+
+void synthesize_granule(const float (*slots)[32], SynthesisFilter& filter, Obuffer& output) {
   for (int slot = 0; slot < 18; ++slot) {
-    for (int sb = 0; sb < 32; ++sb) slot_values[sb] = x[18 * sb + slot];
-    filter.put_subband_samples(slot_values);
+    filter.put_subband_samples(slots[slot]);
     filter.synthesize_block(output);
   }
 }

@@ -11,4 +11,7 @@ namespace vemla {
 // windows interleaved (in[w + 3k] = value k of window w) and out[0..5] and out[30..35] are 0.
 void imdct(float* in, uint32_t block_type, float* out);
 
+// The window of a long block type (0, 1, 3) multiplied by the transform's output factors: 36 values.
+const float* imdct_window(uint32_t block_type);
+
 }  // namespace vemla

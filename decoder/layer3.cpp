@@ -106,43 +106,54 @@ void LayerIII_Decoder::read_scale_factors(unsigned ch, unsigned gr) {
 }
 
 void LayerIII_Decoder::decode_granule(unsigned gr) {
+  // Lines from `lines` on are 0 in every channel: the later stages skip them.
+  int lines = 0;
   for (unsigned ch = 0; ch < channels_; ++ch) {
     const int32_t part2_start = state_.reservoir.bits_consumed();
     read_scale_factors(ch, gr);
     const GranuleInfo& granule = state_.side_info.ch[ch].gr[gr];
-    decode_spectrum(state_.reservoir, granule, bands_, part2_start, scratch_.quantised);
-    dequantise(scratch_.quantised, granule, state_.scale_factors[ch], bands_, scratch_.dequantised[ch]);
+    const int extent = decode_spectrum(state_.reservoir, granule, bands_, part2_start, scratch_.quantised);
+    dequantise(scratch_.quantised, granule, state_.scale_factors[ch], bands_, scratch_.dequantised[ch],
+               extent);
+    lines = std::max(lines, extent);
   }
 
   if (channels_ == 1) {
-    std::memcpy(scratch_.stereo_out[0], scratch_.dequantised[0], sizeof scratch_.stereo_out[0]);
-  } else {
-    const GranuleInfo& left = state_.side_info.ch[0].gr[gr];
-    const bool joint = header_.mode() == JointStereo;
-    StereoMode mode;
-    mode.ms = joint && (header_.mode_extension() & 2) != 0;
-    mode.intensity = joint && (header_.mode_extension() & 1) != 0;
-    mode.lsf = header_.version() == 0;
-    // The intensity-coded channel's own scalefac_compress (ISO/IEC 13818-3, 2.4.3.2).
-    mode.intensity_scale = state_.side_info.ch[1].gr[gr].scalefac_compress & 1;
-    mode.illegal_positions = &state_.illegal_positions;
-    process_stereo(scratch_.dequantised, state_.scale_factors[1], left, bands_, mode, scratch_.stereo,
-                   scratch_.stereo_out);
-    if (channel_choice_ == ChoiceMono) mix_to_mono(scratch_.stereo_out);
+    output_channel(0, gr, scratch_.dequantised[0], lines);
+    return;
   }
+  const GranuleInfo& left = state_.side_info.ch[0].gr[gr];
+  const bool joint = header_.mode() == JointStereo;
+  StereoMode mode;
+  mode.ms = joint && (header_.mode_extension() & 2) != 0;
+  mode.intensity = joint && (header_.mode_extension() & 1) != 0;
+  mode.lsf = header_.version() == 0;
+  // The intensity-coded channel's own scalefac_compress (ISO/IEC 13818-3, 2.4.3.2).
+  mode.intensity_scale = state_.side_info.ch[1].gr[gr].scalefac_compress & 1;
+  mode.illegal_positions = &state_.illegal_positions;
+  process_stereo(scratch_.dequantised, state_.scale_factors[1], left, bands_, mode, scratch_.stereo,
+                 scratch_.stereo_out, lines);
+  if (channel_choice_ == ChoiceMono) mix_to_mono(scratch_.stereo_out);
 
-  for (unsigned ch = first_channel_; ch <= last_channel_; ++ch) output_channel(ch, gr);
+  for (unsigned ch = first_channel_; ch <= last_channel_; ++ch)
+    output_channel(ch, gr, scratch_.stereo_out[ch], lines);
 }
 
-void LayerIII_Decoder::output_channel(unsigned ch, unsigned gr) {
+void LayerIII_Decoder::output_channel(unsigned ch, unsigned gr, float* spectrum, int lines) {
   const GranuleInfo& granule = state_.side_info.ch[ch].gr[gr];
-  float* x = scratch_.hybrid_buffer;
-  reorder_short(scratch_.stereo_out[ch], granule, bands_, x);
-  reduce_aliasing(x, granule);
-  hybrid_synthesis(x, state_.overlap[ch], granule);
-  frequency_inversion(x);
+  float* x = spectrum;
+  if (granule.short_block()) {
+    reorder_short(spectrum, granule, bands_, scratch_.hybrid_buffer);
+    x = scratch_.hybrid_buffer;
+    // Reordering moves values within a short band: the bands up to the one holding the last value.
+    int band = 0;
+    while (band < 12 && 3 * bands_.short_starts[band + 1] < lines) ++band;
+    if (lines > (granule.mixed_block_flag ? 36 : 0))
+      lines = std::max(lines, 3 * bands_.short_starts[band + 1]);
+  }
+  hybrid_filterbank(x, (lines + 17) / 18, granule, state_.overlap[ch], scratch_.slots);
   SynthesisFilter* filter = ch == 0 || channel_choice_ == ChoiceRight ? &left_filter_ : right_filter_;
-  if (filter) synthesize_granule(x, *filter, output_);
+  if (filter) synthesize_granule(scratch_.slots, *filter, output_);
 }
 
 }  // namespace vemla

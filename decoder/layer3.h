@@ -38,7 +38,7 @@ class LayerIII_Decoder {
  private:
   void read_scale_factors(unsigned ch, unsigned gr);
   void decode_granule(unsigned gr);
-  void output_channel(unsigned ch, unsigned gr);
+  void output_channel(unsigned ch, unsigned gr, float* spectrum, int lines);
 
   Ibitstream& stream_;
   Header& header_;
@@ -57,9 +57,10 @@ class LayerIII_Decoder {
     Bit_Reserve reservoir;
     int32_t frame_start = 0;
     Layer3SideInfo side_info;
-    ScaleFactorSet scale_factors[2];         // granule 1 may reuse granule 0's (scfsi)
-    ScaleFactorSet illegal_positions;        // LSF intensity stereo: the position that means "not coded"
-    alignas(32) float overlap[2][576] = {};  // second halves of the last inverse transforms
+    ScaleFactorSet scale_factors[2];   // granule 1 may reuse granule 0's (scfsi)
+    ScaleFactorSet illegal_positions;  // LSF intensity stereo: the position that means "not coded"
+    // Second halves of the last inverse transforms, [time slot][subband] like TimeSlots.
+    alignas(32) float overlap[2][18][32] = {};
   } state_;
 
   // Working storage of one granule, overwritten every time.
@@ -67,7 +68,8 @@ class LayerIII_Decoder {
     alignas(32) int32_t quantised[576];
     alignas(32) float dequantised[2][576];
     alignas(32) float stereo_out[2][576];
-    alignas(32) float hybrid_buffer[576];
+    alignas(32) float hybrid_buffer[576];  // a short block's spectrum, reordered
+    alignas(32) float slots[18][32];       // one channel's granule for the synthesis filter
     StereoScratch stereo;
     uint8_t main_data[Ibitstream::kBodyBytes];
   } scratch_;

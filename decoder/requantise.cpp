@@ -1,5 +1,6 @@
 #include "requantise.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vemla {
@@ -36,7 +37,7 @@ inline float requantised(int32_t q, float gain, const float* pow43) {
 }  // namespace
 
 void dequantise(const int32_t* quantised, const GranuleInfo& granule, const ScaleFactorSet& factors,
-                const BandTable& bands, float* out) {
+                const BandTable& bands, float* out, int lines) {
   const PowerTables& tables = power_tables();
   const float gain =
       static_cast<float>(std::pow(2.0, (static_cast<double>(granule.global_gain) - 210.0) * 0.25));
@@ -51,13 +52,17 @@ void dequantise(const int32_t* quantised, const GranuleInfo& granule, const Scal
                               (factors.short_factors[window][band] << shift)) &
                              127];
   };
+  // Lines [begin, end) with one factor; nothing from `lines` on.
+  const auto scale = [&](int begin, int end, float factor) {
+    for (int line = begin; line < std::min(end, lines); ++line)
+      out[line] = requantised(quantised[line], gain, tables.pow43) * factor;
+  };
+  lines = std::clamp(lines, 0, 576);
+  std::fill(out + lines, out + 576, 0.0f);
 
   if (!granule.short_block()) {
-    for (int band = 0; band < 22; ++band) {
-      const float factor = long_factor(band);
-      for (int line = bands.long_starts[band]; line < bands.long_starts[band + 1]; ++line)
-        out[line] = requantised(quantised[line], gain, tables.pow43) * factor;
-    }
+    for (int band = 0; band < 22 && bands.long_starts[band] < lines; ++band)
+      scale(bands.long_starts[band], bands.long_starts[band + 1], long_factor(band));
     return;
   }
 
@@ -66,21 +71,15 @@ void dequantise(const int32_t* quantised, const GranuleInfo& granule, const Scal
   int first_short = 0;
   if (granule.mixed_block_flag) {
     const int long_bands = mixed_long_bands(bands);
-    for (int band = 0; band < long_bands; ++band) {
-      const float factor = long_factor(band);
-      for (int line = bands.long_starts[band]; line < bands.long_starts[band + 1]; ++line)
-        out[line] = requantised(quantised[line], gain, tables.pow43) * factor;
-    }
+    for (int band = 0; band < long_bands; ++band)
+      scale(bands.long_starts[band], bands.long_starts[band + 1], long_factor(band));
     first_short = 3;
   }
-  for (int band = first_short; band < 13; ++band) {
+  for (int band = first_short; band < 13 && 3 * bands.short_starts[band] < lines; ++band) {
     const int width = bands.short_starts[band + 1] - bands.short_starts[band];
-    int line = 3 * bands.short_starts[band];
-    for (int window = 0; window < 3; ++window) {
-      const float factor = short_factor(window, band);
-      for (int i = 0; i < width; ++i, ++line)
-        out[line] = requantised(quantised[line], gain, tables.pow43) * factor;
-    }
+    const int start = 3 * bands.short_starts[band];
+    for (int window = 0; window < 3; ++window)
+      scale(start + window * width, start + (window + 1) * width, short_factor(window, band));
   }
 }
 

@@ -10,8 +10,9 @@
 namespace vemla {
 
 // Writes out[576] from quantised[576] of one channel's granule, in the line order of the bitstream (short
-// blocks band by band, window by window).
+// blocks band by band, window by window). The quantised values from line `lines` on are 0, and so are the
+// values they give.
 void dequantise(const int32_t* quantised, const GranuleInfo& granule, const ScaleFactorSet& factors,
-                const BandTable& bands, float* out);
+                const BandTable& bands, float* out, int lines = 576);
 
 }  // namespace vemla

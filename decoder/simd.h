@@ -8,4 +8,7 @@ enum class SimdLevel { Portable, Avx2 };
 
 SimdLevel simd_level();
 
+// Whether the processor has AVX2 and FMA, whatever VEMLA_SIMD asks for (for tests that compare the paths).
+bool processor_has_avx2();
+
 }  // namespace vemla

@@ -1,5 +1,6 @@
 #include "stereo.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vemla {
@@ -151,20 +152,24 @@ void lsf_intensity_factors(int32_t position, uint32_t intensity_scale, int line,
 
 void process_stereo(const float (&dequantised)[2][576], const ScaleFactorSet& right_factors,
                     const GranuleInfo& granule, const BandTable& bands, const StereoMode& mode,
-                    StereoScratch& scratch, float (&stereo_out)[2][576]) {
+                    StereoScratch& scratch, float (&stereo_out)[2][576], int lines) {
   const float* d0 = dequantised[0];
   const float* d1 = dequantised[1];
   float* out0 = stereo_out[0];
   float* out1 = stereo_out[1];
+  // Zero in both channels gives zero in both, whichever way the line is coded.
+  lines = std::clamp(lines, 0, 576);
+  std::fill(out0 + lines, out0 + 576, 0.0f);
+  std::fill(out1 + lines, out1 + 576, 0.0f);
 
   if (!mode.intensity) {
     if (mode.ms) {
-      for (int i = 0; i < 576; ++i) {
+      for (int i = 0; i < lines; ++i) {
         out0[i] = (d0[i] + d1[i]) * kMsFactor;
         out1[i] = (d0[i] - d1[i]) * kMsFactor;
       }
     } else {
-      for (int i = 0; i < 576; ++i) out0[i] = d0[i], out1[i] = d1[i];
+      for (int i = 0; i < lines; ++i) out0[i] = d0[i], out1[i] = d1[i];
     }
     return;
   }
@@ -192,7 +197,7 @@ void process_stereo(const float (&dequantised)[2][576], const ScaleFactorSet& ri
   }
 
   const int32_t* position = scratch.position;
-  for (int i = 0; i < 576; ++i) {
+  for (int i = 0; i < lines; ++i) {
     if (position[i] == kNotIntensity) {
       if (mode.ms) {
         out0[i] = (d0[i] + d1[i]) * kMsFactor;

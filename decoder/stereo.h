@@ -28,10 +28,11 @@ struct StereoScratch {
 };
 
 // stereo_out[ch][576] from dequantised[ch][576] of a two-channel granule. The block structure is channel
-// 0's; the right channel's scale factors carry the intensity positions.
+// 0's; the right channel's scale factors carry the intensity positions. Both channels are 0 from line
+// `lines` on, and so is what they give there.
 void process_stereo(const float (&dequantised)[2][576], const ScaleFactorSet& right_factors,
                     const GranuleInfo& granule, const BandTable& bands, const StereoMode& mode,
-                    StereoScratch& scratch, float (&stereo_out)[2][576]);
+                    StereoScratch& scratch, float (&stereo_out)[2][576], int lines = 576);
 
 // The LSF intensity factors of one position into intensity_k[0][line] and intensity_k[1][line].
 void lsf_intensity_factors(int32_t position, uint32_t intensity_scale, int line,

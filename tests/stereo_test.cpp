@@ -147,5 +147,31 @@ TEST(MonoMix, AveragesBothChannels) {
   EXPECT_EQ(out[0][575], -1.0f);
 }
 
+// Both channels are 0 from the extent on; telling process_stereo so gives what all 576 lines give, in
+// middle/side, MPEG-1 and LSF intensity stereo.
+TEST_F(Stereo, StoppingAtTheExtentGivesTheSameValues) {
+  for (int b = 0; b < 23; ++b) right.long_factors[b] = b % 8;
+  for (int extent : {0, 3, 200, 575, 576}) {
+    for (int line = 0; line < 576; ++line) {
+      d[0][line] = line < extent ? 1.0f + line % 5 : 0.0f;
+      d[1][line] = line < extent / 2 ? 0.5f * (line % 3) : 0.0f;
+    }
+    for (int variant = 0; variant < 4; ++variant) {
+      mode.ms = variant & 1;
+      mode.intensity = variant >= 1;
+      mode.lsf = variant == 3;
+      run();
+      float full[2][576];
+      std::copy(&out[0][0], &out[0][0] + 2 * 576, &full[0][0]);
+      std::fill(&out[0][0], &out[0][0] + 2 * 576, -999.0f);
+      process_stereo(d, right, granule, band_table[3], mode, scratch, out, extent);
+      for (int ch = 0; ch < 2; ++ch)
+        for (int line = 0; line < 576; ++line)
+          ASSERT_EQ(out[ch][line], full[ch][line])
+              << "variant " << variant << ", extent " << extent << ", " << line;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vemla

@@ -1,0 +1,91 @@
+// The hybrid filterbank with AVX2: the alias-reduction butterflies of a boundary in one vector, and the
+// inverse MDCT of eight subbands at a time, one subband per lane, with the arithmetic of imdct_kernels.h.
+// Multiplies and adds stay separate (no fused multiply-add), so every lane gives the portable path's bits.
+#include <immintrin.h>
+
+#include <algorithm>
+
+#include "hybrid_filterbank.h"
+#include "imdct.h"
+#include "imdct_kernels.h"
+
+namespace vemla {
+namespace {
+
+#define VEMLA_AVX2 __attribute__((target("avx2,fma")))
+
+// The eight butterflies of each boundary below `boundaries`: lines 10..17 of subband sb (butterflies 7..0)
+// against lines 0..7 of subband sb + 1 (butterflies 0..7), so the lower side is reversed into step.
+VEMLA_AVX2 void alias_butterflies(float* x, int boundaries) {
+  const AntialiasTables& t = antialias_tables();
+  const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+  const __m256 cs = _mm256_permutevar8x32_ps(_mm256_loadu_ps(t.cs), reverse);
+  const __m256 ca = _mm256_permutevar8x32_ps(_mm256_loadu_ps(t.ca), reverse);
+  for (int sb = 0; sb < boundaries; ++sb) {
+    float* upper = x + 18 * sb + 10;
+    float* lower = x + 18 * sb + 18;
+    const __m256 u = _mm256_loadu_ps(upper);
+    const __m256 d = _mm256_permutevar8x32_ps(_mm256_loadu_ps(lower), reverse);
+    _mm256_storeu_ps(upper, _mm256_sub_ps(_mm256_mul_ps(u, cs), _mm256_mul_ps(d, ca)));
+    _mm256_storeu_ps(
+        lower, _mm256_permutevar8x32_ps(_mm256_add_ps(_mm256_mul_ps(d, cs), _mm256_mul_ps(u, ca)), reverse));
+  }
+}
+
+// Subbands 0 and 1 of a mixed block take the normal long window whatever the block type: their lanes of
+// raw are replaced by the single-subband transform.
+VEMLA_AVX2 void long_lanes_of_mixed_block(const float* x, __m256* raw) {
+  alignas(32) float lanes[36][8];
+  for (int n = 0; n < 36; ++n) _mm256_store_ps(lanes[n], raw[n]);
+  for (int sb = 0; sb < 2; ++sb) {
+    float in[18], out[36];
+    std::copy(x + 18 * sb, x + 18 * sb + 18, in);
+    imdct(in, 0, out);
+    for (int n = 0; n < 36; ++n) lanes[n][sb] = out[n];
+  }
+  for (int n = 0; n < 36; ++n) raw[n] = _mm256_load_ps(lanes[n]);
+}
+
+}  // namespace
+
+VEMLA_AVX2 void avx2_hybrid_filterbank(float* x, int subbands, const GranuleInfo& granule,
+                                       float (*overlap)[32], float (*slots)[32]) {
+  const int boundaries = std::min(alias_boundaries(granule), subbands);
+  alias_butterflies(x, boundaries);
+  const int active = subbands > 0 && subbands <= alias_boundaries(granule) ? subbands + 1 : subbands;
+
+  const uint32_t block_type = granule.window_switching_flag ? granule.block_type : 0;
+  const bool mixed = granule.window_switching_flag && granule.mixed_block_flag && block_type != 0;
+  const float* window = imdct_window(block_type);
+  const __m256i lines = _mm256_setr_epi32(0, 18, 36, 54, 72, 90, 108, 126);
+  // Frequency inversion: the odd subbands' values in the odd time slots change sign.
+  const __m256 odd_subbands = _mm256_setr_ps(0.0f, -0.0f, 0.0f, -0.0f, 0.0f, -0.0f, 0.0f, -0.0f);
+  const int groups = (active + 7) / 8;
+  for (int group = 0; group < groups; ++group) {
+    const float* first = x + 144 * group;
+    __m256 in[18], raw[36];
+    for (int k = 0; k < 18; ++k) in[k] = _mm256_i32gather_ps(first + k, lines, 4);
+    if (block_type == 2)
+      imdct_kernels::imdct_short(in, raw);
+    else
+      imdct_kernels::imdct36(in, window, raw);
+    if (group == 0 && mixed) long_lanes_of_mixed_block(x, raw);
+    for (int j = 0; j < 18; ++j) {
+      float* previous = overlap[j] + 8 * group;
+      const __m256 value = _mm256_add_ps(raw[j], _mm256_loadu_ps(previous));
+      _mm256_storeu_ps(previous, raw[18 + j]);
+      _mm256_storeu_ps(slots[j] + 8 * group, j & 1 ? _mm256_xor_ps(value, odd_subbands) : value);
+    }
+  }
+  // Subbands without values: the overlap alone, and no overlap for the next granule.
+  for (int j = 0; j < 18; ++j) {
+    for (int group = groups; group < 4; ++group) {
+      float* previous = overlap[j] + 8 * group;
+      const __m256 value = _mm256_loadu_ps(previous);
+      _mm256_storeu_ps(previous, _mm256_setzero_ps());
+      _mm256_storeu_ps(slots[j] + 8 * group, j & 1 ? _mm256_xor_ps(value, odd_subbands) : value);
+    }
+  }
+}
+
+}  // namespace vemla
