@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "simd.h"
+
 namespace vemla {
 namespace {
 
@@ -25,22 +27,46 @@ const PowerTables& power_tables() {
   return tables;
 }
 
-// |q|^(4/3) x gain, signed like q.
-inline float requantised(int32_t q, float gain, const float* pow43) {
-  if (q == 0) return 0.0f;
-  const uint32_t m = q < 0 ? -static_cast<uint32_t>(q) : static_cast<uint32_t>(q);
-  const float v =
-      m < 512 ? gain * pow43[m] : gain * static_cast<float>(std::pow(static_cast<double>(m), 4.0 / 3.0));
-  return q < 0 ? -v : v;
+// 2^((global_gain - 210) / 4) for every global_gain the side information can carry (8 bits).
+struct GainTable {
+  float value[256];
+  GainTable() {
+    for (int i = 0; i < 256; ++i)
+      value[i] = static_cast<float>(std::pow(2.0, (static_cast<double>(i) - 210.0) * 0.25));
+  }
+};
+
+float global_gain_factor(uint32_t global_gain) {
+  static const GainTable table;
+  if (global_gain < 256) return table.value[global_gain];
+  return static_cast<float>(std::pow(2.0, (static_cast<double>(global_gain) - 210.0) * 0.25));
 }
 
 }  // namespace
 
+const float* pow43_table() {
+  return power_tables().pow43;
+}
+
+float requantised(int32_t q, float gain) {
+  if (q == 0) return 0.0f;
+  const uint32_t m = q < 0 ? -static_cast<uint32_t>(q) : static_cast<uint32_t>(q);
+  const float v = m < 512 ? gain * power_tables().pow43[m]
+                          : gain * static_cast<float>(std::pow(static_cast<double>(m), 4.0 / 3.0));
+  return q < 0 ? -v : v;
+}
+
+void portable_requantise_runs(const int32_t* quantised, const FactorRun* runs, int count, float gain,
+                              float* out) {
+  for (const FactorRun* run = runs; run < runs + count; ++run)
+    for (int line = run->begin; line < run->end; ++line)
+      out[line] = requantised(quantised[line], gain) * run->factor;
+}
+
 void dequantise(const int32_t* quantised, const GranuleInfo& granule, const ScaleFactorSet& factors,
                 const BandTable& bands, float* out, int lines) {
   const PowerTables& tables = power_tables();
-  const float gain =
-      static_cast<float>(std::pow(2.0, (static_cast<double>(granule.global_gain) - 210.0) * 0.25));
+  const float gain = global_gain_factor(granule.global_gain);
   const uint32_t shift = granule.scalefac_scale & 1;
 
   const auto long_factor = [&](int band) {
@@ -52,35 +78,39 @@ void dequantise(const int32_t* quantised, const GranuleInfo& granule, const Scal
                               (factors.short_factors[window][band] << shift)) &
                              127];
   };
-  // Lines [begin, end) with one factor; nothing from `lines` on.
-  const auto scale = [&](int begin, int end, float factor) {
-    for (int line = begin; line < std::min(end, lines); ++line)
-      out[line] = requantised(quantised[line], gain, tables.pow43) * factor;
-  };
   lines = std::clamp(lines, 0, 576);
   std::fill(out + lines, out + 576, 0.0f);
+  // The runs of lines sharing a factor, up to `lines`: at most 22 long bands, or 8 long bands and 10 short
+  // bands of three windows.
+  FactorRun runs[40];
+  int count = 0;
+  const auto add = [&](int begin, int end, float factor) {
+    if (begin < lines) runs[count++] = {begin, std::min(end, lines), factor};
+  };
 
   if (!granule.short_block()) {
-    for (int band = 0; band < 22 && bands.long_starts[band] < lines; ++band)
-      scale(bands.long_starts[band], bands.long_starts[band + 1], long_factor(band));
-    return;
+    for (int band = 0; band < 22; ++band)
+      add(bands.long_starts[band], bands.long_starts[band + 1], long_factor(band));
+  } else {
+    // Short bands are stored band by band, and within a band window by window. In a mixed block the long
+    // bands end at line 36, where short band 3 begins.
+    int first_short = 0;
+    if (granule.mixed_block_flag) {
+      const int long_bands = mixed_long_bands(bands);
+      for (int band = 0; band < long_bands; ++band)
+        add(bands.long_starts[band], bands.long_starts[band + 1], long_factor(band));
+      first_short = 3;
+    }
+    for (int band = first_short; band < 13; ++band) {
+      const int width = bands.short_starts[band + 1] - bands.short_starts[band];
+      const int start = 3 * bands.short_starts[band];
+      for (int window = 0; window < 3; ++window)
+        add(start + window * width, start + (window + 1) * width, short_factor(window, band));
+    }
   }
-
-  // Short bands are stored band by band, and within a band window by window. In a mixed block the long
-  // bands end at line 36, where short band 3 begins.
-  int first_short = 0;
-  if (granule.mixed_block_flag) {
-    const int long_bands = mixed_long_bands(bands);
-    for (int band = 0; band < long_bands; ++band)
-      scale(bands.long_starts[band], bands.long_starts[band + 1], long_factor(band));
-    first_short = 3;
-  }
-  for (int band = first_short; band < 13 && 3 * bands.short_starts[band] < lines; ++band) {
-    const int width = bands.short_starts[band + 1] - bands.short_starts[band];
-    const int start = 3 * bands.short_starts[band];
-    for (int window = 0; window < 3; ++window)
-      scale(start + window * width, start + (window + 1) * width, short_factor(window, band));
-  }
+  static const auto kernel =
+      simd_level() == SimdLevel::Avx2 ? avx2_requantise_runs : portable_requantise_runs;
+  kernel(quantised, runs, count, gain, out);
 }
 
 }  // namespace vemla

@@ -15,4 +15,21 @@ namespace vemla {
 void dequantise(const int32_t* quantised, const GranuleInfo& granule, const ScaleFactorSet& factors,
                 const BandTable& bands, float* out, int lines = 576);
 
+// Lines [begin, end) that share one scale factor.
+struct FactorRun {
+  int begin;
+  int end;
+  float factor;
+};
+
+// The power law for the lines of `runs` (in order, covering [0, lines) without gaps):
+// out[line] = (gain x |q|^(4/3), signed like q) x factor. Portable, and AVX2 (requantise_avx2.cpp, only
+// where the processor has AVX2); both give the same bits.
+void portable_requantise_runs(const int32_t* quantised, const FactorRun* runs, int count, float gain,
+                              float* out);
+void avx2_requantise_runs(const int32_t* quantised, const FactorRun* runs, int count, float gain, float* out);
+
+// |q|^(4/3) x gain, signed like q: i^(4/3) for i < 512 from a table, computed in double above.
+float requantised(int32_t q, float gain);
+const float* pow43_table();
 }  // namespace vemla

@@ -5,6 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
+
+#include "simd.h"
 
 namespace vemla {
 namespace {
@@ -110,6 +114,36 @@ TEST_F(Dequantise, StoppingAtTheExtentGivesTheSameValues) {
           ASSERT_EQ(limited[line], full[line]) << "kind " << kind << ", row " << row << ", extent " << extent;
       }
     }
+  }
+}
+
+// The AVX2 power law against the portable one: values small and beyond the table, signs, runs of every
+// width, any number of lines.
+TEST(RequantiseRuns, PathsGiveTheSameBits) {
+  if (!processor_has_avx2()) GTEST_SKIP() << "no AVX2 here";
+  std::mt19937 random(4);
+  for (int trial = 0; trial < 500; ++trial) {
+    int32_t q[576];
+    for (int32_t& v : q) {
+      const int kind = static_cast<int>(random() % 8);
+      v = kind == 0  ? static_cast<int32_t>(random() % 8207)
+          : kind < 4 ? 0
+                     : static_cast<int32_t>(random() % 20);
+      if (random() & 1) v = -v;
+    }
+    FactorRun runs[100];
+    int count = 0, line = 0;
+    const int lines = static_cast<int>(random() % 577);
+    while (line < lines) {
+      const int end = std::min(lines, line + 1 + static_cast<int>(random() % 30));
+      runs[count++] = {line, end, std::ldexp(1.0f, -static_cast<int>(random() % 60)) * 1.19f};
+      line = end;
+    }
+    const float gain = std::ldexp(1.0f, static_cast<int>(random() % 40) - 30) * 0.8409f;
+    float portable[576] = {}, vector[576] = {};
+    portable_requantise_runs(q, runs, count, gain, portable);
+    avx2_requantise_runs(q, runs, count, gain, vector);
+    ASSERT_EQ(std::memcmp(portable, vector, sizeof portable), 0) << "trial " << trial;
   }
 }
 
