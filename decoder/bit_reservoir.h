@@ -55,6 +55,8 @@ class Bit_Reserve {
   }
   void set_bits_consumed(int32_t position) { bits_consumed_ = position; }
 
+  class Reader;
+
  private:
   // The first bytes of the ring again after its end, so that an 8-byte load at any ring position reads
   // the bytes that follow it in the ring.
@@ -64,6 +66,49 @@ class Bit_Reserve {
   int32_t bits_consumed_ = 0;
   // Zero until written, so that reading beyond what was appended is deterministic.
   uint8_t ring_[kRingBytes + kMirrorBytes] = {};
+};
+
+// Reads a reservoir's bits from a position on without moving the reservoir, through a 64-bit buffer that
+// refill() tops up to at least 56 bits with one 8-byte load. The load's address does not depend on the bits
+// just used, so decoding loops do not wait for it. Reads wrap inside the ring as take_bits does.
+class Bit_Reserve::Reader {
+ public:
+  static constexpr uint32_t kRefilledBits = 56;
+
+  Reader(const Bit_Reserve& reservoir, int32_t position)
+      : ring_(reservoir.ring_), byte_(static_cast<uint32_t>(position) >> 3) {
+    refill();
+    consume(static_cast<uint32_t>(position) & 7);
+  }
+
+  void refill() {
+    buffer_ |= load(byte_) >> count_;
+    byte_ += (63 - count_) >> 3;
+    count_ |= kRefilledBits;
+  }
+  // The valid bits, first bit at the top; count() of them.
+  uint64_t bits() const { return buffer_; }
+  uint32_t count() const { return count_; }
+  void consume(uint32_t n) {
+    buffer_ <<= n;
+    count_ -= n;
+  }
+  // The reservoir position of the next bit.
+  int32_t position() const { return static_cast<int32_t>(byte_ * 8 - count_); }
+
+ private:
+  // Eight ring bytes from `byte` (mod 4096) on, the first at the top; the mirrored tail covers the wrap.
+  uint64_t load(uint32_t byte) const {
+    uint64_t word;
+    std::memcpy(&word, ring_ + (byte & (kRingBytes - 1)), sizeof word);
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    return word;
+  }
+
+  const uint8_t* ring_;
+  uint32_t byte_;        // the next ring byte to enter the buffer (mod 4096)
+  uint32_t count_ = 0;   // valid bits in the buffer
+  uint64_t buffer_ = 0;  // below the valid bits: zeros, or the bits that follow them
 };
 
 }  // namespace vemla

@@ -57,9 +57,13 @@ HuffmanStatus decode_huffman_pair(const HuffmanTable& table, int32_t& x, int32_t
 
 namespace {
 
-// The big-value pairs of lines [begin, end) with one table, read from `position` on by lookup.
-void decode_pairs(const Bit_Reserve& reservoir, int32_t& position, unsigned select, int begin, int end,
-                  int32_t* quantised) {
+// A value of 0 or more with its sign applied: negative is 1 for a negative value.
+inline int32_t signed_value(uint32_t magnitude, uint32_t negative) {
+  return static_cast<int32_t>((magnitude ^ (0u - negative)) + negative);
+}
+
+// The big-value pairs of lines [begin, end) with one table, by lookup.
+void decode_pairs(Bit_Reserve::Reader& in, unsigned select, int begin, int end, int32_t* quantised) {
   const HuffmanTable& table = huffman_tables[select];
   if (table.tree_length == 0) {
     std::fill(quantised + begin, quantised + end, 0);
@@ -72,78 +76,83 @@ void decode_pairs(const Bit_Reserve& reservoir, int32_t& position, unsigned sele
   const uint32_t linbits = table.linbits;
   const uint32_t x_escape = linbits > 0 ? table.x_length - 1 : ~0u;
   const uint32_t y_escape = linbits > 0 ? table.y_length - 1 : ~0u;
-  // Code, escapes and signs come from one peek unless a long code leaves too few bits for two escapes.
-  const uint32_t refill_after = Bit_Reserve::kPeekBits - 2 * (linbits + 1);
-  int32_t pos = position;
   for (int line = begin; line < end; line += 2) {
-    uint64_t bits = reservoir.peek_bits(pos);
+    in.refill();
+    uint64_t bits = in.bits();
     const uint32_t e = lookup_code(entries, root_width, bits);
-    uint32_t used = (e >> 8) & 63;
     if (e & HuffmanLookup::kGiveUp) [[unlikely]] {
-      pos += static_cast<int32_t>(used);  // no leaf within 32 bits: values left as they were
+      in.consume(e & 63);  // no leaf within 32 bits: values left as they were
       continue;
     }
-    if (used > refill_after) [[unlikely]] {
-      pos += static_cast<int32_t>(used);
-      used = 0;
-      bits = reservoir.peek_bits(pos);
-    } else {
-      bits <<= used;
+    const uint32_t code = (e >> 8) & 63;
+    uint32_t x = (e >> 20) & 15, y = (e >> 16) & 15;
+    if (x == x_escape || y == y_escape) [[unlikely]] {
+      // Escape, then sign, for x and then for y.
+      uint32_t used = code;
+      if (code + 2 * (linbits + 1) > in.count()) {
+        in.consume(code);
+        in.refill();
+        bits = in.bits();
+        used = 0;
+      } else {
+        bits <<= code;
+      }
+      if (x == x_escape) {
+        x += static_cast<uint32_t>(bits >> (64 - linbits));
+        bits <<= linbits, used += linbits;
+      }
+      const uint32_t x_negative = static_cast<uint32_t>(bits >> 63) & (x != 0);
+      bits <<= x != 0, used += x != 0;
+      if (y == y_escape) {
+        y += static_cast<uint32_t>(bits >> (64 - linbits));
+        bits <<= linbits, used += linbits;
+      }
+      const uint32_t y_negative = static_cast<uint32_t>(bits >> 63) & (y != 0);
+      used += y != 0;
+      quantised[line] = signed_value(x, x_negative);
+      quantised[line + 1] = signed_value(y, y_negative);
+      in.consume(used);
+      continue;
     }
-    uint32_t x = (e >> 4) & 15, y = e & 15;
-    // Escape, then sign, for x and then for y; a sign bit only follows a value that is not 0.
-    if (x == x_escape) {
-      x += static_cast<uint32_t>(bits >> (64 - linbits));
-      bits <<= linbits, used += linbits;
-    }
+    // The sign bits follow the code: x's when x is not 0, then y's when y is not 0.
+    const uint64_t signs = bits << code;
     const uint32_t x_signed = x != 0;
-    const uint32_t x_negative = static_cast<uint32_t>(bits >> 63) & x_signed;
-    bits <<= x_signed, used += x_signed;
-    if (y == y_escape) {
-      y += static_cast<uint32_t>(bits >> (64 - linbits));
-      bits <<= linbits, used += linbits;
-    }
-    const uint32_t y_signed = y != 0;
-    const uint32_t y_negative = static_cast<uint32_t>(bits >> 63) & y_signed;
-    used += y_signed;
-    quantised[line] = static_cast<int32_t>((x ^ -x_negative) + x_negative);
-    quantised[line + 1] = static_cast<int32_t>((y ^ -y_negative) + y_negative);
-    pos += static_cast<int32_t>(used);
+    const uint32_t x_negative = static_cast<uint32_t>(signs >> 63) & x_signed;
+    const uint32_t y_negative = static_cast<uint32_t>((signs << x_signed) >> 63) & (y != 0);
+    quantised[line] = signed_value(x, x_negative);
+    quantised[line + 1] = signed_value(y, y_negative);
+    in.consume(e & 63);
   }
-  position = pos;
 }
 
 // The count1 quadruples from `line` on while the granule's bits last; returns the line after the last.
-int decode_quadruples(const Bit_Reserve& reservoir, int32_t& position, unsigned select, int32_t end_position,
-                      int line, int32_t* quantised) {
+int decode_quadruples(Bit_Reserve::Reader& in, unsigned select, int32_t end_position, int line,
+                      int32_t* quantised) {
   const HuffmanLookup& lookup = huffman_lookup(32 + select);
   const uint32_t* entries = lookup.entries.data();
   const int root_width = lookup.root_width;
-  int32_t pos = position;
-  while (pos < end_position && line < 576) {
-    uint64_t bits = reservoir.peek_bits(pos);
+  while (in.position() < end_position && line < 576) {
+    in.refill();
+    const uint64_t bits = in.bits();
     const uint32_t e = lookup_code(entries, root_width, bits);
-    uint32_t used = (e >> 8) & 63;
-    int32_t values[4] = {0, 0, 0, 0};  // v, w, x, y; zero when the walk gives up
-    if (!(e & HuffmanLookup::kGiveUp)) [[likely]] {
-      bits <<= used;
-      for (int i = 0; i < 4; ++i) {
-        const uint32_t magnitude = (e >> (3 - i)) & 1;
-        const uint32_t negative = static_cast<uint32_t>(bits >> 63) & magnitude;
-        bits <<= magnitude, used += magnitude;
-        values[i] = static_cast<int32_t>((magnitude ^ -negative) + negative);
-      }
-    }
-    quantised[line] = values[0];
-    quantised[line + 1] = values[1];
+    // v, w, x, y: each sign bit follows the code in turn, for the values that are not 0. A walk that gives
+    // up yields zeros.
+    const uint32_t value = e & HuffmanLookup::kGiveUp ? 0 : e >> 16;
+    const uint32_t v = (value >> 3) & 1, w = (value >> 2) & 1, x = (value >> 1) & 1, y = value & 1;
+    const uint64_t signs = bits << ((e >> 8) & 63);
+    const uint32_t v_negative = static_cast<uint32_t>(signs >> 63) & v;
+    const uint32_t w_negative = static_cast<uint32_t>((signs << v) >> 63) & w;
+    const uint32_t x_negative = static_cast<uint32_t>((signs << (v + w)) >> 63) & x;
+    const uint32_t y_negative = static_cast<uint32_t>((signs << (v + w + x)) >> 63) & y;
+    quantised[line] = signed_value(v, v_negative);
+    quantised[line + 1] = signed_value(w, w_negative);
     if (line + 2 < 576) {
-      quantised[line + 2] = values[2];
-      quantised[line + 3] = values[3];
+      quantised[line + 2] = signed_value(x, x_negative);
+      quantised[line + 3] = signed_value(y, y_negative);
     }
     line += 4;
-    pos += static_cast<int32_t>(used);
+    in.consume(e & 63);
   }
-  position = pos;
   return line;
 }
 
@@ -163,19 +172,19 @@ int decode_spectrum(Bit_Reserve& reservoir, const GranuleInfo& granule, const Ba
 
   // Big values: at most 288 pairs fill the 576 lines. Regions are whole pairs (their starts are even).
   const int big_end = 2 * static_cast<int>(std::min<uint32_t>(granule.big_values, 288));
-  int32_t position = reservoir.bits_consumed();
+  Bit_Reserve::Reader in(reservoir, reservoir.bits_consumed());
   int line = 0;
   const int bounds[3] = {region1, region2, 576};
   for (int region = 0; region < 3 && line < big_end; ++region) {
     const int end = std::min(std::max(bounds[region], line), big_end);
-    decode_pairs(reservoir, position, granule.table_select[region] & 31, line, end, quantised);
+    decode_pairs(in, granule.table_select[region] & 31, line, end, quantised);
     line = end;
   }
 
   // Count1 region: quadruples while the granule's bits last.
-  line = decode_quadruples(reservoir, position, granule.count1table_select & 1, part2_3_end, line, quantised);
+  line = decode_quadruples(in, granule.count1table_select & 1, part2_3_end, line, quantised);
 
-  if (position > part2_3_end) {
+  if (in.position() > part2_3_end) {
     // The last code word ran past the granule's end: it does not count, and reading resumes at the end.
     line = std::max(line - 4, 0);
   }

@@ -1,6 +1,7 @@
 #include "huffman_lookup.h"
 
 #include <algorithm>
+#include <bit>
 #include <map>
 #include <stdexcept>
 #include <utility>
@@ -17,7 +18,10 @@ constexpr int kGiveUpBits = 32;
 class LookupBuilder {
  public:
   LookupBuilder(const HuffmanTable& table, std::vector<uint32_t>& entries)
-      : table_(table), entries_(entries), depth_memo_(table.tree_length * (kGiveUpBits + 1), -1) {}
+      : table_(table),
+        entries_(entries),
+        depth_memo_(table.tree_length * (kGiveUpBits + 1), -1),
+        quadruple_(table.name[0] == '3' && (table.name[1] == '2' || table.name[1] == '3')) {}
 
   // The level for the subtree at `node`, reached after `depth` bits; returns its first entry.
   uint32_t level(uint32_t node, int depth, int width) {
@@ -33,11 +37,13 @@ class LookupBuilder {
       uint32_t entry;
       for (;;) {
         if (leaf(n)) {
-          entry = table_.tree[n][1] | static_cast<uint32_t>(steps) << 8;
+          const uint32_t value = table_.tree[n][1];
+          entry = value << 16 | static_cast<uint32_t>(steps) << 8 |
+                  (static_cast<uint32_t>(steps) + sign_bits(value));
           break;
         }
         if (depth + steps == kGiveUpBits) {
-          entry = HuffmanLookup::kGiveUp | static_cast<uint32_t>(steps) << 8;
+          entry = HuffmanLookup::kGiveUp | static_cast<uint32_t>(steps) << 8 | static_cast<uint32_t>(steps);
           break;
         }
         if (steps == width) {
@@ -66,6 +72,11 @@ class LookupBuilder {
 
  private:
   bool leaf(uint32_t node) const { return table_.tree[node][0] == 0; }
+  // One sign bit follows each value that is not 0.
+  uint32_t sign_bits(uint32_t value) const {
+    if (quadruple_) return static_cast<uint32_t>(std::popcount(value & 15));
+    return ((value >> 4) != 0) + ((value & 15) != 0);
+  }
   // The node the walker moves to from `node` after bit `side`, hops included.
   uint32_t child(uint32_t node, uint32_t side) const {
     uint32_t distance = table_.tree[node][side];
@@ -80,6 +91,7 @@ class LookupBuilder {
   std::vector<uint32_t>& entries_;
   std::vector<int> depth_memo_;
   std::map<std::pair<uint32_t, int>, uint32_t> levels_;
+  const bool quadruple_;
 };
 
 struct StandardLookups {
@@ -127,7 +139,7 @@ HuffmanStatus lookup_huffman_pair(const HuffmanTable& table, const HuffmanLookup
   const uint32_t e = lookup_code(lookup.entries.data(), lookup.root_width, reservoir.peek_bits(start));
   reservoir.set_bits_consumed(start + static_cast<int32_t>((e >> 8) & 63));
   if (e & HuffmanLookup::kGiveUp) return kHuffmanNoLeaf;
-  const uint32_t value = e & 255;
+  const uint32_t value = (e >> 16) & 255;
 
   if (table.name[0] == '3' && (table.name[1] == '2' || table.name[1] == '3')) {
     v = with_sign(static_cast<int32_t>((value >> 3) & 1), reservoir);

@@ -11,8 +11,9 @@
 namespace vemla {
 
 // Entry of a lookup level, indexed by the next `width` bits of the stream:
-//   leaf:    value in bits 0..7, bits used in bits 8..13;
-//   give-up: kGiveUp set, bits used (to reach 32 from the code's start) in bits 8..13;
+//   leaf:    the code's bits in bits 8..13; the code's bits plus one sign bit per value that is not 0 (x and
+//            y, or v, w, x and y) in bits 0..5; the leaf value in bits 16..23;
+//   give-up: kGiveUp set, the bits used (to reach 32 from the code's start) in bits 0..5 and 8..13;
 //   link:    kLink set, this level's width in bits 8..13, the next level's width in bits 0..4 and its
 //            first entry in bits 16..31.
 struct HuffmanLookup {
@@ -23,7 +24,8 @@ struct HuffmanLookup {
   int root_width = 0;
 };
 
-// Builds the lookup of a tree in the form of HuffmanTable; `root_width` caps the first level.
+// Builds the lookup of a tree in the form of HuffmanTable; `root_width` caps the first level. Tables named
+// "32" and "33" are quadruple tables, as for decode_huffman_pair.
 HuffmanLookup build_huffman_lookup(const HuffmanTable& table, int root_width = 8);
 
 // The lookups of the 34 tables (tables sharing a tree share one), built at the first call.
@@ -35,7 +37,7 @@ HuffmanStatus lookup_huffman_pair(const HuffmanTable& table, const HuffmanLookup
                                   int32_t& y, int32_t& v, int32_t& w, Bit_Reserve& reservoir);
 
 // The code at the top of `bits` (at least 32 bits valid): a leaf or give-up entry, with the bits of all
-// levels it went through in bits 8..13.
+// levels it went through in its lengths.
 inline uint32_t lookup_code(const uint32_t* entries, int root_width, uint64_t bits) {
   uint32_t e = entries[bits >> (64 - root_width)];
   if (!(e & HuffmanLookup::kLink)) [[likely]]
@@ -47,7 +49,7 @@ inline uint32_t lookup_code(const uint32_t* entries, int root_width, uint64_t bi
     bits <<= width;
     e = entries[(e >> 16) + (bits >> (64 - (e & 31)))];
   } while (e & HuffmanLookup::kLink);
-  return e + (used << 8);
+  return e + (used << 8) + used;
 }
 
 }  // namespace vemla

@@ -12,12 +12,14 @@ namespace {
 constexpr int32_t kPretab[22] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 3, 3, 3, 2, 0};
 
 struct PowerTables {
-  float pow43[512];  // i^(4/3)
+  // i^(4/3) for every magnitude the big values can carry: 15 plus a 13-bit escape.
+  float pow43[kPow43Entries];
   // 2^(-i/2). Valid streams stay below index 59; the intensity positions of the lower sampling frequencies
   // (5-bit scale factors) with scalefac_scale and sub-block gain reach 90, so the table goes to 127.
   float half_power[128];
   PowerTables() {
-    for (int i = 0; i < 512; ++i) pow43[i] = static_cast<float>(std::pow(static_cast<double>(i), 4.0 / 3.0));
+    for (int i = 0; i < kPow43Entries; ++i)
+      pow43[i] = static_cast<float>(std::pow(static_cast<double>(i), 4.0 / 3.0));
     for (int i = 0; i < 128; ++i) half_power[i] = static_cast<float>(std::pow(2.0, i * -0.5));
   }
 };
@@ -51,8 +53,8 @@ const float* pow43_table() {
 float requantised(int32_t q, float gain) {
   if (q == 0) return 0.0f;
   const uint32_t m = q < 0 ? -static_cast<uint32_t>(q) : static_cast<uint32_t>(q);
-  const float v = m < 512 ? gain * power_tables().pow43[m]
-                          : gain * static_cast<float>(std::pow(static_cast<double>(m), 4.0 / 3.0));
+  const float v = m < kPow43Entries ? gain * power_tables().pow43[m]
+                                    : gain * static_cast<float>(std::pow(static_cast<double>(m), 4.0 / 3.0));
   return q < 0 ? -v : v;
 }
 

@@ -29,7 +29,9 @@ void portable_requantise_runs(const int32_t* quantised, const FactorRun* runs, i
                               float* out);
 void avx2_requantise_runs(const int32_t* quantised, const FactorRun* runs, int count, float gain, float* out);
 
-// |q|^(4/3) x gain, signed like q: i^(4/3) for i < 512 from a table, computed in double above.
+// |q|^(4/3) x gain, signed like q: i^(4/3) from a table up to the largest magnitude a stream can carry,
+// computed in double (as the table is) above.
 float requantised(int32_t q, float gain);
+constexpr int kPow43Entries = 15 + 8191 + 1;
 const float* pow43_table();
 }  // namespace vemla

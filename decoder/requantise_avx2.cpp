@@ -22,7 +22,7 @@ VEMLA_AVX2 void avx2_requantise_runs(const int32_t* quantised, const FactorRun* 
 
   const float* pow43 = pow43_table();
   const __m256 gains = _mm256_set1_ps(gain);
-  const __m256i largest = _mm256_set1_epi32(511);
+  const __m256i largest = _mm256_set1_epi32(kPow43Entries - 1);
   int line = 0;
   for (; line + 8 <= lines; line += 8) {
     const __m256i q = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(quantised + line));
