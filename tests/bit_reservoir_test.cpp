@@ -102,5 +102,27 @@ TEST(BitReserve, WideReadsWrapAtTheRingsEnd) {
   }
 }
 
+// The reader gives the bits take_bits gives, from any position, with refills at any point, across the
+// ring's end, and reports where it stands.
+TEST(BitReserve, ReaderFollowsTakeBits) {
+  std::vector<uint8_t> bytes(Bit_Reserve::kRingBytes);
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 97 + 5);
+  Bit_Reserve r = reservoir_of(bytes);
+  for (int32_t start : {0, 3, 8 * 4000 + 5, 8 * Bit_Reserve::kRingBytes - 9, -13}) {
+    Bit_Reserve::Reader reader(r, start);
+    r.set_bits_consumed(start);
+    for (uint32_t step = 0; step < 400; ++step) {
+      const uint32_t n = 1 + step * 7 % 29;
+      if (reader.count() < n) reader.refill();
+      ASSERT_GE(reader.count(), n);
+      ASSERT_EQ(static_cast<uint32_t>(reader.bits() >> (64 - n)), r.take_bits(n))
+          << start << ", step " << step;
+      reader.consume(n);
+      ASSERT_EQ(reader.position(), r.bits_consumed());
+      if (step % 3 == 0) reader.refill();
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vemla
