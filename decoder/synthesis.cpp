@@ -62,16 +62,18 @@ void portable_matrix(const float* s, float* current, float* other) {
   for (int j = 1; j < 16; ++j) other[16 + j] = -x[j];
 }
 
-void portable_window(const float* v, const float* w, float scale, float* out) {
+void portable_window(const float* v, const float* w, int c, float scale, float* out) {
   float sum[32] = {};
-  for (int column = 0; column < 16; ++column)
-    for (int j = 0; j < 32; ++j) sum[j] += v[column * 32 + j] * w[column * 32 + j];
+  for (int column = 0; column < 16; ++column) {
+    const float* row = w + 32 * ((c - column) & 15);
+    for (int j = 0; j < 32; ++j) sum[j] += v[column * 32 + j] * row[j];
+  }
   for (int j = 0; j < 32; ++j) out[j] = sum[j] * scale;
 }
 
-void portable_window_pcm16(const float* v, const float* w, float scale, int16_t* out) {
+void portable_window_pcm16(const float* v, const float* w, int c, float scale, int16_t* out) {
   float sums[32];
-  portable_window(v, w, scale, sums);
+  portable_window(v, w, c, scale, sums);
   for (int j = 0; j < 32; ++j) out[j] = to_pcm16(sums[j]);
 }
 
@@ -80,10 +82,8 @@ void portable_window_pcm16(const float* v, const float* w, float scale, int16_t*
 const SynthesisTables& synthesis_tables() {
   static const SynthesisTables* const tables = [] {
     auto* t = new SynthesisTables;
-    for (int c = 0; c < 16; ++c)
-      for (int column = 0; column < 16; ++column)
-        for (int j = 0; j < 32; ++j)
-          t->window[c][column][j] = static_cast<float>(kSynthesisWindowScaled[j + 32 * ((c - column) & 15)]) / 65536.0f;
+    for (int r = 0; r < 16; ++r)
+      for (int j = 0; j < 32; ++j) t->window[r][j] = static_cast<float>(kSynthesisWindowScaled[j + 32 * r]) / 65536.0f;
     for (int i = 0; i < 32; ++i)
       for (int k = 0; k < 32; ++k) t->dct[i][k] = static_cast<float>(std::cos((2 * i + 1) * k * M_PI / 64));
     return t;
@@ -118,15 +118,15 @@ void SynthesisFilter::compute_v() {
 
 void SynthesisFilter::window_and_output(Obuffer& output) {
   const float* v = &v_[current_][0][0];
-  const float* w = &tables_.window[write_column_][0][0];
+  const float* w = &tables_.window[0][0];
   if (output.wants_float()) {
     alignas(32) float values[32];
-    kernels_.window(v, w, scale_ / 32768.0f, values);
+    kernels_.window(v, w, write_column_, scale_ / 32768.0f, values);
     output.put_float_samples(channel_, values, 32);
     return;
   }
   alignas(32) int16_t pcm[32];
-  kernels_.window_pcm16(v, w, scale_, pcm);
+  kernels_.window_pcm16(v, w, write_column_, scale_, pcm);
   output.put_samples(channel_, pcm, 32);
 }
 

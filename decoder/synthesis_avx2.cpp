@@ -62,17 +62,19 @@ VEMLA_AVX2 void avx2_matrix(const float* s, float* current, float* other) {
 }
 
 // The 32 windowed sums, scaled.
-VEMLA_AVX2 inline void window_sums(const float* v, const float* w, float scale, __m256 (&out)[4]) {
+VEMLA_AVX2 inline void window_sums(const float* v, const float* window, int c, float scale, __m256 (&out)[4]) {
   __m256 a0 = _mm256_setzero_ps(), a1 = a0, a2 = a0, a3 = a0, b0 = a0, b1 = a0, b2 = a0, b3 = a0;
-  for (int column = 0; column < 16; column += 2, v += 64, w += 64) {
+  for (int column = 0; column < 16; column += 2, v += 64) {
+    const float* w = window + 32 * ((c - column) & 15);
+    const float* x = window + 32 * ((c - column - 1) & 15);
     a0 = _mm256_fmadd_ps(_mm256_load_ps(v + 0), _mm256_load_ps(w + 0), a0);
     a1 = _mm256_fmadd_ps(_mm256_load_ps(v + 8), _mm256_load_ps(w + 8), a1);
     a2 = _mm256_fmadd_ps(_mm256_load_ps(v + 16), _mm256_load_ps(w + 16), a2);
     a3 = _mm256_fmadd_ps(_mm256_load_ps(v + 24), _mm256_load_ps(w + 24), a3);
-    b0 = _mm256_fmadd_ps(_mm256_load_ps(v + 32), _mm256_load_ps(w + 32), b0);
-    b1 = _mm256_fmadd_ps(_mm256_load_ps(v + 40), _mm256_load_ps(w + 40), b1);
-    b2 = _mm256_fmadd_ps(_mm256_load_ps(v + 48), _mm256_load_ps(w + 48), b2);
-    b3 = _mm256_fmadd_ps(_mm256_load_ps(v + 56), _mm256_load_ps(w + 56), b3);
+    b0 = _mm256_fmadd_ps(_mm256_load_ps(v + 32), _mm256_load_ps(x + 0), b0);
+    b1 = _mm256_fmadd_ps(_mm256_load_ps(v + 40), _mm256_load_ps(x + 8), b1);
+    b2 = _mm256_fmadd_ps(_mm256_load_ps(v + 48), _mm256_load_ps(x + 16), b2);
+    b3 = _mm256_fmadd_ps(_mm256_load_ps(v + 56), _mm256_load_ps(x + 24), b3);
   }
   const __m256 factor = _mm256_set1_ps(scale);
   out[0] = _mm256_mul_ps(_mm256_add_ps(a0, b0), factor);
@@ -81,9 +83,9 @@ VEMLA_AVX2 inline void window_sums(const float* v, const float* w, float scale, 
   out[3] = _mm256_mul_ps(_mm256_add_ps(a3, b3), factor);
 }
 
-VEMLA_AVX2 void avx2_window(const float* v, const float* w, float scale, float* out) {
+VEMLA_AVX2 void avx2_window(const float* v, const float* w, int c, float scale, float* out) {
   __m256 sums[4];
-  window_sums(v, w, scale, sums);
+  window_sums(v, w, c, scale, sums);
   for (int k = 0; k < 4; ++k) _mm256_storeu_ps(out + 8 * k, sums[k]);
 }
 
@@ -99,9 +101,9 @@ VEMLA_AVX2 inline void store_pcm16(__m256 low, __m256 high, int16_t* out) {
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute4x64_epi64(packed, 0xD8));
 }
 
-VEMLA_AVX2 void avx2_window_pcm16(const float* v, const float* w, float scale, int16_t* out) {
+VEMLA_AVX2 void avx2_window_pcm16(const float* v, const float* w, int c, float scale, int16_t* out) {
   __m256 sums[4];
-  window_sums(v, w, scale, sums);
+  window_sums(v, w, c, scale, sums);
   store_pcm16(sums[0], sums[1], out);
   store_pcm16(sums[2], sums[3], out + 16);
 }

@@ -7,9 +7,9 @@
 namespace vemla {
 
 struct SynthesisTables {
-  // window[c][column][j] = D[j + 32 ((c - column) mod 16)] (ISO/IEC 11172-3 Table 3-B.3): for write column c,
-  // the coefficient that multiplies V-buffer row j of that column.
-  alignas(32) float window[16][16][32];
+  // window[r][j] = D[j + 32 r] (ISO/IEC 11172-3 Table 3-B.3): with write column c, row j of V-buffer column
+  // `column` is multiplied by window[(c - column) mod 16][j].
+  alignas(32) float window[16][32];
   // dct[i][k] = cos((2i + 1) k pi / 64): the 32-point DCT as a matrix, for the vector path.
   alignas(32) float dct[32][32];
 };
@@ -19,10 +19,11 @@ struct SynthesisKernels {
   // The matrixing: V[k] = sum over i of cos((16 + k)(2i + 1) pi / 64) s[i]; V[0..31] go to `current`,
   // V[32..63] to `other` (one column of each V buffer).
   void (*matrix)(const float* s, float* current, float* other);
-  // out[j] = scale x sum over columns of v[column][j] x w[column][j], for 16 columns of 32 values.
-  void (*window)(const float* v, const float* w, float scale, float* out);
+  // out[j] = scale x sum over columns of v[column][j] x w[(c - column) mod 16][j], for 16 columns of 32
+  // values, c the write column.
+  void (*window)(const float* v, const float* w, int c, float scale, float* out);
   // The same sums as 16-bit PCM: clipped and truncated toward zero.
-  void (*window_pcm16)(const float* v, const float* w, float scale, int16_t* out);
+  void (*window_pcm16)(const float* v, const float* w, int c, float scale, int16_t* out);
 };
 const SynthesisKernels& synthesis_kernels();
 
