@@ -83,7 +83,8 @@ const SynthesisTables& synthesis_tables() {
   static const SynthesisTables* const tables = [] {
     auto* t = new SynthesisTables;
     for (int r = 0; r < 16; ++r)
-      for (int j = 0; j < 32; ++j) t->window[r][j] = static_cast<float>(kSynthesisWindowScaled[j + 32 * r]) / 65536.0f;
+      for (int j = 0; j < 32; ++j)
+        t->window[r][j] = static_cast<float>(kSynthesisWindowScaled[j + 32 * r]) / 65536.0f;
     for (int i = 0; i < 32; ++i)
       for (int k = 0; k < 32; ++k) t->dct[i][k] = static_cast<float>(std::cos((2 * i + 1) * k * M_PI / 64));
     return t;

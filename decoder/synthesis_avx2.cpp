@@ -62,7 +62,8 @@ VEMLA_AVX2 void avx2_matrix(const float* s, float* current, float* other) {
 }
 
 // The 32 windowed sums, scaled.
-VEMLA_AVX2 inline void window_sums(const float* v, const float* window, int c, float scale, __m256 (&out)[4]) {
+VEMLA_AVX2 inline void window_sums(const float* v, const float* window, int c, float scale,
+                                   __m256 (&out)[4]) {
   __m256 a0 = _mm256_setzero_ps(), a1 = a0, a2 = a0, a3 = a0, b0 = a0, b1 = a0, b2 = a0, b3 = a0;
   for (int column = 0; column < 16; column += 2, v += 64) {
     const float* w = window + 32 * ((c - column) & 15);
