@@ -95,10 +95,7 @@ void hybrid_filterbank(float* x, int subbands, const GranuleInfo& granule, float
 }
 
 void synthesize_granule(const float (*slots)[32], SynthesisFilter& filter, Obuffer& output) {
-  for (int slot = 0; slot < 18; ++slot) {
-    filter.put_subband_samples(slots[slot]);
-    filter.synthesize_block(output);
-  }
+  for (int slot = 0; slot < 18; ++slot) filter.synthesize_block(slots[slot], output);
 }
 
 }  // namespace vemla

@@ -113,8 +113,8 @@ void SynthesisFilter::reset() {
 
 void SynthesisFilter::put_subband_samples(const float* values) { std::memcpy(inputs_, values, sizeof inputs_); }
 
-void SynthesisFilter::compute_v() {
-  kernels_.matrix(inputs_, v_[current_][write_column_], v_[current_ ^ 1][write_column_]);
+void SynthesisFilter::compute_v(const float* samples) {
+  kernels_.matrix(samples, v_[current_][write_column_], v_[current_ ^ 1][write_column_]);
 }
 
 void SynthesisFilter::window_and_output(Obuffer& output) {
@@ -132,11 +132,15 @@ void SynthesisFilter::window_and_output(Obuffer& output) {
 }
 
 void SynthesisFilter::synthesize_block(Obuffer& output) {
-  compute_v();
+  synthesize_block(inputs_, output);
+  std::memset(inputs_, 0, sizeof inputs_);
+}
+
+void SynthesisFilter::synthesize_block(const float* samples, Obuffer& output) {
+  compute_v(samples);
   window_and_output(output);
   write_column_ = (write_column_ + 1) & 15;
   current_ ^= 1;
-  std::memset(inputs_, 0, sizeof inputs_);
 }
 
 }  // namespace vemla

@@ -20,13 +20,15 @@ class SynthesisFilter {
   void put_subband_samples(const float* values);
   // Turns the 32 inputs into 32 samples of this filter's channel in `output`, then clears the inputs.
   void synthesize_block(Obuffer& output);
+  // The same for 32 subband samples given directly; the inputs set by put_subband_sample stay as they are.
+  void synthesize_block(const float* samples, Obuffer& output);
   // Forgets the history (after a seek).
   void reset();
 
   int channel() const { return channel_; }
 
  private:
-  void compute_v();
+  void compute_v(const float* samples);
   void window_and_output(Obuffer& output);
 
   // The standard's 1024-value V shift register as two 512-value buffers of 16 columns by 32 rows, written one
