@@ -34,7 +34,7 @@ void SubbandLayer1::read_scale_factors(Ibitstream& stream, const Header&) {
 bool SubbandLayer1::read_sample_codes(Ibitstream& stream) {
   if (channel1_.allocation) {
     const float y = channel1_.read_sample(stream) * channel1_.scale_factor;
-    prepare_single(&y, 1);
+    prepare_single<1>(&y);
   }
   return count_sample();
 }
@@ -55,7 +55,7 @@ bool SubbandLayer1Stereo::read_sample_codes(Ibitstream& stream) {
   if (!has1 && !has2) return count_sample();
   const float y1 = has1 ? channel1_.read_sample(stream) * channel1_.scale_factor : 0.0f;
   const float y2 = has2 ? channel2_.read_sample(stream) * channel2_.scale_factor : 0.0f;
-  prepare_pair(&y1, &y2, 1);
+  prepare_pair<1>(&y1, &y2);
   return count_sample();
 }
 
@@ -70,7 +70,7 @@ bool SubbandLayer1IntensityStereo::read_sample_codes(Ibitstream& stream) {
   if (channel1_.allocation) {
     const float r = channel1_.read_sample(stream);
     const float y1 = r * channel1_.scale_factor, y2 = r * scale_factor2_;
-    prepare_pair(&y1, &y2, 1);
+    prepare_pair<1>(&y1, &y2);
   }
   return count_sample();
 }

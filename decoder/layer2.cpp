@@ -56,10 +56,20 @@ void SubbandLayer2::Channel::read_group(Ibitstream& stream, float (&requantised)
     requantised[0] = group[0];
     requantised[1] = group[1];
     requantised[2] = group[2];
-  } else {
-    for (float& sample : requantised)
-      sample = (static_cast<float>(stream.read_bits(q.code_length)) * q.factor - 1.0f + q.d) * q.c;
+    return;
   }
+  const unsigned n = q.code_length;
+  uint32_t first, second, third;
+  if (n <= 8) {
+    // The three codes follow one another: one read gives them all.
+    const uint32_t all = stream.read_bits(3 * n), mask = (1u << n) - 1;
+    first = all >> (2 * n), second = (all >> n) & mask, third = all & mask;
+  } else {
+    first = stream.read_bits(n), second = stream.read_bits(n), third = stream.read_bits(n);
+  }
+  requantised[0] = (static_cast<float>(first) * q.factor - 1.0f + q.d) * q.c;
+  requantised[1] = (static_cast<float>(second) * q.factor - 1.0f + q.d) * q.c;
+  requantised[2] = (static_cast<float>(third) * q.factor - 1.0f + q.d) * q.c;
 }
 
 bool SubbandLayer2::count_group() { return ++group_number_ == 12; }
@@ -81,7 +91,7 @@ bool SubbandLayer2::read_sample_codes(Ibitstream& stream) {
     channel1_.read_group(stream, y);
     const float scale = scale_of(channel1_, group_number_);
     for (float& v : y) v *= scale;
-    prepare_single(y, 3);
+    prepare_single<3>(y);
   }
   return count_group();
 }
@@ -110,13 +120,15 @@ bool SubbandLayer2Stereo::read_sample_codes(Ibitstream& stream) {
   float y1[3] = {}, y2[3] = {};
   if (has1) {
     channel1_.read_group(stream, y1);
-    for (float& v : y1) v *= scale_of(channel1_, group_number_);
+    const float scale = scale_of(channel1_, group_number_);
+    y1[0] *= scale, y1[1] *= scale, y1[2] *= scale;
   }
   if (has2) {
     channel2_.read_group(stream, y2);
-    for (float& v : y2) v *= scale_of(channel2_, group_number_);
+    const float scale = scale_of(channel2_, group_number_);
+    y2[0] *= scale, y2[1] *= scale, y2[2] *= scale;
   }
-  prepare_pair(y1, y2, 3);
+  prepare_pair<3>(y1, y2);
   return count_group();
 }
 
@@ -140,7 +152,7 @@ bool SubbandLayer2IntensityStereo::read_sample_codes(Ibitstream& stream) {
     channel1_.read_group(stream, r);
     const float scale1 = scale_of(channel1_, group_number_), scale2 = scale_of(channel2_, group_number_);
     for (unsigned i = 0; i < 3; ++i) y1[i] = r[i] * scale1, y2[i] = r[i] * scale2;
-    prepare_pair(y1, y2, 3);
+    prepare_pair<3>(y1, y2);
   }
   return count_group();
 }

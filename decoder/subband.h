@@ -36,7 +36,8 @@ class Subband {
  protected:
   // The n samples of a group of a two-channel subband (y1, y2: scaled, 0 for a channel without allocation)
   // for each channel choice; Mono averages the two channels, as Layer III does.
-  void prepare_pair(const float* y1, const float* y2, unsigned n) {
+  template <unsigned n>
+  void prepare_pair(const float* y1, const float* y2) {
     float(&first)[3][32] = prepared_[0];
     switch (choice_) {
       case ChoiceLeft:
@@ -54,7 +55,8 @@ class Subband {
     }
   }
   // The n samples of a group of a one-channel subband: filter 1 gets them unless the choice is Right.
-  void prepare_single(const float* y, unsigned n) {
+  template <unsigned n>
+  void prepare_single(const float* y) {
     if (choice_ == ChoiceRight) return;
     for (unsigned i = 0; i < n; ++i) prepared_[0][i][subband_] = y[i];
   }
@@ -140,7 +142,7 @@ class SubbandLayer2 : public Subband {
     void read_scale_factors(Ibitstream& stream);
     void select_class(const Header& header, unsigned subband);
     // Reads the next group of an allocated channel, requantised (before scaling).
-    void read_group(Ibitstream& stream, float (&requantised)[3]) const;
+    [[gnu::always_inline]] inline void read_group(Ibitstream& stream, float (&requantised)[3]) const;
   };
   unsigned allocation_bits(const Header& header) const;
   void read_allocation(Ibitstream& stream, unsigned bits, Crc16* crc, Channel& channel);
