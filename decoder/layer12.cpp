@@ -60,8 +60,10 @@ bool Layer12Decoder::decode_frame(Ibitstream& stream, const Header& header, Crc1
   while (!read_ready) {
     for (Subband** s = begin; s != end; ++s) read_ready = (*s)->read_sample_codes(stream);
     for (unsigned i = 0; i < group_size; ++i) {
-      filter1.synthesize_block(slots_[0][i], output);
-      if (filter2) filter2->synthesize_block(slots_[1][i], output);
+      if (filter2)
+        SynthesisFilter::synthesize_blocks(filter1, slots_[0][i], *filter2, slots_[1][i], output);
+      else
+        filter1.synthesize_block(slots_[0][i], output);
     }
   }
   output.end_frame(1);

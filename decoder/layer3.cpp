@@ -119,7 +119,8 @@ void LayerIII_Decoder::decode_granule(unsigned gr) {
   }
 
   if (channels_ == 1) {
-    output_channel(0, gr, scratch_.dequantised[0], lines);
+    transform_channel(0, gr, scratch_.dequantised[0], lines);
+    synthesize_channels();
     return;
   }
   const GranuleInfo& left = state_.side_info.ch[0].gr[gr];
@@ -136,10 +137,11 @@ void LayerIII_Decoder::decode_granule(unsigned gr) {
   if (channel_choice_ == ChoiceMono) mix_to_mono(scratch_.stereo_out);
 
   for (unsigned ch = first_channel_; ch <= last_channel_; ++ch)
-    output_channel(ch, gr, scratch_.stereo_out[ch], lines);
+    transform_channel(ch, gr, scratch_.stereo_out[ch], lines);
+  synthesize_channels();
 }
 
-void LayerIII_Decoder::output_channel(unsigned ch, unsigned gr, float* spectrum, int lines) {
+void LayerIII_Decoder::transform_channel(unsigned ch, unsigned gr, float* spectrum, int lines) {
   const GranuleInfo& granule = state_.side_info.ch[ch].gr[gr];
   float* x = spectrum;
   if (granule.short_block()) {
@@ -151,9 +153,21 @@ void LayerIII_Decoder::output_channel(unsigned ch, unsigned gr, float* spectrum,
     if (lines > (granule.mixed_block_flag ? 36 : 0))
       lines = std::max(lines, 3 * bands_.short_starts[band + 1]);
   }
-  hybrid_filterbank(x, (lines + 17) / 18, granule, state_.overlap[ch], scratch_.slots);
-  SynthesisFilter* filter = ch == 0 || channel_choice_ == ChoiceRight ? &left_filter_ : right_filter_;
-  if (filter) synthesize_granule(scratch_.slots, *filter, output_);
+  hybrid_filterbank(x, (lines + 17) / 18, granule, state_.overlap[ch], scratch_.slots[ch]);
+}
+
+void LayerIII_Decoder::synthesize_channels() {
+  if (first_channel_ != last_channel_ && right_filter_) {
+    // Both channels, each to its own filter, a time slot at a time.
+    for (int slot = 0; slot < 18; ++slot)
+      SynthesisFilter::synthesize_blocks(left_filter_, scratch_.slots[0][slot], *right_filter_,
+                                         scratch_.slots[1][slot], output_);
+    return;
+  }
+  for (unsigned ch = first_channel_; ch <= last_channel_; ++ch) {
+    SynthesisFilter* filter = ch == 0 || channel_choice_ == ChoiceRight ? &left_filter_ : right_filter_;
+    if (filter) synthesize_granule(scratch_.slots[ch], *filter, output_);
+  }
 }
 
 }  // namespace vemla

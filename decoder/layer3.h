@@ -38,7 +38,10 @@ class LayerIII_Decoder {
  private:
   void read_scale_factors(unsigned ch, unsigned gr);
   void decode_granule(unsigned gr);
-  void output_channel(unsigned ch, unsigned gr, float* spectrum, int lines);
+  // Reordering and the hybrid filterbank of one channel, into its time slots.
+  void transform_channel(unsigned ch, unsigned gr, float* spectrum, int lines);
+  // The synthesis of the time slots of the channels put out.
+  void synthesize_channels();
 
   Ibitstream& stream_;
   Header& header_;
@@ -69,7 +72,7 @@ class LayerIII_Decoder {
     alignas(32) float dequantised[2][576];
     alignas(32) float stereo_out[2][576];
     alignas(32) float hybrid_buffer[576];  // a short block's spectrum, reordered
-    alignas(32) float slots[18][32];       // one channel's granule for the synthesis filter
+    alignas(32) float slots[2][18][32];    // each channel's granule for its synthesis filter
     StereoScratch stereo;
     uint8_t main_data[Ibitstream::kBodyBytes];
   } scratch_;

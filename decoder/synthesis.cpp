@@ -77,6 +77,12 @@ void portable_window_pcm16(const float* v, const float* w, int c, float scale, i
   for (int j = 0; j < 32; ++j) out[j] = to_pcm16(sums[j]);
 }
 
+void portable_window_pcm16_pair(const float* v1, const float* v2, const float* w, int c, float scale1, float scale2,
+                                int16_t* out1, int16_t* out2) {
+  portable_window_pcm16(v1, w, c, scale1, out1);
+  portable_window_pcm16(v2, w, c, scale2, out2);
+}
+
 }  // namespace
 
 const SynthesisTables& synthesis_tables() {
@@ -95,7 +101,8 @@ const SynthesisTables& synthesis_tables() {
 const SynthesisKernels& synthesis_kernels() {
   static const SynthesisKernels kernels = simd_level() == SimdLevel::Avx2
                                               ? avx2_synthesis_kernels()
-                                              : SynthesisKernels{portable_matrix, portable_window, portable_window_pcm16};
+                                              : SynthesisKernels{portable_matrix, portable_window, portable_window_pcm16,
+                                                                 portable_window_pcm16_pair};
   return kernels;
 }
 
@@ -139,6 +146,28 @@ void SynthesisFilter::synthesize_block(Obuffer& output) {
 void SynthesisFilter::synthesize_block(const float* samples, Obuffer& output) {
   compute_v(samples);
   window_and_output(output);
+  advance();
+}
+
+void SynthesisFilter::synthesize_blocks(SynthesisFilter& a, const float* a_samples, SynthesisFilter& b,
+                                        const float* b_samples, Obuffer& output) {
+  if (a.write_column_ != b.write_column_ || a.current_ != b.current_ || output.wants_float()) {
+    a.synthesize_block(a_samples, output);
+    b.synthesize_block(b_samples, output);
+    return;
+  }
+  a.compute_v(a_samples);
+  b.compute_v(b_samples);
+  alignas(32) int16_t pcm[2][32];
+  a.kernels_.window_pcm16_pair(&a.v_[a.current_][0][0], &b.v_[b.current_][0][0], &a.tables_.window[0][0],
+                               a.write_column_, a.scale_, b.scale_, pcm[0], pcm[1]);
+  output.put_samples(a.channel_, pcm[0], 32);
+  output.put_samples(b.channel_, pcm[1], 32);
+  a.advance();
+  b.advance();
+}
+
+void SynthesisFilter::advance() {
   write_column_ = (write_column_ + 1) & 15;
   current_ ^= 1;
 }

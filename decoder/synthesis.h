@@ -22,6 +22,10 @@ class SynthesisFilter {
   void synthesize_block(Obuffer& output);
   // The same for 32 subband samples given directly; the inputs set by put_subband_sample stay as they are.
   void synthesize_block(const float* samples, Obuffer& output);
+  // a.synthesize_block(a_samples, output), then b.synthesize_block(b_samples, output). Filters that have
+  // run in step (the two channels of a stream) share the loads of the window coefficients.
+  static void synthesize_blocks(SynthesisFilter& a, const float* a_samples, SynthesisFilter& b, const float* b_samples,
+                                Obuffer& output);
   // Forgets the history (after a seek).
   void reset();
 
@@ -30,6 +34,7 @@ class SynthesisFilter {
  private:
   void compute_v(const float* samples);
   void window_and_output(Obuffer& output);
+  void advance();
 
   // The standard's 1024-value V shift register as two 512-value buffers of 16 columns by 32 rows, written one
   // column per block in a circle, so that nothing is ever shifted. Row j of the current buffer holds, m blocks

@@ -24,6 +24,9 @@ struct SynthesisKernels {
   void (*window)(const float* v, const float* w, int c, float scale, float* out);
   // The same sums as 16-bit PCM: clipped and truncated toward zero.
   void (*window_pcm16)(const float* v, const float* w, int c, float scale, int16_t* out);
+  // window_pcm16 of two filters at the same write column, each coefficient loaded once for both.
+  void (*window_pcm16_pair)(const float* v1, const float* v2, const float* w, int c, float scale1,
+                            float scale2, int16_t* out1, int16_t* out2);
 };
 const SynthesisKernels& synthesis_kernels();
 
