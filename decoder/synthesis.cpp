@@ -77,8 +77,8 @@ void portable_window_pcm16(const float* v, const float* w, int c, float scale, i
   for (int j = 0; j < 32; ++j) out[j] = to_pcm16(sums[j]);
 }
 
-void portable_window_pcm16_pair(const float* v1, const float* v2, const float* w, int c, float scale1, float scale2,
-                                int16_t* out1, int16_t* out2) {
+void portable_window_pcm16_pair(const float* v1, const float* v2, const float* w, int c, float scale1,
+                                float scale2, int16_t* out1, int16_t* out2) {
   portable_window_pcm16(v1, w, c, scale1, out1);
   portable_window_pcm16(v2, w, c, scale2, out2);
 }
@@ -99,10 +99,10 @@ const SynthesisTables& synthesis_tables() {
 }
 
 const SynthesisKernels& synthesis_kernels() {
-  static const SynthesisKernels kernels = simd_level() == SimdLevel::Avx2
-                                              ? avx2_synthesis_kernels()
-                                              : SynthesisKernels{portable_matrix, portable_window, portable_window_pcm16,
-                                                                 portable_window_pcm16_pair};
+  static const SynthesisKernels kernels =
+      simd_level() == SimdLevel::Avx2
+          ? avx2_synthesis_kernels()
+          : SynthesisKernels{portable_matrix, portable_window, portable_window_pcm16, portable_window_pcm16_pair};
   return kernels;
 }
 

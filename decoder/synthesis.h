@@ -24,8 +24,8 @@ class SynthesisFilter {
   void synthesize_block(const float* samples, Obuffer& output);
   // a.synthesize_block(a_samples, output), then b.synthesize_block(b_samples, output). Filters that have
   // run in step (the two channels of a stream) share the loads of the window coefficients.
-  static void synthesize_blocks(SynthesisFilter& a, const float* a_samples, SynthesisFilter& b, const float* b_samples,
-                                Obuffer& output);
+  static void synthesize_blocks(SynthesisFilter& a, const float* a_samples, SynthesisFilter& b,
+                                const float* b_samples, Obuffer& output);
   // Forgets the history (after a seek).
   void reset();
 

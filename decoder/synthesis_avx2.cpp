@@ -88,7 +88,8 @@ VEMLA_AVX2 inline void window_sums(const float* v, const float* window, int c, f
 // order, with each coefficient vector loaded once for both.
 VEMLA_AVX2 inline void window_half_pair(const float* v1, const float* v2, const float* window, int c, int h,
                                         __m256 (&sums1)[2], __m256 (&sums2)[2]) {
-  __m256 a10 = _mm256_setzero_ps(), a11 = a10, b10 = a10, b11 = a10, a20 = a10, a21 = a10, b20 = a10, b21 = a10;
+  __m256 a10 = _mm256_setzero_ps(), a11 = a10, b10 = a10, b11 = a10;
+  __m256 a20 = a10, a21 = a10, b20 = a10, b21 = a10;
   v1 += 16 * h, v2 += 16 * h;
   for (int column = 0; column < 16; column += 2, v1 += 64, v2 += 64) {
     const float* w = window + 32 * ((c - column) & 15) + 16 * h;
