@@ -102,7 +102,8 @@ const SynthesisKernels& synthesis_kernels() {
   static const SynthesisKernels kernels =
       simd_level() == SimdLevel::Avx2
           ? avx2_synthesis_kernels()
-          : SynthesisKernels{portable_matrix, portable_window, portable_window_pcm16, portable_window_pcm16_pair};
+          : SynthesisKernels{portable_matrix, portable_window, portable_window_pcm16,
+                             portable_window_pcm16_pair};
   return kernels;
 }
 
