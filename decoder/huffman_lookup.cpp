@@ -95,14 +95,14 @@ class LookupBuilder {
 };
 
 struct StandardLookups {
-  HuffmanLookup lookup[34];
+  HuffmanLookup built[34];          // one per tree
+  const HuffmanLookup* lookup[34];  // per table
   StandardLookups() {
     for (unsigned t = 0; t < 34; ++t) {
       const HuffmanTable& table = huffman_tables[t];
-      if (table.tree_of >= 0)
-        lookup[t] = lookup[table.tree_of];
-      else if (table.tree_length > 0 && table.tree != nullptr)
-        lookup[t] = build_huffman_lookup(table);
+      if (table.tree_length > 0 && table.tree != nullptr && table.tree_of < 0)
+        built[t] = build_huffman_lookup(table);
+      lookup[t] = table.tree_of >= 0 ? lookup[table.tree_of] : &built[t];
     }
   }
 };
@@ -124,7 +124,7 @@ HuffmanLookup build_huffman_lookup(const HuffmanTable& table, int root_width) {
 
 const HuffmanLookup& huffman_lookup(unsigned table) {
   static const StandardLookups lookups;
-  return lookups.lookup[table];
+  return *lookups.lookup[table];
 }
 
 HuffmanStatus lookup_huffman_pair(const HuffmanTable& table, const HuffmanLookup& lookup, int32_t& x,
