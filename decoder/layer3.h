@@ -62,7 +62,7 @@ class LayerIII_Decoder {
     Layer3SideInfo side_info;
     ScaleFactorSet scale_factors[2];   // granule 1 may reuse granule 0's (scfsi)
     ScaleFactorSet illegal_positions;  // LSF intensity stereo: the position that means "not coded"
-    // Second halves of the last inverse transforms, [time slot][subband] like TimeSlots.
+    // Second halves of the last inverse transforms, [time slot][subband] as hybrid_synthesis keeps them.
     alignas(32) float overlap[2][18][32] = {};
   } state_;
 
