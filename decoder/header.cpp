@@ -69,6 +69,30 @@ unsigned frame_length(uint32_t word) {
                       (word >> 9) & 1);
 }
 
+// True when `following` can be the header of the frame after one headed by `word`: the same version, layer,
+// sampling frequency and channel count.
+bool same_kind(uint32_t word, uint32_t following) {
+  return (following & 0xFFFE0C00) == (word & 0xFFFE0C00) && header_fields_usable(following) &&
+         ((following & 0xC0) == 0xC0) == ((word & 0xC0) == 0xC0);
+}
+
+// A first header is taken only when frames of the same kind follow where it ends: pictures in tags, stray bytes
+// and the frames of streams this decoder does not read (MPEG 2.5) hold lone header-like words and, now and
+// then, a pair. The next header must agree, or the audio end there; the one after it must agree too unless the
+// audio ends before a whole header could stand there.
+bool followed_by_frames(Ibitstream& stream, uint32_t word) {
+  uint64_t next = stream.header_offset() + frame_length(word);
+  for (int k = 0; k < 2; ++k) {
+    if (next == stream.audio_end()) return true;
+    uint8_t bytes[4];
+    if (!stream.peek(next, bytes, 4)) return k > 0 && next + 4 > stream.audio_end();
+    const uint32_t following = big_endian32(bytes);
+    if (!same_kind(word, following)) return false;
+    next += frame_length(following);
+  }
+  return true;
+}
+
 }  // namespace
 
 Header::Header() = default;
@@ -86,19 +110,8 @@ bool Header::find_first_header(Ibitstream& stream, uint32_t& word) {
     if (((word >> 10) & 3) == 3) {
       // Remembered only when the rest of the word is usable, so that stray sync bytes stay quiet.
       unknown_frequency |= header_fields_usable(word & ~0x0C00u);
-    } else if (header_fields_usable(word)) {
-      // Accept a header only when a frame of the same kind follows where this one ends (or the audio ends
-      // there): pictures in tags and stray bytes look like headers often enough.
-      const uint64_t next = stream.header_offset() + frame_length(word);
-      if (next == stream.audio_end()) return true;
-      uint8_t bytes[4];
-      if (stream.peek(next, bytes, 4)) {
-        const uint32_t following = big_endian32(bytes);
-        if ((following & 0xFFFE0C00) == (word & 0xFFFE0C00) && header_fields_usable(following) &&
-            ((following & 0xC0) == 0xC0) == ((word & 0xC0) == 0xC0)) {
-          return true;
-        }
-      }
+    } else if (header_fields_usable(word) && followed_by_frames(stream, word)) {
+      return true;
     }
     stream.reject_header();
   }

@@ -195,6 +195,17 @@ TEST(HeaderSearchTest, FindsTheFirstFrameBehindZerosTagsAndLookalikes) {
   EXPECT_EQ(b.header.layer(), 2);
   EXPECT_EQ(frame_number_in_body(*b.stream), 0);
 
+  // So is a pair of header-like words a frame apart, as the frames of a stream of another kind hold now and
+  // then: a third frame must follow.
+  std::vector<uint8_t> pair = frames({1, 1, false, 1, 2, 0, 2}, 48, 2, 700);  // two 48-byte Layer I frames
+  pair.resize(pair.size() + 30, 0x55);
+  pair.insert(pair.end(), audio.begin(), audio.end());
+  Opened p;
+  open_bytes(p, dir, pair, "pair.mp2");
+  ASSERT_TRUE(p.ok);
+  EXPECT_EQ(p.header.layer(), 2);
+  EXPECT_EQ(frame_number_in_body(*p.stream), 0);
+
   // An ID3v2 tag is skipped by its declared size, whatever its picture holds.
   std::vector<uint8_t> tagged = {'I', 'D', '3', 4, 0, 0, 0, 0, 0x10, 0x00};  // 2048 bytes (synchsafe)
   for (int i = 0; i < 2048; ++i) tagged.push_back(i % 4 == 0 ? 0xFF : i % 4 == 1 ? 0xFB : 0x90);
@@ -283,12 +294,12 @@ TEST(HeaderSearchTest, LockedSearchSkipsFramesOfAnotherKind) {
   const HeaderFields h44{1, 2, false, 10, 0, 0, 0};  // 192 kbit/s at 44.1 kHz: 626 bytes
   const HeaderFields h48{1, 2, false, 10, 1, 0, 0};  // the same at 48 kHz: 576 bytes
   const HeaderFields layer3{1, 3, false, 9, 0, 0, 0};
-  std::vector<uint8_t> bytes = frames(h44, 626, 2, 0);
+  std::vector<uint8_t> bytes = frames(h44, 626, 3, 0);
   const std::vector<uint8_t> other = frames(h48, 576, 1, 100);
   bytes.insert(bytes.end(), other.begin(), other.end());
   const std::vector<uint8_t> change = frames(layer3, 417, 1, 200);  // a change of layer is allowed
   bytes.insert(bytes.end(), change.begin(), change.end());
-  const std::vector<uint8_t> rest = frames(h44, 626, 2, 2);
+  const std::vector<uint8_t> rest = frames(h44, 626, 2, 3);
   bytes.insert(bytes.end(), rest.begin(), rest.end());
 
   Opened o;
@@ -297,8 +308,8 @@ TEST(HeaderSearchTest, LockedSearchSkipsFramesOfAnotherKind) {
   std::vector<int> seen = {frame_number_in_body(*o.stream)};
   Crc16* crc = nullptr;
   while (o.header.read_frame_header(*o.stream, crc)) seen.push_back(frame_number_in_body(*o.stream));
-  EXPECT_EQ(seen, (std::vector<int>{0, 1, 200, 2, 3}));
-  EXPECT_EQ(o.stream->current_frame(), 4);
+  EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 200, 3, 4}));
+  EXPECT_EQ(o.stream->current_frame(), 5);
 }
 
 TEST(HeaderSeekTest, LandsOnTheFrameAskedFor) {
