@@ -34,8 +34,11 @@ HuffmanStatus decode_huffman_pair(const HuffmanTable& table, int32_t& x, int32_t
     }
     node += distance;
   }
-  const uint32_t value = table.tree[node][1];
+  return finish_huffman_pair(table, table.tree[node][1], x, y, v, w, reservoir);
+}
 
+HuffmanStatus finish_huffman_pair(const HuffmanTable& table, uint32_t value, int32_t& x, int32_t& y, int32_t& v,
+                                  int32_t& w, Bit_Reserve& reservoir) {
   if (table.name[0] == '3' && (table.name[1] == '2' || table.name[1] == '3')) {
     // Count1 quadruple: four magnitudes of 0 or 1, each followed by its sign bit when it is 1.
     v = with_sign(static_cast<int32_t>((value >> 3) & 1), reservoir);

@@ -37,6 +37,10 @@ enum HuffmanStatus { kHuffmanDecoded = 0, kHuffmanNoLeaf = 1, kHuffmanNoTree = 2
 // quadruple table. A walk that meets no leaf within 32 bits leaves the values as they were.
 HuffmanStatus decode_huffman_pair(const HuffmanTable& table, int32_t& x, int32_t& y, int32_t& v, int32_t& w,
                                   Bit_Reserve& reservoir);
+// What follows a code word once its leaf `value` is known, the same for the tree walk and the lookup tables:
+// the four magnitudes of a quadruple with their sign bits, or x and y with their escapes and sign bits.
+HuffmanStatus finish_huffman_pair(const HuffmanTable& table, uint32_t value, int32_t& x, int32_t& y, int32_t& v,
+                                  int32_t& w, Bit_Reserve& reservoir);
 
 // Decodes the Huffman-coded spectrum of one channel's granule into quantised[576] (line = subband * 18 +
 // slot); `part2_start` is the reservoir clock where the granule's scale factors began. Afterwards the

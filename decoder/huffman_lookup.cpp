@@ -107,11 +107,6 @@ struct StandardLookups {
   }
 };
 
-// A signed value: the magnitude, then (when it is not 0) a sign bit, 1 for negative.
-inline int32_t with_sign(int32_t magnitude, Bit_Reserve& reservoir) {
-  return magnitude != 0 && reservoir.take_bit() ? -magnitude : magnitude;
-}
-
 }  // namespace
 
 HuffmanLookup build_huffman_lookup(const HuffmanTable& table, int root_width) {
@@ -139,22 +134,7 @@ HuffmanStatus lookup_huffman_pair(const HuffmanTable& table, const HuffmanLookup
   const uint32_t e = lookup_code(lookup.entries.data(), lookup.root_width, reservoir.peek_bits(start));
   reservoir.set_bits_consumed(start + static_cast<int32_t>((e >> 8) & 63));
   if (e & HuffmanLookup::kGiveUp) return kHuffmanNoLeaf;
-  const uint32_t value = (e >> 16) & 255;
-
-  if (table.name[0] == '3' && (table.name[1] == '2' || table.name[1] == '3')) {
-    v = with_sign(static_cast<int32_t>((value >> 3) & 1), reservoir);
-    w = with_sign(static_cast<int32_t>((value >> 2) & 1), reservoir);
-    x = with_sign(static_cast<int32_t>((value >> 1) & 1), reservoir);
-    y = with_sign(static_cast<int32_t>(value & 1), reservoir);
-    return kHuffmanDecoded;
-  }
-  uint32_t mx = value >> 4;
-  if (table.linbits > 0 && mx == table.x_length - 1) mx += reservoir.take_bits(table.linbits);
-  x = with_sign(static_cast<int32_t>(mx), reservoir);
-  uint32_t my = value & 15;
-  if (table.linbits > 0 && my == table.y_length - 1) my += reservoir.take_bits(table.linbits);
-  y = with_sign(static_cast<int32_t>(my), reservoir);
-  return kHuffmanDecoded;
+  return finish_huffman_pair(table, (e >> 16) & 255, x, y, v, w, reservoir);
 }
 
 }  // namespace vemla
