@@ -72,6 +72,12 @@ void SubbandLayer2::Channel::read_group(Ibitstream& stream, float (&requantised)
   requantised[2] = (static_cast<float>(third) * q.factor - 1.0f + q.d) * q.c;
 }
 
+void SubbandLayer2::Channel::read_scaled_group(Ibitstream& stream, unsigned group, float (&y)[3]) const {
+  read_group(stream, y);
+  const float factor = scale(group);
+  y[0] *= factor, y[1] *= factor, y[2] *= factor;
+}
+
 bool SubbandLayer2::count_group() { return ++group_number_ == 12; }
 
 void SubbandLayer2::read_bit_allocation(Ibitstream& stream, const Header& header, Crc16* crc) {
@@ -88,9 +94,7 @@ void SubbandLayer2::read_scale_factors(Ibitstream& stream, const Header& header)
 bool SubbandLayer2::read_sample_codes(Ibitstream& stream) {
   if (channel1_.allocation) {
     float y[3];
-    channel1_.read_group(stream, y);
-    const float scale = scale_of(channel1_, group_number_);
-    for (float& v : y) v *= scale;
+    channel1_.read_scaled_group(stream, group_number_, y);
     prepare_single<3>(y);
   }
   return count_group();
@@ -118,16 +122,8 @@ bool SubbandLayer2Stereo::read_sample_codes(Ibitstream& stream) {
   const bool has1 = channel1_.allocation != 0, has2 = channel2_.allocation != 0;
   if (!has1 && !has2) return count_group();
   float y1[3] = {}, y2[3] = {};
-  if (has1) {
-    channel1_.read_group(stream, y1);
-    const float scale = scale_of(channel1_, group_number_);
-    y1[0] *= scale, y1[1] *= scale, y1[2] *= scale;
-  }
-  if (has2) {
-    channel2_.read_group(stream, y2);
-    const float scale = scale_of(channel2_, group_number_);
-    y2[0] *= scale, y2[1] *= scale, y2[2] *= scale;
-  }
+  if (has1) channel1_.read_scaled_group(stream, group_number_, y1);
+  if (has2) channel2_.read_scaled_group(stream, group_number_, y2);
   prepare_pair<3>(y1, y2);
   return count_group();
 }
@@ -150,7 +146,7 @@ bool SubbandLayer2IntensityStereo::read_sample_codes(Ibitstream& stream) {
   if (channel1_.allocation) {
     float r[3], y1[3], y2[3];
     channel1_.read_group(stream, r);
-    const float scale1 = scale_of(channel1_, group_number_), scale2 = scale_of(channel2_, group_number_);
+    const float scale1 = channel1_.scale(group_number_), scale2 = channel2_.scale(group_number_);
     for (unsigned i = 0; i < 3; ++i) y1[i] = r[i] * scale1, y2[i] = r[i] * scale2;
     prepare_pair<3>(y1, y2);
   }

@@ -141,13 +141,15 @@ class SubbandLayer2 : public Subband {
     void read_scfsi(Ibitstream& stream, Crc16* crc);
     void read_scale_factors(Ibitstream& stream);
     void select_class(const Header& header, unsigned subband);
+    // The scale factor of group `group`: groups 0-3, 4-7 and 8-11 take those of the frame's three parts.
+    float scale(unsigned group) const { return scale_factors[group / 4]; }
     // Reads the next group of an allocated channel, requantised (before scaling).
     [[gnu::always_inline]] inline void read_group(Ibitstream& stream, float (&requantised)[3]) const;
+    // Reads group `group` (0..11) and scales it by the scale factor of its third of the frame.
+    [[gnu::always_inline]] inline void read_scaled_group(Ibitstream& stream, unsigned group, float (&y)[3]) const;
   };
   unsigned allocation_bits(const Header& header) const;
   void read_allocation(Ibitstream& stream, unsigned bits, Crc16* crc, Channel& channel);
-  // The scale factor of the current group: groups 0-3, 4-7 and 8-11 take those of the frame's three parts.
-  static float scale_of(const Channel& channel, unsigned group) { return channel.scale_factors[group / 4]; }
   // Advances the group counter; true when the twelfth group was read.
   bool count_group();
 

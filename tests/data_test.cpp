@@ -147,11 +147,9 @@ TEST(DataModule, CreatesCopiesAndDeletesALibrary) {
   Tdb data_module(dir.path());
   Table& tracks = data_module.Table1;
   Table& names = data_module.Table3;
-  tracks.set_location(dir / "lib");
-  tracks.set_table_name("Set.db");
+  test::name_table(tracks, dir / "lib", "Set.db");
   tracks.create_table(track_columns());
-  names.set_location(dir / "lib");
-  names.set_table_name("Set1.db");
+  test::name_table(names, dir / "lib", "Set1.db");
   names.create_table(category_columns());
   tracks.open();
   names.open();
@@ -165,10 +163,8 @@ TEST(DataModule, CreatesCopiesAndDeletesALibrary) {
   tracks.close();
   names.close();
 
-  data_module.Copy1.set_location(dir / "copy");
-  data_module.Copy1.set_table_name("Set.db");
-  data_module.Copy3.set_location(dir / "copy");
-  data_module.Copy3.set_table_name("Set1.db");
+  test::name_table(data_module.Copy1, dir / "copy", "Set.db");
+  test::name_table(data_module.Copy3, dir / "copy", "Set1.db");
   data_module.BatchMove1.copy(tracks, data_module.Copy1);
   data_module.BatchMove1.copy(names, data_module.Copy3);
   tracks.delete_table();
@@ -215,8 +211,7 @@ TEST(DataSource, TellsObserversOfStateRowAndValueChanges) {
   test::create_library(dir.path(), "Obs");
   Tdb data_module(dir.path());
   Table& tracks = data_module.Table1;
-  tracks.set_location(dir.path());
-  tracks.set_table_name("Obs.db");
+  test::name_table(tracks, dir.path(), "Obs.db");
   tracks.open();
   for (const char* name : {"a", "b", "c"}) test::append_track(tracks, name);
   tracks.close();
@@ -256,8 +251,7 @@ TEST(DataSource, AControlCannotWriteToAReadOnlyTable) {
   test::create_library(dir.path(), "Ro");
   Tdb data_module(dir.path());
   Table& tracks = data_module.Table1;
-  tracks.set_location(dir.path());
-  tracks.set_table_name("Ro.db");
+  test::name_table(tracks, dir.path(), "Ro.db");
   tracks.open();
   test::append_track(tracks, "fixed");
   tracks.close();
