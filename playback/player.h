@@ -1,0 +1,116 @@
+// The player: one decode run at a time on a file, with the control record, the decode thread, the run's
+// decoder objects and the sound device it plays on. The desktop program makes exactly one; tests and the
+// command-line player make their own. Every operation is for the owner's thread (the user-interface thread)
+// unless it says otherwise.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "notifier.h"
+
+namespace vemla {
+
+class Header;
+class Ibitstream;
+class SoundDevice;
+
+enum PlayerState : int { Paused = 0, Stopped = 1, Playing = 2, Ready = 3, Finished = 4 };
+
+// "paused", "stopped", "playing", "ready", "finished".
+const char* player_state_text(PlayerState state);
+
+// The settings a run reads when it is opened.
+class PlayerSettings {
+ public:
+  virtual ~PlayerSettings() = default;
+  // PRIORITY: 1 Lowest ... 6 Time Critical; any other value leaves the thread at normal priority.
+  virtual int priority() = 0;
+  // The "Mix" item: 0 Stereo, 1 Left, 2 Right, 3 Mono; any other value keeps the last choice.
+  virtual int mix_index() = 0;
+};
+
+// Where the player says why a file cannot be played ("Error: No header found").
+class TitleLabel {
+ public:
+  virtual ~TitleLabel() = default;
+  virtual void set_title_caption(std::string_view caption) = 0;
+};
+
+// What the owner is told. Every call but events_waiting comes on the owner's thread.
+class PlayerListener {
+ public:
+  virtual ~PlayerListener() = default;
+  virtual void state_changed(PlayerState) {}
+  // The run's stream ended and its audio has been played (from deliver_events).
+  virtual void run_ended() {}
+  // Decode thread: an event waits for deliver_events. The owner arranges for that call on its own thread
+  // (a queued signal in the desktop program); this call must not block or touch a window.
+  virtual void events_waiting() {}
+};
+
+class Player {
+ public:
+  // `device` is the sound device every run plays on; the player owns it. `notifier` shows the messages of
+  // the decoder and the device: those raised on the decode thread wait for deliver_events.
+  Player(PlayerSettings& settings, TitleLabel& title, Notifier& notifier, std::unique_ptr<SoundDevice> device);
+  // Closes any run (joining the decode thread) and closes the device; returns promptly.
+  ~Player();
+  Player(const Player&) = delete;
+  Player& operator=(const Player&) = delete;
+
+  void set_listener(PlayerListener* listener);
+
+  // The file the next run opens.
+  std::string track_file_name;
+
+  // Prepares a run on track_file_name and reads its first frame header; the decode thread stays suspended.
+  // The run counts as open (run_open) even when no header was found: then "Error: No header found" is in
+  // the title label, the result is false and the next close_run ends it.
+  bool open_run();
+  // Stops and frees the run; player_state becomes Stopped. Nothing when no run is open.
+  void close_run();
+  // Resumes the decode thread, then restarts the sound device.
+  void start_run();
+  // Suspends the decode thread at its next safe point and pauses the sound device.
+  void pause_run();
+  // Asks the running or paused run to continue at 0-based `frame`. A paused player stays silent until
+  // start_run.
+  void request_seek(unsigned frame);
+
+  bool run_open() const;
+  PlayerState player_state() const;
+  // Tells the listener when the state changes.
+  void set_player_state(PlayerState state);
+
+  // Milliseconds per frame of the open run's stream; 0 without one.
+  float frame_duration() const;
+  // The frame the decoder published last (up to two device blocks ahead of what is heard). Any thread.
+  int32_t reported_frame() const;
+  // The frame being heard: the device's played position counted from the last seek. Any thread.
+  int32_t heard_frame() const;
+  // The run's stream ended and its audio has been played. Any thread.
+  bool done() const;
+  // Forgets a seen end of run: done() is false again until a run ends anew.
+  void clear_done();
+  // The decode thread has returned (the end, a failed seek, a device that could not be opened).
+  bool thread_finished() const;
+
+  // The open run's first frame header and stream, for the facts of the track; null without a run. Only
+  // before start_run or after the thread has finished.
+  const Header* header() const;
+  const Ibitstream* stream() const;
+
+  SoundDevice& device();
+
+  // Passes what the decode thread raised (messages, the end of a run) to the notifier and the listener.
+  void deliver_events();
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace vemla
