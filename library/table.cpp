@@ -1,6 +1,7 @@
 #include "table.h"
 
 #include <SQLiteCpp/Transaction.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cctype>
@@ -144,6 +145,10 @@ void Table::open() {
 
 void Table::close() {
   if (!is_open()) return;
+  if (in_batch_) {
+    cancel();
+    end_batch(false);
+  }
   check_browse_mode();
   store_.reset();
   ids_.clear();
@@ -286,26 +291,26 @@ void Table::post() {
   const bool inserting = state_ == TableState::Insert;
   int64_t id = inserting ? 0 : ids_[position_];
   try {
-    SQLite::Transaction transaction(store_->sql());
-    std::vector<int> written;
-    if (inserting) {
-      id = store_->insert_row(pending_);
-    } else {
+    write_atomically([&] {
+      std::vector<int> written;
+      if (inserting) {
+        id = store_->insert_row(pending_);
+      } else {
+        for (size_t c = 0; c < columns.size(); ++c) {
+          if (changed_[c]) written.push_back(static_cast<int>(c));
+        }
+        store_->update_row(id, written, pending_);
+      }
       for (size_t c = 0; c < columns.size(); ++c) {
-        if (changed_[c]) written.push_back(static_cast<int>(c));
+        if (!changed_[c]) continue;
+        if (columns[c].type == ColumnType::Memo) {
+          const auto* text = std::get_if<std::string>(&pending_[c]);
+          store_->write_memo(id, static_cast<int>(c), text ? *text : std::string());
+        } else if (columns[c].type == ColumnType::Blob) {
+          store_->write_blob(id, static_cast<int>(c), pending_blobs_[c].get());
+        }
       }
-      store_->update_row(id, written, pending_);
-    }
-    for (size_t c = 0; c < columns.size(); ++c) {
-      if (!changed_[c]) continue;
-      if (columns[c].type == ColumnType::Memo) {
-        const auto* text = std::get_if<std::string>(&pending_[c]);
-        store_->write_memo(id, static_cast<int>(c), text ? *text : std::string());
-      } else if (columns[c].type == ColumnType::Blob) {
-        store_->write_blob(id, static_cast<int>(c), pending_blobs_[c].get());
-      }
-    }
-    transaction.commit();
+    });
   } catch (const std::exception& error) {
     throw_store_error(error, store_->paths().table);
   }
@@ -325,6 +330,98 @@ void Table::reload_ids() {
   ids_ = store_->row_ids();
   const auto found = std::lower_bound(ids_.begin(), ids_.end(), current);
   position_ = std::min<size_t>(static_cast<size_t>(found - ids_.begin()), ids_.empty() ? 0 : ids_.size() - 1);
+}
+
+void Table::write_atomically(const std::function<void()>& write) {
+  SQLite::Database& sql = store_->sql();
+  if (!in_batch_) {
+    SQLite::Transaction transaction(sql);
+    write();
+    transaction.commit();
+    return;
+  }
+  sql.exec("SAVEPOINT row");
+  try {
+    write();
+  } catch (...) {
+    try {
+      sql.exec("ROLLBACK TO row; RELEASE row");
+    } catch (...) {
+    }
+    // After some errors (a full disk, an I/O error) SQLite ends the whole transaction by itself; the rows of
+    // the batch are gone, and later writes must not run outside a transaction.
+    if (sqlite3_get_autocommit(sql.getHandle())) {
+      in_batch_ = false;
+      batch_lost_ = true;
+      reread_rows();
+    }
+    throw;
+  }
+  sql.exec("RELEASE row");
+}
+
+void Table::end_batch(bool commit) {
+  if (!in_batch_) {
+    const bool lost = batch_lost_;
+    batch_lost_ = false;
+    if (commit && lost) throw TableError("The changes to " + name_ + " were rolled back after an error");
+    return;
+  }
+  in_batch_ = false;
+  SQLite::Database& sql = store_->sql();
+  try {
+    sql.exec(commit ? "COMMIT" : "ROLLBACK");
+    if (commit) return;
+  } catch (const std::exception& error) {
+    if (!sqlite3_get_autocommit(sql.getHandle())) {
+      try {
+        sql.exec("ROLLBACK");
+      } catch (...) {
+      }
+    }
+    if (commit) {
+      reread_rows();
+      throw_store_error(error, store_->paths().table);
+    }
+  }
+  reread_rows();
+}
+
+void Table::reread_rows() {
+  reload_ids();
+  if (ids_.empty()) bof_ = eof_ = true;
+  cached_id_ = -1;
+  notify(&TableListener::table_row_changed);
+}
+
+TableBatch::TableBatch(Table& table) : table_(table) {
+  table.check_writable();
+  if (table.in_batch_) throw TableError("The table " + table.name_ + " has a batch already");
+  table.check_browse_mode();
+  try {
+    table.store_->sql().exec("BEGIN");
+  } catch (const std::exception& error) {
+    throw_store_error(error, table.store_->paths().table);
+  }
+  table.in_batch_ = true;
+  table.batch_lost_ = false;
+}
+
+TableBatch::~TableBatch() {
+  try {
+    if (table_.is_open() && (table_.in_batch_ || table_.batch_lost_)) {
+      table_.cancel();
+      table_.end_batch(false);
+    }
+  } catch (...) {
+    // Rolled back all the same: the transaction ends with the connection at the latest.
+  }
+}
+
+void TableBatch::commit() {
+  table_.check_open();
+  table_.check_browse_mode();
+  table_.end_batch(true);
 }
 
 void Table::refresh() {
@@ -353,9 +450,7 @@ void Table::delete_record() {
   if (ids_.empty()) throw TableError("The table " + name_ + " is empty");
   const bool was_editing = editing();
   try {
-    SQLite::Transaction transaction(store_->sql());
-    store_->delete_row(ids_[position_]);
-    transaction.commit();
+    write_atomically([&] { store_->delete_row(ids_[position_]); });
   } catch (const std::exception& error) {
     throw_store_error(error, store_->paths().table);
   }

@@ -123,6 +123,7 @@ class Table {
   void append();         // a new empty row at the end becomes current, in edit mode
   void edit();           // on an empty table a new row is begun instead; nothing when already editing
   void post();           // writes the pending row; nothing when not editing
+  void cancel();         // drops the pending change (and a new row); nothing when not editing
   void refresh();        // posts a pending change (drops it when nothing changed), re-reads, keeps the row
   void delete_record();  // removes the current row; an error on an empty table
 
@@ -140,6 +141,7 @@ class Table {
  private:
   friend class Field;
   friend class BatchMove;
+  friend class TableBatch;
 
   TablePaths paths() const;
   void check_open() const;
@@ -148,8 +150,12 @@ class Table {
   bool editing() const { return state_ == TableState::Edit || state_ == TableState::Insert; }
   void check_browse_mode();
   void begin_insert();
-  void cancel();
   void end_edit();
+  // Runs write inside the open transaction: the batch's savepoint, else a transaction of its own.
+  void write_atomically(const std::function<void()>& write);
+  void end_batch(bool commit);
+  // After a rollback: the rows as committed, the cursor on the same row or the next one left.
+  void reread_rows();
   void reload_ids();
   void notify(void (TableListener::*event)(Table&));
 
@@ -189,8 +195,28 @@ class Table {
   std::vector<char> changed_;
   std::vector<std::unique_ptr<PendingBlob>> pending_blobs_;
   bool modified_ = false;
+  bool in_batch_ = false;
+  bool batch_lost_ = false;  // the engine ended the batch's transaction after an error
 
   std::vector<TableListener*> listeners_;
+};
+
+// Posts and deletes of one table gathered in one transaction and committed together, for work that writes
+// many rows (one commit costs a wait for the disk). Each post inside stays all or nothing: a row that fails
+// is taken back and the rows before it stay. Rows not committed are rolled back when the batch goes (or the
+// table closes), and the table forgets them. One batch per table at a time; only on an open, writable table.
+class TableBatch {
+ public:
+  explicit TableBatch(Table& table);
+  ~TableBatch();
+  TableBatch(const TableBatch&) = delete;
+  TableBatch& operator=(const TableBatch&) = delete;
+
+  // Posts a pending change, then commits; on an error nothing of the batch is kept.
+  void commit();
+
+ private:
+  Table& table_;
 };
 
 }  // namespace vemla
