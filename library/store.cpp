@@ -526,39 +526,97 @@ void Store::delete_row(int64_t id) {
 }
 
 void Store::copy_to(const TablePaths& target) {
+  StoreCopy copy(*this, target);
+  while (!copy.step(256)) {
+  }
+  copy.finish();
+}
+
+namespace {
+
+int64_t size_of(const fs::path& file) {
+  std::error_code error;
+  const auto size = fs::file_size(file, error);
+  return error ? 0 : static_cast<int64_t>(size);
+}
+
+}  // namespace
+
+StoreCopy::StoreCopy(Store& source, const TablePaths& target)
+    : source_(source),
+      target_(target),
+      scratch_{scratch_name(target.table), scratch_name(target.companion)},
+      table_bytes_(size_of(source.paths().table)),
+      companion_bytes_(source.has_companion() ? size_of(source.paths().companion) : 0) {
   check_folder(target.table);
-  ScratchFiles scratch;
-  const fs::path new_table = scratch_name(target.table);
-  const fs::path new_companion = scratch_name(target.companion);
-  scratch.files = {new_table, new_companion};
-  const std::string token = random_token();
+  begin_part();
+}
+
+StoreCopy::~StoreCopy() {
+  backup_.reset();
+  copy_.reset();
+  if (!finished_) ScratchFiles cleanup{{scratch_.table, scratch_.companion}};
+}
+
+void StoreCopy::begin_part() {
+  backup_.reset();
+  copy_.reset();
+  if (part_ == 1 && !source_.has_companion()) part_ = 2;
+  if (part_ == 2) return;
   try {
-    // The backup copies page by page; a fresh pair token tells the copies from the originals.
-    auto copy_file = [&](const char* schema, const fs::path& file) {
-      SQLite::Database copy(file, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
-      SQLite::Backup backup(copy, "main", *db_, schema);
-      while (backup.executeStep(256) != SQLITE_DONE) {
-      }
-    };
-    copy_file("main", new_table);
-    set_pair_token(new_table, token);
-    if (has_companion_) {
-      copy_file("mb", new_companion);
-      set_pair_token(new_companion, token);
+    const fs::path& file = part_ == 0 ? scratch_.table : scratch_.companion;
+    copy_ = std::make_unique<SQLite::Database>(file, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    backup_ = std::make_unique<SQLite::Backup>(*copy_, "main", *source_.db_, part_ == 0 ? "main" : "mb");
+  } catch (const std::exception& error) {
+    throw_store_error(error, source_.paths().table);
+  }
+}
+
+bool StoreCopy::step(int pages) {
+  if (part_ == 2) return true;
+  try {
+    // The backup copies page by page, from the rows as last committed.
+    if (backup_->executeStep(pages) == SQLITE_DONE) {
+      ++part_;
+      begin_part();
     }
   } catch (const std::exception& error) {
-    throw_store_error(error, paths_.table);
+    throw_store_error(error, source_.paths().table);
+  }
+  return part_ == 2;
+}
+
+int64_t StoreCopy::bytes_done() const {
+  if (part_ == 2) return bytes_total();
+  const int64_t done_before = part_ == 0 ? 0 : table_bytes_;
+  const int64_t part_bytes = part_ == 0 ? table_bytes_ : companion_bytes_;
+  const int total_pages = backup_->getTotalPageCount();
+  if (total_pages <= 0) return done_before;
+  const int64_t copied = total_pages - backup_->getRemainingPageCount();
+  return done_before + part_bytes * copied / total_pages;
+}
+
+void StoreCopy::finish() {
+  if (part_ != 2) throw TableError("The copy of " + source_.paths().table.string() + " is not complete");
+  // A fresh pair token tells the copies from the originals.
+  const std::string token = random_token();
+  try {
+    set_pair_token(scratch_.table, token);
+    if (source_.has_companion()) set_pair_token(scratch_.companion, token);
+  } catch (const std::exception& error) {
+    throw_store_error(error, target_.table);
   }
   ExistingTable existing;
-  if (file_exists(target.table)) existing = lock_existing(target.table);
+  if (file_exists(target_.table)) existing = lock_existing(target_.table);
   std::error_code error;
-  if (has_companion_) {
-    fs::rename(new_companion, target.companion, error);
+  if (source_.has_companion()) {
+    fs::rename(scratch_.companion, target_.companion, error);
   } else if (existing.db && existing.has_companion) {
-    remove_quietly(target.companion);
+    remove_quietly(target_.companion);
   }
-  if (!error) fs::rename(new_table, target.table, error);
-  if (error) throw TableError("Cannot write " + target.table.string() + ": " + error.message());
+  if (!error) fs::rename(scratch_.table, target_.table, error);
+  if (error) throw TableError("Cannot write " + target_.table.string() + ": " + error.message());
+  finished_ = true;
 }
 
 }  // namespace vemla
