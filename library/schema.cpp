@@ -52,7 +52,8 @@ std::vector<ColumnDef> track_columns() {
       column("MEMO", ColumnType::Memo),
   };
   for (int k = 1; k <= 64; ++k) columns.push_back(column("C" + std::to_string(k), ColumnType::Boolean));
-  columns.push_back(string_column("PAD", 120));
+  // Wide enough for any path (PATH_MAX); track tables made with 120 keep their width, which governs cutting.
+  columns.push_back(string_column("PAD", kPadWidth));
   columns.push_back(column("KEY", ColumnType::Integer));
   return columns;
 }

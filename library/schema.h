@@ -33,6 +33,9 @@ std::string_view type_name(ColumnType type);
 // The type of a recorded name; false when the name is unknown.
 bool type_from_name(std::string_view name, ColumnType& type);
 
+// The width of PAD in a new track table.
+constexpr int kPadWidth = 4096;
+
 // The track table's columns in the order a new track table is created.
 std::vector<ColumnDef> track_columns();
 // The data module's listing of the track table, the order of positional access: C1 ... C64 first.
