@@ -1,0 +1,81 @@
+#include "library_copy.h"
+
+#include "store.h"
+#include "table_error.h"
+
+namespace vemla {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kPagesPerTurn = 64;
+
+TablePaths paths_of(const fs::path& table_file) {
+  return {table_file, companion_of(table_file)};
+}
+
+bool same_folder(const fs::path& a, const fs::path& b) {
+  std::error_code error;
+  return fs::equivalent(a, b, error);
+}
+
+}  // namespace
+
+CopyJob::CopyJob(const LibraryPath& source, const fs::path& destination, CopyKind kind, bool replace)
+    : source_(source), destination_{destination, source.base}, kind_(kind) {
+  if (!library_exists(source_)) throw TableError("There is no database " + source_.store().string());
+  std::error_code error;
+  if (!fs::is_directory(destination, error)) throw TableError("The folder " + destination.string() + " does not exist");
+  if (same_folder(source_.folder, destination)) {
+    throw TableError("The database " + source_.base + " is in the folder " + destination.string() +
+                     " already; choose another destination");
+  }
+  if (!replace && (file_exists(destination_.tracks()) || file_exists(destination_.categories()))) {
+    throw TableError("There is a database " + source_.base + " in " + destination.string() + " already");
+  }
+  tracks_ = std::make_unique<Store>(paths_of(source_.tracks()), Store::Access::Read);
+  categories_ = std::make_unique<Store>(paths_of(source_.categories()), Store::Access::Read);
+  tracks_copy_ = std::make_unique<StoreCopy>(*tracks_, paths_of(destination_.tracks()));
+  categories_copy_ = std::make_unique<StoreCopy>(*categories_, paths_of(destination_.categories()));
+}
+
+CopyJob::~CopyJob() {
+  end();
+}
+
+LibraryJob::Progress CopyJob::progress() const {
+  if (!tracks_copy_) return {1, 1};
+  return {tracks_copy_->bytes_done() + categories_copy_->bytes_done(),
+          tracks_copy_->bytes_total() + categories_copy_->bytes_total()};
+}
+
+bool CopyJob::work(Deadline deadline) {
+  do {
+    if (!tracks_copy_->step(kPagesPerTurn)) continue;
+    if (!categories_copy_->step(kPagesPerTurn)) continue;
+    tracks_copy_->finish();
+    categories_copy_->finish();
+    if (kind_ == CopyKind::Move) {
+      // The source's locks go before its files can.
+      end();
+      try {
+        delete_library(source_);
+      } catch (const TableError& error) {
+        throw TableError("The database was copied to " + destination_.folder.string() +
+                         ", but could not be deleted here: " + error.what());
+      }
+    }
+    return false;
+  } while (std::chrono::steady_clock::now() < deadline);
+  return true;
+}
+
+void CopyJob::end() noexcept {
+  tracks_copy_.reset();
+  categories_copy_.reset();
+  tracks_.reset();
+  categories_.reset();
+}
+
+}  // namespace vemla

@@ -1,0 +1,118 @@
+#include "library_files.h"
+
+#include "data.h"
+#include "schema.h"
+#include "store.h"
+#include "table.h"
+
+namespace vemla {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A closed table object naming one table file of a library.
+void name_table(Table& table, const LibraryPath& library, const std::string& name) {
+  table.set_location(library.folder);
+  table.set_table_name(name);
+}
+
+void set_read_only(Table& table, bool read_only) {
+  if (table.read_only() == read_only) return;
+  table.close();
+  table.set_read_only(read_only);
+  table.open();
+}
+
+}  // namespace
+
+fs::path LibraryPath::tracks() const {
+  return folder / library_tables(base).tracks;
+}
+
+fs::path LibraryPath::store() const {
+  return companion_of(tracks());
+}
+
+fs::path LibraryPath::categories() const {
+  return folder / library_tables(base).categories;
+}
+
+LibraryPath split_library_path(const fs::path& chosen) {
+  const std::string text = chosen.string();
+  const size_t slash = text.rfind('/');
+  LibraryPath library;
+  if (slash == std::string::npos) {
+    std::error_code error;
+    library.folder = fs::current_path(error);
+    if (error) library.folder = ".";
+  } else {
+    library.folder = slash == 0 ? fs::path("/") : fs::path(text.substr(0, slash));
+  }
+  const std::string name = slash == std::string::npos ? text : text.substr(slash + 1);
+  library.base = name.substr(0, name.rfind('.'));
+  return library;
+}
+
+bool library_exists(const LibraryPath& library) {
+  return file_exists(library.tracks());
+}
+
+CreateResult create_library(Tdb& db, const LibraryPath& library) {
+  if (library.base.empty()) return CreateResult::NoName;
+  if (library.base.find('/') != std::string::npos)
+    throw TableError("A database name cannot contain \"/\": " + library.base);
+  if (library_exists(library)) return CreateResult::Exists;
+  const LibraryTables names = library_tables(library.base);
+  Table tracks, categories;
+  name_table(tracks, library, names.tracks);
+  name_table(categories, library, names.categories);
+  tracks.create_table(track_columns());
+  try {
+    categories.create_table(category_columns());
+  } catch (...) {
+    try {
+      tracks.delete_table();
+    } catch (...) {
+      // The first error is the one to report.
+    }
+    throw;
+  }
+  open_library(db, library);
+  return CreateResult::Created;
+}
+
+void open_library(Tdb& db, const LibraryPath& library) {
+  close_library(db);
+  const LibraryTables names = library_tables(library.base);
+  name_table(db.Table1, library, names.tracks);
+  db.Table1.open();
+  name_table(db.Table3, library, names.categories);
+  db.Table3.open();
+  const bool read_only = db.Table3.field_by_name("READONLY").as_boolean();
+  set_read_only(db.Table1, read_only);
+  set_read_only(db.Table3, read_only);
+  if (db.Table2.is_open()) {
+    db.Table2.edit();
+    db.Table2.field_by_name("READONLY").set_boolean(read_only);
+    db.Table2.refresh();
+  }
+}
+
+void close_library(Tdb& db) {
+  db.Table1.close();
+  db.Table3.close();
+}
+
+void delete_library(const LibraryPath& library) {
+  if (!library_exists(library))
+    throw TableError("There is no database " + library.store().string());
+  const LibraryTables names = library_tables(library.base);
+  Table tracks, categories;
+  name_table(tracks, library, names.tracks);
+  name_table(categories, library, names.categories);
+  tracks.delete_table();
+  if (file_exists(library.categories())) categories.delete_table();
+}
+
+}  // namespace vemla

@@ -1,0 +1,50 @@
+// Whole libraries: naming one by a chosen file, creating, opening and closing it in the data module, and
+// deleting its files. Copy and move are jobs of their own (library_copy.h). Errors are TableErrors.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace vemla {
+
+class Tdb;
+
+// A library: folder F and base name N, with the track table F/N.db, its store F/N.mb and the category-name
+// table F/N1.db.
+struct LibraryPath {
+  std::filesystem::path folder;
+  std::string base;
+
+  std::filesystem::path tracks() const;
+  std::filesystem::path store() const;
+  std::filesystem::path categories() const;
+};
+
+// The library a chosen file names: the base name is the file name up to its last "." (the whole name when it
+// has none), the folder what comes before the file name (the current folder when nothing does).
+LibraryPath split_library_path(const std::filesystem::path& chosen);
+
+// Whether the library's track table exists.
+bool library_exists(const LibraryPath& library);
+
+enum class CreateResult { Created, Exists, NoName };
+
+// Creates the library's two tables, empty, and opens it in db (closing the library open before). Does
+// nothing when the base name is empty or its track table exists. The tables appear both or neither; a
+// failure leaves the library that was open as it was. Thread: the user-interface thread, like all of db.
+CreateResult create_library(Tdb& db, const LibraryPath& library);
+
+// Opens the library's track and category-name tables in db, read-only when the library's READONLY flag is
+// set (false while its category-name table has no row) and writable otherwise, and copies the flag into the
+// settings record when the settings table is open. The library open before is closed first. On an error what
+// was opened stays open, as each step leaves it.
+void open_library(Tdb& db, const LibraryPath& library);
+
+// Posts pending changes of the track and category-name tables and closes both; the settings table stays.
+void close_library(Tdb& db);
+
+// Deletes the library's track table (with its store), then its category-name table when there is one; an
+// error, with nothing deleted, when the track table does not exist or the library is in use.
+void delete_library(const LibraryPath& library);
+
+}  // namespace vemla

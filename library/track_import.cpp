@@ -1,0 +1,178 @@
+#include "track_import.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "bitstream.h"
+#include "file_check.h"
+#include "header.h"
+#include "notifier.h"
+#include "schema.h"
+#include "table.h"
+#include "track_facts.h"
+#include "track_tag.h"
+
+namespace vemla {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Keeps what the decoder would tell the user (an unknown sampling frequency, say) as the reason a file is
+// skipped, instead of a message box per file.
+class MessageCatcher final : public Notifier {
+ public:
+  MessageCatcher() : previous_(notifier()) { set_notifier(this); }
+  ~MessageCatcher() override { set_notifier(&previous_); }
+  MessageCatcher(const MessageCatcher&) = delete;
+  MessageCatcher& operator=(const MessageCatcher&) = delete;
+  void notify(std::string_view, std::string_view text, MessageIcon) override {
+    if (message.empty()) message = text;
+  }
+  std::string message;
+
+ private:
+  Notifier& previous_;
+};
+
+fs::path absolute_path(const fs::path& file) {
+  std::error_code error;
+  const fs::path absolute = fs::absolute(file, error);
+  return error ? file : absolute.lexically_normal();
+}
+
+bool is_track_file(const fs::path& file) {
+  std::string extension = file.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension == ".mp3" || extension == ".mp2";
+}
+
+void write_track(Table& tracks, const TrackFacts& facts, const TagTexts& tag, const fs::path& file,
+                 bool store) {
+  tracks.append();
+  try {
+    if (store) tracks.field_by_name("DATA").load_from_file(file);
+    tracks.field_by_name("LAYER").set_text(facts.layer);
+    tracks.field_by_name("MODE").set_text(facts.mode);
+    tracks.field_by_name("CHECKSUMS").set_integer(facts.checksums ? 1 : 0);
+    tracks.field_by_name("SAMPLERATE").set_text(facts.samplerate);
+    tracks.field_by_name("BITRATE").set_text(facts.bitrate);
+    tracks.field_by_name("VERSION").set_text(facts.version);
+    tracks.field_by_name("COPYRIGHT").set_boolean(facts.copyright);
+    tracks.field_by_name("ORIGINAL").set_boolean(facts.original);
+    tracks.field_by_name("TRACKTOTAL").set_integer(facts.tracktotal);
+    tracks.field_by_name("FRAMETOTAL").set_integer(facts.frametotal);
+    tracks.field_by_name("PAD").set_text(file.string());
+    tracks.field_by_name("SKIP").set_boolean(false);
+    tracks.field_by_name("TITLE").set_text(tag.title);
+    tracks.field_by_name("ALBUM").set_text(tag.album);
+    tracks.field_by_name("ARTIST").set_text(tag.artist);
+    tracks.field_by_name("MEMO").set_text(tag.comment);
+    tracks.post();
+  } catch (...) {
+    tracks.cancel();
+    throw;
+  }
+}
+
+}  // namespace
+
+ImportOutcome import_track(Table& tracks, const fs::path& file, bool store) {
+  ImportOutcome outcome{absolute_path(file), 0, {}};
+  const fs::path& path = outcome.file;
+  outcome.skipped = why_unreadable(path);
+  if (!outcome.skipped.empty()) return outcome;
+  const int pad_width = tracks.field_by_name("PAD").size();
+  if (!store && cut_text(path.string(), pad_width) != path.string()) {
+    outcome.skipped = "its path is longer than the " + std::to_string(pad_width) +
+                      " characters this database keeps for a file name";
+    return outcome;
+  }
+  TrackFacts facts;
+  {
+    MessageCatcher messages;
+    Ibitstream stream(path.string());
+    Header header;
+    Crc16* crc = nullptr;
+    if (!stream.is_open() || !header.read_frame_header(stream, crc)) {
+      outcome.skipped = messages.message.empty() ? "no MPEG audio frame header found" : messages.message;
+      return outcome;
+    }
+    facts = track_facts(header, stream);
+  }
+  write_track(tracks, facts, read_tag(path), path, store);
+  outcome.record = tracks.record_number();
+  return outcome;
+}
+
+std::vector<fs::path> import_files(const std::vector<fs::path>& inputs, std::vector<ImportOutcome>& unusable) {
+  std::vector<fs::path> files;
+  for (const fs::path& input : inputs) {
+    std::error_code error;
+    if (!fs::is_directory(input, error)) {
+      if (fs::exists(input, error)) {
+        files.push_back(input);
+      } else {
+        unusable.push_back({absolute_path(input), 0, "no such file or folder"});
+      }
+      continue;
+    }
+    std::vector<fs::path> found;
+    fs::recursive_directory_iterator entry(input, fs::directory_options::skip_permission_denied, error);
+    for (; !error && entry != fs::recursive_directory_iterator(); entry.increment(error)) {
+      std::error_code kind_error;
+      if (entry->is_regular_file(kind_error) && is_track_file(entry->path())) found.push_back(entry->path());
+    }
+    if (error) unusable.push_back({absolute_path(input), 0, "cannot be listed: " + error.message()});
+    std::sort(found.begin(), found.end());
+    files.insert(files.end(), found.begin(), found.end());
+  }
+  return files;
+}
+
+ImportJob::ImportJob(Table& tracks, const std::vector<fs::path>& inputs, bool store)
+    : tracks_(tracks), store_(store) {
+  files_ = import_files(inputs, outcomes_);
+}
+
+LibraryJob::Progress ImportJob::progress() const {
+  return {static_cast<int64_t>(next_), static_cast<int64_t>(files_.size())};
+}
+
+std::vector<ImportOutcome> ImportJob::skipped() const {
+  std::vector<ImportOutcome> result;
+  for (const ImportOutcome& outcome : outcomes_) {
+    if (!outcome.added()) result.push_back(outcome);
+  }
+  return result;
+}
+
+bool ImportJob::work(Deadline deadline) {
+  if (next_ == files_.size()) return false;
+  // One commit for the step's rows: a commit waits for the disk, a row alone does not.
+  TableBatch batch(tracks_);
+  std::vector<ImportOutcome> done;
+  size_t next = next_;
+  const auto keep_done = [&] {
+    batch.commit();
+    for (ImportOutcome& outcome : done) {
+      added_ += outcome.added();
+      outcomes_.push_back(std::move(outcome));
+    }
+    next_ = next;
+  };
+  do {
+    try {
+      done.push_back(import_track(tracks_, files_[next], store_));
+    } catch (...) {
+      keep_done();
+      throw;
+    }
+    ++next;
+  } while (next < files_.size() && std::chrono::steady_clock::now() < deadline);
+  keep_done();
+  return next_ < files_.size();
+}
+
+}  // namespace vemla

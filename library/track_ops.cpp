@@ -1,0 +1,165 @@
+#include "track_ops.h"
+
+#include <unistd.h>
+
+#include "file_check.h"
+#include "schema.h"
+#include "store.h"
+#include "table.h"
+
+namespace vemla {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool same_file(const fs::path& a, const fs::path& b) {
+  std::error_code error;
+  return fs::equivalent(a, b, error);
+}
+
+// The track table's own files and its library's category-name table.
+bool is_library_file(Table& tracks, const fs::path& file) {
+  const fs::path table = tracks.file_path();
+  const fs::path categories = table.parent_path() / library_tables(table.stem().string()).categories;
+  return same_file(file, table) || same_file(file, companion_of(table)) || same_file(file, categories);
+}
+
+void remove_quietly(const fs::path& file) {
+  std::error_code ignored;
+  fs::remove(file, ignored);
+}
+
+}  // namespace
+
+void export_track(Table& tracks, const fs::path& file) {
+  if (tracks.record_count() == 0) throw TableError("There is no track to export");
+  const Field data = tracks.field_by_name("DATA");
+  if (data.is_empty()) {
+    throw TableError("The audio of this track is not stored in the database; it is kept in the file " +
+                     tracks.field_by_name("PAD").as_text());
+  }
+  if (is_library_file(tracks, file)) throw TableError(file.string() + " is a file of the open database");
+  // Through a link to the file it names, so that the link stays.
+  fs::path target = file;
+  std::error_code error;
+  if (fs::is_symlink(file, error)) {
+    const fs::path resolved = fs::weakly_canonical(file, error);
+    if (!error) target = resolved;
+  }
+  const fs::path scratch =
+      target.parent_path() / ("." + target.filename().string() + ".export-" + std::to_string(::getpid()));
+  try {
+    data.save_to_file(scratch);
+  } catch (...) {
+    remove_quietly(scratch);
+    throw;
+  }
+  fs::rename(scratch, target, error);
+  if (error) {
+    remove_quietly(scratch);
+    throw TableError("Cannot write " + target.string() + ": " + error.message());
+  }
+}
+
+bool delete_track(Table& tracks) {
+  if (tracks.record_count() == 0) return false;
+  tracks.delete_record();
+  return true;
+}
+
+bool go_to_record(Table& tracks, int record) {
+  if (record < 1 || record > tracks.record_count()) return false;
+  tracks.first();
+  tracks.move_by(record - 1);
+  return true;
+}
+
+TrackInfo track_info(Table& tracks) {
+  const auto text = [&](const char* name) { return tracks.field_by_name(name).as_text(); };
+  const auto number = [&](const char* name) { return tracks.field_by_name(name).as_integer(); };
+  const auto flag = [&](const char* name) { return tracks.field_by_name(name).as_boolean(); };
+  TrackInfo info;
+  info.version = text("VERSION");
+  info.layer = text("LAYER");
+  info.bitrate = text("BITRATE");
+  info.samplerate = text("SAMPLERATE");
+  info.mode = text("MODE");
+  info.checksums = number("CHECKSUMS");
+  info.frametotal = number("FRAMETOTAL");
+  info.tracktotal = number("TRACKTOTAL");
+  info.copyright = flag("COPYRIGHT");
+  info.original = flag("ORIGINAL");
+  info.stored = !tracks.field_by_name("DATA").is_empty();
+  info.pad = text("PAD");
+  info.title = text("TITLE");
+  info.artist = text("ARTIST");
+  info.album = text("ALBUM");
+  return info;
+}
+
+const char* yes_no(bool value) {
+  return value ? "Yes" : "No";
+}
+
+bool storage(Table& settings) {
+  return settings.field_by_name("STORAGE").as_boolean();
+}
+
+void set_storage(Table& settings, bool stored) {
+  settings.edit();
+  settings.field_by_name("STORAGE").set_boolean(stored);
+  settings.refresh();
+}
+
+bool sync_storage(Table& tracks, Table& settings) {
+  const bool stored = tracks.record_count() > 0 && !tracks.field_by_name("DATA").is_empty();
+  if (storage(settings) != stored) set_storage(settings, stored);
+  return stored;
+}
+
+FixJob::FixJob(Table& tracks) : tracks_(tracks), total_(tracks.record_count()) {}
+
+LibraryJob::Progress FixJob::progress() const {
+  return {next_ - 1, total_};
+}
+
+bool FixJob::work(Deadline deadline) {
+  total_ = tracks_.record_count();
+  if (next_ > total_) return false;
+  TableBatch batch(tracks_);
+  std::vector<FixOutcome> done;
+  int next = next_;
+  const auto keep_done = [&] {
+    batch.commit();
+    for (FixOutcome& outcome : done) {
+      filled_ += outcome.failed.empty();
+      outcomes_.push_back(std::move(outcome));
+    }
+    next_ = next;
+  };
+  do {
+    go_to_record(tracks_, next);
+    if (tracks_.field_by_name("DATA").is_empty()) {
+      FixOutcome outcome{next, tracks_.field_by_name("PAD").as_text(), {}};
+      outcome.failed = why_unreadable(outcome.file);
+      if (outcome.failed.empty()) {
+        try {
+          tracks_.edit();
+          tracks_.field_by_name("DATA").load_from_file(outcome.file);
+          tracks_.post();
+        } catch (...) {
+          tracks_.cancel();
+          keep_done();
+          throw;
+        }
+      }
+      done.push_back(std::move(outcome));
+    }
+    ++next;
+  } while (next <= total_ && std::chrono::steady_clock::now() < deadline);
+  keep_done();
+  return next_ <= total_;
+}
+
+}  // namespace vemla

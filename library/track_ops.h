@@ -1,0 +1,81 @@
+// Work on the tracks of an open library: export of a track's stored audio, fix (storing the audio of every
+// track that keeps it on disk), delete, the facts the info window shows, and the settings' storage flag.
+// They work on the track table's current row; errors of the table engine are TableErrors.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "library_job.h"
+
+namespace vemla {
+
+class Table;
+
+// Writes the current track's stored audio to the file, replacing it without asking. The file is written
+// under another name beside it and renamed into place, so that a failed export leaves an existing file as it
+// was. An error, with nothing written, when the track has no stored audio (an empty file would pass for a
+// copy), when the table is empty, or when the file is one of the library's own.
+void export_track(Table& tracks, const std::filesystem::path& file);
+
+// Deletes the current track; false, with nothing done, when the table has no row.
+bool delete_track(Table& tracks);
+
+// The track table's current row, by record number (1-based); false when there is no such row.
+bool go_to_record(Table& tracks, int record);
+
+// What the info window shows of the current track.
+struct TrackInfo {
+  std::string version, layer, bitrate, samplerate, mode;
+  int checksums = 0;
+  int frametotal = 0;
+  int tracktotal = 0;  // ms
+  bool copyright = false, original = false;
+  bool stored = false;  // DATA holds the audio
+  std::string pad;
+  std::string title, artist, album;
+};
+TrackInfo track_info(Table& tracks);
+// "Yes" or "No", as the info window shows the copyright and original bits.
+const char* yes_no(bool value);
+
+// The settings' STORAGE (the settings table must be open).
+bool storage(Table& settings);
+void set_storage(Table& settings, bool stored);
+// Makes STORAGE say whether the current track's audio is stored (DATA not empty); returns it. On an empty
+// track table STORAGE becomes false.
+bool sync_storage(Table& tracks, Table& settings);
+
+struct FixOutcome {
+  int record = 0;
+  std::filesystem::path file;  // PAD
+  std::string failed;          // why the audio was not stored; empty when it was
+};
+
+// Stores the audio of every track whose DATA is empty, loaded from the file its PAD names (a bare name from
+// an older library is taken relative to the current folder), walking the rows in order; tracks with stored
+// audio are not touched. A track whose file cannot be opened keeps its empty DATA and the fix goes on; an
+// error of the table engine (a read-only library, a full disk) ends the job there. Progress in tracks; each
+// step's rows are committed together, so cancel keeps the tracks filled so far. The job moves the table's
+// current row; the table must stay open while it runs.
+class FixJob : public LibraryJob {
+ public:
+  explicit FixJob(Table& tracks);
+
+  Progress progress() const override;
+  // The tracks it tried to fill, in order.
+  const std::vector<FixOutcome>& outcomes() const { return outcomes_; }
+  int filled() const { return filled_; }
+
+ private:
+  bool work(Deadline deadline) override;
+
+  Table& tracks_;
+  int next_ = 1;  // record number of the next row to look at
+  int total_ = 0;
+  int filled_ = 0;
+  std::vector<FixOutcome> outcomes_;
+};
+
+}  // namespace vemla
