@@ -40,12 +40,13 @@ void export_track(Table& tracks, const fs::path& file) {
                      tracks.field_by_name("PAD").as_text());
   }
   if (is_library_file(tracks, file)) throw TableError(file.string() + " is a file of the open database");
-  // Through a link to the file it names, so that the link stays.
+  // Through links to the file they name (which may not exist yet), so that the links stay.
   fs::path target = file;
   std::error_code error;
-  if (fs::is_symlink(file, error)) {
-    const fs::path resolved = fs::weakly_canonical(file, error);
-    if (!error) target = resolved;
+  for (int hops = 0; hops < 40 && fs::is_symlink(target, error); ++hops) {
+    const fs::path to = fs::read_symlink(target, error);
+    if (error) break;
+    target = to.is_absolute() ? to : target.parent_path() / to;
   }
   const fs::path scratch =
       target.parent_path() / ("." + target.filename().string() + ".export-" + std::to_string(::getpid()));

@@ -215,6 +215,57 @@ TEST_F(TableTest, TextsAreCutToTheColumnWidthInCharacters) {
   EXPECT_EQ(tracks.field_by_name("MEMO").as_text(), long_memo);  // a memo has no width
 }
 
+TEST_F(TableTest, BatchCommitsItsRowsTogether) {
+  fill(1);
+  {
+    TableBatch batch(tracks);
+    EXPECT_THROW(TableBatch{tracks}, TableError);  // one at a time
+    append_track(tracks, "t2");
+    append_track(tracks, "t3");
+    tracks.first();
+    tracks.delete_record();
+    EXPECT_EQ(tracks.record_count(), 2);
+    batch.commit();
+  }
+  reopen();
+  EXPECT_EQ(titles(), (std::vector<std::string>{"t2", "t3"}));
+}
+
+TEST_F(TableTest, BatchNotCommittedIsForgotten) {
+  fill(2);
+  {
+    TableBatch batch(tracks);
+    append_track(tracks, "t3");
+    tracks.append();
+    tracks.field_by_name("TITLE").set_text("pending");
+    EXPECT_EQ(tracks.record_count(), 3);
+  }
+  EXPECT_EQ(tracks.state(), TableState::Browse);
+  EXPECT_EQ(tracks.record_count(), 2);
+  EXPECT_EQ(titles(), (std::vector<std::string>{"t1", "t2"}));
+  {
+    TableBatch batch(tracks);
+    append_track(tracks, "t3");
+    tracks.close();  // closing ends the batch too
+  }
+  tracks.open();
+  EXPECT_EQ(tracks.record_count(), 2);
+  TableBatch after(tracks);  // a new batch after the old one went
+  append_track(tracks, "t3");
+  after.commit();
+  reopen();
+  EXPECT_EQ(tracks.record_count(), 3);
+}
+
+TEST_F(TableTest, BatchNeedsAWritableTable) {
+  reopen();
+  tracks.close();
+  EXPECT_THROW(TableBatch{tracks}, TableError);
+  tracks.set_read_only(true);
+  tracks.open();
+  EXPECT_THROW(TableBatch{tracks}, TableError);
+}
+
 TEST(CutText, CountsCharactersNotBytes) {
   EXPECT_EQ(cut_text("abc", 5), "abc");
   EXPECT_EQ(cut_text("abcdef", 0), "");

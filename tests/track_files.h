@@ -1,0 +1,31 @@
+// Track files for the library's tests: short streams encoded once per test program with lame and twolame,
+// copied for each test, and tags put on them byte by byte (ID3 version 1) or with TagLib (ID3 version 2
+// with a picture, APE).
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "track_tag.h"
+
+namespace vemla::test {
+
+// Encoded streams of a 2-second test signal, without tags; an empty path when the encoder is missing.
+const std::filesystem::path& layer3_file();        // lame: MPEG-1 Layer III, 44.1 kHz stereo, 128 kbit/s
+const std::filesystem::path& layer2_file();        // twolame: MPEG-1 Layer II, 48 kHz stereo, CRC words
+const std::filesystem::path& mpeg2_layer3_file();  // lame: MPEG-2 Layer III, 22.05 kHz mono
+
+// Copies source to target (replacing it); returns target.
+std::filesystem::path copy_track(const std::filesystem::path& source, const std::filesystem::path& target);
+
+// Appends an ID3 version 1 block: "TAG", then the fields as raw bytes (ISO-8859-1), each padded with zero
+// bytes to its width (title, artist, album and comment 30, year 4), and genre 0.
+void append_id3v1(const std::filesystem::path& file, const std::string& title, const std::string& artist,
+                  const std::string& album, const std::string& year, const std::string& comment);
+
+// Puts an ID3 version 2 tag (UTF-8 texts; empty ones left out) at the start of the file, with a front-cover
+// picture full of sync-like bytes when picture is true; an APE tag before its end. Other tags stay.
+void add_id3v2(const std::filesystem::path& file, const TagTexts& texts, bool picture = false);
+void add_ape(const std::filesystem::path& file, const TagTexts& texts);
+
+}  // namespace vemla::test

@@ -1,0 +1,176 @@
+// vemla-library as a user runs it: its commands, what they print, and its exit statuses.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "store_support.h"
+#include "support.h"
+#include "table.h"
+#include "track_files.h"
+
+namespace vemla::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kTool = VEMLA_LIBRARY_TOOL;
+
+struct Result {
+  int status = -1;
+  std::string out, err;
+};
+
+class VemlaLibrary : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (layer3_file().empty()) GTEST_SKIP() << "lame is missing; the test files cannot be made";
+    fs::create_directories(dir / "home");
+    fs::create_directories(dir / "music/more");
+  }
+  // Runs the tool with the arguments (quoted by the caller where needed), its settings in a folder of the test.
+  Result tool(const std::string& arguments) {
+    Result result;
+    const int status = run("cd '" + dir.path().string() + "' && VEMLA_HOME=home '" + kTool + "' " + arguments +
+                           " >out.txt 2>err.txt");
+    result.status = status;
+    result.out = file_text(dir / "out.txt");
+    result.err = file_text(dir / "err.txt");
+    return result;
+  }
+  nlohmann::json listing(const std::string& library) {
+    const Result listed = tool("list " + library + " --json");
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    return nlohmann::json::parse(listed.out);
+  }
+  TempDir dir;
+};
+
+int lines(const std::string& text) {
+  return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST_F(VemlaLibrary, NewImportAndListAsJson) {
+  ASSERT_EQ(tool("new Lib").status, 0);
+  const fs::path tagged = copy_track(layer3_file(), dir / "music/b.mp3");
+  append_id3v1(tagged, "Caf\xE9", "Quote \" and \\", "", "", "line");
+  copy_track(layer3_file(), dir / "music/more/a.MP3");
+  write_text(dir / "music/c.mp3", "no audio");
+  const Result imported = tool("import Lib.mb music");
+  EXPECT_EQ(imported.status, 1);  // a file was not added
+  EXPECT_NE(imported.out.find("added 1: " + (dir / "music/b.mp3").string()), std::string::npos) << imported.out;
+  EXPECT_NE(imported.out.find("skipped " + (dir / "music/c.mp3").string() + ": no MPEG audio frame header found"),
+            std::string::npos);
+  EXPECT_NE(imported.out.find("2 added, 1 skipped\nnot added: " + (dir / "music/c.mp3").string()),
+            std::string::npos)
+      << imported.out;
+  EXPECT_EQ(tool("import Lib.mb --store music/more/a.MP3").status, 0);
+
+  {
+    Table tracks("Lib.db");
+    tracks.set_location(dir.path());
+    tracks.open();
+    tracks.first();
+    tracks.edit();
+    tracks.field_by_name("C3").set_boolean(true);
+    tracks.field_by_name("C64").set_boolean(true);
+    tracks.post();
+  }
+  const nlohmann::json list = listing("Lib.mb");
+  ASSERT_TRUE(list.is_array());
+  ASSERT_EQ(list.size(), 3u);
+  const nlohmann::json& first = list[0];
+  EXPECT_EQ(first["RECORD"], 1);
+  EXPECT_EQ(first["TITLE"], "Caf\xC3\xA9");
+  EXPECT_EQ(first["ARTIST"], "Quote \" and \\");
+  EXPECT_EQ(first["MEMO"], "line");
+  EXPECT_EQ(first["LAYER"], "III");
+  EXPECT_EQ(first["CHECKSUMS"], 0);
+  EXPECT_EQ(first["COPYRIGHT"], false);
+  EXPECT_EQ(first["SKIP"], false);
+  EXPECT_EQ(first["PAD"], (dir / "music/b.mp3").string());
+  EXPECT_EQ(first["KEY"], 0);
+  EXPECT_EQ(first["STORED"], false);
+  EXPECT_EQ(first["CATEGORIES"], nlohmann::json::array({3, 64}));
+  EXPECT_FALSE(first.contains("DATA"));
+  EXPECT_FALSE(first.contains("C1"));
+  EXPECT_EQ(first.size(), 20u);  // RECORD, 17 columns, STORED, CATEGORIES
+  EXPECT_EQ(list[2]["STORED"], true);
+  EXPECT_EQ(list[2]["RECORD"], 3);
+
+  const Result plain = tool("list Lib.mb");
+  EXPECT_EQ(lines(plain.out), 3);
+  EXPECT_EQ(plain.out.rfind("1\t0:00:02\tCaf\xC3\xA9\t", 0), 0u) << plain.out;
+}
+
+TEST_F(VemlaLibrary, BadInputGetsOneLineAndAStatus) {
+  const std::pair<std::string, int> cases[] = {
+      {"", 2},
+      {"info", 2},
+      {"info Lib.mb x", 2},
+      {"frobnicate Lib.mb", 2},
+      {"list Missing.mb", 1},
+      {"import Missing.mb music", 1},
+      {"new 'no folder/Lib'", 1},
+      {"info Lib.mb 2", 1},
+      {"info Lib.mb 0", 1},
+      {"export Lib.mb 1 out.mp3", 1},  // the audio is on disk, not stored
+      {"new Lib", 1},                  // exists
+      {"copy Lib.mb .", 1},            // its own folder
+  };
+  ASSERT_EQ(tool("new Lib").status, 0);
+  copy_track(layer3_file(), dir / "music/a.mp3");
+  ASSERT_EQ(tool("import Lib.mb music/a.mp3").status, 0);
+  for (const auto& [arguments, status] : cases) {
+    const Result result = tool(arguments);
+    EXPECT_EQ(result.status, status) << arguments;
+    EXPECT_EQ(lines(result.err), 1) << arguments << ": " << result.err;
+    EXPECT_EQ(result.err.rfind("vemla-library: ", 0), 0u) << arguments << ": " << result.err;
+  }
+  EXPECT_FALSE(fs::exists(dir / "out.mp3"));
+  EXPECT_EQ(listing("Lib.mb").size(), 1u);
+}
+
+TEST_F(VemlaLibrary, InfoFixExportAndDeleteTrack) {
+  ASSERT_EQ(tool("new Lib").status, 0);
+  const fs::path a = copy_track(layer3_file(), dir / "music/a.mp3");
+  copy_track(layer3_file(), dir / "music/b.mp3");
+  ASSERT_EQ(tool("import Lib.mb music").status, 0);
+  const Result info = tool("info Lib.mb 1");
+  EXPECT_EQ(info.status, 0);
+  EXPECT_NE(info.out.find("Layer:         III\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("Original file and path: " + a.string()), std::string::npos);
+
+  fs::remove(dir / "music/b.mp3");
+  const Result fixed = tool("fix Lib.mb");
+  EXPECT_EQ(fixed.status, 1);  // b's file is gone
+  EXPECT_NE(fixed.out.find("stored 1: " + a.string()), std::string::npos) << fixed.out;
+  EXPECT_NE(fixed.out.find("not stored 2: "), std::string::npos);
+  EXPECT_NE(fixed.out.find("1 stored, 1 not stored"), std::string::npos);
+
+  ASSERT_EQ(tool("export Lib.mb 1 out.mp3").status, 0);
+  EXPECT_EQ(read_file(dir / "out.mp3"), read_file(a));
+  EXPECT_EQ(tool("delete-track Lib.mb 2").status, 0);
+  const nlohmann::json list = listing("Lib.mb");
+  ASSERT_EQ(list.size(), 1u);
+  EXPECT_EQ(list[0]["STORED"], true);
+}
+
+TEST_F(VemlaLibrary, CopyMoveAndDeleteWholeLibraries) {
+  ASSERT_EQ(tool("new Lib").status, 0);
+  fs::create_directories(dir / "copies");
+  fs::create_directories(dir / "moved");
+  EXPECT_EQ(tool("copy Lib.mb copies").status, 0);
+  EXPECT_TRUE(fs::exists(dir / "Lib.mb"));
+  EXPECT_TRUE(fs::exists(dir / "copies/Lib1.db"));
+  EXPECT_EQ(tool("copy Lib.mb copies").status, 1);  // a library of that name is there
+  EXPECT_EQ(tool("move copies/Lib.mb moved").status, 0);
+  EXPECT_FALSE(fs::exists(dir / "copies/Lib.mb"));
+  EXPECT_EQ(listing("moved/Lib.mb").size(), 0u);
+  EXPECT_EQ(tool("delete moved/Lib.mb").status, 0);
+  EXPECT_TRUE(fs::is_empty(dir / "moved"));
+  EXPECT_EQ(tool("delete moved/Lib.mb").status, 1);
+  EXPECT_FALSE(fs::exists(dir / "home/reg.db"));  // none of these needs the settings
+}
+
+}  // namespace
+}  // namespace vemla::test

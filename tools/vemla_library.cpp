@@ -1,0 +1,272 @@
+// vemla-library: the library and track operations of the desktop program from the command line: create,
+// import into, list, fix, copy, move and delete libraries, and show, export and delete their tracks.
+// Exit status: 0 done, 1 a failure (or a file not imported, a track not fixed), 2 a usage error.
+#include <CLI/CLI.hpp>
+
+#include <csignal>
+#include <cstdio>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "data.h"
+#include "library_copy.h"
+#include "library_files.h"
+#include "settings_location.h"
+#include "table.h"
+#include "track_import.h"
+#include "track_listing.h"
+#include "track_ops.h"
+
+using namespace vemla;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kFailed = 1;
+constexpr int kUsage = 2;
+
+// A failure the user is told of in one line.
+struct Failure {
+  std::string text;
+  int status = kFailed;
+};
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void on_interrupt(int) {
+  g_interrupted = 1;
+}
+
+// Runs the job to its end; Ctrl-C cancels it between steps, keeping what is done. report is called after each
+// step. False when it did not finish.
+bool run_job(LibraryJob& job, const std::function<void()>& report) {
+  std::signal(SIGINT, on_interrupt);
+  std::signal(SIGTERM, on_interrupt);
+  for (;;) {
+    if (g_interrupted) job.cancel();
+    const bool more = job.step();
+    report();
+    if (!more) break;
+  }
+  std::signal(SIGINT, SIG_DFL);
+  std::signal(SIGTERM, SIG_DFL);
+  if (!job.error().empty()) throw Failure{job.error()};
+  if (job.cancelled()) throw Failure{"interrupted; what was done is kept"};
+  return true;
+}
+
+// The library a command names by its ".mb" file (or its ".db" file, or its path without an extension).
+LibraryPath existing_library(const std::string& named) {
+  const LibraryPath library = split_library_path(named);
+  if (library.base.empty() || !library_exists(library)) throw Failure{"no database " + named};
+  return library;
+}
+
+// The library the data module has open, opened for the command.
+struct OpenLibrary {
+  explicit OpenLibrary(const std::string& named) : db(settings_folder()) {
+    open_library(db, existing_library(named));
+  }
+  Table& tracks() { return db.Table1; }
+  void go_to(int record) {
+    if (!go_to_record(db.Table1, record)) {
+      throw Failure{"the database has no track " + std::to_string(record) + " (it has " +
+                    std::to_string(db.Table1.record_count()) + ")"};
+    }
+  }
+  Tdb db;
+};
+
+int create(const std::string& named) {
+  fs::path path(named);
+  std::string base = path.filename().string();
+  for (const char* extension : {".mb", ".MB", ".db", ".DB"}) {
+    if (path.extension() == extension) base = path.stem().string();
+  }
+  LibraryPath library{fs::absolute(path).parent_path().lexically_normal(), base};
+  Tdb db(settings_folder());
+  switch (create_library(db, library)) {
+    case CreateResult::NoName:
+      throw Failure{"name the database to create: FOLDER/NAME", kUsage};
+    case CreateResult::Exists:
+      throw Failure{"there is a database " + base + " in " + library.folder.string() + " already"};
+    case CreateResult::Created:
+      break;
+  }
+  std::printf("created %s\n", library.store().c_str());
+  return 0;
+}
+
+int import(const std::string& named, const std::vector<std::string>& inputs, bool store) {
+  OpenLibrary library(named);
+  ImportJob job(library.tracks(), std::vector<fs::path>(inputs.begin(), inputs.end()), store);
+  size_t shown = 0;
+  const auto show = [&] {
+    for (; shown < job.outcomes().size(); ++shown) {
+      const ImportOutcome& outcome = job.outcomes()[shown];
+      if (outcome.added()) {
+        std::printf("added %d: %s\n", outcome.record, outcome.file.c_str());
+      } else {
+        std::printf("skipped %s: %s\n", outcome.file.c_str(), outcome.skipped.c_str());
+      }
+    }
+    std::fflush(stdout);
+  };
+  try {
+    run_job(job, show);
+  } catch (const Failure&) {
+    std::printf("%d added before the import ended\n", job.added());
+    throw;
+  }
+  const std::vector<ImportOutcome> skipped = job.skipped();
+  std::printf("%d added, %zu skipped\n", job.added(), skipped.size());
+  for (const ImportOutcome& outcome : skipped)
+    std::printf("not added: %s: %s\n", outcome.file.c_str(), outcome.skipped.c_str());
+  return skipped.empty() ? 0 : kFailed;
+}
+
+int list(const std::string& named, bool json) {
+  OpenLibrary library(named);
+  const std::string text = json ? tracks_json(library.tracks()) : tracks_text(library.tracks());
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return 0;
+}
+
+int info(const std::string& named, int record) {
+  OpenLibrary library(named);
+  library.go_to(record);
+  const std::string text = track_info_text(library.tracks());
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return 0;
+}
+
+int export_audio(const std::string& named, int record, const std::string& out) {
+  OpenLibrary library(named);
+  library.go_to(record);
+  export_track(library.tracks(), out);
+  return 0;
+}
+
+int fix(const std::string& named) {
+  OpenLibrary library(named);
+  FixJob job(library.tracks());
+  size_t shown = 0;
+  run_job(job, [&] {
+    for (; shown < job.outcomes().size(); ++shown) {
+      const FixOutcome& outcome = job.outcomes()[shown];
+      if (outcome.failed.empty()) {
+        std::printf("stored %d: %s\n", outcome.record, outcome.file.c_str());
+      } else {
+        std::printf("not stored %d: %s: %s\n", outcome.record, outcome.file.c_str(), outcome.failed.c_str());
+      }
+    }
+    std::fflush(stdout);
+  });
+  const int failed = static_cast<int>(job.outcomes().size()) - job.filled();
+  std::printf("%d stored, %d not stored\n", job.filled(), failed);
+  return failed == 0 ? 0 : kFailed;
+}
+
+int delete_one_track(const std::string& named, int record) {
+  OpenLibrary library(named);
+  library.go_to(record);
+  delete_track(library.tracks());
+  std::printf("deleted track %d\n", record);
+  return 0;
+}
+
+int copy_or_move(const std::string& named, const std::string& destination, CopyKind kind) {
+  CopyJob job(existing_library(named), destination, kind, false);
+  run_job(job, [] {});
+  std::printf("%s %s\n", kind == CopyKind::Move ? "moved to" : "copied to", job.destination().store().c_str());
+  return 0;
+}
+
+int delete_whole(const std::string& named) {
+  const LibraryPath library = existing_library(named);
+  delete_library(library);
+  std::printf("deleted %s\n", library.store().c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Creates, fills, lists and changes Vemla's track libraries (LIB.mb names a library)."};
+  app.require_subcommand(1);
+  std::string library, folder, out;
+  std::vector<std::string> inputs;
+  bool store = false, json = false;
+  int record = 0;
+  const auto library_arg = [&](CLI::App* command) {
+    command->add_option("library", library, "the library's .mb file")->required();
+  };
+  const auto record_arg = [&](CLI::App* command) {
+    command->add_option("record", record, "the track's record number, from 1")->required();
+  };
+
+  CLI::App* make = app.add_subcommand("new", "create an empty library FOLDER/NAME (NAME.db, NAME.mb, NAME1.db)");
+  make->add_option("path", library, "FOLDER/NAME")->required();
+  CLI::App* add = app.add_subcommand("import", "add MPEG audio files; folders are searched for *.mp3 and *.mp2");
+  library_arg(add);
+  add->add_option("files", inputs, "files and folders")->required();
+  add->add_flag("--store", store, "store the audio in the library (default: keep it on disk)");
+  CLI::App* show = app.add_subcommand("list", "list the tracks");
+  library_arg(show);
+  show->add_flag("--json", json, "one JSON array with an object per track");
+  CLI::App* facts = app.add_subcommand("info", "the facts of a track");
+  library_arg(facts);
+  record_arg(facts);
+  CLI::App* save = app.add_subcommand("export", "write a track's stored audio to a file");
+  library_arg(save);
+  record_arg(save);
+  save->add_option("out", out, "the file to write (replaced when it exists)")->required();
+  CLI::App* repair = app.add_subcommand("fix", "store the audio of every track that keeps it on disk");
+  library_arg(repair);
+  CLI::App* remove_track = app.add_subcommand("delete-track", "delete a track");
+  library_arg(remove_track);
+  record_arg(remove_track);
+  CLI::App* copy = app.add_subcommand("copy", "copy a library into another folder");
+  library_arg(copy);
+  copy->add_option("destination", folder, "the destination folder")->required();
+  CLI::App* move = app.add_subcommand("move", "move a library into another folder");
+  library_arg(move);
+  move->add_option("destination", folder, "the destination folder")->required();
+  CLI::App* remove = app.add_subcommand("delete", "delete a library (without asking)");
+  library_arg(remove);
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::CallForHelp& help) {
+    return app.exit(help);
+  } catch (const CLI::CallForAllHelp& help) {
+    return app.exit(help);
+  } catch (const CLI::ParseError& error) {
+    std::cerr << "vemla-library: " << error.what() << " (see vemla-library --help)\n";
+    return kUsage;
+  }
+
+  try {
+    if (make->parsed()) return create(library);
+    if (add->parsed()) return import(library, inputs, store);
+    if (show->parsed()) return list(library, json);
+    if (facts->parsed()) return info(library, record);
+    if (save->parsed()) return export_audio(library, record, out);
+    if (repair->parsed()) return fix(library);
+    if (remove_track->parsed()) return delete_one_track(library, record);
+    if (copy->parsed()) return copy_or_move(library, folder, CopyKind::Copy);
+    if (move->parsed()) return copy_or_move(library, folder, CopyKind::Move);
+    if (remove->parsed()) return delete_whole(library);
+  } catch (const Failure& failure) {
+    std::fflush(stdout);
+    std::cerr << "vemla-library: " << failure.text << '\n';
+    return failure.status;
+  } catch (const std::exception& error) {
+    std::fflush(stdout);
+    std::cerr << "vemla-library: " << error.what() << '\n';
+    return kFailed;
+  }
+  return kUsage;
+}
