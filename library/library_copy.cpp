@@ -45,7 +45,7 @@ CopyJob::~CopyJob() {
 }
 
 LibraryJob::Progress CopyJob::progress() const {
-  if (!tracks_copy_) return {1, 1};
+  if (!tracks_copy_) return last_progress_;
   return {tracks_copy_->bytes_done() + categories_copy_->bytes_done(),
           tracks_copy_->bytes_total() + categories_copy_->bytes_total()};
 }
@@ -72,6 +72,7 @@ bool CopyJob::work(Deadline deadline) {
 }
 
 void CopyJob::end() noexcept {
+  last_progress_ = progress();
   tracks_copy_.reset();
   categories_copy_.reset();
   tracks_.reset();

@@ -37,6 +37,7 @@ class CopyJob : public LibraryJob {
   CopyKind kind_;
   std::unique_ptr<Store> tracks_, categories_;
   std::unique_ptr<StoreCopy> tracks_copy_, categories_copy_;
+  Progress last_progress_;
 };
 
 }  // namespace vemla
