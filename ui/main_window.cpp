@@ -15,6 +15,7 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "data.h"
 #include "data_controls.h"
@@ -329,7 +330,9 @@ void TForm1::build_status_bar() {
   RzProgressBar1->setRange(0, 100);
   RzProgressBar1->setValue(0);
   RzProgressBar1->setTextVisible(false);
-  RzProgressBar1->setFixedWidth(RzProgressBar1->fontMetrics().horizontalAdvance(QString(12, QLatin1Char('n'))));
+  RzProgressBar1->ensurePolished();
+  RzProgressBar1->setFixedWidth(std::max(RzProgressBar1->minimumSizeHint().width(),
+                                         RzProgressBar1->fontMetrics().horizontalAdvance(QString(12, QLatin1Char('n')))));
   RzProgressBar1->setMaximumHeight(RzStatusPane1->sizeHint().height());
   RzProgressBar1->setAccessibleName(QStringLiteral("Progress"));
   RzStatusPane3 = pane("RzStatusPane3", QString(), 2);
