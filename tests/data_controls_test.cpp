@@ -38,13 +38,21 @@ class DataControlsTest : public ::testing::Test {
   QStringList errors;
 };
 
-TEST_F(DataControlsTest, ShowTheCurrentRowAndNeverWriteItBack) {
+// Title, memo and skip flag of the track table, as the main window has them.
+struct TrackControls {
+  explicit TrackControls(DataSource& tracks) {
+    title.bind(tracks, "TITLE");
+    memo.bind(tracks, "MEMO");
+    skip.bind(tracks, "SKIP");
+  }
   DBLineEdit title;
   DBMemo memo;
-  DBCheckBox skip(QStringLiteral("Auto Skip"));
-  title.bind(data.data, "TITLE");
-  memo.bind(data.data, "MEMO");
-  skip.bind(data.data, "SKIP");
+  DBCheckBox skip{QStringLiteral("Auto Skip")};
+};
+
+TEST_F(DataControlsTest, ShowTheCurrentRowAndNeverWriteItBack) {
+  TrackControls controls(data.data);
+  auto& [title, memo, skip] = controls;
   EXPECT_FALSE(title.isEnabled() || memo.isEnabled() || skip.isEnabled());  // closed: disabled and empty
 
   tracks().open();
@@ -73,14 +81,10 @@ TEST_F(DataControlsTest, ShowTheCurrentRowAndNeverWriteItBack) {
 
 TEST_F(DataControlsTest, UserChangesWriteThroughTheDataSource) {
   tracks().open();
-  DBLineEdit title;
+  TrackControls controls(data.data);
+  auto& [title, memo, skip] = controls;
   DBLineEdit same_title;  // a second control on the column follows the first
-  DBMemo memo;
-  DBCheckBox skip(QStringLiteral("Auto Skip"));
-  title.bind(data.data, "TITLE");
   same_title.bind(data.data, "TITLE");
-  memo.bind(data.data, "MEMO");
-  skip.bind(data.data, "SKIP");
 
   title.setFocus();
   title.end(false);
@@ -107,12 +111,8 @@ TEST_F(DataControlsTest, UserChangesWriteThroughTheDataSource) {
 TEST_F(DataControlsTest, FollowAReadOnlyTable) {
   tracks().set_read_only(true);
   tracks().open();
-  DBLineEdit title;
-  DBMemo memo;
-  DBCheckBox skip(QStringLiteral("Auto Skip"));
-  title.bind(data.data, "TITLE");
-  memo.bind(data.data, "MEMO");
-  skip.bind(data.data, "SKIP");
+  TrackControls controls(data.data);
+  auto& [title, memo, skip] = controls;
   EXPECT_TRUE(title.isReadOnly() && memo.isReadOnly());
   EXPECT_EQ(title.text(), "First");  // readable and selectable all the same
   EXPECT_FALSE(skip.isEnabled());

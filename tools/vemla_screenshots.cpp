@@ -109,27 +109,20 @@ void make_library(const fs::path& folder, const std::string& base, const std::ve
 
 void use_dark_palette() {
   QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  const std::pair<QPalette::ColorRole, QColor> colours[] = {
+      {QPalette::Window, QColor(45, 45, 48)},        {QPalette::WindowText, QColor(230, 230, 230)},
+      {QPalette::Base, QColor(30, 30, 32)},          {QPalette::AlternateBase, QColor(45, 45, 48)},
+      {QPalette::Text, QColor(230, 230, 230)},       {QPalette::Button, QColor(55, 55, 58)},
+      {QPalette::ButtonText, QColor(230, 230, 230)}, {QPalette::ToolTipBase, QColor(60, 60, 64)},
+      {QPalette::ToolTipText, QColor(230, 230, 230)}, {QPalette::Highlight, QColor(42, 130, 218)},
+      {QPalette::HighlightedText, Qt::white},        {QPalette::PlaceholderText, QColor(150, 150, 150)},
+      {QPalette::Light, QColor(90, 90, 95)},         {QPalette::Midlight, QColor(70, 70, 74)},
+      {QPalette::Mid, QColor(100, 100, 105)},        {QPalette::Dark, QColor(20, 20, 22)},
+      {QPalette::Shadow, QColor(10, 10, 10)}};
   QPalette dark;
-  dark.setColor(QPalette::Window, QColor(45, 45, 48));
-  dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
-  dark.setColor(QPalette::Base, QColor(30, 30, 32));
-  dark.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
-  dark.setColor(QPalette::Text, QColor(230, 230, 230));
-  dark.setColor(QPalette::Button, QColor(55, 55, 58));
-  dark.setColor(QPalette::ButtonText, QColor(230, 230, 230));
-  dark.setColor(QPalette::ToolTipBase, QColor(60, 60, 64));
-  dark.setColor(QPalette::ToolTipText, QColor(230, 230, 230));
-  dark.setColor(QPalette::Highlight, QColor(42, 130, 218));
-  dark.setColor(QPalette::HighlightedText, Qt::white);
-  dark.setColor(QPalette::PlaceholderText, QColor(150, 150, 150));
-  dark.setColor(QPalette::Light, QColor(90, 90, 95));
-  dark.setColor(QPalette::Midlight, QColor(70, 70, 74));
-  dark.setColor(QPalette::Mid, QColor(100, 100, 105));
-  dark.setColor(QPalette::Dark, QColor(20, 20, 22));
-  dark.setColor(QPalette::Shadow, QColor(10, 10, 10));
-  dark.setColor(QPalette::Disabled, QPalette::WindowText, QColor(127, 127, 127));
-  dark.setColor(QPalette::Disabled, QPalette::Text, QColor(127, 127, 127));
-  dark.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(127, 127, 127));
+  for (const auto& [role, colour] : colours) dark.setColor(role, colour);
+  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    dark.setColor(QPalette::Disabled, role, QColor(127, 127, 127));
   QApplication::setPalette(dark);
 }
 

@@ -265,22 +265,21 @@ void TForm1::build_right_panel() {
 
 void TForm1::build_bottom_panel() {
   RzPanel1 = named(new PicturePanel(this), "RzPanel1");
-  Play = tool_button(RzPanel1, "Play", QStringLiteral("Play"),
-                     theme_icon("media-playback-start", QStyle::SP_MediaPlay));
-  Pause = tool_button(RzPanel1, "Pause", QStringLiteral("Pause"),
-                      theme_icon("media-playback-pause", QStyle::SP_MediaPause));
-  Stop = tool_button(RzPanel1, "Stop", QStringLiteral("Stop"),
-                     theme_icon("media-playback-stop", QStyle::SP_MediaStop));
-  Prior = tool_button(RzPanel1, "Prior", QStringLiteral("Prior"),
-                      theme_icon("media-skip-backward", QStyle::SP_MediaSkipBackward));
-  Next = tool_button(RzPanel1, "Next", QStringLiteral("Next"),
-                     theme_icon("media-skip-forward", QStyle::SP_MediaSkipForward));
-  // The keyboard's media keys press the buttons too.
-  Play->setShortcut(QKeySequence(Qt::Key_MediaPlay));
-  Pause->setShortcut(QKeySequence(Qt::Key_MediaPause));
-  Stop->setShortcut(QKeySequence(Qt::Key_MediaStop));
-  Prior->setShortcut(QKeySequence(Qt::Key_MediaPrevious));
-  Next->setShortcut(QKeySequence(Qt::Key_MediaNext));
+  const struct {
+    QToolButton*& button;
+    const char* name;
+    const char* icon;
+    QStyle::StandardPixmap fallback;
+    Qt::Key key;  // the keyboard's media keys press the buttons too
+  } transport[] = {{Play, "Play", "media-playback-start", QStyle::SP_MediaPlay, Qt::Key_MediaPlay},
+                   {Pause, "Pause", "media-playback-pause", QStyle::SP_MediaPause, Qt::Key_MediaPause},
+                   {Stop, "Stop", "media-playback-stop", QStyle::SP_MediaStop, Qt::Key_MediaStop},
+                   {Prior, "Prior", "media-skip-backward", QStyle::SP_MediaSkipBackward, Qt::Key_MediaPrevious},
+                   {Next, "Next", "media-skip-forward", QStyle::SP_MediaSkipForward, Qt::Key_MediaNext}};
+  for (const auto& t : transport) {
+    t.button = tool_button(RzPanel1, t.name, QString::fromLatin1(t.name), theme_icon(t.icon, t.fallback));
+    t.button->setShortcut(QKeySequence(t.key));
+  }
   PlayerButtons = new QButtonGroup(this);
   PlayerButtons->setObjectName(QStringLiteral("PlayerButtons"));
   PlayerButtons->setExclusive(true);
