@@ -64,6 +64,7 @@ bool Playlist::reset() {
   entries_.clear();
   cursor_ = 0;
   if (!tracks_.is_open()) return false;
+  tracks_.first();  // posts a pending row first, so that it is counted
   const size_t count = static_cast<size_t>(tracks_.record_count());
   entries_.reserve(count);
   if (filter_ == 0) {
@@ -75,7 +76,6 @@ bool Playlist::reset() {
     }
   }
   entries_.resize(count, kEmpty);
-  tracks_.first();
   return go_to_track(entry(0));
 }
 

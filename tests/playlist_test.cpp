@@ -129,6 +129,12 @@ TEST_F(PlaylistTest, ResetListsThePassingTracksInTableOrder) {
   EXPECT_TRUE(playlist.reset());
   EXPECT_EQ(current_title(), "t3");
   EXPECT_FALSE(tracks.at_end());
+
+  // A track still being added is posted and takes part.
+  tracks.append();
+  tracks.field_by_position(0).set_boolean(true);
+  playlist.reset();
+  EXPECT_EQ(playlist.entries(), (std::vector<int32_t>{3, 6, -1, -1, -1, -1}));
 }
 
 TEST_F(PlaylistTest, ResetOfAnEmptyOrClosedTableGivesAnEmptyList) {
