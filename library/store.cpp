@@ -393,6 +393,36 @@ void Store::read_row(int64_t id, std::vector<Value>& values) {
   }
 }
 
+std::vector<std::pair<int64_t, uint64_t>> Store::read_flags(const std::vector<int>& columns) {
+  if (columns.size() > 64) throw TableError("At most 64 flags can be read at once");
+  std::string sql = "SELECT id";
+  for (int c : columns) {
+    if (c < 0 || c >= static_cast<int>(columns_.size()) || stored_apart(columns_[c].type))
+      throw TableError("No flag column at " + std::to_string(c) + " in " + paths_.table.string());
+    sql += ", " + row_column(c);
+  }
+  // Straight on SQLite: a Column object per value would cost more than the read itself on 64 flags a row.
+  sql += " FROM rows ORDER BY id";
+  sqlite3_stmt* raw = nullptr;
+  if (sqlite3_prepare_v2(db_->getHandle(), sql.c_str(), -1, &raw, nullptr) != SQLITE_OK) {
+    sqlite3_finalize(raw);
+    throw TableError("Cannot read " + paths_.table.string() + ": " + sqlite3_errmsg(db_->getHandle()));
+  }
+  std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> statement(raw, sqlite3_finalize);
+  std::vector<std::pair<int64_t, uint64_t>> rows;
+  int rc;
+  while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+    uint64_t word = 0;
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (sqlite3_column_int64(raw, static_cast<int>(i) + 1) != 0) word |= uint64_t{1} << i;
+    }
+    rows.emplace_back(sqlite3_column_int64(raw, 0), word);
+  }
+  if (rc != SQLITE_DONE)
+    throw TableError("Cannot read " + paths_.table.string() + ": " + sqlite3_errmsg(db_->getHandle()));
+  return rows;
+}
+
 Value Store::read_memo(int64_t id, int column) {
   SQLite::Statement& select = rewound(*select_apart_[column]);
   select.bind(1, id);

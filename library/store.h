@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "schema.h"
@@ -70,6 +71,9 @@ class Store {
 
   // Fills values[c] for every column c kept in the table file.
   void read_row(int64_t id, std::vector<Value>& values);
+  // One word per row, in id order: bit i set when columns[i] (at most 64, kept in the table file) holds a
+  // number other than 0. One statement over the whole table, for reading a few flags of every row at once.
+  std::vector<std::pair<int64_t, uint64_t>> read_flags(const std::vector<int>& columns);
   Value read_memo(int64_t id, int column);
   int64_t blob_size(int64_t id, int column);
   void save_blob(int64_t id, int column, const std::filesystem::path& target);

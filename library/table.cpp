@@ -463,6 +463,34 @@ void Table::delete_record() {
   notify(&TableListener::table_row_changed);
 }
 
+std::vector<uint64_t> Table::read_flags(const std::vector<Field>& fields) {
+  check_open();
+  std::vector<int> columns;
+  for (const Field& field : fields) {
+    check_field(field);
+    const ColumnType type = store_->columns()[field.column_].type;
+    if (type != ColumnType::Boolean && type != ColumnType::SmallInt && type != ColumnType::Integer)
+      throw TableError("Field " + field.name() + " cannot be read as a flag");
+    columns.push_back(field.column_);
+  }
+  check_browse_mode();
+  std::vector<std::pair<int64_t, uint64_t>> rows;
+  try {
+    rows = store_->read_flags(columns);
+  } catch (const std::exception& error) {
+    throw_store_error(error, store_->paths().table);
+  }
+  // Both lists are in id order; a row another program added or removed since the last refresh is skipped or
+  // reads as all false.
+  std::vector<uint64_t> words(ids_.size(), 0);
+  size_t r = 0;
+  for (size_t i = 0; i < ids_.size(); ++i) {
+    while (r < rows.size() && rows[r].first < ids_[i]) ++r;
+    if (r < rows.size() && rows[r].first == ids_[i]) words[i] = rows[r].second;
+  }
+  return words;
+}
+
 Field Table::field_by_name(std::string_view name) {
   check_open();
   const auto found = by_name_.find(upper(name));

@@ -127,6 +127,10 @@ class Table {
   void refresh();        // posts a pending change (drops it when nothing changed), re-reads, keeps the row
   void delete_record();  // removes the current row; an error on an empty table
 
+  // The given boolean fields (at most 64) of every row at once, one word per row in record-number order: bit i
+  // set when fields[i] is true. A pending change is posted first; the current row stays.
+  std::vector<uint64_t> read_flags(const std::vector<Field>& fields);
+
   Field field_by_name(std::string_view name);
   Field field_by_position(int position);
   const std::vector<ColumnDef>& columns() const;  // in the file's physical order

@@ -333,6 +333,35 @@ TEST_F(TableTest, ValuesConvertBetweenBooleansIntegersAndTexts) {
   EXPECT_EQ(tracks.field_by_name("FRAMETOTAL").as_integer(), 12345);
 }
 
+// The bulk read agrees with reading field by field, after the pending change is posted, and skips nothing.
+TEST_F(TableTest, ReadFlagsGivesEveryRowsFlagsAtOnce) {
+  fill(6);
+  Field skip = tracks.field_by_name("SKIP");
+  Field c2 = tracks.field_by_name("C2");
+  Field frames = tracks.field_by_name("FRAMETOTAL");
+  tracks.first();
+  for (int r = 1; r <= 6; ++r, tracks.next()) {
+    tracks.edit();
+    if (r % 2 == 0) skip.set_boolean(true);
+    if (r % 3 == 0) c2.set_boolean(true);
+    if (r == 5) frames.set_integer(1200);
+    tracks.post();
+  }
+  tracks.first();
+  tracks.move_by(3);
+  tracks.edit();
+  c2.set_boolean(true);  // pending on row 4
+  EXPECT_EQ(tracks.read_flags({skip, c2, frames}),
+            (std::vector<uint64_t>{0, 1, 2, 3, 4, 3}));
+  EXPECT_EQ(tracks.state(), TableState::Browse);
+  EXPECT_EQ(tracks.record_number(), 4);
+  EXPECT_EQ(tracks.read_flags({}), std::vector<uint64_t>(6, 0));
+  EXPECT_THROW(tracks.read_flags({tracks.field_by_name("TITLE")}), TableError);
+  EXPECT_THROW(tracks.read_flags(std::vector<Field>(65, skip)), TableError);
+  tracks.close();
+  EXPECT_THROW(tracks.read_flags({}), TableError);
+}
+
 TEST_F(TableTest, AFieldOfAClosedTableIsRefused) {
   fill(1);
   Field field = tracks.field_by_name("TITLE");

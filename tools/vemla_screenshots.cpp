@@ -1,0 +1,218 @@
+// vemla-screenshots: renders the program's windows into PNG files, with a small library open and its first
+// track shown as playing, for looking at the windows without a display (QT_QPA_PLATFORM=offscreen; the scale
+// from QT_SCALE_FACTOR). The library is made from the tracks named on the command line when it is missing.
+#include <CLI/CLI.hpp>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QPalette>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QSlider>
+#include <QStatusBar>
+#include <QStyleFactory>
+#include <QToolButton>
+#include <filesystem>
+#include <iostream>
+#include <random>
+
+#include "bitstream.h"
+#include "data.h"
+#include "data_controls.h"
+#include "eliding_label.h"
+#include "header.h"
+#include "look.h"
+#include "main_window.h"
+#include "playlist.h"
+#include "schema.h"
+#include "track_facts.h"
+
+namespace vemla {
+namespace {
+
+namespace fs = std::filesystem;
+
+// "file|title|artist|album|categories", the categories as numbers separated by commas.
+struct TrackSpec {
+  std::string file, title, artist, album;
+  std::vector<int> categories;
+};
+
+TrackSpec parse_track(const std::string& text) {
+  TrackSpec spec;
+  std::vector<std::string> parts(1);
+  for (char c : text) {
+    if (c == '|') {
+      parts.emplace_back();
+    } else {
+      parts.back() += c;
+    }
+  }
+  parts.resize(5);
+  spec.file = parts[0];
+  spec.title = parts[1];
+  spec.artist = parts[2];
+  spec.album = parts[3];
+  std::string number;
+  for (char c : parts[4] + ",") {
+    if (c == ',') {
+      if (!number.empty()) spec.categories.push_back(std::stoi(number));
+      number.clear();
+    } else {
+      number += c;
+    }
+  }
+  return spec;
+}
+
+void make_library(const fs::path& folder, const std::string& base, const std::vector<TrackSpec>& tracks) {
+  const LibraryTables names = library_tables(base);
+  Table table(names.tracks);
+  table.set_location(folder);
+  table.create_table(track_columns());
+  table.set_field_order(track_field_order());
+  table.open();
+  for (const TrackSpec& spec : tracks) {
+    table.append();
+    Ibitstream stream(spec.file);
+    Header header;
+    Crc16* crc = nullptr;
+    if (stream.is_open() && header.read_frame_header(stream, crc)) {
+      const TrackFacts facts = track_facts(header, stream);
+      table.field_by_name("VERSION").set_text(facts.version);
+      table.field_by_name("LAYER").set_text(facts.layer);
+      table.field_by_name("BITRATE").set_text(facts.bitrate);
+      table.field_by_name("SAMPLERATE").set_text(facts.samplerate);
+      table.field_by_name("MODE").set_text(facts.mode);
+      table.field_by_name("FRAMETOTAL").set_integer(facts.frametotal);
+      table.field_by_name("TRACKTOTAL").set_integer(facts.tracktotal);
+    }
+    table.field_by_name("TITLE").set_text(spec.title);
+    table.field_by_name("ARTIST").set_text(spec.artist);
+    table.field_by_name("ALBUM").set_text(spec.album);
+    table.field_by_name("PAD").set_text(fs::absolute(spec.file).string());
+    table.field_by_name("MEMO").set_text("Made for the screenshots from a generated test signal.");
+    for (int k : spec.categories) table.field_by_position(k - 1).set_boolean(true);
+    table.post();
+  }
+  Table categories(names.categories);
+  categories.set_location(folder);
+  categories.create_table(category_columns());
+  categories.open();
+  categories.append();
+  const char* category_names[] = {"Rock", "Jazz", "Classical", "Ambient", "Folk", "Live", "Favourites"};
+  for (int k = 0; k < 7; ++k) categories.field_by_name("C" + std::to_string(k + 1)).set_text(category_names[k]);
+  categories.post();
+}
+
+void use_dark_palette() {
+  QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+  const std::pair<QPalette::ColorRole, QColor> colours[] = {
+      {QPalette::Window, QColor(45, 45, 48)},        {QPalette::WindowText, QColor(230, 230, 230)},
+      {QPalette::Base, QColor(30, 30, 32)},          {QPalette::AlternateBase, QColor(45, 45, 48)},
+      {QPalette::Text, QColor(230, 230, 230)},       {QPalette::Button, QColor(55, 55, 58)},
+      {QPalette::ButtonText, QColor(230, 230, 230)}, {QPalette::ToolTipBase, QColor(60, 60, 64)},
+      {QPalette::ToolTipText, QColor(230, 230, 230)}, {QPalette::Highlight, QColor(42, 130, 218)},
+      {QPalette::HighlightedText, Qt::white},        {QPalette::PlaceholderText, QColor(150, 150, 150)},
+      {QPalette::Light, QColor(90, 90, 95)},         {QPalette::Midlight, QColor(70, 70, 74)},
+      {QPalette::Mid, QColor(100, 100, 105)},        {QPalette::Dark, QColor(20, 20, 22)},
+      {QPalette::Shadow, QColor(10, 10, 10)}};
+  QPalette dark;
+  for (const auto& [role, colour] : colours) dark.setColor(role, colour);
+  for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    dark.setColor(QPalette::Disabled, role, QColor(127, 127, 127));
+  QApplication::setPalette(dark);
+}
+
+// Shows the library's first track as it looks while playing; the window's own handlers do this once they land.
+void show_playing(TForm1& window, Tdb& data, Playlist& playlist) {
+  playlist.reset();
+  window.RzLabel1->setText(QString::fromStdString(playlist.label_text(400)));
+  window.RzStatusPane2->setText(QStringLiteral("Found"));
+  Table& names = data.Table3;
+  for (int k = 0; k < 64; ++k) {
+    const QString name = QString::fromStdString(names.field_by_name("C" + std::to_string(k + 1)).as_text());
+    window.RzCheckList1->item(k)->setText(name);
+    window.ComboBox1->setItemText(k + 1, name);
+  }
+  const CategoryMask mask = playlist.current_categories();
+  for (int k = 0; k < 64; ++k)
+    window.RzCheckList1->item(k)->setCheckState(mask >> k & 1 ? Qt::Checked : Qt::Unchecked);
+  Table& tracks = data.Table1;
+  const int frames = tracks.field_by_name("FRAMETOTAL").as_integer();
+  window.Label18->setText(QString::fromStdString(time_text(tracks.field_by_name("TRACKTOTAL").as_integer() / 1000)));
+  window.Label17->setText(QString::fromStdString(time_text(2)));
+  window.RzTrackBar1->setRange(0, frames);
+  window.RzTrackBar1->setValue(frames / 3);
+  window.Play->setChecked(true);
+  window.RzStatusPane1->setText(QStringLiteral("playing"));
+  window.Arrange->setEnabled(true);
+}
+
+int run(int argc, char** argv) {
+  CLI::App app{"Renders Vemla's windows into PNG files."};
+  std::string out, suffix = "1x", library;
+  std::vector<std::string> track_texts;
+  bool dark = false;
+  app.add_option("out", out, "folder for the PNG files")->required();
+  app.add_option("--suffix", suffix, "ends each file name: main-SUFFIX.png");
+  app.add_option("--library", library, "FOLDER/NAME of the library to show; made from --track when missing")
+      ->required();
+  app.add_option("--track", track_texts, "FILE|TITLE|ARTIST|ALBUM|CATEGORIES for a new library");
+  app.add_flag("--dark", dark, "a dark palette");
+  CLI11_PARSE(app, argc, argv);
+
+  QApplication application(argc, argv);
+  QCoreApplication::setOrganizationName(QStringLiteral("Korvane"));
+  QCoreApplication::setApplicationName(QStringLiteral("Vemla Version 1.25"));
+  QGuiApplication::setApplicationDisplayName(QStringLiteral("Vemla"));
+  if (dark) use_dark_palette();
+
+  const fs::path library_path(library);
+  const fs::path folder = library_path.parent_path();
+  const std::string base = library_path.filename().string();
+  const LibraryTables names = library_tables(base);
+  if (!fs::exists(folder / names.tracks)) {
+    std::vector<TrackSpec> specs;
+    for (const std::string& text : track_texts) specs.push_back(parse_track(text));
+    make_library(folder, base, specs);
+  }
+
+  Tdb data;
+  data.Table2.open();
+  data.Table1.set_location(folder);
+  data.Table1.set_table_name(names.tracks);
+  data.Table3.set_location(folder);
+  data.Table3.set_table_name(names.categories);
+  data.Table1.open();
+  data.Table3.open();
+
+  TForm1 window(data);
+  Playlist playlist(data.Table1);
+  show_playing(window, data, playlist);
+  window.show();
+  QApplication::processEvents();
+
+  fs::create_directories(out);
+  const fs::path file = fs::path(out) / ("main-" + suffix + ".png");
+  if (!window.grab().save(QString::fromStdString(file.string()))) {
+    std::cerr << "vemla-screenshots: cannot write " << file << '\n';
+    return 1;
+  }
+  std::cout << file.string() << '\n';
+  return 0;
+}
+
+}  // namespace
+}  // namespace vemla
+
+int main(int argc, char** argv) {
+  try {
+    return vemla::run(argc, argv);
+  } catch (const std::exception& error) {
+    std::cerr << "vemla-screenshots: " << error.what() << '\n';
+    return 1;
+  }
+}
