@@ -1,5 +1,6 @@
 #include "test_streams.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <numbers>
@@ -43,6 +44,25 @@ bool make_layer3(const std::filesystem::path& out, unsigned channels, unsigned f
   return run("lame --quiet -t -b 128 " + std::string(channels == 1 ? "-m m" : "-m s") + " '" + wav.string() +
              "' '" + out.string() + "' >/dev/null 2>&1") == 0 &&
          std::filesystem::exists(out);
+}
+
+bool make_long_layer3(const std::filesystem::path& out, int copies) {
+  const std::filesystem::path part = out.string() + ".part.mp3";
+  if (!make_layer3(part, 2, 44100, 20.0)) return false;
+  const std::vector<uint8_t> one = read_file(part);
+  std::vector<uint8_t> all;
+  for (int k = 0; k < copies; ++k) all.insert(all.end(), one.begin(), one.end());
+  write_file(out, all);
+  return true;
+}
+
+bool wav_sizes_agree(const std::filesystem::path& path) {
+  const std::vector<uint8_t> b = read_file(path);
+  const auto le32 = [&](size_t at) {
+    return uint64_t{b[at]} | uint64_t{b[at + 1]} << 8 | uint64_t{b[at + 2]} << 16 | uint64_t{b[at + 3]} << 24;
+  };
+  return b.size() > 44 && std::equal(b.begin(), b.begin() + 4, "RIFF") && le32(4) == b.size() - 8 &&
+         le32(40) == b.size() - 44;
 }
 
 std::unique_ptr<Header> header_of_frames(const std::filesystem::path& file, uint32_t word,

@@ -57,7 +57,21 @@ void print_info(const Header& header, const Ibitstream& stream) {
   std::fflush(stdout);
 }
 
+void say_no_audio_frames(const std::string& name) {
+  std::cerr << "vemla-decode: " << name << ": no audio frame follows the encoder's header\n";
+}
+
 }  // namespace
+
+bool has_audio_frames(const std::string& input, const std::string& name) {
+  Ibitstream stream(input);
+  Header header;
+  Crc16* crc = nullptr;
+  if (!stream.is_open() || !header.read_frame_header(stream, crc)) return true;
+  if (header.frame_count_estimate(stream) > 0) return true;
+  say_no_audio_frames(name);
+  return false;
+}
 
 int decode_command(const DecodeOptions& options) {
   const std::string& name = options.name;
@@ -73,7 +87,7 @@ int decode_command(const DecodeOptions& options) {
     print_info(header, stream);
     if (!options.decode) {
       if (header.frame_count_estimate(stream) > 0) return 0;
-      std::cerr << "vemla-decode: " << name << ": no audio frame follows the encoder's header\n";
+      say_no_audio_frames(name);
       return 1;
     }
   }
@@ -85,7 +99,8 @@ int decode_command(const DecodeOptions& options) {
                    options.f32 ? WavFile::Sample::Float32 : WavFile::Sample::Int16,
                    FrameDecoder::output_channels(header, options.choice), header.frequency());
     } catch (const std::exception& e) {
-      std::cerr << "vemla-decode: " << e.what() << '\n';
+      // A stop signal ends the wait for a FIFO's reader: that is no failure to report.
+      if (!StopSignals::stop_requested()) std::cerr << "vemla-decode: " << e.what() << '\n';
       return 1;
     }
   }

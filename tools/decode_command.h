@@ -24,4 +24,8 @@ struct DecodeOptions {
 // two frames; what was decoded is then written out complete, and the caller turns the signal into the status.
 int decode_command(const DecodeOptions& options);
 
+// Before playing: false, with a message, when the file's first frame is an encoder's header that no audio
+// frame follows. A file without any frame is left to the player, which says so in its own words.
+bool has_audio_frames(const std::string& input, const std::string& name);
+
 }  // namespace vemla

@@ -107,6 +107,7 @@ int main(int argc, char** argv) {
         play_options.device.empty() ? sound_device_choice_from_environment() : play_options.device;
     if (device.rfind("wav:", 0) == 0 && refuse_same_file(source, device.substr(4), "the wav: device's file"))
       return 2;
+    if (!has_audio_frames(source.path(), input)) return 1;
     play_options.input = source.path();
     play_options.name = input;
     play_options.choice = choice;
