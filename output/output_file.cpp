@@ -60,14 +60,14 @@ OutputFile::OutputFile(const std::string& path) : target_(path) {
     return;
   }
   target_ = resolved_target(path);
-  const int fd = create_beside(target_, exists ? (st.st_mode & 07777) : 0666, temporary_);
+  const int fd = create_beside(target_, exists ? (st.st_mode & 0777) : 0666, temporary_);
   if (fd < 0) {
     const int error = errno;
     temporary_.clear();
     throw std::runtime_error("cannot create " + path + ": " + reason(error));
   }
   // The mode given to open() was narrowed by the umask; a replaced file keeps its own.
-  if (exists) (void)::fchmod(fd, st.st_mode & 07777);
+  if (exists) (void)::fchmod(fd, st.st_mode & 0777);
   file_ = ::fdopen(fd, "wb");
   if (!file_) {
     const int error = errno;

@@ -131,8 +131,8 @@ int decode_command(const DecodeOptions& options) {
     std::cerr << "vemla-decode: cannot write " << options.output << ": " << file->error() << '\n';
     return 1;
   }
-  if (const uint64_t dropped = audio_frames - counter.frames; dropped > 0 && !StopSignals::stop_requested())
-    std::cerr << "vemla-decode: " << name << ": " << dropped << " of " << audio_frames
+  if (audio_frames > counter.frames && !StopSignals::stop_requested())
+    std::cerr << "vemla-decode: " << name << ": " << audio_frames - counter.frames << " of " << audio_frames
               << " frames were damaged and left out\n";
   return 0;
 }
