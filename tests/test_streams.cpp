@@ -56,6 +56,23 @@ bool make_long_layer3(const std::filesystem::path& out, int copies) {
   return true;
 }
 
+std::vector<std::filesystem::path> part_files(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> found;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().extension() == ".part") found.push_back(entry.path());
+  return found;
+}
+
+uint64_t part_bytes(const std::filesystem::path& folder) {
+  uint64_t bytes = 0;
+  std::error_code ec;  // a file may be renamed away while it is looked at
+  for (const auto& part : part_files(folder)) {
+    const uint64_t size = std::filesystem::file_size(part, ec);
+    if (!ec) bytes += size;
+  }
+  return bytes;
+}
+
 bool wav_sizes_agree(const std::filesystem::path& path) {
   const std::vector<uint8_t> b = read_file(path);
   const auto le32 = [&](size_t at) {
