@@ -116,7 +116,7 @@ bool Ibitstream::read_raw(uint8_t* out, size_t n) {
   return true;
 }
 
-bool Ibitstream::peek(uint64_t offset, uint8_t* out, size_t n) {
+bool Ibitstream::peek(uint64_t offset, uint8_t* out, size_t n) const {
   if (!open_ || offset + n > audio_end_) return false;
   if (offset >= chunk_start_ && offset + n <= chunk_start_ + chunk_length_) {
     std::memcpy(out, chunk_.data() + (offset - chunk_start_), n);
@@ -126,7 +126,6 @@ bool Ibitstream::peek(uint64_t offset, uint8_t* out, size_t n) {
 }
 
 bool Ibitstream::read_header_word(uint32_t& word, SyncMode mode) {
-  const uint32_t locked_mask = 0xFFF80C00;
   for (;;) {
     if (position_ < chunk_start_ || position_ + 4 > chunk_start_ + chunk_length_) {
       if (!refill(position_) || chunk_length_ < 4) return false;
@@ -144,10 +143,7 @@ bool Ibitstream::read_header_word(uint32_t& word, SyncMode mode) {
       i = static_cast<size_t>(static_cast<const uint8_t*>(hit) - data);
       const uint32_t v = big_endian32(data + i);
       const bool match =
-          mode == SyncMode::Initial
-              ? (v & 0xFFF00000) == 0xFFF00000
-              : (v & locked_mask) == (sync_pattern_ & locked_mask) && ((v & 0xC0) == 0xC0) == single_channel_ &&
-                    header_fields_usable(v);
+          mode == SyncMode::Initial ? (v & 0xFFF00000) == 0xFFF00000 : locked_header_match(v, sync_pattern_);
       if (match) {
         word = v;
         header_offset_ = chunk_start_ + i;
@@ -195,10 +191,7 @@ void Ibitstream::read_bytes(uint8_t* out, unsigned n) {
   bit_position_ += 8 * n;
 }
 
-void Ibitstream::set_sync_pattern(uint32_t pattern) {
-  sync_pattern_ = pattern;
-  single_channel_ = (pattern & 0xC0) == 0xC0;
-}
+void Ibitstream::set_sync_pattern(uint32_t pattern) { sync_pattern_ = pattern; }
 
 bool Ibitstream::seek_fixed(int n, unsigned frame_size) {
   if (n < 0 || !open_) return false;

@@ -26,6 +26,15 @@ constexpr bool header_fields_usable(uint32_t word) {
          ((word >> 10) & 3) != 3;
 }
 
+// True when `word` heads a frame of the stream whose first header, masked with 0xFFF80CC0, is `pattern`: the
+// same sync word, version bit and sampling frequency, Single Channel exactly when the first was, and fields
+// that can be decoded. Layer, bit rate and the stereo mode may change from frame to frame.
+constexpr bool locked_header_match(uint32_t word, uint32_t pattern) {
+  constexpr uint32_t kMask = 0xFFF80C00;
+  return (word & kMask) == (pattern & kMask) && ((word & 0xC0) == 0xC0) == ((pattern & 0xC0) == 0xC0) &&
+         header_fields_usable(word);
+}
+
 class Ibitstream {
  public:
   // The largest frame body: a 384 kbit/s Layer II frame at 32 kHz with padding, less its header, rounded up
@@ -92,7 +101,7 @@ class Ibitstream {
   // Offset of the header found last.
   uint64_t header_offset() const { return header_offset_; }
   // Reads n bytes at an absolute offset within the audio, without moving the stream.
-  bool peek(uint64_t offset, uint8_t* out, size_t n);
+  bool peek(uint64_t offset, uint8_t* out, size_t n) const;
   // Starts of the frames read in sequence from frame 0.
   const FrameIndex& frame_starts() const { return frame_starts_; }
 
@@ -126,7 +135,6 @@ class Ibitstream {
   uint32_t bit_position_ = 0;
 
   uint32_t sync_pattern_ = 0;
-  bool single_channel_ = false;
 
   int current_frame_ = -1;
   int highest_frame_ = -1;

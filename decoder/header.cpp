@@ -155,7 +155,8 @@ bool Header::read_frame_header(Ibitstream& stream, Crc16*& crc_out) {
   uint32_t word = 0;
   if (!synced_) {
     if (!find_first_header(stream, word)) return false;
-    stream.set_sync_pattern(word & 0xFFF80CC0);
+    sync_pattern_ = word & 0xFFF80CC0;
+    stream.set_sync_pattern(sync_pattern_);
     synced_ = true;
   } else if (!stream.read_header_word(word, SyncMode::Locked)) {
     return false;
@@ -252,19 +253,69 @@ bool Header::seek_to_frame(Ibitstream& stream, unsigned frame_number) {
 unsigned Header::frame_count_estimate(const Ibitstream& stream) const {
   const unsigned unpadded = frame_size_ + 4 - padding_bit_;
   if (vbr_header_.present()) {
-    // The encoder's header frame is not audio: count what follows it.
-    const uint64_t bytes = stream.audio_end() > first_frame_end_ ? stream.audio_end() - first_frame_end_ : 0;
-    // A count the bytes could not hold even in the shortest frames, or that leaves more bytes than the
-    // longest frames would fill, was damaged or belongs to another file.
-    const uint64_t shortest = frame_length(version_, first_layer_, 1, sample_frequency_, 0);
-    const uint64_t longest = frame_length(version_, first_layer_, 14, sample_frequency_, 1);
-    const uint64_t frames = vbr_header_.frames;
-    if (frames > 0 && frames <= bytes / shortest + 1 && frames >= bytes / longest) return vbr_header_.frames;
-    return unpadded > 4 ? static_cast<unsigned>(bytes / unpadded) : 0;
+    // The encoder's header frame is not audio: what follows it is counted.
+    if (tag_count_holds(stream)) return vbr_header_.frames;
+    if (!counted_frames_) counted_frames_ = count_frames_after_tag(stream);
+    return *counted_frames_;
   }
   const uint64_t start = stream.highest_frame() >= 0 ? stream.first_frame_offset() : stream.audio_start();
   if (unpadded <= 4 || stream.audio_end() <= start) return 0;
   return static_cast<unsigned>((stream.audio_end() - start) / unpadded);
+}
+
+// A count the audio bytes after the header's frame could not hold even in the shortest frames, or that leaves
+// more bytes than the longest frames would fill, was damaged or belongs to another file. An Info header marks
+// a constant bit rate: its frames are those of the bit rate of the frame that follows it. A header that
+// announces more bytes than the file holds heads a file cut short.
+bool Header::tag_count_holds(const Ibitstream& stream) const {
+  const uint64_t frames = vbr_header_.frames;
+  if (frames == 0) return false;
+  const uint64_t end = stream.audio_end();
+  const uint64_t bytes = end > first_frame_end_ ? end - first_frame_end_ : 0;
+  uint64_t shortest = frame_length(version_, first_layer_, 1, sample_frequency_, 0);
+  uint64_t longest = frame_length(version_, first_layer_, 14, sample_frequency_, 1);
+  if (vbr_header_.kind == VbrHeader::Kind::Info) {
+    uint8_t next[4];
+    if (!stream.peek(first_frame_end_, next, 4)) return false;
+    const uint32_t word = big_endian32(next);
+    if (!locked_header_match(word, sync_pattern_)) return false;
+    shortest = frame_length(word & ~0x200u);
+    longest = frame_length(word | 0x200u);
+  }
+  const uint64_t announced = vbr_header_.bytes;
+  const uint64_t held = end > stream.first_frame_offset() ? end - stream.first_frame_offset() : 0;
+  if (announced > held + longest) return false;
+  return frames * shortest <= bytes && frames >= bytes / longest;
+}
+
+// The frames after the header's frame, found as the decoder's search finds them but by their headers alone:
+// a header of the stream's kind starts a frame when the whole frame lies within the audio (else the stream
+// ends there), and anything else is passed over a byte at a time.
+unsigned Header::count_frames_after_tag(const Ibitstream& stream) const {
+  constexpr size_t kChunkBytes = 64 * 1024;
+  std::vector<uint8_t> chunk(kChunkBytes);
+  uint64_t chunk_start = 0;
+  size_t chunk_length = 0;
+  const uint64_t end = stream.audio_end();
+  uint64_t at = first_frame_end_;
+  unsigned frames = 0;
+  while (at + 4 <= end) {
+    if (at < chunk_start || at + 4 > chunk_start + chunk_length) {
+      chunk_start = at;
+      chunk_length = static_cast<size_t>(std::min<uint64_t>(kChunkBytes, end - at));
+      if (!stream.peek(at, chunk.data(), chunk_length)) break;
+    }
+    const uint32_t word = big_endian32(chunk.data() + (at - chunk_start));
+    if (!locked_header_match(word, sync_pattern_)) {
+      ++at;
+      continue;
+    }
+    const uint64_t length = frame_length(word);
+    if (at + length > end) break;
+    ++frames;
+    at += length;
+  }
+  return frames;
 }
 
 float Header::frame_duration_ms() const {

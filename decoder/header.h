@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "bitstream.h"
@@ -29,8 +30,9 @@ class Header {
   unsigned compute_frame_size();
   // Positions the stream at 0-based frame n and loads that frame.
   bool seek_to_frame(Ibitstream& stream, unsigned frame_number);
-  // Number of frames of the stream: the count of the encoder's header in the first frame when it has a
-  // plausible one, else the audio bytes divided by the length of an unpadded frame.
+  // Number of frames of the stream. Without an encoder's header in the first frame: the audio bytes divided
+  // by the length of an unpadded frame. With one: its count when the audio bytes can hold it, else the
+  // frames after it counted by their headers (read from the file once, nothing decoded).
   unsigned frame_count_estimate(const Ibitstream& stream) const;
   float frame_duration_ms() const;
   float total_duration_ms(const Ibitstream& stream) const;
@@ -81,6 +83,8 @@ class Header {
   void take_fields(uint32_t word);
   void note_first_frame(const Ibitstream& stream);
   void check_frame_start(const Ibitstream& stream);
+  bool tag_count_holds(const Ibitstream& stream) const;
+  unsigned count_frames_after_tag(const Ibitstream& stream) const;
 
   int layer_ = 0;
   int protection_bit_ = 1;
@@ -102,7 +106,9 @@ class Header {
   int main_data_slots_ = 0;
 
   // What the first frame said about the stream, and whether the frames read so far bear it out.
+  uint32_t sync_pattern_ = 0;  // the first header masked with 0xFFF80CC0
   VbrHeader vbr_header_;
+  mutable std::optional<unsigned> counted_frames_;  // the frames after an encoder's header, once counted
   bool tag_frame_ = false;
   uint64_t first_frame_end_ = 0;
   int first_layer_ = 0;

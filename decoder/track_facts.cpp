@@ -1,6 +1,8 @@
 #include "track_facts.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <limits>
 
 namespace vemla {
 namespace {
@@ -19,8 +21,11 @@ TrackFacts track_facts(const Header& header, const Ibitstream& stream) {
   facts.checksums = header.protection_bit() == 0;
   facts.copyright = header.copyright() != 0;
   facts.original = header.original() != 0;
-  facts.frametotal = static_cast<int32_t>(header.frame_count_estimate(stream));
-  facts.tracktotal = static_cast<int32_t>(header.total_duration_ms(stream));
+  // The columns are 32-bit: larger figures are stored as the largest they hold.
+  constexpr unsigned kLargest = std::numeric_limits<int32_t>::max();
+  constexpr float kLongest = 2147483520.0f;  // the largest float below 2^31
+  facts.frametotal = static_cast<int32_t>(std::min(header.frame_count_estimate(stream), kLargest));
+  facts.tracktotal = static_cast<int32_t>(std::min(header.total_duration_ms(stream), kLongest));
   return facts;
 }
 

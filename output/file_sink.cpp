@@ -80,4 +80,9 @@ bool FileSink::finish() {
   return file_.finish();
 }
 
+void FileSink::discard() {
+  finished_ = true;
+  file_.discard();
+}
+
 }  // namespace vemla

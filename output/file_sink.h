@@ -28,9 +28,13 @@ class FileSink final : public Obuffer {
   void clear() override;
   void request_stop() override { stopped_ = true; }
 
-  // Completes the file; false when a write failed.
+  // Completes the file and gives it its name; false when a write failed (the file is then removed).
   bool finish();
+  // Drops the file: nothing of it is kept, and an earlier file of that name stays as it was.
+  void discard();
   uint64_t samples_written() const { return written_; }
+  // Why writing failed, or empty.
+  const std::string& error() const { return file_.error(); }
 
  private:
   template <typename T>

@@ -1,6 +1,7 @@
 #include "sound_device.h"
 
 #include <charconv>
+#include <cmath>
 #include <cstdlib>
 
 #include "alsa_device.h"
@@ -27,8 +28,9 @@ std::unique_ptr<SoundDevice> make_sound_device(std::string_view choice, std::str
     double speed = 1.0;
     if (has_argument) {
       const auto [end, ec] = std::from_chars(argument.data(), argument.data() + argument.size(), speed);
-      if (ec != std::errc() || end != argument.data() + argument.size() || !(speed >= 0)) {
-        error = "null: the speed must be a number of 0 or more, not \"" + std::string(argument) + "\"";
+      // A device at speed 0 would never play a block, and one at an infinite speed has no time to keep.
+      if (ec != std::errc() || end != argument.data() + argument.size() || !(speed > 0) || !std::isfinite(speed)) {
+        error = "null: the speed must be a positive number, not \"" + std::string(argument) + "\"";
         return nullptr;
       }
     }

@@ -19,19 +19,17 @@ void put32(uint8_t*& p, uint32_t v) {
 }  // namespace
 
 WavFile::WavFile(const std::string& path, unsigned channels, unsigned frequency, Sample sample, bool raw)
-    : raw_(raw), channels_(channels), frequency_(frequency), sample_(sample) {
-  if (path == "-") {
-    file_ = stdout;
-  } else {
-    file_ = std::fopen(path.c_str(), "wb");
-    owns_file_ = true;
-    if (!file_) throw std::runtime_error("cannot create " + path + ": " + std::strerror(errno));
-  }
+    : output_(path), file_(output_.stream()), raw_(raw), channels_(channels), frequency_(frequency), sample_(sample) {
   // Sizes unknown until the end; a file that cannot be rewound keeps the "as long as it goes" marks.
   if (!raw_) write_header(0xFFFFFFFFu);
 }
 
 WavFile::~WavFile() { finish(); }
+
+void WavFile::note_failure() {
+  if (ok_) error_ = std::strerror(errno ? errno : EIO);
+  ok_ = false;
+}
 
 void WavFile::write_header(uint64_t data_bytes) {
   const bool is_float = sample_ == Sample::Float32;
@@ -59,27 +57,43 @@ void WavFile::write_header(uint64_t data_bytes) {
   }
   std::memcpy(p, "data", 4), p += 4;
   put32(p, data);
-  if (std::fwrite(header, 1, static_cast<size_t>(p - header), file_) != static_cast<size_t>(p - header)) ok_ = false;
+  errno = 0;
+  if (std::fwrite(header, 1, static_cast<size_t>(p - header), file_) != static_cast<size_t>(p - header))
+    note_failure();
 }
 
 bool WavFile::write(const void* samples, size_t count) {
   if (!file_) return false;
   const size_t size = count * (sample_ == Sample::Float32 ? 4 : 2);
-  if (std::fwrite(samples, 1, size, file_) != size) ok_ = false;
+  errno = 0;
+  if (std::fwrite(samples, 1, size, file_) != size) note_failure();
   data_bytes_ += size;
   return ok_;
 }
 
 bool WavFile::finish() {
   if (!file_) return ok_;
-  if (std::fflush(file_) != 0) ok_ = false;
+  errno = 0;
+  if (std::fflush(file_) != 0) note_failure();
   if (!raw_ && ok_ && std::fseek(file_, 0, SEEK_SET) == 0) {
     write_header(data_bytes_);
-    if (std::fflush(file_) != 0) ok_ = false;
+    if (std::fflush(file_) != 0) note_failure();
   }
-  if (owns_file_ && std::fclose(file_) != 0) ok_ = false;
   file_ = nullptr;
+  if (!ok_) {
+    output_.discard();
+    return false;
+  }
+  if (!output_.commit()) {
+    ok_ = false;
+    error_ = output_.error();
+  }
   return ok_;
+}
+
+void WavFile::discard() {
+  file_ = nullptr;
+  output_.discard();
 }
 
 }  // namespace vemla

@@ -202,11 +202,14 @@ TEST(SoundDeviceChoice, NamesEveryDeviceAndRejectsTheRest) {
   auto wav = make_sound_device("wav:/tmp/x.wav", error);
   ASSERT_TRUE(wav);
   EXPECT_EQ(dynamic_cast<WavDevice&>(*wav).path(), "/tmp/x.wav");
-  for (const char* bad : {"", "pulse", "wav:", "alsa:", "null:fast", "null:-1"}) {
+  for (const char* bad : {"", "pulse", "wav:", "alsa:", "null:fast", "null:-1", "null:0", "null:inf", "null:nan"}) {
     error.clear();
     EXPECT_FALSE(make_sound_device(bad, error)) << bad;
     EXPECT_FALSE(error.empty()) << bad;
   }
+  // A device that never plays would hang the player: the error says what is wanted.
+  make_sound_device("null:0", error);
+  EXPECT_NE(error.find("positive"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "test_streams.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <numbers>
@@ -43,6 +44,42 @@ bool make_layer3(const std::filesystem::path& out, unsigned channels, unsigned f
   return run("lame --quiet -t -b 128 " + std::string(channels == 1 ? "-m m" : "-m s") + " '" + wav.string() +
              "' '" + out.string() + "' >/dev/null 2>&1") == 0 &&
          std::filesystem::exists(out);
+}
+
+bool make_long_layer3(const std::filesystem::path& out, int copies) {
+  const std::filesystem::path part = out.string() + ".part.mp3";
+  if (!make_layer3(part, 2, 44100, 20.0)) return false;
+  const std::vector<uint8_t> one = read_file(part);
+  std::vector<uint8_t> all;
+  for (int k = 0; k < copies; ++k) all.insert(all.end(), one.begin(), one.end());
+  write_file(out, all);
+  return true;
+}
+
+std::vector<std::filesystem::path> part_files(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> found;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().extension() == ".part") found.push_back(entry.path());
+  return found;
+}
+
+uint64_t part_bytes(const std::filesystem::path& folder) {
+  uint64_t bytes = 0;
+  std::error_code ec;  // a file may be renamed away while it is looked at
+  for (const auto& part : part_files(folder)) {
+    const uint64_t size = std::filesystem::file_size(part, ec);
+    if (!ec) bytes += size;
+  }
+  return bytes;
+}
+
+bool wav_sizes_agree(const std::filesystem::path& path) {
+  const std::vector<uint8_t> b = read_file(path);
+  const auto le32 = [&](size_t at) {
+    return uint64_t{b[at]} | uint64_t{b[at + 1]} << 8 | uint64_t{b[at + 2]} << 16 | uint64_t{b[at + 3]} << 24;
+  };
+  return b.size() > 44 && std::equal(b.begin(), b.begin() + 4, "RIFF") && le32(4) == b.size() - 8 &&
+         le32(40) == b.size() - 44;
 }
 
 std::unique_ptr<Header> header_of_frames(const std::filesystem::path& file, uint32_t word,

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "bitstream.h"
 #include "header.h"
@@ -22,6 +23,18 @@ bool make_layer2(const std::filesystem::path& out, unsigned channels, unsigned f
                  const std::string& extra = "");
 // The same with lame, Layer III without an information frame.
 bool make_layer3(const std::filesystem::path& out, unsigned channels, unsigned frequency, double seconds);
+
+// A long Layer III stream (minutes): `copies` copies of a 20-second make_layer3 stream one after the other,
+// for runs that must still be going when the test interrupts them.
+bool make_long_layer3(const std::filesystem::path& out, int copies);
+
+// The temporary files of outputs being written in `folder` (".NAME.XXXXXXXX.part").
+std::vector<std::filesystem::path> part_files(const std::filesystem::path& folder);
+// Bytes written so far to those files.
+uint64_t part_bytes(const std::filesystem::path& folder);
+
+// True when a 16-bit PCM WAV file holds audio and the sizes in its header agree with its length.
+bool wav_sizes_agree(const std::filesystem::path& path);
 
 // The frame header of a file of `count` frames made of the 32-bit header `word` and `frame_bytes` - 4 zero
 // bytes each.

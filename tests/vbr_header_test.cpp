@@ -11,6 +11,7 @@
 #include "header.h"
 #include "support.h"
 #include "test_files.h"
+#include "test_signal.h"
 
 namespace vemla::test {
 namespace {
@@ -150,6 +151,68 @@ TEST(FrameCount, IsTheHeadersCountWhenTheFileCouldHoldThatMany) {
   EXPECT_EQ(estimate(tagged_stream(0, 100)), 100u);
   EXPECT_EQ(estimate(tagged_stream(316, 0)), 0u);
 }
+
+// A file as lame makes it, the count of its Xing or Info header set to what a test wants.
+class LameCount : public testing::TestWithParam<const char*> {
+ protected:
+  void SetUp() override {
+    if (!have_program("lame")) GTEST_SKIP() << "lame is not installed: no MP3 files can be made for this test";
+    write_test_signal_wav((dir / "signal.wav").string(), 10.0, 44100, 2);
+    ASSERT_TRUE(lame_encode(dir / "signal.wav", dir / "lame.mp3", GetParam()));
+    bytes = read_file(dir / "lame.mp3");
+    const FrameWalk walk = walk_frames(bytes);
+    ASSERT_GT(walk.offsets.size(), 300u);
+    const size_t tag = xing_offset(bytes, walk.offsets[0]);
+    ASSERT_NE(tag, 0u);
+    count_at = walk.offsets[0] + 4 + tag + 8;  // after the magic and the flags (lame writes the count)
+    audio_frames = static_cast<uint32_t>(walk.offsets.size() - 1);
+  }
+  // The estimate for the file's first `length` bytes, with `count` in its header.
+  unsigned estimate_with(uint32_t count, size_t length) {
+    std::vector<uint8_t> patched(bytes.begin(), bytes.begin() + static_cast<long>(length));
+    put32(patched, count_at, count);
+    return estimate(patched);
+  }
+  TempDir dir;
+  std::vector<uint8_t> bytes;
+  size_t count_at = 0;
+  uint32_t audio_frames = 0;
+};
+
+TEST_P(LameCount, IsTrustedWhereTheAudioCanHoldIt) {
+  EXPECT_EQ(estimate(bytes), audio_frames);
+  // At a varying bit rate a few frames fewer is a count the bytes can hold: it is the header's, not one of
+  // frames counted. At a constant one only the true count fits.
+  const bool varying = std::string(GetParam()).find("-V") != std::string::npos;
+  const uint32_t fewer = audio_frames - 3;
+  EXPECT_EQ(estimate_with(fewer, bytes.size()), varying ? fewer : audio_frames);
+}
+
+TEST_P(LameCount, AnImpossibleCountGivesWayToTheFramesThere) {
+  for (uint32_t count : {0u, 0xFFFFFFFFu, audio_frames * 10, audio_frames / 10})
+    EXPECT_EQ(estimate_with(count, bytes.size()), audio_frames) << count;
+  // An Info header's frames all have its stream's bit rate: two frames more than the bytes hold is too many.
+  if (std::string(GetParam()).find("-b") != std::string::npos) {
+    EXPECT_EQ(estimate_with(audio_frames + 2, bytes.size()), audio_frames);
+  }
+}
+
+// Cut short, the file holds fewer frames than its header announces: those there are counted.
+TEST_P(LameCount, AFileCutShortCountsTheFramesLeft) {
+  const size_t half = bytes.size() / 2 + 100;
+  const std::vector<uint8_t> cut(bytes.begin(), bytes.begin() + static_cast<long>(half));
+  const FrameWalk walk = walk_frames(cut);
+  const bool last_whole = walk.end <= half;
+  ASSERT_TRUE(last_whole);
+  EXPECT_EQ(estimate_with(audio_frames, half), walk.offsets.size() - 1);
+  // Only the header frame is left: no audio frame.
+  EXPECT_EQ(estimate_with(audio_frames, static_cast<size_t>(walk.offsets[1])), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lame, LameCount, testing::Values("-V 2", "-b 128"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.param[1] == 'V' ? "Xing" : "Info");
+                         });
 
 TEST(FrameCount, TheDurationFollowsTheCount) {
   const std::vector<uint8_t> bytes = tagged_stream(250, 100);

@@ -1,28 +1,20 @@
 #include "play_command.h"
 
-#include <poll.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <optional>
 
 #include "notifier.h"
 #include "run.h"
+#include "stop_signals.h"
 #include "track_facts.h"
 
 namespace vemla {
 namespace {
-
-std::atomic<bool> interrupted{false};
-
-extern "C" void on_signal(int) {
-  interrupted = true;
-}
 
 class FixedSettings final : public RunSettings {
  public:
@@ -50,48 +42,13 @@ class CountingNotifier final : public Notifier {
  public:
   void notify(std::string_view caption, std::string_view text, MessageIcon icon) override {
     if (icon == MessageIcon::Error) ++errors;
-    std::cerr << '\n' << caption << ": " << text << '\n';
+    // A message starts on a line of its own, below the position line when one is shown.
+    if (position_line_open.exchange(false)) std::cerr << '\n';
+    std::cerr << caption << ": " << text << '\n';
   }
   std::atomic<int> errors{0};
+  std::atomic<bool> position_line_open{false};
 };
-
-// The terminal in single-key mode without echo while playing; restored at the end.
-class KeyMode {
- public:
-  KeyMode() {
-    if (tcgetattr(STDIN_FILENO, &saved_) != 0) return;
-    termios raw = saved_;
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    raw.c_cc[VMIN] = 0;
-    raw.c_cc[VTIME] = 0;
-    active_ = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
-  }
-  ~KeyMode() {
-    if (active_) tcsetattr(STDIN_FILENO, TCSANOW, &saved_);
-  }
-
- private:
-  termios saved_{};
-  bool active_ = false;
-};
-
-enum class Key { None, Pause, Back, Forward, Quit };
-
-// Waits up to `ms` for a key.
-Key read_key(int ms) {
-  pollfd in{STDIN_FILENO, POLLIN, 0};
-  if (poll(&in, 1, ms) <= 0) return Key::None;
-  char buffer[8];
-  const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
-  if (n <= 0) return Key::None;
-  if (buffer[0] == ' ') return Key::Pause;
-  if (buffer[0] == 'q' || buffer[0] == 'Q') return Key::Quit;
-  if (n >= 3 && buffer[0] == '\x1b' && buffer[1] == '[') {
-    if (buffer[2] == 'C') return Key::Forward;
-    if (buffer[2] == 'D') return Key::Back;
-  }
-  return Key::None;
-}
 
 }  // namespace
 
@@ -106,12 +63,10 @@ int play_file(const PlayOptions& options) {
   set_sound_device(std::move(device));
   FixedSettings settings(options.priority, options.choice);
   set_run_settings(&settings);
-  StderrTitle title(options.input);
+  StderrTitle title(options.name.empty() ? options.input : options.name);
   set_title_label(&title);
   CountingNotifier messages;
   set_notifier(&messages);
-  std::signal(SIGINT, on_signal);
-  std::signal(SIGTERM, on_signal);
 
   track_file_name = options.input;
   const bool opened = open_run();
@@ -143,7 +98,7 @@ int play_file(const PlayOptions& options) {
   for (;;) {
     if (mpeg_args.done) break;
     if (decode_thread && decode_thread->finished()) break;  // a failed seek or sound device
-    if (interrupted) {
+    if (StopSignals::stop_requested()) {
       stopped = true;
       break;
     }
@@ -177,6 +132,7 @@ int play_file(const PlayOptions& options) {
         std::printf("\r%s / %s  %-8s", time_text(seconds).c_str(), total.c_str(),
                     player_state_text(player_state));
         std::fflush(stdout);
+        messages.position_line_open = true;
       }
     }
   }
@@ -185,6 +141,7 @@ int play_file(const PlayOptions& options) {
     const long seconds =
         static_cast<long>(static_cast<float>(mpeg_args.reported_frame) * frame_duration * 0.001f);
     std::printf("\r%s / %s  %-8s\n", time_text(seconds).c_str(), total.c_str(), done ? "ready" : "stopped");
+    messages.position_line_open = false;
   }
   close_run();
   if (const std::string reason = sound_device().last_error(); messages.errors && !reason.empty())

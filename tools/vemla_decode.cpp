@@ -1,50 +1,43 @@
 // vemla-decode: decodes an MPEG audio file to WAV or raw PCM through the same frame sequence the player
-// uses, prints the facts the library stores about it, or plays it.
+// uses, prints the facts the library stores about it, or plays it. Exit status: 0 done, 1 failed (nothing
+// decoded, an unreadable input, a device or an output that failed), 2 bad usage, 128 + N after signal N.
 #include <CLI/CLI.hpp>
 
-#include <cstdio>
+#include <unistd.h>
+
 #include <iostream>
-#include <map>
 #include <optional>
-#include <stdexcept>
 #include <string>
 
-#include "file_sink.h"
-#include "frame_decoder.h"
+#include "command_input.h"
+#include "decode_command.h"
 #include "header.h"
-#include "notifier.h"
 #ifdef VEMLA_WITH_PLAYBACK
 #include "play_command.h"
+#include "sound_device.h"
 #endif
-#include "track_facts.h"
+#include "stop_signals.h"
 
 using namespace vemla;
 
 namespace {
 
-// An output buffer that throws the samples away (for timing).
-class NullSink final : public Obuffer {
- public:
-  void put_sample(int, int16_t) override {}
-  void put_samples(int, const int16_t*, int) override {}
-  void end_frame(int) override {}
-  void clear() override {}
-  void request_stop() override {}
-};
-
-void print_info(const Header& header, const Ibitstream& stream) {
-  const TrackFacts f = track_facts(header, stream);
-  const auto yes_no = [](bool b) { return b ? "yes" : "no"; };
-  std::printf("VERSION     %s\nLAYER       %s\nBITRATE     %s\nSAMPLERATE  %s\nMODE        %s\n", f.version.c_str(),
-              f.layer.c_str(), f.bitrate.c_str(), f.samplerate.c_str(), f.mode.c_str());
-  std::printf("CHECKSUMS   %s\nCOPYRIGHT   %s\nORIGINAL    %s\n", yes_no(f.checksums), yes_no(f.copyright),
-              yes_no(f.original));
-  std::printf("FRAMETOTAL  %d\nTRACKTOTAL  %d\nTIME        %s\n", static_cast<int>(f.frametotal),
-              static_cast<int>(f.tracktotal), time_text(f.tracktotal / 1000).c_str());
-}
-
 bool ends_with(const std::string& s, const std::string& suffix) {
   return s.size() >= suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+ChannelChoice channel_choice(const std::string& mix) {
+  if (mix == "left") return ChoiceLeft;
+  if (mix == "right") return ChoiceRight;
+  if (mix == "mono") return ChoiceMono;
+  return ChoiceStereo;
+}
+
+// Writing the decoded audio over the file it comes from would destroy it.
+bool refuse_same_file(const CommandInput& input, const std::string& output, const std::string& what) {
+  if (!input.is_same_file(output)) return false;
+  std::cerr << "vemla-decode: " << what << " " << output << " is the input file; name another\n";
+  return true;
 }
 
 }  // namespace
@@ -53,21 +46,20 @@ int main(int argc, char** argv) {
   CLI::App app{"Decodes an MPEG audio file (Layer I, II or III) to WAV or raw PCM."};
   std::string input, output;
   std::string format;
+  std::string mix = "stereo";
   bool f32 = false, info = false, null_output = false;
-  ChannelChoice choice = ChoiceStereo;
-  const std::map<std::string, ChannelChoice> mixes{
-      {"stereo", ChoiceStereo}, {"left", ChoiceLeft}, {"right", ChoiceRight}, {"mono", ChoiceMono}};
 
-  app.add_option("input", input, "MPEG audio file")->required();
+  app.add_option("input", input, "MPEG audio file; - for standard input")->required();
   app.add_option("-o,--output", output, "output file: .wav for WAV, anything else raw; - for standard output");
   app.add_option("--format", format, "output format (default: by the output's extension; raw for -)")
       ->check(CLI::IsMember({"wav", "raw"}));
   app.add_flag("--f32", f32, "32-bit float samples (full scale +-1.0) taken before the 16-bit conversion");
-  app.add_option("--mix", choice, "channel choice")->transform(CLI::CheckedTransformer(mixes, CLI::ignore_case));
+  app.add_option("--mix", mix, "channel choice: stereo, left, right or mono")
+      ->transform(CLI::IsMember({"stereo", "left", "right", "mono"}, CLI::ignore_case));
   app.add_flag("--info", info, "print the first frame header's facts as the library stores them");
   app.add_flag("-n,--null", null_output, "decode without writing anything (for timing)");
-#ifdef VEMLA_WITH_PLAYBACK
   bool play = false;
+#ifdef VEMLA_WITH_PLAYBACK
   PlayOptions play_options;
   app.add_flag("--play", play,
                "play the file on the sound device; in a terminal: space pauses and resumes, the left and right "
@@ -79,59 +71,59 @@ int main(int argc, char** argv) {
                  "decode thread priority for --play, 1 Lowest ... 6 Time Critical")
       ->check(CLI::Range(1, 6));
 #endif
-  CLI11_PARSE(app, argc, argv);
+  app.failure_message([](const CLI::App*, const CLI::Error& e) {
+    return "vemla-decode: " + std::string(e.what()) + "\nRun with --help for more information.\n";
+  });
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int status = app.exit(e);
+    return status == 0 ? 0 : 2;  // --help, or bad usage
+  }
+  if (!play && !info && output.empty() && !null_output) {
+    std::cerr << "vemla-decode: name an output with -o (or use --info, --null or --play)\n";
+    return 2;
+  }
+  const ChannelChoice choice = channel_choice(mix);
+
+  StopSignals signals;
+  CommandInput source;
+  std::string error;
+  {
+    // While --play waits for a FIFO's writer, q in a terminal gives up as it stops playing.
+    std::optional<KeyMode> keys;
+    if (play && input != "-" && isatty(STDIN_FILENO)) keys.emplace();
+    const auto keep_waiting = [&keys] { return !keys || !keys->active() || read_key(0) != Key::Quit; };
+    if (!source.open(input, error, keep_waiting)) {
+      if (error.empty()) return StopSignals::exit_status(0);  // stopped while waiting
+      std::cerr << "vemla-decode: " << input << ": " << error << '\n';
+      return StopSignals::exit_status(1);
+    }
+  }
 
 #ifdef VEMLA_WITH_PLAYBACK
   if (play) {
-    play_options.input = input;
+    const std::string device =
+        play_options.device.empty() ? sound_device_choice_from_environment() : play_options.device;
+    if (device.rfind("wav:", 0) == 0 && refuse_same_file(source, device.substr(4), "the wav: device's file"))
+      return 2;
+    if (!has_audio_frames(source.path(), input)) return 1;
+    play_options.input = source.path();
+    play_options.name = input;
     play_options.choice = choice;
-    return play_file(play_options);
+    return StopSignals::exit_status(play_file(play_options));
   }
 #endif
 
-  if (!info && output.empty() && !null_output) {
-    std::cerr << "vemla-decode: name an output with -o (or use --info or --null)\n";
-    return 2;
-  }
-
-  Ibitstream stream(input);
-  if (!stream.is_open()) return 1;  // the notifier has said why
-  Header header;
-  Crc16* crc = nullptr;
-  if (!header.read_frame_header(stream, crc)) {
-    std::cerr << "vemla-decode: " << input << ": no MPEG audio frame header found\n";
-    return 1;
-  }
-  if (info) {
-    print_info(header, stream);
-    if (output.empty() && !null_output) return 0;
-  }
-
-  std::optional<FileSink> file;
-  NullSink nothing;
-  Obuffer* sink = &nothing;
-  if (!null_output) {
-    const bool wav = format.empty() ? ends_with(output, ".wav") || ends_with(output, ".WAV") : format == "wav";
-    try {
-      file.emplace(output, wav ? FileSink::Format::Wav : FileSink::Format::Raw,
-                   f32 ? WavFile::Sample::Float32 : WavFile::Sample::Int16,
-                   FrameDecoder::output_channels(header, choice), header.frequency());
-    } catch (const std::exception& e) {
-      std::cerr << "vemla-decode: " << e.what() << '\n';
-      return 1;
-    }
-    sink = &*file;
-  }
-
-  FrameDecoder decoder(stream, header, *sink, choice);
-  if (!decoder.decode_all()) {
-    std::cerr << "vemla-decode: " << input << ": cannot position at the first frame\n";
-    return 1;
-  }
-
-  if (file && !file->finish()) {
-    std::cerr << "vemla-decode: writing " << output << " failed\n";
-    return 1;
-  }
-  return 0;
+  DecodeOptions options;
+  options.input = source.path();
+  options.name = input;
+  options.info = info;
+  options.decode = !output.empty() || null_output;
+  if (!null_output) options.output = output;
+  if (refuse_same_file(source, options.output, "the output")) return 2;
+  options.wav = format.empty() ? ends_with(output, ".wav") || ends_with(output, ".WAV") : format == "wav";
+  options.f32 = f32;
+  options.choice = choice;
+  return StopSignals::exit_status(decode_command(options));
 }
