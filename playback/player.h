@@ -3,10 +3,10 @@
 // command-line player make their own. Every operation is for the owner's thread (the user-interface thread)
 // unless it says otherwise.
 //
-// Gapless play would fit without changing this interface: at the end of its stream the decode thread would
-// take the next track's stream and go on writing into the same output buffer, so that the next frames follow
-// the last ones in the device queue with no drain, reset or close between them; heard_frame would then count
-// from the device position where the next track's frames begin.
+// Gapless play fits this design: at the end of its stream the decode thread would take the next track's
+// stream and go on writing into the same output buffer, so that the next frames follow the last ones in the
+// device queue with no drain, reset or close between them; heard_frame would then count from the device
+// position where the next track's frames begin.
 #pragma once
 
 #include <cstdint>
@@ -106,7 +106,8 @@ class Player {
   // Forgets a seen end of run: done() is false again until a run ends anew, and the reported (and heard)
   // frame goes back to 0.
   void clear_done();
-  // The decode thread has returned (the end, a failed seek, a device that could not be opened).
+  // The open run's decode thread has returned (the end, a failed seek, a device that could not be opened);
+  // false without a run.
   bool thread_finished() const;
   // The open run's decode thread (its priority and whether it holds), or null.
   const MP_INIT* decode_thread() const;
