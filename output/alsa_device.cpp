@@ -65,6 +65,7 @@ bool AlsaDevice::open(const PcmFormat& format, std::string& reason) {
   quit_ = paused_ = writing_ = sounding_ = false;
   queue_.clear();
   front_written_ = 0;
+  given_ = unplayed_ = 0;
   error_.clear();
   worker_ = std::thread(&AlsaDevice::run, this);
   return true;
@@ -116,6 +117,7 @@ void AlsaDevice::reset() {
   queue_.clear();
   front_written_ = 0;
   sounding_ = false;
+  given_ = unplayed_ = 0;
   ++resets_;
   changed_.notify_all();
   // The blocks are returned: once this returns, the worker no longer reads their memory.
@@ -134,6 +136,11 @@ bool AlsaDevice::close() {
   snd_pcm_close(pcm_);
   pcm_ = nullptr;
   return true;
+}
+
+uint64_t AlsaDevice::played_frames() {
+  std::lock_guard lock(mutex_);
+  return given_ - std::min(unplayed_, given_);
 }
 
 std::string AlsaDevice::last_error() const {
@@ -210,7 +217,13 @@ void AlsaDevice::release(Held held) {
   }
 }
 
-bool AlsaDevice::sounding() {
+long AlsaDevice::pcm_delay() {
+  snd_pcm_sframes_t delay = 0;
+  return snd_pcm_delay(pcm_, &delay) == 0 && delay > 0 ? static_cast<long>(delay) : 0;
+}
+
+bool AlsaDevice::sounding(long& delay) {
+  delay = pcm_delay();
   switch (snd_pcm_state(pcm_)) {
     case SND_PCM_STATE_PREPARED: {
       // Less than a start threshold was ever written (a short track): start it so that it plays out.
@@ -219,10 +232,8 @@ bool AlsaDevice::sounding() {
       return false;
     }
     case SND_PCM_STATE_RUNNING:
-    case SND_PCM_STATE_DRAINING: {
-      snd_pcm_sframes_t delay = 0;
-      return snd_pcm_delay(pcm_, &delay) == 0 && delay > 0;
-    }
+    case SND_PCM_STATE_DRAINING:
+      return delay > 0;
     case SND_PCM_STATE_PAUSED:
       return true;
     default:
@@ -270,7 +281,7 @@ void AlsaDevice::run() {
         held = Held::No;
       }
       lock.lock();
-      if (pause && held == Held::ByDropping) replay_total = replay_left_ = replay;
+      if (pause && held == Held::ByDropping) replay_total = replay_left_ = unplayed_ = replay;
       changed_.notify_all();
       continue;
     }
@@ -285,10 +296,12 @@ void AlsaDevice::run() {
         changed_.wait(lock);
         continue;
       }
+      long delay = 0;
       lock.unlock();
-      const bool still = sounding();
+      const bool still = sounding(delay);
       lock.lock();
       if (resets_seen != resets_ || paused_) continue;
+      unplayed_ = still ? static_cast<uint64_t>(delay) : 0;
       if (!still) {
         sounding_ = false;
         changed_.notify_all();
@@ -300,11 +313,13 @@ void AlsaDevice::run() {
 
     lock.unlock();
     const long frames_free = room();
+    const long before = frames_free >= 0 ? pcm_delay() : 0;
     lock.lock();
     if (frames_free < 0) {
       fail(static_cast<int>(frames_free));
       continue;
     }
+    if (resets_seen == resets_) unplayed_ = static_cast<uint64_t>(before) + replay_left_;
     if (frames_free == 0 || resets_seen != resets_ || paused_) continue;
 
     const size_t frame = format_.frame_bytes();
@@ -323,6 +338,7 @@ void AlsaDevice::run() {
     lock.unlock();
     const long written = frames ? put(data, frames) : 0;
     if (written > 0 && !replaying) remember(data, static_cast<size_t>(written));
+    const long after = written >= 0 ? pcm_delay() : 0;
     lock.lock();
     writing_ = false;
     changed_.notify_all();
@@ -334,8 +350,11 @@ void AlsaDevice::run() {
     if (written > 0) sounding_ = true;
     if (replaying) {
       replay_left_ -= static_cast<size_t>(written);
+      unplayed_ = static_cast<uint64_t>(after) + replay_left_;
       continue;
     }
+    given_ += static_cast<uint64_t>(written);
+    unplayed_ = static_cast<uint64_t>(after);
     front_written_ += static_cast<size_t>(written) * frame;
     // A block whose length is not whole frames ends with its last whole frame.
     if (front_written_ + frame > queue_.front()->length) {

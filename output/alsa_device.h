@@ -37,6 +37,8 @@ class AlsaDevice final : public SoundDevice {
   void reset() override;
   bool close() override;
   std::string last_error() const override;
+  // Frames given to the PCM minus those it still holds, as the worker last saw them.
+  uint64_t played_frames() override;
 
   const std::string& pcm_name() const { return name_; }
 
@@ -52,8 +54,11 @@ class AlsaDevice final : public SoundDevice {
   // Holds the PCM for a pause; after a drop, `replay` frames at the start of replay_ are to be given back.
   Held hold(size_t& replay);
   void release(Held held);
-  // True while the PCM still has sound to play out (starting it when it was never started).
-  bool sounding();
+  // True while the PCM still has sound to play out (starting it when it was never started); `delay` is
+  // what it holds.
+  bool sounding(long& delay);
+  // Frames the PCM holds that have not been played yet (0 when it cannot tell).
+  long pcm_delay();
   void fail(int error);
   bool queued(const WaveBlock* block) const;
 
@@ -76,6 +81,8 @@ class AlsaDevice final : public SoundDevice {
   size_t front_written_ = 0;  // bytes of the front block given to the PCM
   bool writing_ = false;      // the worker is reading the front block's memory
   bool sounding_ = false;     // the PCM holds sound not yet played
+  uint64_t given_ = 0;        // frames of queued blocks given to the PCM since the last open or reset
+  uint64_t unplayed_ = 0;     // frames given (or kept for replay) not yet played, at the worker's last look
   std::string error_;
 
   // The worker's own: the last buffer's worth of frames given to the PCM, for a pause by dropping.

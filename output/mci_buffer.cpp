@@ -19,18 +19,22 @@ constexpr std::chrono::milliseconds kPoll{20};
 
 }  // namespace
 
-size_t MCIbuffer::block_size(const Header& header, unsigned channels) {
-  return size_t{kFramesPerBlock} * header.samples_per_frame() * channels * 2;
+size_t MCIbuffer::block_size(unsigned frame_samples, unsigned channels) {
+  return size_t{kFramesPerBlock} * frame_samples * channels * 2;
 }
 
-MCIbuffer::MCIbuffer(unsigned channels, const Header& header, SoundDevice& device, WaitControl& control)
-    : device_(device), control_(control), channels_(channels == 2 ? 2 : 1) {
+MCIbuffer::MCIbuffer(const PcmFormat& format, unsigned frame_samples, SoundDevice& device,
+                     WaitControl& control)
+    : device_(device),
+      control_(control),
+      channels_(format.channels == 2 ? 2 : 1),
+      frame_samples_(frame_samples) {
   std::string reason;
-  if (!device_.open(PcmFormat{channels_, header.frequency()}, reason)) {
+  if (frame_samples_ == 0 || !device_.open(PcmFormat{channels_, format.frequency}, reason)) {
     notifier().notify("Audio playback error", "Could not open wave device.", MessageIcon::Error);
     return;
   }
-  block_samples_ = block_size(header, channels_) / 2;
+  block_samples_ = block_size(frame_samples_, channels_) / 2;
   for (Slot& slot : storage_) {
     slot.samples.reset(new (std::nothrow) int16_t[block_samples_]());
     if (!slot.samples) {

@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 
-#include "header.h"
 #include "obuffer.h"
 #include "sound_device.h"
 
@@ -28,12 +27,14 @@ class MCIbuffer final : public Obuffer {
  public:
   static constexpr unsigned kFramesPerBlock = 32;
 
-  // Bytes of one block: 32 frames of the samples a frame of `header`'s layer and version delivers.
-  static size_t block_size(const Header& header, unsigned channels);
+  // Bytes of one block: 32 frames of `frame_samples` samples a channel (what one frame of the stream's layer
+  // and version delivers).
+  static size_t block_size(unsigned frame_samples, unsigned channels);
 
-  // Opens `device` for the stream of `header` with `channels` (1 or 2) output channels. When the device
-  // cannot be opened the user is told, opened() is false and the buffer takes samples without playing them.
-  MCIbuffer(unsigned channels, const Header& header, SoundDevice& device, WaitControl& control);
+  // Opens `device` for `format` (1 or 2 channels) and sizes the blocks for frames of `frame_samples` samples
+  // a channel. When the device cannot be opened the user is told, opened() is false and the buffer takes
+  // samples without playing them.
+  MCIbuffer(const PcmFormat& format, unsigned frame_samples, SoundDevice& device, WaitControl& control);
   // Plays out what is buffered and closes the device; after request_stop() drops it instead.
   ~MCIbuffer() override;
   MCIbuffer(const MCIbuffer&) = delete;
@@ -41,6 +42,7 @@ class MCIbuffer final : public Obuffer {
 
   bool opened() const { return opened_; }
   unsigned channels() const { return channels_; }
+  unsigned frame_samples() const { return frame_samples_; }
   size_t block_size() const { return block_samples_ * 2; }
 
   void put_sample(int channel, int16_t sample) override;
@@ -70,6 +72,7 @@ class MCIbuffer final : public Obuffer {
   SoundDevice& device_;
   WaitControl& control_;
   const unsigned channels_;
+  const unsigned frame_samples_;
   size_t block_samples_ = 0;  // 16-bit values per block
   Slot storage_[3];
   Slot* slots_[3] = {&storage_[0], &storage_[1], &storage_[2]};  // slots_[2] is the block being filled

@@ -21,6 +21,7 @@ bool NullDevice::open(const PcmFormat& format, std::string& reason) {
   queue_.clear();
   front_played_ = 0;
   credit_ = 0;
+  bytes_since_reset_ = 0;
   last_ = Clock::now();
   ++opens_;
   return true;
@@ -45,11 +46,13 @@ void NullDevice::advance(Clock::time_point now) {
       const auto whole = static_cast<size_t>(credit_);
       front_played_ += whole;
       bytes_played_ += whole;
+      bytes_since_reset_ += whole;
       credit_ -= static_cast<double>(whole);
       break;
     }
     credit_ -= static_cast<double>(left);
     bytes_played_ += left;
+    bytes_since_reset_ += left;
     queue_.pop_front();
     front_played_ = 0;
   }
@@ -122,6 +125,7 @@ void NullDevice::reset() {
   queue_.clear();
   front_played_ = 0;
   credit_ = 0;
+  bytes_since_reset_ = 0;
   changed_.notify_all();
 }
 
@@ -146,6 +150,12 @@ uint64_t NullDevice::bytes_played() {
   std::lock_guard lock(mutex_);
   advance(Clock::now());
   return bytes_played_;
+}
+
+uint64_t NullDevice::played_frames() {
+  std::lock_guard lock(mutex_);
+  advance(Clock::now());
+  return format_.frame_bytes() ? bytes_since_reset_ / format_.frame_bytes() : 0;
 }
 
 size_t NullDevice::queued_blocks() {

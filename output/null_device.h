@@ -27,6 +27,7 @@ class NullDevice final : public SoundDevice {
   void reset() override;
   bool close() override;
   std::string last_error() const override { return {}; }
+  uint64_t played_frames() override;
 
   void set_speed(double speed);
   // What has been consumed in full since construction (bytes of whole blocks and of parts cut by reset).
@@ -54,6 +55,7 @@ class NullDevice final : public SoundDevice {
   double credit_ = 0;        // bytes consumed by the clock but not yet whole
   Clock::time_point last_;
   uint64_t bytes_played_ = 0;
+  uint64_t bytes_since_reset_ = 0;  // consumed since the last open or reset
   unsigned opens_ = 0;
 };
 

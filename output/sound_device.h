@@ -7,9 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <string_view>
 
 namespace vemla {
 
@@ -31,7 +29,7 @@ struct WaveBlock {
 };
 
 // Every operation is safe to call from any thread. write, still_playing, wait and close come from the decode
-// thread; pause, restart and reset also come from the user-interface thread.
+// thread; pause, restart, reset and played_frames also come from the user-interface thread.
 class SoundDevice {
  public:
   virtual ~SoundDevice() = default;
@@ -58,14 +56,9 @@ class SoundDevice {
   virtual bool close() = 0;
   // The reason of the last failure after open(), or empty.
   virtual std::string last_error() const = 0;
+  // Sample frames of the queued audio that have been played since the last open() or reset(): what the
+  // listener has heard, as far as the device can tell.
+  virtual uint64_t played_frames() = 0;
 };
-
-// The device a choice names: "alsa" (the ALSA "default" PCM), "alsa:PCM" (another ALSA PCM, for example
-// "null"), "null" or "null:SPEED" (no sound, real time times SPEED), "wav:PATH" (a WAV file). Null, with the
-// reason in `error`, for anything else.
-std::unique_ptr<SoundDevice> make_sound_device(std::string_view choice, std::string& error);
-
-// The choice of the environment variable VEMLA_AUDIO, or "alsa" when it is unset or empty.
-std::string sound_device_choice_from_environment();
 
 }  // namespace vemla

@@ -31,6 +31,8 @@ bool WavDevice::open(const PcmFormat& format, std::string& reason) {
   error_.clear();
   paused_ = false;
   queue_.clear();
+  frame_bytes_ = std::max(1u, format.frame_bytes());
+  written_since_reset_ = 0;
   return true;
 }
 
@@ -43,6 +45,7 @@ void WavDevice::write_queue() {
   while (!queue_.empty()) {
     const WaveBlock* block = queue_.front();
     if (!file_->write(block->data, block->length / 2) && error_.empty()) error_ = "cannot write " + path_;
+    written_since_reset_ += block->length;
     queue_.pop_front();
   }
   changed_.notify_all();
@@ -87,6 +90,7 @@ void WavDevice::restart() {
 void WavDevice::reset() {
   std::lock_guard lock(mutex_);
   queue_.clear();
+  written_since_reset_ = 0;
   changed_.notify_all();
 }
 
@@ -100,6 +104,11 @@ bool WavDevice::close() {
     file_.reset();
   }
   return true;
+}
+
+uint64_t WavDevice::played_frames() {
+  std::lock_guard lock(mutex_);
+  return written_since_reset_ / frame_bytes_;
 }
 
 std::string WavDevice::last_error() const {

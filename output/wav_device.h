@@ -28,6 +28,7 @@ class WavDevice final : public SoundDevice {
   void reset() override;
   bool close() override;
   std::string last_error() const override;
+  uint64_t played_frames() override;
 
   const std::string& path() const { return path_; }
 
@@ -41,6 +42,8 @@ class WavDevice final : public SoundDevice {
   std::unique_ptr<WavFile> file_;
   bool paused_ = false;
   std::deque<const WaveBlock*> queue_;
+  unsigned frame_bytes_ = 4;
+  uint64_t written_since_reset_ = 0;  // bytes written since the last open or reset
   std::string error_;
 };
 

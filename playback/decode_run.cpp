@@ -6,9 +6,6 @@
 
 namespace vemla {
 
-MPEG_Args mpeg_args;
-MPEG_Args* current_args = nullptr;
-
 namespace {
 
 // The output buffer's waits end when the run is told to stop, and hold while the thread is suspended.
@@ -25,22 +22,39 @@ class RunWaits final : public WaitControl {
   WorkerThread* thread_;
 };
 
-// The decoder objects of the run: one of each while decode_run is active.
-struct DecoderObjects {
-  std::unique_ptr<RunWaits> waits;
+// The decoder objects of one run: the output buffer, the synthesis filters and the Layer III decoder.
+class DecoderObjects {
+ public:
+  DecoderObjects(MPEG_Args& args, WorkerThread* thread) : waits_(args, thread) {}
+  ~DecoderObjects() { release_decoder_objects(true); }
+
+  // False, after the user has been told, when the sound device cannot be opened.
+  bool open(MPEG_Args& args, ChannelChoice choice) {
+    Header& header = *args.header;
+    const PcmFormat format{FrameDecoder::output_channels(header, choice), header.frequency()};
+    auto buffer =
+        std::make_unique<MCIbuffer>(format, header.samples_per_frame(), *args.device_handle, waits_);
+    if (!buffer->opened()) return false;
+    args.frame_samples.store(buffer->frame_samples());
+    output = std::move(buffer);
+    frames = std::make_unique<FrameDecoder>(*args.stream, header, *output, choice, args.scale_factor);
+    return true;
+  }
+  // Destroys the objects; the output buffer with `abort` drops its queued audio, otherwise plays it out.
+  void release_decoder_objects(bool abort) {
+    if (abort && output) output->request_stop();
+    frames.reset();
+    output.reset();
+  }
+
   std::unique_ptr<Obuffer> output;
-  std::unique_ptr<FrameDecoder> frames;  // the synthesis filters and the Layer III decoder
+  std::unique_ptr<FrameDecoder> frames;
+
+ private:
+  RunWaits waits_;
 };
-DecoderObjects objects;
 
 }  // namespace
-
-void release_decoder_objects(bool abort) {
-  if (abort && objects.output) objects.output->request_stop();
-  objects.frames.reset();
-  objects.output.reset();  // plays out what is queued unless aborted
-  objects.waits.reset();
-}
 
 int decode_run(MPEG_Args& args) {
   WorkerThread* const self = WorkerThread::current();
@@ -53,17 +67,9 @@ int decode_run(MPEG_Args& args) {
   Header& header = *args.header;
   const ChannelChoice choice = header.mode() == SingleChannel ? ChoiceLeft : args.channels;
 
-  objects.waits = std::make_unique<RunWaits>(args, self);
-  auto buffer = std::make_unique<MCIbuffer>(FrameDecoder::output_channels(header, choice), header,
-                                            *args.device_handle, *objects.waits);
-  const bool opened = buffer->opened();
-  objects.output = std::move(buffer);
-  if (!opened) {
-    // The user has been told; the run ends as if stopped, and the program goes on.
-    release_decoder_objects(true);
-    return 1;
-  }
-  objects.frames = std::make_unique<FrameDecoder>(stream, header, *objects.output, choice, args.scale_factor);
+  DecoderObjects objects(args, self);
+  // A device that cannot be opened: the user has been told; the run ends as if stopped.
+  if (!objects.open(args, choice)) return 1;
 
   Crc16* crc = nullptr;
   for (;;) {
@@ -71,22 +77,25 @@ int decode_run(MPEG_Args& args) {
     {
       std::lock_guard lock(args.mutex);
       if (told_to_stop()) {
-        release_decoder_objects(true);
+        objects.release_decoder_objects(true);
         return 0;
       }
       // The flag is taken before the frame is read, so that a seek asked for meanwhile is not lost.
       if (args.position_change.exchange(false)) {
-        if (!objects.frames->seek(args.desired_frame.load())) {
-          release_decoder_objects(false);
+        const uint32_t frame = args.desired_frame.load();
+        if (!objects.frames->seek(frame)) {
+          objects.release_decoder_objects(false);
           return 1;
         }
+        // The seek cleared the device: its played count starts again at this frame.
+        args.heard_origin.store(static_cast<int32_t>(frame));
         crc = header.frame_crc();  // the seek loaded the frame asked for
       }
       args.reported_frame.store(stream.current_frame());
     }
     objects.frames->decode_frame(crc);
     if (header.layer() != 3 && self && self->terminated()) {
-      release_decoder_objects(true);
+      objects.release_decoder_objects(true);
       return 0;
     }
     if (!header.read_frame_header(stream, crc)) break;
@@ -94,7 +103,7 @@ int decode_run(MPEG_Args& args) {
 
   std::lock_guard lock(args.mutex);
   if (!args.stop) args.reported_frame.store(stream.current_frame());
-  release_decoder_objects(false);
+  objects.release_decoder_objects(false);
   // A stop that came while the last blocks played out means the track was not heard to its end.
   if (!args.stop) {
     args.done.store(true);

@@ -30,20 +30,16 @@ struct MPEG_Args : Args {
   float scale_factor = 32768.0f;           // handed to every synthesis filter
   SoundDevice* device_handle = nullptr;    // the device the output buffer opens and the player controls
   std::atomic<int32_t> reported_frame{0};  // crosses threads: frame at the last frame boundary
+  // Where the device's played count starts: the frame the run or its last seek began at (crosses threads),
+  // and the sample frames per MPEG frame of the run's output, 0 until the device is open (crosses threads).
+  std::atomic<int32_t> heard_origin{0};
+  std::atomic<uint32_t> frame_samples{0};
 };
 
-// The one control record of the program, and the pointer through which the decode thread reads it (set by
-// the first open_run).
-extern MPEG_Args mpeg_args;
-extern MPEG_Args* current_args;
-
 // Decodes from the frame in the stream's buffer (after the pending seek) to the end of the stream into the
-// record's sound device. 0 when the stream ended or the run was told to stop; 1 when a seek failed or the
-// sound device could not be opened. Only a run that played its stream to the end raises `done`.
+// record's sound device, on the calling thread (the decode thread). The run's decoder objects live in this
+// call. 0 when the stream ended or the run was told to stop; 1 when a seek failed or the sound device could
+// not be opened. Only a run that played its stream to the end raises `done`.
 int decode_run(MPEG_Args& args);
-
-// Destroys the run's decoder objects: the synthesis filters, the Layer III decoder and the output buffer,
-// which with `abort` drops its queued audio and otherwise plays it out first.
-void release_decoder_objects(bool abort);
 
 }  // namespace vemla

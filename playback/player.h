@@ -2,6 +2,11 @@
 // decoder objects and the sound device it plays on. The desktop program makes exactly one; tests and the
 // command-line player make their own. Every operation is for the owner's thread (the user-interface thread)
 // unless it says otherwise.
+//
+// Gapless play fits this design: at the end of its stream the decode thread would take the next track's
+// stream and go on writing into the same output buffer, so that the next frames follow the last ones in the
+// device queue with no drain, reset or close between them; heard_frame would then count from the device
+// position where the next track's frames begin.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +20,7 @@ namespace vemla {
 
 class Header;
 class Ibitstream;
+class MP_INIT;
 class SoundDevice;
 
 enum PlayerState : int { Paused = 0, Stopped = 1, Playing = 2, Ready = 3, Finished = 4 };
@@ -53,10 +59,12 @@ class PlayerListener {
 
 class Player {
  public:
-  // `device` is the sound device every run plays on; the player owns it. `notifier` shows the messages of
-  // the decoder and the device: those raised on the decode thread wait for deliver_events.
+  // `device` is the sound device every run plays on; the player owns it (without one, runs play on a silent
+  // device). `notifier` shows the messages of the decoder and the device: those raised on the decode thread
+  // wait for deliver_events.
   Player(PlayerSettings& settings, TitleLabel& title, Notifier& notifier, std::unique_ptr<SoundDevice> device);
-  // Closes any run (joining the decode thread) and closes the device; returns promptly.
+  // Closes any run (joining the decode thread) and closes the device; returns promptly. The listener is not
+  // told of the last state change.
   ~Player();
   Player(const Player&) = delete;
   Player& operator=(const Player&) = delete;
@@ -72,9 +80,11 @@ class Player {
   bool open_run();
   // Stops and frees the run; player_state becomes Stopped. Nothing when no run is open.
   void close_run();
-  // Resumes the decode thread, then restarts the sound device.
+  // Resumes the decode thread, then restarts the sound device; player_state becomes Playing. Nothing unless a
+  // run is open with its first header.
   void start_run();
-  // Suspends the decode thread at its next safe point and pauses the sound device.
+  // Suspends the decode thread at its next safe point and pauses the sound device; player_state becomes
+  // Paused, so that a seek keeps the device silent. Nothing when no run is open.
   void pause_run();
   // Asks the running or paused run to continue at 0-based `frame`. A paused player stays silent until
   // start_run.
@@ -93,10 +103,14 @@ class Player {
   int32_t heard_frame() const;
   // The run's stream ended and its audio has been played. Any thread.
   bool done() const;
-  // Forgets a seen end of run: done() is false again until a run ends anew.
+  // Forgets a seen end of run: done() is false again until a run ends anew, and the reported (and heard)
+  // frame goes back to 0.
   void clear_done();
-  // The decode thread has returned (the end, a failed seek, a device that could not be opened).
+  // The open run's decode thread has returned (the end, a failed seek, a device that could not be opened);
+  // false without a run.
   bool thread_finished() const;
+  // The open run's decode thread (its priority and whether it holds), or null.
+  const MP_INIT* decode_thread() const;
 
   // The open run's first frame header and stream, for the facts of the track; null without a run. Only
   // before start_run or after the thread has finished.
@@ -105,7 +119,9 @@ class Player {
 
   SoundDevice& device();
 
-  // Passes what the decode thread raised (messages, the end of a run) to the notifier and the listener.
+  // Passes what the decode thread raised (messages, the end of a run) to the notifier and the listener. A
+  // run whose thread returned without playing to its end (a device that could not be opened, a failed seek)
+  // is closed here, so that the player is Stopped again.
   void deliver_events();
 
  private:

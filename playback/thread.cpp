@@ -1,11 +1,11 @@
 #include "thread.h"
 
-#include "decode_run.h"
-
 namespace vemla {
 
 void MP_THREAD::execute() {
-  if (current_args) decode_run(*current_args);
+  ThreadNotifierScope scope(messages_);
+  const int result = decode_run(args_);
+  if (returned_) returned_(result);
 }
 
 }  // namespace vemla

@@ -144,10 +144,10 @@ TEST_F(BufferTest, BlocksHoldThirtyTwoFramesOfTheSamplesAFrameDelivers) {
     SCOPED_TRACE(c.what);
     const auto h = make_header(c.word, c.frame_bytes);
     ASSERT_TRUE(h);
-    EXPECT_EQ(MCIbuffer::block_size(*h, c.channels), c.block);
+    EXPECT_EQ(MCIbuffer::block_size(h->samples_per_frame(), c.channels), c.block);
     RecordingDevice d;
     {
-      MCIbuffer buffer(c.channels, *h, d, control);
+      MCIbuffer buffer({c.channels, h->frequency()}, h->samples_per_frame(), d, control);
       ASSERT_TRUE(buffer.opened());
       EXPECT_EQ(buffer.block_size(), c.block);
       EXPECT_EQ(d.format().channels, c.channels);
@@ -159,7 +159,7 @@ TEST_F(BufferTest, BlocksHoldThirtyTwoFramesOfTheSamplesAFrameDelivers) {
 
 TEST_F(BufferTest, ATenFrameTrackPlaysOneBlockSilentAfterItsTenthFrame) {
   {
-    MCIbuffer buffer(2, *header, device, control);
+    MCIbuffer buffer({2, header->frequency()}, header->samples_per_frame(), device, control);
     feed(buffer, 10);
     EXPECT_TRUE(device.written().empty()) << "nothing is queued while decoding";
   }
@@ -171,7 +171,7 @@ TEST_F(BufferTest, ATenFrameTrackPlaysOneBlockSilentAfterItsTenthFrame) {
 
 TEST_F(BufferTest, AThirtyTwoFrameTrackPlaysItsOneBlockAtTheEnd) {
   {
-    MCIbuffer buffer(2, *header, device, control);
+    MCIbuffer buffer({2, header->frequency()}, header->samples_per_frame(), device, control);
     feed(buffer, 32);
     EXPECT_TRUE(device.written().empty());
   }
@@ -183,7 +183,7 @@ TEST_F(BufferTest, PlaysFromTheSecondFullBlockAndPacesByTheOldestBlock) {
   device.instant = false;
   control.on_pause_point = [&] { device.finish_oldest(); };  // the device plays one block per look
   {
-    MCIbuffer buffer(2, *header, device, control);
+    MCIbuffer buffer({2, header->frequency()}, header->samples_per_frame(), device, control);
     feed(buffer, 63);
     EXPECT_TRUE(device.written().empty());
     feed(buffer, 1);
@@ -202,7 +202,7 @@ TEST_F(BufferTest, PlaysFromTheSecondFullBlockAndPacesByTheOldestBlock) {
 }
 
 TEST_F(BufferTest, ClearDropsEverythingAndCollectsTwoBlocksAgain) {
-  MCIbuffer buffer(2, *header, device, control);
+  MCIbuffer buffer({2, header->frequency()}, header->samples_per_frame(), device, control);
   feed(buffer, 40);
   buffer.clear();
   EXPECT_EQ(device.log().back(), "reset");
@@ -219,7 +219,7 @@ TEST_F(BufferTest, SingleSamplesAndRunsOfSamplesFillBlocksAlike) {
   const auto mono = make_header(kLsfLayer3Mono22k, kLsfLayer3Mono22kBytes);
   ASSERT_TRUE(mono);
   {
-    MCIbuffer buffer(1, *mono, device, control);
+    MCIbuffer buffer({1, mono->frequency()}, mono->samples_per_frame(), device, control);
     feed(buffer, 20, 576, true);
     feed(buffer, 20, 576, false);
   }
@@ -232,7 +232,7 @@ TEST_F(BufferTest, FramesLongerThanTheBlockWasSizedForLoseNoSample) {
   const auto layer1 = make_header(kLayer1Stereo48k, kLayer1Stereo48kBytes);
   ASSERT_TRUE(layer1);
   {
-    MCIbuffer buffer(2, *layer1, device, control);
+    MCIbuffer buffer({2, layer1->frequency()}, layer1->samples_per_frame(), device, control);
     feed(buffer, 40, 1152);
   }
   expect_heard_with_padding(concatenated(device.written()), 49152 / 2);
@@ -241,7 +241,7 @@ TEST_F(BufferTest, FramesLongerThanTheBlockWasSizedForLoseNoSample) {
 TEST_F(BufferTest, AfterAStopRequestTheBufferDropsItsAudioWithoutWaiting) {
   device.instant = false;  // the device never finishes a block
   auto destroyed = std::async(std::launch::async, [&] {
-    MCIbuffer buffer(2, *header, device, control);
+    MCIbuffer buffer({2, header->frequency()}, header->samples_per_frame(), device, control);
     feed(buffer, 70);
     buffer.request_stop();
   });
@@ -258,7 +258,7 @@ TEST_F(BufferTest, NoWaitOutlastsTheRunsStop) {
     if (control.pause_points > 3) control.stop = true;
   };
   auto ended = std::async(std::launch::async, [&] {
-    MCIbuffer buffer(2, *header, device, control);
+    MCIbuffer buffer({2, header->frequency()}, header->samples_per_frame(), device, control);
     feed(buffer, 100);  // the third block waits for the first, which never finishes
   });
   ASSERT_EQ(ended.wait_for(30s), std::future_status::ready) << "a wait outlasted the stop";
@@ -269,7 +269,7 @@ TEST_F(BufferTest, ADeviceThatCannotBeOpenedIsReportedAndNothingElseHappens) {
   CapturingNotifier notes;
   device.fail_open = true;
   {
-    MCIbuffer buffer(2, *header, device, control);
+    MCIbuffer buffer({2, header->frequency()}, header->samples_per_frame(), device, control);
     EXPECT_FALSE(buffer.opened());
     feed(buffer, 100);
     buffer.clear();

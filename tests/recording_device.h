@@ -31,6 +31,7 @@ class RecordingDevice final : public SoundDevice {
     format_ = format;
     open_ = true;
     paused_ = false;
+    played_bytes_ = 0;
     return true;
   }
   bool is_open() const override {
@@ -43,7 +44,7 @@ class RecordingDevice final : public SoundDevice {
     written_.emplace_back(block.data, block.data + block.length);
     sources_.push_back(&block);
     queue_.push_back(&block);
-    if (instant && !paused_) queue_.clear();
+    if (instant && !paused_) finish_all();
     changed_.notify_all();
   }
   bool still_playing(const WaveBlock& block) override {
@@ -69,7 +70,7 @@ class RecordingDevice final : public SoundDevice {
     std::lock_guard lock(mutex_);
     log_.push_back("restart");
     paused_ = false;
-    if (instant) queue_.clear();
+    if (instant) finish_all();
     changed_.notify_all();
   }
   void reset() override {
@@ -77,6 +78,7 @@ class RecordingDevice final : public SoundDevice {
     log_.push_back("reset");
     if (ignore_reset) return;
     queue_.clear();
+    played_bytes_ = 0;
     changed_.notify_all();
   }
   bool close() override {
@@ -87,11 +89,18 @@ class RecordingDevice final : public SoundDevice {
     return true;
   }
   std::string last_error() const override { return {}; }
+  uint64_t played_frames() override {
+    std::lock_guard lock(mutex_);
+    return format_.frame_bytes() ? played_bytes_ / format_.frame_bytes() : 0;
+  }
 
   // The test's controls and views.
   void finish_oldest() {
     std::lock_guard lock(mutex_);
-    if (!queue_.empty()) queue_.pop_front();
+    if (!queue_.empty()) {
+      played_bytes_ += queue_.front()->length;
+      queue_.pop_front();
+    }
     changed_.notify_all();
   }
   size_t queued() const {
@@ -117,6 +126,10 @@ class RecordingDevice final : public SoundDevice {
   }
 
  private:
+  void finish_all() {
+    for (const WaveBlock* block : queue_) played_bytes_ += block->length;
+    queue_.clear();
+  }
   int written_index(const WaveBlock* block) const {
     for (int i = static_cast<int>(sources_.size()) - 1; i >= 0; --i)
       if (sources_[i] == block) return i;
@@ -133,6 +146,7 @@ class RecordingDevice final : public SoundDevice {
   std::vector<const WaveBlock*> sources_;
   std::vector<std::string> log_;
   std::vector<int> waited_on_;
+  uint64_t played_bytes_ = 0;  // of finished blocks since the last open or reset
 };
 
 }  // namespace vemla::test

@@ -7,6 +7,8 @@
 #include <numeric>
 
 #include "alsa_device.h"
+#include "device_factory.h"
+#include "notifier.h"
 #include "null_device.h"
 #include "support.h"
 #include "wav_device.h"
@@ -35,6 +37,16 @@ bool finishes(SoundDevice& device, const WaveBlock* block) {
 
 const PcmFormat kStereo44k{2, 44100};
 
+class CapturingNotifier final : public Notifier {
+ public:
+  CapturingNotifier() { set_thread_notifier(this); }
+  ~CapturingNotifier() override { set_thread_notifier(nullptr); }
+  void notify(std::string_view caption, std::string_view text, MessageIcon) override {
+    messages.push_back(std::string(caption) + " | " + std::string(text));
+  }
+  std::vector<std::string> messages;
+};
+
 TEST(NullDevice, ConsumesBlocksInOrderAtItsFormatsRate) {
   NullDevice device(1000);
   std::string reason;
@@ -48,6 +60,7 @@ TEST(NullDevice, ConsumesBlocksInOrderAtItsFormatsRate) {
   ASSERT_TRUE(finishes(device, &b.block));
   EXPECT_FALSE(device.still_playing(a.block));
   EXPECT_EQ(device.bytes_played(), a.bytes.size() + b.bytes.size());
+  EXPECT_EQ(device.played_frames(), (a.bytes.size() + b.bytes.size()) / 4);
   EXPECT_TRUE(device.close());
   EXPECT_FALSE(device.is_open());
 }
@@ -65,9 +78,11 @@ TEST(NullDevice, PauseHoldsRestartGoesOnResetReturnsEverything) {
   EXPECT_EQ(device.bytes_played(), 0u);
   device.restart();
   ASSERT_TRUE(finishes(device, &a.block));
+  EXPECT_GE(device.played_frames(), a.bytes.size() / 4);
 
   device.pause();
   device.reset();
+  EXPECT_EQ(device.played_frames(), 0u) << "the count starts again at a reset";
   EXPECT_FALSE(device.still_playing(b.block)) << "reset returns every block at once";
   EXPECT_EQ(device.queued_blocks(), 0u);
   EXPECT_TRUE(device.paused()) << "a reset leaves the pause to restart";
@@ -99,6 +114,7 @@ TEST(WavDevice, WritesTheBlocksItIsGivenAndHoldsThemWhilePaused) {
   Block a(1000, 1), b(2000, 2), dropped(500, 3);
   device.write(a.block);
   EXPECT_FALSE(device.still_playing(a.block));
+  EXPECT_EQ(device.played_frames(), 500u) << "what it wrote, in one-channel sample frames";
   device.pause();
   device.write(b.block);
   EXPECT_TRUE(device.still_playing(b.block));
@@ -109,6 +125,7 @@ TEST(WavDevice, WritesTheBlocksItIsGivenAndHoldsThemWhilePaused) {
   device.write(dropped.block);
   device.reset();
   EXPECT_FALSE(device.still_playing(dropped.block));
+  EXPECT_EQ(device.played_frames(), 0u);
   ASSERT_TRUE(device.close());
 
   const std::vector<uint8_t> file = read_file(dir / "out.wav");
@@ -145,10 +162,12 @@ TEST_P(AlsaPcm, PlaysPausesResetsAndClosesOnTheNullPcm) {
   device.restart();
   ASSERT_TRUE(finishes(device, &c.block));
   ASSERT_TRUE(finishes(device, nullptr));
+  EXPECT_EQ(device.played_frames(), 3u * 44100 / 4) << "every frame given, none held";
   device.pause();
   device.write(a.block);
   device.reset();
   EXPECT_FALSE(device.still_playing(a.block));
+  EXPECT_EQ(device.played_frames(), 0u);
   EXPECT_TRUE(device.close());
   EXPECT_FALSE(device.is_open());
   ASSERT_TRUE(device.open(PcmFormat{1, 22050}, reason)) << "opened again after closing: " << reason;
@@ -210,6 +229,20 @@ TEST(SoundDeviceChoice, NamesEveryDeviceAndRejectsTheRest) {
   // A device that never plays would hang the player: the error says what is wanted.
   make_sound_device("null:0", error);
   EXPECT_NE(error.find("positive"), std::string::npos) << error;
+}
+
+TEST(SoundDeviceChoice, TheEnvironmentChoosesAndABadChoiceFallsBackToAlsa) {
+  CapturingNotifier notes;
+  setenv("VEMLA_AUDIO", "null:7", 1);
+  EXPECT_TRUE(dynamic_cast<NullDevice*>(sound_device_from_environment().get()));
+  setenv("VEMLA_AUDIO", "speakers", 1);
+  const auto fallback = sound_device_from_environment();
+  unsetenv("VEMLA_AUDIO");
+  auto* alsa = dynamic_cast<AlsaDevice*>(fallback.get());
+  ASSERT_NE(alsa, nullptr);
+  EXPECT_EQ(alsa->pcm_name(), "default");
+  ASSERT_EQ(notes.messages.size(), 1u);
+  EXPECT_NE(notes.messages[0].find("speakers"), std::string::npos) << notes.messages[0];
 }
 
 }  // namespace

@@ -8,15 +8,16 @@
 #include <iostream>
 #include <optional>
 
+#include "device_factory.h"
 #include "notifier.h"
-#include "run.h"
+#include "player.h"
 #include "stop_signals.h"
 #include "track_facts.h"
 
 namespace vemla {
 namespace {
 
-class FixedSettings final : public RunSettings {
+class FixedSettings final : public PlayerSettings {
  public:
   FixedSettings(int priority, int mix) : priority_(priority), mix_(mix) {}
   int priority() override { return priority_; }
@@ -60,24 +61,20 @@ int play_file(const PlayOptions& options) {
     std::cerr << "vemla-decode: " << error << '\n';
     return 2;
   }
-  set_sound_device(std::move(device));
   FixedSettings settings(options.priority, options.choice);
-  set_run_settings(&settings);
   StderrTitle title(options.name.empty() ? options.input : options.name);
-  set_title_label(&title);
   CountingNotifier messages;
   set_notifier(&messages);
+  Player player(settings, title, messages, std::move(device));
 
-  track_file_name = options.input;
-  const bool opened = open_run();
-  run_open = true;
-  if (!opened) {
-    close_run();
+  player.track_file_name = options.input;
+  if (!player.open_run()) {
+    player.close_run();
     set_notifier(nullptr);
     return 1;
   }
-  frame_duration = mpeg_args.header->frame_duration_ms();
-  const TrackFacts facts = track_facts(*mpeg_args.header, *mpeg_args.stream);
+  const float frame_duration = player.frame_duration();
+  const TrackFacts facts = track_facts(*player.header(), *player.stream());
   const std::string total = time_text(facts.tracktotal / 1000);
   const int last_frame = std::max(0, static_cast<int>(facts.frametotal) - 1);
   const unsigned ten_seconds =
@@ -89,15 +86,15 @@ int play_file(const PlayOptions& options) {
     keys.emplace();
     std::printf("space: pause/resume   left/right: 10 s back/forth   q: stop\n");
   }
-  player_state = Playing;
-  start_run();
+  player.start_run();
 
   long shown = -1;
   PlayerState shown_state = Stopped;
   bool stopped = false;
   for (;;) {
-    if (mpeg_args.done) break;
-    if (decode_thread && decode_thread->finished()) break;  // a failed seek or sound device
+    player.deliver_events();
+    if (player.done()) break;
+    if (!player.run_open() || player.thread_finished()) break;  // a failed seek or sound device
     if (StopSignals::stop_requested()) {
       stopped = true;
       break;
@@ -108,48 +105,44 @@ int play_file(const PlayOptions& options) {
       break;
     }
     if (key == Key::Pause) {
-      if (player_state == Playing) {
-        player_state = Paused;
-        pause_run();
-      } else if (player_state == Paused) {
-        player_state = Playing;
-        start_run();
-      }
+      if (player.player_state() == Playing)
+        player.pause_run();
+      else if (player.player_state() == Paused)
+        player.start_run();
     }
     if ((key == Key::Back || key == Key::Forward) && ten_seconds > 0) {
-      // By frame number, as the position bar asks.
-      const long now = mpeg_args.reported_frame;
+      // By frame number, as the position bar asks, from the frame being heard.
+      const long now = player.heard_frame();
       const long target =
           key == Key::Back ? now - static_cast<long>(ten_seconds) : now + static_cast<long>(ten_seconds);
-      request_seek(static_cast<unsigned>(std::clamp(target, 0L, static_cast<long>(last_frame))));
+      player.request_seek(static_cast<unsigned>(std::clamp(target, 0L, static_cast<long>(last_frame))));
     }
     if (interactive) {
       const long seconds =
-          static_cast<long>(static_cast<float>(mpeg_args.reported_frame) * frame_duration * 0.001f);
-      if (seconds != shown || player_state != shown_state) {
+          static_cast<long>(static_cast<float>(player.heard_frame()) * frame_duration * 0.001f);
+      if (seconds != shown || player.player_state() != shown_state) {
         shown = seconds;
-        shown_state = player_state;
+        shown_state = player.player_state();
         std::printf("\r%s / %s  %-8s", time_text(seconds).c_str(), total.c_str(),
-                    player_state_text(player_state));
+                    player_state_text(shown_state));
         std::fflush(stdout);
         messages.position_line_open = true;
       }
     }
   }
-  const bool done = mpeg_args.done;
+  const bool done = player.done();
   if (interactive) {
     const long seconds =
-        static_cast<long>(static_cast<float>(mpeg_args.reported_frame) * frame_duration * 0.001f);
+        static_cast<long>(static_cast<float>(player.heard_frame()) * frame_duration * 0.001f);
     std::printf("\r%s / %s  %-8s\n", time_text(seconds).c_str(), total.c_str(), done ? "ready" : "stopped");
     messages.position_line_open = false;
   }
-  close_run();
-  if (const std::string reason = sound_device().last_error(); messages.errors && !reason.empty())
+  player.close_run();
+  player.deliver_events();  // what the decode thread said last
+  if (const std::string reason = player.device().last_error(); messages.errors && !reason.empty())
     std::cerr << "vemla-decode: " << reason << '\n';
   keys.reset();
   set_notifier(nullptr);
-  set_run_settings(nullptr);
-  set_title_label(nullptr);
   (void)stopped;  // a stop by the user is as good an ending as the end of the track
   return messages.errors ? 1 : 0;
 }

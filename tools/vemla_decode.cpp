@@ -14,7 +14,9 @@
 #include "header.h"
 #ifdef VEMLA_WITH_PLAYBACK
 #include "play_command.h"
-#include "sound_device.h"
+#ifdef VEMLA_WITH_PLAYBACK
+#include "device_factory.h"
+#endif
 #endif
 #include "stop_signals.h"
 

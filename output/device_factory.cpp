@@ -1,10 +1,11 @@
-#include "sound_device.h"
+#include "device_factory.h"
 
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 
 #include "alsa_device.h"
+#include "notifier.h"
 #include "null_device.h"
 #include "wav_device.h"
 
@@ -51,6 +52,14 @@ std::unique_ptr<SoundDevice> make_sound_device(std::string_view choice, std::str
 std::string sound_device_choice_from_environment() {
   const char* value = std::getenv("VEMLA_AUDIO");
   return value && *value ? std::string(value) : std::string("alsa");
+}
+
+std::unique_ptr<SoundDevice> sound_device_from_environment() {
+  std::string error;
+  std::unique_ptr<SoundDevice> device = make_sound_device(sound_device_choice_from_environment(), error);
+  if (device) return device;
+  notifier().notify("Audio playback error", "VEMLA_AUDIO: " + error, MessageIcon::Warning);
+  return std::make_unique<AlsaDevice>("default");
 }
 
 }  // namespace vemla

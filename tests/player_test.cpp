@@ -1,10 +1,13 @@
-// The decode run through the run operations, on the decode thread, into the null, WAV, recording and ALSA
-// devices: whole runs, channel choices, CRC errors, layer changes, seeks, pauses, stops and priorities.
+// The player: decode runs through its run operations, on the decode thread, into the null, WAV, recording and
+// ALSA devices: whole runs, channel choices, CRC errors, layer changes, seeks, pauses, stops, priorities, the
+// heard frame, messages from the decode thread and the player's end.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
+#include <thread>
 
 #include "alsa_device.h"
 #include "eventually.h"
@@ -13,9 +16,10 @@
 #include "notifier.h"
 #include "null_device.h"
 #include "recording_device.h"
-#include "run.h"
+#include "player.h"
 #include "support.h"
 #include "test_streams.h"
+#include "thread.h"
 #include "wav_device.h"
 
 namespace vemla::test {
@@ -25,7 +29,7 @@ namespace fs = std::filesystem;
 
 constexpr size_t kStereoBlock = 147456;  // 32 frames of 1152 stereo samples
 
-class Settings final : public RunSettings {
+class Settings final : public PlayerSettings {
  public:
   int priority() override { return priority_value; }
   int mix_index() override { return mix; }
@@ -39,15 +43,41 @@ class Title final : public TitleLabel {
   std::vector<std::string> captions;
 };
 
+// Messages, with the threads they came on.
 class CapturingNotifier final : public Notifier {
  public:
   void notify(std::string_view caption, std::string_view text, MessageIcon) override {
     std::lock_guard lock(mutex);
     messages.push_back(std::string(caption) + " | " + std::string(text));
+    threads.push_back(std::this_thread::get_id());
   }
   std::mutex mutex;
   std::vector<std::string> messages;
+  std::vector<std::thread::id> threads;
 };
+
+class Listener final : public PlayerListener {
+ public:
+  void state_changed(PlayerState state) override { states.push_back(state); }
+  void run_ended() override { ++ended; }
+  void events_waiting() override {
+    std::lock_guard lock(mutex);
+    waiting_threads.push_back(std::this_thread::get_id());
+  }
+  std::vector<PlayerState> states;
+  int ended = 0;
+  std::mutex mutex;
+  std::vector<std::thread::id> waiting_threads;
+};
+
+// Threads of this process, as the kernel counts them.
+int thread_count() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
+  return -1;
+}
 
 // The PCM of a WAV file the WAV device wrote, and its channel count.
 struct Heard {
@@ -74,7 +104,7 @@ void expect_decoder_output_with_padding(const Heard& heard, const Decoded& decod
                           [](int16_t v) { return v == 0; }));
 }
 
-class RunTest : public testing::Test {
+class PlayerTest : public testing::Test {
  protected:
   static void SetUpTestSuite() {
     dir_ = new TempDir;
@@ -91,48 +121,35 @@ class RunTest : public testing::Test {
 
   void SetUp() override {
     if (!streams_made_) GTEST_SKIP() << "twolame is needed to make the test streams";
-    set_run_settings(&settings);
-    set_title_label(&title);
-    use(std::make_unique<NullDevice>(500));
-  }
-  void TearDown() override {
-    close_run();
-    set_run_settings(nullptr);
-    set_title_label(nullptr);
-    set_notifier(nullptr);
-    player_state = Stopped;
+    make(std::make_unique<NullDevice>(500));
   }
 
+  // A new player on `device`, the test's listener installed.
   template <typename D>
-  D* use(std::unique_ptr<D> device) {
+  D* make(std::unique_ptr<D> device) {
     D* raw = device.get();
-    set_sound_device(std::move(device));
+    player.reset();
+    player = std::make_unique<Player>(settings, title, notes, std::move(device));
+    player->set_listener(&listener);
     null = dynamic_cast<NullDevice*>(raw);
     return raw;
   }
-  // As the player does it: open, declare the run started, start.
   bool open(const fs::path& path) {
-    track_file_name = path.string();
-    const bool ok = open_run();
-    run_open = true;
-    return ok;
+    player->track_file_name = path.string();
+    return player->open_run();
   }
-  void play() {
-    player_state = Playing;
-    start_run();
+  bool ended() {
+    return eventually([&] { return player->done() || player->thread_finished(); });
   }
-  static bool ended() {
-    return eventually([] { return mpeg_args.done || (decode_thread && decode_thread->finished()); });
-  }
-  static int32_t reported() { return mpeg_args.reported_frame; }
+  int32_t reported() const { return player->reported_frame(); }
   Heard play_to_wav(const fs::path& path) {
     const fs::path out = *dir_ / "heard.wav";
-    use(std::make_unique<WavDevice>(out.string()));
+    make(std::make_unique<WavDevice>(out.string()));
     EXPECT_TRUE(open(path));
-    play();
+    player->start_run();
     EXPECT_TRUE(ended());
-    EXPECT_TRUE(mpeg_args.done);
-    close_run();
+    EXPECT_TRUE(player->done());
+    player->close_run();
     return read_wav(out);
   }
 
@@ -140,29 +157,43 @@ class RunTest : public testing::Test {
   static inline bool streams_made_ = false;
   Settings settings;
   Title title;
+  CapturingNotifier notes;
+  Listener listener;
   NullDevice* null = nullptr;
+  std::unique_ptr<Player> player;  // last: it goes before what it was given
 };
 
-TEST_F(RunTest, AWholeRunReachesDoneWithEveryBlockHeard) {
+TEST_F(PlayerTest, AWholeRunReachesDoneWithEveryBlockHeard) {
   const Decoded decoded = decode_file(stereo());
   ASSERT_GT(decoded.frames, 64u);
   ASSERT_TRUE(open(stereo()));
-  play();
+  EXPECT_TRUE(player->run_open());
+  EXPECT_FLOAT_EQ(player->frame_duration(), 1152.0f / 44.1f);
+  player->start_run();
+  EXPECT_EQ(player->player_state(), Playing);
   ASSERT_TRUE(ended());
-  EXPECT_TRUE(mpeg_args.done);
+  EXPECT_TRUE(player->done());
   EXPECT_EQ(null->bytes_played(), (decoded.frames + 31) / 32 * kStereoBlock);
   EXPECT_EQ(reported(), static_cast<int32_t>(decoded.frames) - 1) << "the number of the last frame read";
+  EXPECT_EQ(player->heard_frame(), reported());
   EXPECT_EQ(null->opens(), 1u);
   EXPECT_EQ(null->format().channels, 2u);
   EXPECT_EQ(null->format().frequency, 44100u);
-  close_run();
-  EXPECT_EQ(decode_thread, nullptr);
-  EXPECT_EQ(mpeg_args.stream, nullptr);
-  EXPECT_EQ(mpeg_args.header, nullptr);
-  EXPECT_FALSE(run_open);
+  player->deliver_events();
+  EXPECT_EQ(listener.ended, 1);
+  player->clear_done();
+  EXPECT_FALSE(player->done());
+  EXPECT_EQ(player->heard_frame(), 0);
+  player->close_run();
+  EXPECT_EQ(player->decode_thread(), nullptr);
+  EXPECT_EQ(player->stream(), nullptr);
+  EXPECT_EQ(player->header(), nullptr);
+  EXPECT_FALSE(player->run_open());
+  EXPECT_EQ(player->player_state(), Stopped);
+  EXPECT_EQ(listener.states, (std::vector<PlayerState>{Playing, Stopped}));
 }
 
-TEST_F(RunTest, TheDevicePlaysWhatTheDecoderMakesInEveryChannelChoice) {
+TEST_F(PlayerTest, TheDevicePlaysWhatTheDecoderMakesInEveryChannelChoice) {
   struct Case {
     fs::path file;
     int mix;
@@ -180,7 +211,7 @@ TEST_F(RunTest, TheDevicePlaysWhatTheDecoderMakesInEveryChannelChoice) {
   }
 }
 
-TEST_F(RunTest, OneSynthesisFilterServesEveryOneChannelOutput) {
+TEST_F(PlayerTest, OneSynthesisFilterServesEveryOneChannelOutput) {
   for (const fs::path& file : {stereo(), mono()}) {
     Ibitstream stream(file.string());
     Header header;
@@ -199,7 +230,7 @@ TEST_F(RunTest, OneSynthesisFilterServesEveryOneChannelOutput) {
   }
 }
 
-TEST_F(RunTest, AFrameWithAWrongCrcIsSilentAndTheNextFrameDecodes) {
+TEST_F(PlayerTest, AFrameWithAWrongCrcIsSilentAndTheNextFrameDecodes) {
   // Flip the CRC word of frame 5.
   const fs::path broken = *dir_ / "broken-crc.mp2";
   std::vector<uint8_t> bytes = read_file(protected_stream());
@@ -226,7 +257,7 @@ TEST_F(RunTest, AFrameWithAWrongCrcIsSilentAndTheNextFrameDecodes) {
   expect_decoder_output_with_padding(play_to_wav(broken), damaged, kStereoBlock);
 }
 
-TEST_F(RunTest, AStreamThatChangesLayerBuildsAndDropsTheLayerIIIDecoder) {
+TEST_F(PlayerTest, AStreamThatChangesLayerBuildsAndDropsTheLayerIIIDecoder) {
   const fs::path part2 = *dir_ / "part.mp2", part3 = *dir_ / "part.mp3", mixed = *dir_ / "mixed.mp2";
   if (!make_layer3(part3, 2, 44100, 1.0)) GTEST_SKIP() << "lame is needed for a Layer III part";
   ASSERT_TRUE(make_layer2(part2, 2, 44100, 1.0));
@@ -256,185 +287,242 @@ TEST_F(RunTest, AStreamThatChangesLayerBuildsAndDropsTheLayerIIIDecoder) {
   expect_decoder_output_with_padding(play_to_wav(mixed), decode_file(mixed), kStereoBlock);
 }
 
-TEST_F(RunTest, EveryRunStartsWithASeekToFrameZero) {
+TEST_F(PlayerTest, EveryRunStartsWithASeekToFrameZero) {
   const Decoded decoded = decode_file(stereo());
   const fs::path out = *dir_ / "heard.wav";
   for (int run = 0; run < 2; ++run) {
-    use(std::make_unique<WavDevice>(out.string()));
+    make(std::make_unique<WavDevice>(out.string()));
     ASSERT_TRUE(open(stereo()));
     // Headers read after opening move the stream on; the run still begins at frame 0.
+    auto& header = const_cast<Header&>(*player->header());
+    auto& stream = const_cast<Ibitstream&>(*player->stream());
     Crc16* crc = nullptr;
-    for (int i = 0; i < 10; ++i) ASSERT_TRUE(mpeg_args.header->read_frame_header(*mpeg_args.stream, crc));
-    play();
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(header.read_frame_header(stream, crc));
+    player->start_run();
     ASSERT_TRUE(ended());
-    close_run();
+    player->close_run();
     expect_decoder_output_with_padding(read_wav(out), decoded, kStereoBlock);
   }
 }
 
-TEST_F(RunTest, StopWhilePausedEndsWithoutDoneAndKeepsTheLastReportedFrame) {
+TEST_F(PlayerTest, StopWhilePausedEndsWithoutDoneAndKeepsTheLastReportedFrame) {
   null->set_speed(1);
   ASSERT_TRUE(open(stereo()));
-  play();
-  ASSERT_TRUE(eventually([] { return reported() > 3; }));
-  player_state = Paused;
-  pause_run();
+  player->start_run();
+  ASSERT_TRUE(eventually([&] { return reported() > 3; }));
+  player->pause_run();
+  EXPECT_EQ(player->player_state(), Paused);
   EXPECT_TRUE(null->paused());
-  ASSERT_TRUE(eventually([] { return decode_thread->holding(); })) << "the thread holds at a safe point";
+  ASSERT_TRUE(eventually([&] { return player->decode_thread()->holding(); })) << "it holds at a safe point";
   const int32_t last = reported();
-  returns([] { close_run(); }, "close_run of a paused run");
-  EXPECT_FALSE(mpeg_args.done);
+  returns([&] { player->close_run(); }, "close_run of a paused run");
+  EXPECT_FALSE(player->done());
   EXPECT_EQ(reported(), last);
-  EXPECT_EQ(decode_thread, nullptr);
+  EXPECT_EQ(player->decode_thread(), nullptr);
   EXPECT_EQ(null->queued_blocks(), 0u);
   EXPECT_FALSE(null->is_open());
-  EXPECT_EQ(player_state, Stopped);
+  EXPECT_EQ(player->player_state(), Stopped);
 }
 
-TEST_F(RunTest, StopReturnsPromptlyWhileTheDeviceQueueIsFull) {
+TEST_F(PlayerTest, StopReturnsPromptlyWhileTheDeviceQueueIsFull) {
   null->set_speed(0);  // a device that has stopped consuming
   ASSERT_TRUE(open(stereo()));
-  play();
+  player->start_run();
   // Two blocks at the device and the third just queued: the thread waits for the oldest after frame 95.
   ASSERT_TRUE(eventually([&] { return reported() >= 95 && null->queued_blocks() == 3; }));
-  returns([] { close_run(); }, "close_run with a full device queue");
-  EXPECT_FALSE(mpeg_args.done);
+  returns([&] { player->close_run(); }, "close_run with a full device queue");
+  EXPECT_FALSE(player->done());
   EXPECT_FALSE(null->is_open());
 }
 
-TEST_F(RunTest, StopReturnsPromptlyEvenWhenTheDeviceIgnoresReset) {
-  RecordingDevice* stuck = use(std::make_unique<RecordingDevice>());
+TEST_F(PlayerTest, StopReturnsPromptlyEvenWhenTheDeviceIgnoresReset) {
+  RecordingDevice* stuck = make(std::make_unique<RecordingDevice>());
   stuck->instant = false;
   stuck->ignore_reset = true;
   ASSERT_TRUE(open(stereo()));
-  play();
+  player->start_run();
   ASSERT_TRUE(eventually([&] { return stuck->written().size() >= 3; }));
-  returns([] { close_run(); }, "close_run with a device that no longer answers");
-  EXPECT_FALSE(mpeg_args.done);
+  returns([&] { player->close_run(); }, "close_run with a device that no longer answers");
+  EXPECT_FALSE(player->done());
 }
 
-TEST_F(RunTest, PriorityZeroAndSevenLeaveNormalPriority) {
+TEST_F(PlayerTest, DestroyingAPlayerEndsItsThreadPromptly) {
+  for (const std::string how : {"playing", "paused", "blocked on a full queue"}) {
+    SCOPED_TRACE(how);
+    const int threads = thread_count();
+    make(std::make_unique<NullDevice>(1));
+    ASSERT_TRUE(open(stereo()));
+    player->start_run();
+    ASSERT_TRUE(eventually([&] { return reported() > 3; }));
+    EXPECT_GT(thread_count(), threads);
+    if (how == "paused") {
+      player->pause_run();
+      ASSERT_TRUE(eventually([&] { return player->decode_thread()->holding(); }));
+    } else if (how != "playing") {
+      null->set_speed(0);
+      ASSERT_TRUE(eventually([&] { return reported() >= 95 && null->queued_blocks() == 3; }));
+    }
+    returns([&] { player.reset(); }, "destroying a player");
+    EXPECT_TRUE(eventually([&] { return thread_count() == threads; })) << "a thread was left behind";
+  }
+  EXPECT_EQ(std::count(listener.states.begin(), listener.states.end(), Stopped), 0)
+      << "a dying player tells no one";
+}
+
+TEST_F(PlayerTest, PriorityZeroAndSevenLeaveNormalPriority) {
   const int base = getpriority(PRIO_PROCESS, static_cast<id_t>(getpid()));
+  const auto thread_id = [&] { return player->decode_thread()->os_id(); };
   for (int setting : {0, 7, 1, 3}) {
     SCOPED_TRACE("PRIORITY " + std::to_string(setting));
     settings.priority_value = setting;
     ASSERT_TRUE(open(stereo()));
     const int expected = setting == 1 ? std::min(base + 10, 19) : base;
-    EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(decode_thread->os_id())), expected);
-    EXPECT_EQ(sched_getscheduler(decode_thread->os_id()), SCHED_OTHER);
-    close_run();
+    EXPECT_EQ(getpriority(PRIO_PROCESS, static_cast<id_t>(thread_id())), expected);
+    EXPECT_EQ(sched_getscheduler(thread_id()), SCHED_OTHER);
+    player->close_run();
   }
   settings.priority_value = 6;  // never fails, whatever the user may do
   ASSERT_TRUE(open(stereo()));
-  EXPECT_LE(getpriority(PRIO_PROCESS, static_cast<id_t>(decode_thread->os_id())), base);
-  close_run();
+  EXPECT_LE(getpriority(PRIO_PROCESS, static_cast<id_t>(thread_id())), base);
+  player->close_run();
   EXPECT_EQ(null->opens(), 0u) << "runs closed before they started open no sound device";
 }
 
-TEST_F(RunTest, ASeekWhilePausedKeepsThePlayerPausedAndTheDeviceSilent) {
+TEST_F(PlayerTest, ASeekWhilePausedKeepsThePlayerPausedAndTheDeviceSilent) {
   null->set_speed(1);
   ASSERT_TRUE(open(stereo()));
-  play();
-  ASSERT_TRUE(eventually([] { return reported() > 3; }));
-  player_state = Paused;
-  pause_run();
-  ASSERT_TRUE(eventually([] { return decode_thread->holding(); }));
+  player->start_run();
+  ASSERT_TRUE(eventually([&] { return reported() > 3; }));
+  player->pause_run();
+  ASSERT_TRUE(eventually([&] { return player->decode_thread()->holding(); }));
   const uint64_t heard = null->bytes_played();
 
-  request_seek(120);
-  EXPECT_EQ(player_state, Paused);
-  EXPECT_FALSE(decode_thread->suspended()) << "the seek resumes the thread";
+  player->request_seek(120);
+  EXPECT_EQ(player->player_state(), Paused);
+  EXPECT_FALSE(player->decode_thread()->suspended()) << "the seek resumes the thread";
   // The thread clears, seeks and queues from frame 120, and the paused device plays none of it.
   ASSERT_TRUE(eventually([&] { return reported() >= 120 && null->queued_blocks() >= 2; }));
   EXPECT_TRUE(null->paused());
   EXPECT_EQ(null->bytes_played(), heard);
-  EXPECT_FALSE(mpeg_args.done);
+  EXPECT_EQ(player->heard_frame(), 120);
+  EXPECT_FALSE(player->done());
 
   null->set_speed(500);
-  player_state = Playing;
-  start_run();
+  player->start_run();
+  EXPECT_EQ(player->player_state(), Playing);
   ASSERT_TRUE(ended());
-  EXPECT_TRUE(mpeg_args.done);
+  EXPECT_TRUE(player->done());
 }
 
-TEST_F(RunTest, ASeekWhilePlayingContinuesAtTheFrameAskedFor) {
+TEST_F(PlayerTest, ASeekWhilePlayingContinuesAtTheFrameAskedFor) {
   const Decoded decoded = decode_file(stereo());
   null->set_speed(1);
   ASSERT_TRUE(open(stereo()));
-  play();
-  ASSERT_TRUE(eventually([] { return reported() > 3; }));
+  player->start_run();
+  ASSERT_TRUE(eventually([&] { return reported() > 3; }));
   null->set_speed(0);  // from here on only a seek can move the thread past frame 95
-  request_seek(150);
-  ASSERT_TRUE(eventually([] { return reported() >= 150; }));
+  player->request_seek(150);
+  ASSERT_TRUE(eventually([&] { return reported() >= 150; }));
   null->set_speed(500);
   ASSERT_TRUE(ended());
-  EXPECT_TRUE(mpeg_args.done);
+  EXPECT_TRUE(player->done());
   EXPECT_EQ(reported(), static_cast<int32_t>(decoded.frames) - 1);
 }
 
-TEST_F(RunTest, ASeekPastTheEndEndsTheRunWithoutDone) {
+// The device finishes a block (32 frames) only when the test says so.
+TEST_F(PlayerTest, TheHeardFrameFollowsTheDeviceAndTheSeeks) {
+  RecordingDevice* device = make(std::make_unique<RecordingDevice>());
+  device->instant = false;
   ASSERT_TRUE(open(stereo()));
-  request_seek(100000);
-  play();
-  ASSERT_TRUE(ended());
-  EXPECT_FALSE(mpeg_args.done);
+  player->start_run();
+  ASSERT_TRUE(eventually([&] { return device->written().size() == 3; }));
+  EXPECT_GE(reported(), 95) << "the decoder runs ahead";
+  EXPECT_EQ(player->heard_frame(), 0) << "nothing has been played yet";
+  device->finish_oldest();
+  EXPECT_EQ(player->heard_frame(), 32);
+  device->finish_oldest();
+  EXPECT_EQ(player->heard_frame(), 64);
+
+  player->request_seek(100);
+  EXPECT_EQ(player->heard_frame(), 100) << "from the moment it is asked for";
+  ASSERT_TRUE(eventually([&] { return device->queued() == 3 && reported() >= 100 + 95; }));
+  EXPECT_EQ(player->heard_frame(), 100);
+  device->finish_oldest();
+  EXPECT_EQ(player->heard_frame(), 132);
 }
 
-TEST_F(RunTest, ASoundDeviceThatCannotBeOpenedEndsTheRunAsStoppedAndTheProgramGoesOn) {
-  CapturingNotifier notes;
-  set_notifier(&notes);
-  RecordingDevice* refusing = use(std::make_unique<RecordingDevice>());
+TEST_F(PlayerTest, ASeekPastTheEndEndsTheRunAsStopped) {
+  ASSERT_TRUE(open(stereo()));
+  player->request_seek(100000);
+  player->start_run();
+  ASSERT_TRUE(ended());
+  EXPECT_FALSE(player->done());
+  ASSERT_TRUE(eventually([&] {
+    player->deliver_events();
+    return !player->run_open();
+  }));
+  EXPECT_EQ(player->player_state(), Stopped);
+  EXPECT_EQ(listener.ended, 0);
+}
+
+// A device that cannot be opened: the message waits for the owner's thread, the run ends as Stopped, and
+// the next run plays.
+TEST_F(PlayerTest, MessagesOfTheDecodeThreadReachTheOwner) {
+  RecordingDevice* refusing = make(std::make_unique<RecordingDevice>());
   refusing->fail_open = true;
   ASSERT_TRUE(open(stereo()));
-  play();
-  ASSERT_TRUE(eventually([] { return decode_thread->finished(); }));
-  EXPECT_FALSE(mpeg_args.done) << "automatic play must not march on";
+  player->start_run();
+  ASSERT_TRUE(eventually([&] {
+    std::lock_guard lock(listener.mutex);
+    return listener.waiting_threads.size() == 2;  // the message and the end of the run
+  }));
+  EXPECT_FALSE(player->done()) << "automatic play must not march on";
+  {
+    std::lock_guard lock(listener.mutex);
+    EXPECT_NE(listener.waiting_threads[0], std::this_thread::get_id());
+    std::lock_guard notes_lock(notes.mutex);
+    EXPECT_TRUE(notes.messages.empty()) << "nothing is shown from the decode thread";
+  }
+  EXPECT_TRUE(player->run_open());
+  player->deliver_events();
   {
     std::lock_guard lock(notes.mutex);
     EXPECT_EQ(notes.messages, std::vector<std::string>{"Audio playback error | Could not open wave device."});
+    EXPECT_EQ(notes.threads, std::vector<std::thread::id>{std::this_thread::get_id()});
   }
-  close_run();
+  EXPECT_FALSE(player->run_open());
+  EXPECT_EQ(player->player_state(), Stopped);
 
-  use(std::make_unique<NullDevice>(500));
+  refusing->fail_open = false;
   ASSERT_TRUE(open(stereo()));
-  play();
+  player->start_run();
   ASSERT_TRUE(ended());
-  EXPECT_TRUE(mpeg_args.done);
+  EXPECT_TRUE(player->done());
 }
 
-TEST_F(RunTest, AFileWithoutAFrameHeaderShowsTheErrorInTheTitle) {
+TEST_F(PlayerTest, AFileWithoutAFrameHeaderShowsTheErrorInTheTitle) {
   const fs::path empty = *dir_ / "silence.bin";
   write_file(empty, std::vector<uint8_t>(4096, 0));
   EXPECT_FALSE(open(empty));
+  EXPECT_TRUE(player->run_open()) << "the next close_run ends it";
   EXPECT_EQ(title.captions, std::vector<std::string>{"Error: No header found"});
-  close_run();
+  player->start_run();
+  EXPECT_EQ(player->player_state(), Stopped) << "a run without a header does not start";
+  player->close_run();
   EXPECT_EQ(null->opens(), 0u);
-}
 
-TEST_F(RunTest, TheEnvironmentChoosesTheSoundDeviceAndABadChoiceFallsBackToAlsa) {
-  CapturingNotifier notes;
-  set_notifier(&notes);
-  setenv("VEMLA_AUDIO", "null:7", 1);
-  set_sound_device(nullptr);
-  EXPECT_NE(dynamic_cast<NullDevice*>(&sound_device()), nullptr);
-  setenv("VEMLA_AUDIO", "speakers", 1);
-  set_sound_device(nullptr);
-  auto* alsa = dynamic_cast<AlsaDevice*>(&sound_device());
-  ASSERT_NE(alsa, nullptr);
-  EXPECT_EQ(alsa->pcm_name(), "default");
-  unsetenv("VEMLA_AUDIO");
+  EXPECT_FALSE(open(*dir_ / "missing.mp2"));
   std::lock_guard lock(notes.mutex);
-  ASSERT_EQ(notes.messages.size(), 1u);
-  EXPECT_NE(notes.messages[0].find("speakers"), std::string::npos) << notes.messages[0];
+  ASSERT_EQ(notes.messages.size(), 1u) << "a file that cannot be opened is reported to the owner";
+  EXPECT_NE(notes.messages[0].find("missing.mp2"), std::string::npos) << notes.messages[0];
 }
 
-TEST_F(RunTest, TheAlsaDevicePlaysAWholeRunOnTheNullPcm) {
-  std::string error;
-  set_sound_device(make_sound_device("alsa:null", error));
+TEST_F(PlayerTest, TheAlsaDevicePlaysAWholeRunOnTheNullPcm) {
+  make(std::make_unique<AlsaDevice>("null"));
   ASSERT_TRUE(open(stereo()));
-  play();
+  player->start_run();
   ASSERT_TRUE(ended());
-  EXPECT_TRUE(mpeg_args.done);
+  EXPECT_TRUE(player->done());
 }
 
 }  // namespace

@@ -19,14 +19,22 @@ class StderrNotifier final : public Notifier {
 
 StderrNotifier stderr_notifier;
 std::atomic<Notifier*> installed{nullptr};
+thread_local Notifier* this_thread = nullptr;
 
 }  // namespace
 
 Notifier& notifier() {
+  if (this_thread) return *this_thread;
   Notifier* n = installed.load(std::memory_order_acquire);
   return n ? *n : stderr_notifier;
 }
 
 void set_notifier(Notifier* n) { installed.store(n, std::memory_order_release); }
+
+void set_thread_notifier(Notifier* n) { this_thread = n; }
+
+ThreadNotifierScope::ThreadNotifierScope(Notifier& n) : previous_(this_thread) { this_thread = &n; }
+
+ThreadNotifierScope::~ThreadNotifierScope() { this_thread = previous_; }
 
 }  // namespace vemla
