@@ -1,9 +1,9 @@
-// Vemla, the desktop program: the application object, the data module and the main window.
+// Vemla, the desktop program.
 #include <QApplication>
 
-#include "data.h"
+#include "device_factory.h"
 #include "look.h"
-#include "main_window.h"
+#include "program.h"
 
 int main(int argc, char** argv) {
   QApplication application(argc, argv);
@@ -14,9 +14,8 @@ int main(int argc, char** argv) {
   QGuiApplication::setDesktopFileName(QStringLiteral("vemla"));
   QApplication::setWindowIcon(vemla::vemla_icon());
 
-  // The data module first: the main window binds its controls to the module's data sources.
-  vemla::Tdb data_module;
-  vemla::TForm1 form1(data_module);
-  form1.show();
+  // Destroyed before the application object: the player joins its decode thread first.
+  vemla::Program program(vemla::sound_device_from_environment());
+  program.form1.show();
   return QApplication::exec();
 }

@@ -1,0 +1,18 @@
+#include "program.h"
+
+#include "sound_device.h"
+
+namespace vemla {
+
+Program::Program(std::unique_ptr<SoundDevice> device)
+    : player(player_settings, title, messages, std::move(device)) {
+  playlist.set_player_control(player_control);
+  // Messages raised on this thread outside a run (a header the decoder refuses) go to the same boxes.
+  set_notifier(&messages);
+}
+
+Program::~Program() {
+  set_notifier(nullptr);
+}
+
+}  // namespace vemla

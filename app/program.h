@@ -1,0 +1,66 @@
+// The whole desktop program as one object: the data module, the windows in their order, the player and the
+// controllers that carry the main window's handlers. main() makes one; tests and benchmarks make their own.
+#pragma once
+
+#include <memory>
+
+#include "about_dialog.h"
+#include "add_dialog.h"
+#include "category_dialog.h"
+#include "data.h"
+#include "info_dialog.h"
+#include "library_commands.h"
+#include "main_window.h"
+#include "memo_window.h"
+#include "move_dialog.h"
+#include "new_library_dialog.h"
+#include "options_dialog.h"
+#include "player.h"
+#include "player_control.h"
+#include "player_settings.h"
+#include "playlist_control.h"
+#include "please_window.h"
+#include "shell.h"
+#include "track_commands.h"
+#include "window_notifier.h"
+
+namespace vemla {
+
+class SoundDevice;
+
+class Program {
+ public:
+  // Builds everything without showing a window. `device` is the player's sound device. Needs the
+  // application object, which must outlive the program.
+  explicit Program(std::unique_ptr<SoundDevice> device);
+  ~Program();
+  Program(const Program&) = delete;
+  Program& operator=(const Program&) = delete;
+
+  // Members in the order they are made (and destroyed in reverse: the player before the windows it reports
+  // into).
+  Tdb data_module;
+  TForm1 form1{data_module};
+  MessageBoxNotifier messages{&form1};
+  TForm2 form2{data_module, &form1};
+  TForm3 form3{data_module, &form1};
+  TForm4 form4{data_module, &form1};
+  TForm5 form5{&form1};
+  TForm6 form6{&form1};
+  TForm7 form7{&form1};
+  TForm8 form8{data_module, &form1};
+  TForm11 form11{&form1};
+  TForm9 form9{data_module, &form1};
+
+  WindowPlayerSettings player_settings{data_module.Table2, form2};
+  LabelTitle title{*form1.Label1};
+  Player player;
+
+  PlaylistControl playlist{form1, data_module};
+  PlayerControl player_control{form1, player, data_module, playlist};
+  LibraryCommands library{form1, data_module, player_control, playlist, form5, form6, form7};
+  TrackCommands tracks{form1, data_module, player_control, playlist, form8, form4};
+  Shell shell{form1, data_module, player_control, playlist, library, tracks, form2, form3, form11, form9};
+};
+
+}  // namespace vemla
