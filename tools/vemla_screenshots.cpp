@@ -13,18 +13,25 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QStyleFactory>
+#include <QTextBrowser>
 #include <QToolButton>
 #include <filesystem>
 #include <iostream>
 #include <random>
 
+#include "about_dialog.h"
 #include "bitstream.h"
+#include "category_dialog.h"
 #include "data.h"
 #include "data_controls.h"
 #include "eliding_label.h"
 #include "header.h"
+#include "help_pages.h"
+#include "help_window.h"
 #include "look.h"
 #include "main_window.h"
+#include "memo_window.h"
+#include "options_dialog.h"
 #include "playlist.h"
 #include "schema.h"
 #include "track_facts.h"
@@ -151,6 +158,38 @@ void show_playing(TForm1& window, Tdb& data, Playlist& playlist) {
   window.Arrange->setEnabled(true);
 }
 
+// Writes the window into OUT/NAME-SUFFIX.png and names the file; false when it cannot be written.
+bool save(QWidget& window, const fs::path& out, const std::string& name, const std::string& suffix) {
+  window.show();
+  QApplication::processEvents();
+  const fs::path file = out / (name + "-" + suffix + ".png");
+  if (!window.grab().save(QString::fromStdString(file.string()))) {
+    std::cerr << "vemla-screenshots: cannot write " << file << '\n';
+    return false;
+  }
+  std::cout << file.string() << '\n';
+  return true;
+}
+
+// The shell's dialogs as they look over the open library: the options, the category names, the memo, About and
+// the help window at its quick start.
+bool save_shell_windows(TForm1& window, Tdb& data, const fs::path& out, const std::string& suffix) {
+  TForm2 options(data, &window);
+  TForm3 categories(data, &window);
+  TForm9 memo(data, &window);
+  TForm11 about(&window);
+  about.Version->setText(QStringLiteral("Version 1.25"));
+  HelpWindow help(&window);
+  help.Browser->setSource(help_page(kMainWindowHelp));
+  bool saved = true;
+  for (const auto& [dialog, name] : {std::pair<QWidget*, const char*>{&options, "options"}, {&categories, "categories"},
+                                     {&memo, "memo"}, {&about, "about"}, {&help, "help"}}) {
+    saved = save(*dialog, out, name, suffix) && saved;
+    dialog->hide();
+  }
+  return saved;
+}
+
 int run(int argc, char** argv) {
   CLI::App app{"Renders Vemla's windows into PNG files."};
   std::string out, suffix = "1x", library;
@@ -196,13 +235,8 @@ int run(int argc, char** argv) {
   QApplication::processEvents();
 
   fs::create_directories(out);
-  const fs::path file = fs::path(out) / ("main-" + suffix + ".png");
-  if (!window.grab().save(QString::fromStdString(file.string()))) {
-    std::cerr << "vemla-screenshots: cannot write " << file << '\n';
-    return 1;
-  }
-  std::cout << file.string() << '\n';
-  return 0;
+  if (!save(window, out, "main", suffix)) return 1;
+  return save_shell_windows(window, data, out, suffix) ? 0 : 1;
 }
 
 }  // namespace

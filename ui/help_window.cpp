@@ -5,9 +5,11 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cstdlib>
 
 #include "help_pages.h"
 #include "look.h"
@@ -27,6 +29,16 @@ QToolButton* nav_button(QWidget* parent, const char* name, const QString& captio
   return button;
 }
 
+// Headings a little smaller than the browser's own, and links that stand out against the page whatever the
+// palette (a dark palette may keep a dark link colour).
+QString page_style(const QPalette& palette) {
+  QColor link = palette.color(QPalette::Link);
+  const QColor page = palette.color(QPalette::Base);
+  if (std::abs(link.lightness() - page.lightness()) < 100)
+    link = page.lightness() < 128 ? QColor(0x8a, 0xb4, 0xf8) : QColor(0x1a, 0x4f, 0xa8);
+  return QStringLiteral("h1 { font-size: x-large; } h2 { font-size: large; } a { color: %1; }").arg(link.name());
+}
+
 }  // namespace
 
 HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent), home_(parent) {
@@ -43,6 +55,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QDialog(parent), home_(parent) {
                         QStringLiteral("The contents of the help"));
   Browser = named(new QTextBrowser(this), "Browser");
   Browser->setOpenExternalLinks(true);
+  Browser->document()->setDefaultStyleSheet(page_style(Browser->palette()));
   Browser->setAccessibleName(QStringLiteral("Help page"));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::close);
@@ -82,6 +95,14 @@ void HelpWindow::show_context(int context) {
   show();
   raise();
   activateWindow();
+}
+
+void HelpWindow::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::PaletteChange) {
+    Browser->document()->setDefaultStyleSheet(page_style(Browser->palette()));
+    Browser->reload();
+  }
+  QDialog::changeEvent(event);
 }
 
 QUrl HelpWindow::page() const {

@@ -29,6 +29,9 @@ class HelpWindow : public QDialog {
   QToolButton* Forward;
   QToolButton* Contents;
 
+ protected:
+  void changeEvent(QEvent* event) override;
+
  private:
   QPointer<QWidget> home_;  // the owner outside modal dialogs
 };
