@@ -44,8 +44,8 @@ Shell::Shell(TForm1& form, Tdb& db, PlayerControl& player, PlaylistControl& play
       categories_(categories),
       about_(about),
       memo_(memo),
-      hints_(new HintSwitch(this)),
-      help_key_(new HelpKey([this](int context) { show_help(context); }, this)) {
+      hints_(new HintSwitch(this)) {
+  new HelpKey([this](int context) { show_help(context); }, this);
   const std::pair<QAction*, void (Shell::*)()> items[] = {
       {form_.ShowHint1, &Shell::ShowHint1Click},   {form_.General1, &Shell::General1Click},
       {form_.QuickStart1, &Shell::QuickStart1Click}, {form_.Vemla1, &Shell::Vemla1Click},

@@ -11,7 +11,6 @@ class QSettings;
 
 namespace vemla {
 
-class HelpKey;
 class HelpWindow;
 class HintSwitch;
 class LibraryCommands;
@@ -92,7 +91,6 @@ class Shell : public QObject {
   TForm11& about_;
   TForm9& memo_;
   HintSwitch* hints_;
-  HelpKey* help_key_;
   QPointer<HelpWindow> help_;
   std::unique_ptr<QSettings> registry_;  // open from the first activation until the window closes
   bool activated_ = false;
