@@ -56,17 +56,18 @@ class ProgramTest : public ::testing::Test {
     };
   }
 
-  // Files dropped on the main window, as the desktop delivers them.
-  void drop(const QStringList& paths) {
+  // Files dropped on the main window (or a control in it), as the desktop delivers them.
+  void drop(const QStringList& paths, QWidget* on = nullptr) {
+    QWidget* target = on ? on : &program.form1;
     QMimeData data;
     QList<QUrl> urls;
     for (const QString& path : paths) urls << QUrl::fromLocalFile(path);
     data.setUrls(urls);
-    const QPoint where = program.form1.rect().center();
+    const QPoint where = target->rect().center();
     QDragEnterEvent enter(where, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&program.form1, &enter);
+    QCoreApplication::sendEvent(target, &enter);
     QDropEvent dropped(where, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
-    QCoreApplication::sendEvent(&program.form1, &dropped);
+    QCoreApplication::sendEvent(target, &dropped);
     QCoreApplication::processEvents();
   }
 

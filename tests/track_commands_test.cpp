@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QPlainTextEdit>
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
@@ -174,6 +175,12 @@ TEST_F(TrackCommandsTest, DroppedFilesAndFoldersAreAdded) {
   EXPECT_EQ(column(2, "PAD"), (music / "y.mp3").string());
   EXPECT_EQ(column(3, "PAD"), single.string());
   EXPECT_EQ(messages.texts.size(), 1);
+
+  // On the memo, the file is added too, and the memo keeps its text.
+  const QString memo = form.DBMemo1->toPlainText();
+  drop({qpath(single)}, form.DBMemo1->viewport());
+  ASSERT_TRUE(settle([&] { return db.Table1.record_count() == 4 && !program.work.running(); }));
+  EXPECT_EQ(form.DBMemo1->toPlainText(), memo);
   EXPECT_TRUE(errors.isEmpty());
 }
 

@@ -71,6 +71,8 @@ DirectoryListBox::DirectoryListBox(QWidget* parent) : QTreeView(parent), model_(
   setModel(model_);
   for (int column = 1; column < model_->columnCount(); ++column) hideColumn(column);
   setHeaderHidden(true);
+  setSortingEnabled(true);
+  sortByColumn(0, Qt::AscendingOrder);
   setUniformRowHeights(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -59,7 +59,7 @@ TForm4::TForm4(Tdb& db, QWidget* parent) : QDialog(parent), db_(db) {
   layout->addWidget(RzDBLineEdit1);
   layout->addStretch();
   layout->addWidget(buttons);
-  resize(QSize(440, 260).expandedTo(minimumSizeHint()));
+  resize(QSize(440, 0).expandedTo(sizeHint()));
 }
 
 TForm4::~TForm4() = default;

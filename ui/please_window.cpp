@@ -40,7 +40,6 @@ TForm7::TForm7(QWidget* parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWind
   font.setPixelSize(27);
   Label1->setFont(font);
   Label1->setAlignment(Qt::AlignCenter);
-  Label1->setWordWrap(true);
   auto* shadow = new QGraphicsDropShadowEffect(Label1);
   shadow->setOffset(2, 2);
   shadow->setBlurRadius(0);
