@@ -19,6 +19,7 @@
 #include "stop_playing.h"
 #include "track_facts.h"
 #include "track_ops.h"
+#include "user_dialogs.h"
 
 namespace vemla {
 
@@ -34,11 +35,6 @@ QToolButton* speed_button(QWidget* parent, const char* name, const QString& capt
   button->setFocusPolicy(Qt::StrongFocus);
   hint(button, hint_text);
   return button;
-}
-
-QString music_folder() {
-  const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
-  return !music.isEmpty() && QFileInfo(music).isDir() ? music : QDir::homePath();
 }
 
 }  // namespace
@@ -98,7 +94,6 @@ TForm8::TForm8(Tdb& db, QWidget* parent) : QDialog(parent), db_(db) {
   connect(DriveComboBox1, &DriveComboBox::place_chosen, this, &TForm8::DriveComboBox1Click);
   connect(DirectoryListBox1, &DirectoryListBox::folder_chosen, this, &TForm8::DirectoryListBox1Click);
   connect(FileListBox1, &FileListBox::marks_changed, this, &TForm8::FileListBox1Click);
-  connect(FileListBox1, &QAbstractItemView::doubleClicked, this, &TForm8::SpeedButton2Click);
   connect(SpeedButton1, &QToolButton::clicked, this, &TForm8::SpeedButton1Click);
   connect(SpeedButton2, &QToolButton::clicked, this, &TForm8::SpeedButton2Click);
   preview_watch_.setInterval(100);

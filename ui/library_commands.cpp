@@ -33,14 +33,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-fs::path local_path(const QString& path) {
-  return fs::path(QFile::encodeName(path).toStdString());
-}
-
-QString shown(const fs::path& path) {
-  return QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(path.string())));
-}
-
 QString text_of(const TableError& error) {
   return QString::fromUtf8(error.what());
 }
@@ -145,7 +137,7 @@ void LibraryCommands::Delete1Click() {
   const LibraryPath library = split_library_path(local_path(QFileInfo(path).absoluteFilePath()));
   try {
     delete_library(library);
-    form_.RzStatusBar1->showMessage(QStringLiteral("Deleted %1").arg(shown(library.store())), kStatusTime);
+    form_.RzStatusBar1->showMessage(QStringLiteral("Deleted %1").arg(shown_path(library.store())), kStatusTime);
   } catch (const TableError& error) {
     show_error(&form_, text_of(error));
   }
@@ -196,7 +188,7 @@ bool LibraryCommands::open_library(const LibraryPath& library) {
     set_library_controls(false);
     playlist_.ResetClick();
     emit library_changed();
-    show_error(&form_, QStringLiteral("The database %1 cannot be opened: %2").arg(shown(library.store()), text_of(error)));
+    show_error(&form_, QStringLiteral("The database %1 cannot be opened: %2").arg(shown_path(library.store()), text_of(error)));
     return false;
   }
   show_opened(library);
@@ -265,7 +257,7 @@ void LibraryCommands::copy_or_move(CopyKind kind) {
       (fs::exists(target.tracks(), error) || fs::exists(target.store(), error) ||
        fs::exists(target.categories(), error))) {
     const QString question = QStringLiteral("There is a database %1 in %2 already.\n\nReplace it?")
-                                 .arg(QString::fromStdString(source.base), shown(target.folder));
+                                 .arg(QString::fromStdString(source.base), shown_path(target.folder));
     if (!dialogs_.confirm(&form_, question)) return;
     replace = true;
   }
@@ -289,7 +281,7 @@ void LibraryCommands::copy_or_move(CopyKind kind) {
                  } else {
                    form_.RzStatusBar1->showMessage(
                        QStringLiteral("%1 to %2").arg(move ? QStringLiteral("Moved") : QStringLiteral("Copied"),
-                                                      shown(target.store())),
+                                                      shown_path(target.store())),
                        kStatusTime);
                  }
                }});

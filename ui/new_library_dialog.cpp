@@ -29,7 +29,7 @@ TForm5::TForm5(QWidget* parent) : QDialog(parent) {
   DirectoryListBox1->setAccessibleName(QStringLiteral("Folder"));
   Label2 = named(new ElidingLabel(this), "Label2");
   Label2->setAccessibleName(QStringLiteral("Chosen folder"));
-  Label3 = named(new QLabel(QStringLiteral("Database &Name:"), this), "Label3");
+  Label3 = named(new QLabel(QStringLiteral("Database Name:"), this), "Label3");
   Edit1 = named(new QLineEdit(this), "Edit1");
   Edit1->setAccessibleName(QStringLiteral("Database Name"));
   Label3->setBuddy(Edit1);

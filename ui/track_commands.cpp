@@ -34,14 +34,6 @@ namespace {
 constexpr int kStatusTime = 8000;  // ms a result stays in the status bar
 constexpr size_t kListedFiles = 20;  // a message names at most this many files, then counts the rest
 
-fs::path local_path(const QString& path) {
-  return fs::path(QFile::encodeName(path).toStdString());
-}
-
-QString shown(const fs::path& path) {
-  return QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(path.string())));
-}
-
 // One message for the user, in the program's message box.
 void tell(const QString& text, MessageIcon icon) {
   notifier().notify(QGuiApplication::applicationDisplayName().toStdString(), text.toStdString(), icon);
@@ -63,11 +55,6 @@ QString export_name(Table& tracks) {
   QString title = QString::fromStdString(tracks.field_by_name("TITLE").as_text()).trimmed();
   title.replace(QLatin1Char('/'), QLatin1Char('_'));
   return (title.isEmpty() ? QStringLiteral("track") : title) + QStringLiteral(".mp3");
-}
-
-QString music_folder() {
-  const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
-  return !music.isEmpty() && QFileInfo(music).isDir() ? music : QDir::homePath();
 }
 
 }  // namespace
@@ -183,7 +170,7 @@ void TrackCommands::import_ended(const ImportJob& job) {
   if (skipped.empty()) return;
   QStringList lines;
   for (const ImportOutcome& outcome : skipped)
-    lines << shown(outcome.file) + QStringLiteral(": ") + QString::fromStdString(outcome.skipped);
+    lines << shown_path(outcome.file) + QStringLiteral(": ") + QString::fromStdString(outcome.skipped);
   tell(listing(QStringLiteral("These files were not added:"), lines), MessageIcon::Warning);
 }
 
@@ -233,7 +220,7 @@ void TrackCommands::fix_ended(const FixJob& job, int record) {
     if (!outcome.failed.empty()) {
       failed << QStringLiteral("track %1, %2: %3")
                     .arg(outcome.record)
-                    .arg(shown(outcome.file), QString::fromStdString(outcome.failed));
+                    .arg(shown_path(outcome.file), QString::fromStdString(outcome.failed));
     }
   }
   if (!job.error().empty()) {

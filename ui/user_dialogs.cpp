@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -43,6 +44,19 @@ QString default_library_folder() {
     if (QFileInfo(music).isDir()) return music;
   }
   return QDir::homePath();
+}
+
+QString music_folder() {
+  const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+  return !music.isEmpty() && QFileInfo(music).isDir() ? music : QDir::homePath();
+}
+
+std::filesystem::path local_path(const QString& path) {
+  return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QString shown_path(const std::filesystem::path& path) {
+  return QDir::toNativeSeparators(QFile::decodeName(QByteArray::fromStdString(path.string())));
 }
 
 }  // namespace vemla

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <filesystem>
 #include <functional>
 
 class QDialog;
@@ -37,5 +38,11 @@ struct UserDialogs {
 // Where libraries are looked for and made first: the user's music folder, subfolder "VemlaLib"; the music
 // folder when that does not exist, the home folder when neither does.
 QString default_library_folder();
+// Where tracks are looked for first: the user's music folder, else the home folder.
+QString music_folder();
+
+// A path the user chose, as the file system names it; and a file-system path as the user reads it.
+std::filesystem::path local_path(const QString& path);
+QString shown_path(const std::filesystem::path& path);
 
 }  // namespace vemla
