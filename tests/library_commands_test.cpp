@@ -337,5 +337,38 @@ TEST_F(LibraryCommandsTest, DroppedLibraryOpensAndWorkHoldsTheMenu) {
   EXPECT_EQ(form.RzProgressBar1->value(), 0);
 }
 
+TEST_F(LibraryCommandsTest, ClosingTheWindowEndsTheWork) {
+  const fs::path file = make_library("lib", "Lib", {"one"});
+  ASSERT_TRUE(library.open_library_file(qpath(file)));
+  auto job = std::make_unique<EndlessJob>();
+  EndlessJob* endless = job.get();
+  bool told = false;
+  ASSERT_TRUE(program.work.start(std::move(job), QStringLiteral("Working"), nullptr, {nullptr, [&] { told = true; }}));
+  ASSERT_TRUE(settle([&] { return endless->steps > 0; }));
+  form.show();
+  form.close();
+  EXPECT_FALSE(program.work.running());
+  EXPECT_FALSE(told);  // nothing is asked of a window that is going
+  EXPECT_TRUE(program.work.cancel_button()->isHidden());
+}
+
+TEST_F(LibraryCommandsTest, ReadOnlyLibraryKeepsItsCheckBoxDisabled) {
+  const fs::path file = make_library("lib", "Locked", {"one"});
+  {
+    Table categories("Locked1.db");
+    categories.set_location(file.parent_path());
+    categories.open();
+    categories.append();
+    categories.field_by_name("READONLY").set_boolean(true);
+    categories.post();
+  }
+  ASSERT_TRUE(library.open_library_file(qpath(file)));
+  EXPECT_TRUE(db.Table1.read_only());
+  EXPECT_TRUE(form.GroupBox1->isEnabled() && form.Play->isEnabled() && form.DBCheckBox2->isEnabled());
+  EXPECT_FALSE(form.DBCheckBox1->isEnabled());  // SKIP of a track that cannot be changed
+  library.set_library_controls(false);
+  EXPECT_FALSE(form.DBCheckBox2->isEnabled() || form.RzDBLineEdit2->isEnabled() || form.Category1->isEnabled());
+}
+
 }  // namespace
 }  // namespace vemla

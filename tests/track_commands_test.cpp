@@ -308,5 +308,28 @@ TEST_F(TrackCommandsTest, DeleteAndInfoWorkOnCurrentTrack) {
   EXPECT_EQ(db.Table1.record_count(), 1);
 }
 
+TEST_F(TrackCommandsTest, EngineErrorEndsImportWithItsMessage) {
+  const fs::path music = dir / "music";
+  track_file(music / "a.mp3");
+  track_file(music / "b.mp3");
+  db.Table3.set_location(dir / "lib");
+  db.Table3.set_table_name("Lib1.db");
+  db.Table3.open();
+  db.Table3.append();
+  db.Table3.field_by_name("READONLY").set_boolean(true);
+  db.Table3.post();
+  db.Table3.close();
+  open_library();
+  ASSERT_TRUE(db.Table1.read_only());
+
+  tracks.import_paths({qpath(music)});
+  ASSERT_TRUE(work_ended());
+  EXPECT_EQ(db.Table1.record_count(), 0);
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].endsWith("0 files were added before the import stopped.")) << errors[0].toStdString();
+  EXPECT_TRUE(messages.texts.isEmpty());
+  EXPECT_TRUE(form.Import1->isEnabled());
+}
+
 }  // namespace
 }  // namespace vemla
