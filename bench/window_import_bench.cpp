@@ -48,7 +48,8 @@ fs::path new_library(const fs::path& root, const std::string& name) {
   const fs::path folder = root / name;
   fs::create_directories(folder);
   Tdb db(root / "home");
-  if (create_library(db, {folder, "Bench"}) != CreateResult::Created) fail("cannot create " + folder.string());
+  if (create_library(db, {folder, "Bench"}) != CreateResult::Created)
+    fail("cannot create " + folder.string());
   return folder / "Bench.mb";
 }
 
@@ -69,16 +70,15 @@ struct WindowRun {
 
 WindowRun window_rate(Program& program, const fs::path& root, const fs::path& folder, int count, int run) {
   const fs::path library = new_library(root, "window" + std::to_string(run));
-  if (!program.library.open_library_file(QString::fromStdString(library.string()))) fail("cannot open the library");
+  if (!program.library.open_library_file(QString::fromStdString(library.string())))
+    fail("cannot open the library");
   // A timer that would run whenever the thread is free: the gaps between its ticks are how long the window
   // waited for its events.
   QElapsedTimer since_tick;
   qint64 longest = 0;
   QTimer ticks;
   ticks.setInterval(0);
-  QObject::connect(&ticks, &QTimer::timeout, [&] {
-    longest = std::max(longest, since_tick.restart());
-  });
+  QObject::connect(&ticks, &QTimer::timeout, [&] { longest = std::max(longest, since_tick.restart()); });
   const auto start = Clock::now();
   since_tick.start();
   ticks.start();
@@ -111,8 +111,9 @@ int main(int argc, char** argv) {
 
   write_test_signal_wav((root / "signal.wav").string(), 30, 44100, 2);
   const fs::path track = root / "track.mp3";
-  const std::string lame = "lame --quiet -b 128 --tt 'Benchmark title' --ta 'Artist' --tl 'Album' --add-id3v2 '" +
-                           (root / "signal.wav").string() + "' '" + track.string() + "'";
+  const std::string lame =
+      "lame --quiet -b 128 --tt 'Benchmark title' --ta 'Artist' --tl 'Album' --add-id3v2 '" +
+      (root / "signal.wav").string() + "' '" + track.string() + "'";
   if (std::system(lame.c_str()) != 0 || !fs::exists(track)) fail("lame is needed to make the test file");
   constexpr int kCount = 1000;
   const fs::path folder = copies(root, track, kCount);

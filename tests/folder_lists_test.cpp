@@ -89,8 +89,11 @@ TEST(FolderListsTest, NewDialogTakesTheNameWithoutExtension) {
   dialog.DirectoryListBox1->set_folder(qpath(dir.path()));
   EXPECT_EQ(dialog.folder(), qpath(dir.path()));
   EXPECT_FALSE(dialog.BitBtn2->isEnabled());
-  const std::pair<const char*, const char*> names[] = {
-      {"  Evening Set ", "Evening Set"}, {"Set.mb", "Set"}, {"Set.DB", "Set"}, {".mb", ".mb"}, {"Set.mp3", "Set.mp3"}};
+  const std::pair<const char*, const char*> names[] = {{"  Evening Set ", "Evening Set"},
+                                                       {"Set.mb", "Set"},
+                                                       {"Set.DB", "Set"},
+                                                       {".mb", ".mb"},
+                                                       {"Set.mp3", "Set.mp3"}};
   for (const auto& [typed, taken] : names) {
     dialog.Edit1->setText(QString::fromLatin1(typed));
     EXPECT_EQ(dialog.base_name(), QString::fromLatin1(taken)) << typed;

@@ -32,7 +32,8 @@ namespace fs = std::filesystem;
 class LibraryCommandsTest : public test::ProgramTest {
  protected:
   // A library with `titles` as its tracks, in a new subfolder of the test's folder.
-  fs::path make_library(const std::string& folder, const std::string& base, const std::vector<std::string>& titles) {
+  fs::path make_library(const std::string& folder, const std::string& base,
+                        const std::vector<std::string>& titles) {
     const fs::path where = dir / folder;
     fs::create_directories(where);
     test::create_library(where, base);
@@ -190,7 +191,8 @@ TEST_F(LibraryCommandsTest, CopyAndMoveRunInThePleaseWindow) {
   ASSERT_TRUE(settle([&] { return !program.work.running(); }));
   EXPECT_FALSE(please.isVisible());
   EXPECT_TRUE(library_files_exist(copies, "Lib") && library_files_exist(source.parent_path(), "Lib"));
-  EXPECT_TRUE(form.RzStatusBar1->currentMessage().startsWith("Copied to")) << form.RzStatusBar1->currentMessage().toStdString();
+  EXPECT_TRUE(form.RzStatusBar1->currentMessage().startsWith("Copied to"))
+      << form.RzStatusBar1->currentMessage().toStdString();
   EXPECT_FALSE(db.Table1.is_open());
   EXPECT_TRUE(errors.isEmpty());
 
@@ -315,24 +317,29 @@ TEST_F(LibraryCommandsTest, DroppedLibraryOpensAndWorkHoldsTheMenu) {
   auto job = std::make_unique<EndlessJob>();
   EndlessJob* endless = job.get();
   bool ended = false;
-  ASSERT_TRUE(program.work.start(std::move(job), QStringLiteral("Working"), nullptr, {nullptr, [&] { ended = true; }}));
+  ASSERT_TRUE(program.work.start(std::move(job), QStringLiteral("Working"), nullptr,
+                                 {nullptr, [&] { ended = true; }}));
   EXPECT_FALSE(program.work.start(std::make_unique<EndlessJob>(), QStringLiteral("More"), nullptr, {}));
   ASSERT_TRUE(settle([&] { return endless->steps > 2; }));
-  for (QAction* item : {form.Open1, form.New1, form.Move1, form.Copy1, form.Delete1, form.Import1, form.fix1,
-                        form.Delete2})
+  for (QAction* item :
+       {form.Open1, form.New1, form.Move1, form.Copy1, form.Delete1, form.Import1, form.fix1, form.Delete2})
     EXPECT_FALSE(item->isEnabled()) << item->objectName().toStdString();
   EXPECT_TRUE(program.work.cancel_button()->isVisible() || !form.isVisible());
   EXPECT_TRUE(form.RzStatusBar1->currentMessage().startsWith("Working:"));
   EXPECT_EQ(form.RzProgressBar1->maximum(), 1000);
   EXPECT_GT(form.RzProgressBar1->value(), 0);
-  // No library is opened in the middle of the work.
+  // No library is opened in the middle of the work; a dropped one is not pasted into the title either.
   EXPECT_FALSE(library.open_library_file(qpath(dropped)));
+  drop({qpath(dropped)}, form.RzDBLineEdit1);
+  ASSERT_TRUE(settle([&] { return messages.texts.size() == 2; }));
+  EXPECT_TRUE(messages.texts[0].startsWith("The database is busy"));
+  EXPECT_EQ(form.RzDBLineEdit1->text(), "one");
 
   program.work.cancel_button()->click();
   ASSERT_TRUE(settle([&] { return !program.work.running(); }));
   EXPECT_TRUE(ended);
-  for (QAction* item : {form.Open1, form.New1, form.Move1, form.Copy1, form.Delete1, form.Import1, form.fix1,
-                        form.Delete2})
+  for (QAction* item :
+       {form.Open1, form.New1, form.Move1, form.Copy1, form.Delete1, form.Import1, form.fix1, form.Delete2})
     EXPECT_TRUE(item->isEnabled()) << item->objectName().toStdString();
   EXPECT_EQ(form.RzProgressBar1->value(), 0);
 }
@@ -343,7 +350,8 @@ TEST_F(LibraryCommandsTest, ClosingTheWindowEndsTheWork) {
   auto job = std::make_unique<EndlessJob>();
   EndlessJob* endless = job.get();
   bool told = false;
-  ASSERT_TRUE(program.work.start(std::move(job), QStringLiteral("Working"), nullptr, {nullptr, [&] { told = true; }}));
+  ASSERT_TRUE(program.work.start(std::move(job), QStringLiteral("Working"), nullptr,
+                                 {nullptr, [&] { told = true; }}));
   ASSERT_TRUE(settle([&] { return endless->steps > 0; }));
   form.show();
   form.close();
@@ -367,7 +375,8 @@ TEST_F(LibraryCommandsTest, ReadOnlyLibraryKeepsItsCheckBoxDisabled) {
   EXPECT_TRUE(form.GroupBox1->isEnabled() && form.Play->isEnabled() && form.DBCheckBox2->isEnabled());
   EXPECT_FALSE(form.DBCheckBox1->isEnabled());  // SKIP of a track that cannot be changed
   library.set_library_controls(false);
-  EXPECT_FALSE(form.DBCheckBox2->isEnabled() || form.RzDBLineEdit2->isEnabled() || form.Category1->isEnabled());
+  EXPECT_FALSE(form.DBCheckBox2->isEnabled() || form.RzDBLineEdit2->isEnabled() ||
+               form.Category1->isEnabled());
 }
 
 }  // namespace

@@ -24,7 +24,9 @@ namespace vemla::test {
 
 class CaughtMessages final : public Notifier {
  public:
-  void notify(std::string_view, std::string_view text, MessageIcon) override { texts << QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+  void notify(std::string_view, std::string_view text, MessageIcon) override {
+    texts << QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  }
   QStringList texts;
 };
 

@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QPlainTextEdit>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QToolButton>
@@ -29,7 +29,8 @@ namespace fs = std::filesystem;
 class TrackCommandsTest : public test::ProgramTest {
  protected:
   void SetUp() override {
-    if (test::layer3_file().empty() || test::layer2_file().empty()) GTEST_SKIP() << "lame or twolame is missing";
+    if (test::layer3_file().empty() || test::layer2_file().empty())
+      GTEST_SKIP() << "lame or twolame is missing";
     fs::create_directories(dir / "lib");
     test::create_library(dir / "lib", "Lib");
   }
@@ -69,7 +70,8 @@ class TrackCommandsTest : public test::ProgramTest {
 
 TEST_F(TrackCommandsTest, AddImportsMarkedFilesInListOrder) {
   const fs::path music = dir / "music";
-  for (const char* name : {"b.mp3", "a.mp3", "c.MP2", "d.mp3", "noheader.mp3", "notes.txt"}) track_file(music / name);
+  for (const char* name : {"b.mp3", "a.mp3", "c.MP2", "d.mp3", "noheader.mp3", "notes.txt"})
+    track_file(music / name);
   set_storage(db.Table2, true);
   open_library();
 
@@ -78,7 +80,8 @@ TEST_F(TrackCommandsTest, AddImportsMarkedFilesInListOrder) {
     EXPECT_FALSE(storage(db.Table2));  // what the dialog adds keeps its audio on disk
     EXPECT_FALSE(add.SpeedButton1->isEnabled() || add.SpeedButton2->isEnabled());
     add.DirectoryListBox1->set_folder(qpath(music));
-    ASSERT_TRUE(settle([&] { return add.FileListBox1->names() == listed; })) << add.FileListBox1->names().join(' ').toStdString();
+    ASSERT_TRUE(settle([&] { return add.FileListBox1->names() == listed; }))
+        << add.FileListBox1->names().join(' ').toStdString();
     ASSERT_TRUE(add.FileListBox1->mark("noheader.mp3"));
     ASSERT_TRUE(add.FileListBox1->mark("c.MP2", true));
     ASSERT_TRUE(add.FileListBox1->mark("a.mp3", true));

@@ -53,7 +53,8 @@ TForm8::TForm8(Tdb& db, QWidget* parent) : QDialog(parent), db_(db) {
   hint(FileListBox1, QStringLiteral("Choose MPEG-files to add"));
   FileListBox1->setAccessibleName(QStringLiteral("Choose MPEG-files to add"));
 
-  SpeedButton1 = speed_button(this, "SpeedButton1", QStringLiteral("Add"), theme_icon("list-add", QStyle::SP_DialogOkButton),
+  SpeedButton1 = speed_button(this, "SpeedButton1", QStringLiteral("Add"),
+                              theme_icon("list-add", QStyle::SP_DialogOkButton),
                               QStringLiteral("Add the marked files to the database"));
   SpeedButton2 = speed_button(this, "SpeedButton2", QStringLiteral("Play"),
                               theme_icon("media-playback-start", QStyle::SP_MediaPlay),

@@ -13,7 +13,8 @@ namespace vemla {
 namespace {
 
 bool holds(const QString& place, const QString& folder) {
-  return folder == place || folder.startsWith(place.endsWith(QLatin1Char('/')) ? place : place + QLatin1Char('/'));
+  return folder == place ||
+         folder.startsWith(place.endsWith(QLatin1Char('/')) ? place : place + QLatin1Char('/'));
 }
 
 }  // namespace
@@ -40,12 +41,15 @@ DriveComboBox::DriveComboBox(QWidget* parent) : QComboBox(parent) {
         root.startsWith(QLatin1String("/etc")) || root.startsWith(QLatin1String("/usr")) ||
         root.startsWith(QLatin1String("/var")))
       continue;
-    const QString name = volume.displayName() == root ? root : volume.displayName() + QStringLiteral(" (") + root + ')';
-    add(name, root, theme_icon(volume.isReadOnly() ? "media-optical" : "drive-removable-media", QStyle::SP_DriveHDIcon));
+    const QString name =
+        volume.displayName() == root ? root : volume.displayName() + QStringLiteral(" (") + root + ')';
+    add(name, root,
+        theme_icon(volume.isReadOnly() ? "media-optical" : "drive-removable-media", QStyle::SP_DriveHDIcon));
   }
   setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   setMinimumContentsLength(12);
-  connect(this, &QComboBox::activated, this, [this](int index) { emit place_chosen(itemData(index).toString()); });
+  connect(this, &QComboBox::activated, this,
+          [this](int index) { emit place_chosen(itemData(index).toString()); });
 }
 
 QString DriveComboBox::place() const {
@@ -76,12 +80,12 @@ DirectoryListBox::DirectoryListBox(QWidget* parent) : QTreeView(parent), model_(
   setUniformRowHeights(true);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
-  connect(selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
-    emit folder_chosen(folder());
-  });
+  connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this] { emit folder_chosen(folder()); });
   // The rows above the chosen folder arrive from the background listing after it was chosen.
   connect(model_, &QFileSystemModel::directoryLoaded, this, [this] {
-    if (scroll_pending_ && currentIndex().isValid()) scrollTo(currentIndex(), QAbstractItemView::PositionAtCenter);
+    if (scroll_pending_ && currentIndex().isValid())
+      scrollTo(currentIndex(), QAbstractItemView::PositionAtCenter);
   });
   connect(this, &QAbstractItemView::pressed, this, [this] { scroll_pending_ = false; });
 }
@@ -126,7 +130,8 @@ QStringList FileListBox::names() const {
   QStringList result;
   const QModelIndex root = rootIndex();
   if (!root.isValid()) return result;
-  for (int row = 0; row < model_->rowCount(root); ++row) result << model_->fileName(model_->index(row, 0, root));
+  for (int row = 0; row < model_->rowCount(root); ++row)
+    result << model_->fileName(model_->index(row, 0, root));
   return result;
 }
 
@@ -136,8 +141,8 @@ bool FileListBox::mark(const QString& name, bool keep_others) {
   for (int row = 0; row < model_->rowCount(root); ++row) {
     const QModelIndex index = model_->index(row, 0, root);
     if (model_->fileName(index) != name) continue;
-    selectionModel()->setCurrentIndex(index, keep_others ? QItemSelectionModel::Select
-                                                         : QItemSelectionModel::ClearAndSelect);
+    selectionModel()->setCurrentIndex(
+        index, keep_others ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect);
     return true;
   }
   return false;

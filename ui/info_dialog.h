@@ -19,15 +19,15 @@ class TForm4 : public QDialog {
   ~TForm4() override;
 
   // The values, each beside its caption.
-  QLabel* DBText1;  // "Code Version:" VERSION
-  QLabel* DBText2;  // "Layer:" LAYER
-  QLabel* DBText3;  // "Bitrate:" BITRATE
-  QLabel* DBText4;  // "Samplerate:" SAMPLERATE
-  QLabel* DBText5;  // "Mode:" MODE
-  QLabel* DBText6;  // "Checksums:" CHECKSUMS
-  QLabel* DBText7;  // "FrameTotal:" FRAMETOTAL
-  QLabel* Label11;  // "Copyright:" Yes or No
-  QLabel* Label12;  // "Original:" Yes or No
+  QLabel* DBText1;            // "Code Version:" VERSION
+  QLabel* DBText2;            // "Layer:" LAYER
+  QLabel* DBText3;            // "Bitrate:" BITRATE
+  QLabel* DBText4;            // "Samplerate:" SAMPLERATE
+  QLabel* DBText5;            // "Mode:" MODE
+  QLabel* DBText6;            // "Checksums:" CHECKSUMS
+  QLabel* DBText7;            // "FrameTotal:" FRAMETOTAL
+  QLabel* Label11;            // "Copyright:" Yes or No
+  QLabel* Label12;            // "Original:" Yes or No
   DBLineEdit* RzDBLineEdit1;  // PAD, under "Original file and path:"
   QPushButton* BitBtn1;       // OK
 

@@ -60,7 +60,7 @@ LibraryCommands::LibraryCommands(TForm1& form, Tdb& db, PlayerControl& player, P
   connect(form.Delete1, &QAction::triggered, this, &LibraryCommands::Delete1Click);
   connect(&work, &LibraryWork::running_changed, this, &LibraryCommands::update_items);
   drops_ = new FileDropFilter(
-      form, [this](const DroppedFiles& dropped) { return !dropped.library.isEmpty() && !work_.running(); },
+      form, [](const DroppedFiles& dropped) { return !dropped.library.isEmpty(); },
       [this](const DroppedFiles& dropped) { open_library_file(dropped.library); }, this);
   update_items();
 }
@@ -70,7 +70,13 @@ LibraryCommands::~LibraryCommands() {
 }
 
 bool LibraryCommands::open_library_file(const QString& path) {
-  if (work_.running() || path.isEmpty()) return false;
+  if (path.isEmpty()) return false;
+  if (work_.running()) {
+    tell_user(QStringLiteral("The database is busy; open %1 when the work in the status bar has ended.")
+                  .arg(QDir::toNativeSeparators(path)),
+              MessageIcon::Information);
+    return false;
+  }
   return open_library(split_library_path(local_path(QFileInfo(path).absoluteFilePath())));
 }
 
@@ -137,7 +143,8 @@ void LibraryCommands::Delete1Click() {
   const LibraryPath library = split_library_path(local_path(QFileInfo(path).absoluteFilePath()));
   try {
     delete_library(library);
-    form_.RzStatusBar1->showMessage(QStringLiteral("Deleted %1").arg(shown_path(library.store())), kStatusTime);
+    form_.RzStatusBar1->showMessage(QStringLiteral("Deleted %1").arg(shown_path(library.store())),
+                                    kStatusTime);
   } catch (const TableError& error) {
     show_error(&form_, text_of(error));
   }
@@ -147,12 +154,12 @@ void LibraryCommands::Delete1Click() {
 void LibraryCommands::set_library_controls(bool on) {
   controls_on_ = on;
   TForm1& f = form_;
-  for (QWidget* control : {static_cast<QWidget*>(f.GroupBox1), static_cast<QWidget*>(f.GroupBox2),
-                           static_cast<QWidget*>(f.GroupBox3), static_cast<QWidget*>(f.Play),
-                           static_cast<QWidget*>(f.Pause), static_cast<QWidget*>(f.Stop),
-                           static_cast<QWidget*>(f.Prior), static_cast<QWidget*>(f.Next),
-                           static_cast<QWidget*>(f.RzTrackBar1), static_cast<QWidget*>(f.CheckBox2),
-                           static_cast<QWidget*>(f.Arrange)})
+  for (QWidget* control :
+       {static_cast<QWidget*>(f.GroupBox1), static_cast<QWidget*>(f.GroupBox2),
+        static_cast<QWidget*>(f.GroupBox3), static_cast<QWidget*>(f.Play), static_cast<QWidget*>(f.Pause),
+        static_cast<QWidget*>(f.Stop), static_cast<QWidget*>(f.Prior), static_cast<QWidget*>(f.Next),
+        static_cast<QWidget*>(f.RzTrackBar1), static_cast<QWidget*>(f.CheckBox2),
+        static_cast<QWidget*>(f.Arrange)})
     control->setEnabled(on);
   // The data-aware controls also follow their tables: enabled while open, the check boxes while writable.
   const std::pair<QWidget*, ColumnBinding*> bound[] = {
@@ -188,7 +195,8 @@ bool LibraryCommands::open_library(const LibraryPath& library) {
     set_library_controls(false);
     playlist_.ResetClick();
     emit library_changed();
-    show_error(&form_, QStringLiteral("The database %1 cannot be opened: %2").arg(shown_path(library.store()), text_of(error)));
+    show_error(&form_, QStringLiteral("The database %1 cannot be opened: %2")
+                           .arg(shown_path(library.store()), text_of(error)));
     return false;
   }
   show_opened(library);
@@ -270,21 +278,22 @@ void LibraryCommands::copy_or_move(CopyKind kind) {
   }
   CopyJob* copy = job.get();
   const QString name = QString::fromStdString(source.base);
-  work_.start(std::move(job), (move ? QStringLiteral("Moving %1") : QStringLiteral("Copying %1")).arg(name), &please_,
-              {nullptr, [this, copy, move, target] {
-                 if (!copy->error().empty()) {
-                   show_error(&form_, QString::fromUtf8(copy->error()));
-                 } else if (copy->cancelled()) {
-                   form_.RzStatusBar1->showMessage(move ? QStringLiteral("Move cancelled: nothing was changed")
-                                                        : QStringLiteral("Copy cancelled: nothing was changed"),
-                                                   kStatusTime);
-                 } else {
-                   form_.RzStatusBar1->showMessage(
-                       QStringLiteral("%1 to %2").arg(move ? QStringLiteral("Moved") : QStringLiteral("Copied"),
-                                                      shown_path(target.store())),
-                       kStatusTime);
-                 }
-               }});
+  work_.start(
+      std::move(job), (move ? QStringLiteral("Moving %1") : QStringLiteral("Copying %1")).arg(name), &please_,
+      {nullptr, [this, copy, move, target] {
+         if (!copy->error().empty()) {
+           show_error(&form_, QString::fromUtf8(copy->error()));
+         } else if (copy->cancelled()) {
+           form_.RzStatusBar1->showMessage(move ? QStringLiteral("Move cancelled: nothing was changed")
+                                                : QStringLiteral("Copy cancelled: nothing was changed"),
+                                           kStatusTime);
+         } else {
+           form_.RzStatusBar1->showMessage(QStringLiteral("%1 to %2")
+                                               .arg(move ? QStringLiteral("Moved") : QStringLiteral("Copied"),
+                                                    shown_path(target.store())),
+                                           kStatusTime);
+         }
+       }});
 }
 
 void LibraryCommands::update_items() {

@@ -34,13 +34,16 @@ TForm6::TForm6(QWidget* parent) : QDialog(parent) {
   setWindowTitle(QStringLiteral("Copy/Move"));
   help_context(this, 80);
 
-  RzLabel1 = named(new QLabel(QStringLiteral("- First choose a database in the left window"), this), "RzLabel1");
-  RzLabel2 = named(
-      new QLabel(QStringLiteral("- Secondly choose a destination directory in de right window"), this), "RzLabel2");
-  RzLabel5 = named(new QLabel(QStringLiteral("- After clicking OK, be patient, it can take some time to complete "
-                                             "the action......"),
-                              this),
-                   "RzLabel5");
+  RzLabel1 =
+      named(new QLabel(QStringLiteral("- First choose a database in the left window"), this), "RzLabel1");
+  RzLabel2 =
+      named(new QLabel(QStringLiteral("- Secondly choose a destination directory in de right window"), this),
+            "RzLabel2");
+  RzLabel5 =
+      named(new QLabel(QStringLiteral("- After clicking OK, be patient, it can take some time to complete "
+                                      "the action......"),
+                       this),
+            "RzLabel5");
   RzLabel5->setWordWrap(true);
   Label5 = named(new QLabel(QStringLiteral("Database:"), this), "Label5");
   Label6 = path_label(this, "Label6", QStringLiteral("Database"));

@@ -26,10 +26,10 @@ class TForm6 : public QDialog {
   // The destination folder, or empty.
   QString destination() const;
 
-  QLabel* RzLabel1;  // "- First choose a database in the left window"
-  QLabel* RzLabel2;  // "- Secondly choose a destination directory in de right window"
-  QLabel* RzLabel5;  // "- After clicking OK, be patient, ..."
-  QLabel* Label5;    // "Database:"
+  QLabel* RzLabel1;      // "- First choose a database in the left window"
+  QLabel* RzLabel2;      // "- Secondly choose a destination directory in de right window"
+  QLabel* RzLabel5;      // "- After clicking OK, be patient, ..."
+  QLabel* Label5;        // "Database:"
   ElidingLabel* Label6;  // the chosen library file
   QLabel* RzLabel3;      // "Source:"
   ElidingLabel* Label3;  // the source folder

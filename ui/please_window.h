@@ -1,5 +1,5 @@
-// The "Please be PATIENT...." window: borderless, lime on blue, in the middle of the screen while a library is
-// moved or copied, with the work's progress and a button that cancels it.
+// The "Please be PATIENT...." window: borderless, lime on blue, in the middle of the screen while a library
+// is moved or copied, with the work's progress and a button that cancels it.
 #pragma once
 
 #include <QDialog>
@@ -25,8 +25,8 @@ class TForm7 : public QDialog {
   void set_progress(int64_t done, int64_t total);
   void end();
 
-  QFrame* Panel1;        // the lowered frame
-  QLabel* Label1;        // "Please be PATIENT...."
+  QFrame* Panel1;  // the lowered frame
+  QLabel* Label1;  // "Please be PATIENT...."
   QProgressBar* ProgressBar1;
   QPushButton* BitBtn1;  // Cancel
 

@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <filesystem>
@@ -19,7 +18,6 @@
 #include "info_dialog.h"
 #include "library_work.h"
 #include "main_window.h"
-#include "notifier.h"
 #include "playlist_control.h"
 #include "stop_playing.h"
 #include "track_import.h"
@@ -31,18 +29,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kStatusTime = 8000;  // ms a result stays in the status bar
+constexpr int kStatusTime = 8000;    // ms a result stays in the status bar
 constexpr size_t kListedFiles = 20;  // a message names at most this many files, then counts the rest
-
-// One message for the user, in the program's message box.
-void tell(const QString& text, MessageIcon icon) {
-  notifier().notify(QGuiApplication::applicationDisplayName().toStdString(), text.toStdString(), icon);
-}
 
 // "heading", then a line per entry, at most kListedFiles of them.
 QString listing(const QString& heading, const QStringList& lines) {
   QString text = heading;
-  for (qsizetype i = 0; i < lines.size() && i < static_cast<qsizetype>(kListedFiles); ++i) text += '\n' + lines[i];
+  for (qsizetype i = 0; i < lines.size() && i < static_cast<qsizetype>(kListedFiles); ++i)
+    text += '\n' + lines[i];
   if (lines.size() > static_cast<qsizetype>(kListedFiles))
     text += QStringLiteral("\n... and %1 more").arg(lines.size() - static_cast<qsizetype>(kListedFiles));
   return text;
@@ -59,8 +53,8 @@ QString export_name(Table& tracks) {
 
 }  // namespace
 
-TrackCommands::TrackCommands(TForm1& form, Tdb& db, PlayerControl& player, PlaylistControl& playlist, TForm8& add,
-                             TForm4& info, LibraryWork& work, QObject* parent)
+TrackCommands::TrackCommands(TForm1& form, Tdb& db, PlayerControl& player, PlaylistControl& playlist,
+                             TForm8& add, TForm4& info, LibraryWork& work, QObject* parent)
     : QObject(parent),
       form_(form),
       db_(db),
@@ -120,12 +114,14 @@ void TrackCommands::Import1Click() {
 void TrackCommands::import_paths(const QStringList& paths) {
   if (paths.isEmpty()) return;
   if (!library_open()) {
-    tell(QStringLiteral("Open or create a database first, then add the files to it."), MessageIcon::Information);
+    tell_user(QStringLiteral("Open or create a database first, then add the files to it."),
+              MessageIcon::Information);
     return;
   }
   if (work_.running()) {
-    tell(QStringLiteral("The database is busy; add the files when the work in the status bar has ended."),
-         MessageIcon::Information);
+    tell_user(
+        QStringLiteral("The database is busy; add the files when the work in the status bar has ended."),
+        MessageIcon::Information);
     return;
   }
   playlist_.ResetClick();
@@ -139,7 +135,8 @@ void TrackCommands::import_paths(const QStringList& paths) {
   const auto stepped = [this, import, seen] {
     for (; *seen < import->outcomes().size(); ++*seen) {
       const ImportOutcome& outcome = import->outcomes()[*seen];
-      if (outcome.added()) playlist_.playlist().set_entry(static_cast<size_t>(outcome.record - 1), outcome.record);
+      if (outcome.added())
+        playlist_.playlist().set_entry(static_cast<size_t>(outcome.record - 1), outcome.record);
     }
   };
   work_.start(std::move(job), QStringLiteral("Adding tracks"), nullptr,
@@ -171,7 +168,7 @@ void TrackCommands::import_ended(const ImportJob& job) {
   QStringList lines;
   for (const ImportOutcome& outcome : skipped)
     lines << shown_path(outcome.file) + QStringLiteral(": ") + QString::fromStdString(outcome.skipped);
-  tell(listing(QStringLiteral("These files were not added:"), lines), MessageIcon::Warning);
+  tell_user(listing(QStringLiteral("These files were not added:"), lines), MessageIcon::Warning);
 }
 
 void TrackCommands::Export1Click() {
@@ -234,7 +231,9 @@ void TrackCommands::fix_ended(const FixJob& job, int record) {
     if (!failed.isEmpty()) summary += QStringLiteral(", %1 not stored").arg(failed.size());
     form_.RzStatusBar1->showMessage(summary, kStatusTime);
   }
-  if (!failed.isEmpty()) tell(listing(QStringLiteral("The audio of these tracks was not stored:"), failed), MessageIcon::Warning);
+  if (!failed.isEmpty())
+    tell_user(listing(QStringLiteral("The audio of these tracks was not stored:"), failed),
+              MessageIcon::Warning);
 }
 
 void TrackCommands::Delete2Click() {

@@ -51,6 +51,10 @@ QString music_folder() {
   return !music.isEmpty() && QFileInfo(music).isDir() ? music : QDir::homePath();
 }
 
+void tell_user(const QString& text, MessageIcon icon) {
+  notifier().notify(QGuiApplication::applicationDisplayName().toStdString(), text.toStdString(), icon);
+}
+
 std::filesystem::path local_path(const QString& path) {
   return std::filesystem::path(QFile::encodeName(path).toStdString());
 }

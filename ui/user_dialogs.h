@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "notifier.h"
+
 class QDialog;
 class QWidget;
 
@@ -40,6 +42,9 @@ struct UserDialogs {
 QString default_library_folder();
 // Where tracks are looked for first: the user's music folder, else the home folder.
 QString music_folder();
+
+// One message for the user in the program's message box (the notifier's), captioned with the program's name.
+void tell_user(const QString& text, MessageIcon icon);
 
 // A path the user chose, as the file system names it; and a file-system path as the user reads it.
 std::filesystem::path local_path(const QString& path);
