@@ -210,6 +210,7 @@ TEST_F(ShellTest, CarriesItsMenuItemsWithAndWithoutALibrary) {
   f.Options1->trigger();
 
   test::open_library(p.data_module, dir.path(), {"One", "Two"});
+  p.library.set_library_controls(true);  // as opening a library through its menu does
   when_shown(p.form2, p.form2.BitBtn1, [&] {
     EXPECT_TRUE(p.form2.CheckBox1->isEnabled());
     p.form2.RzDBRadioGroup1->button(1)->click();

@@ -4,6 +4,9 @@
 #include <CLI/CLI.hpp>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QComboBox>
 #include <QLabel>
 #include <QListWidget>
@@ -16,6 +19,7 @@
 #include <QTextBrowser>
 #include <QToolButton>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <random>
 
@@ -29,9 +33,15 @@
 #include "help_pages.h"
 #include "help_window.h"
 #include "look.h"
+#include "add_dialog.h"
+#include "folder_lists.h"
+#include "info_dialog.h"
 #include "main_window.h"
 #include "memo_window.h"
 #include "options_dialog.h"
+#include "move_dialog.h"
+#include "new_library_dialog.h"
+#include "please_window.h"
 #include "playlist.h"
 #include "schema.h"
 #include "track_facts.h"
@@ -158,6 +168,16 @@ void show_playing(TForm1& window, Tdb& data, Playlist& playlist) {
   window.Arrange->setEnabled(true);
 }
 
+// Handles events until ready() holds (the folder lists fill in the background), and a little longer for the
+// rows that follow; at most a few seconds.
+void settle(const std::function<bool()>& ready) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < 3000 && !ready()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  const qint64 until = timer.elapsed() + 300;
+  while (timer.elapsed() < until) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
 // Writes the window into OUT/NAME-SUFFIX.png and names the file; false when it cannot be written.
 bool save(QWidget& window, const fs::path& out, const std::string& name, const std::string& suffix) {
   window.show();
@@ -187,6 +207,61 @@ bool save_shell_windows(TForm1& window, Tdb& data, const fs::path& out, const st
     saved = save(*dialog, out, name, suffix) && saved;
     dialog->hide();
   }
+  return saved;
+}
+
+// The library and track dialogs as the user meets them: "New" in the library's folder, "Copy/Move" with the
+// library chosen, the "Please" window half way, "Add to Base" with two files marked, "MPEG Info" on the
+// first track.
+bool render_library_dialogs(TForm1& window, Tdb& data, const fs::path& out, const std::string& suffix,
+                            const fs::path& library_folder) {
+  const QString folder = QString::fromStdString(library_folder.string());
+  bool saved = true;
+
+  TForm5 create(&window);
+  create.show();
+  create.DirectoryListBox1->set_folder(folder);
+  create.Edit1->setText(QStringLiteral("Evening Set"));
+  settle([] { return false; });
+  saved &= save(create, out, "new", suffix);
+  create.hide();
+
+  TForm6 move(&window);
+  move.prepare(false);
+  move.show();
+  move.DirectoryListBox1->set_folder(folder);
+  settle([&] { return !move.FileListBox1->names().isEmpty(); });
+  move.FileListBox1->mark(move.FileListBox1->names().constFirst());
+  saved &= save(move, out, "copymove", suffix);
+  move.hide();
+
+  TForm7 please(&window);
+  please.begin(QStringLiteral("Copying Demo"));
+  please.set_progress(40, 100);
+  settle([] { return false; });
+  saved &= save(please, out, "please", suffix);
+  please.end();
+
+  data.Table1.first();
+  const fs::path tracks_folder = fs::path(data.Table1.field_by_name("PAD").as_text()).parent_path();
+  TForm8 add(data, &window);
+  add.show();
+  add.DirectoryListBox1->set_folder(QString::fromStdString(tracks_folder.string()));
+  settle([&] { return add.FileListBox1->names().size() > 1; });
+  const QStringList names = add.FileListBox1->names();
+  if (names.size() > 1) {
+    add.FileListBox1->mark(names[0]);
+    add.FileListBox1->mark(names[1], true);
+  }
+  add.Label1->setText(QString::fromStdString(time_text(data.Table1.field_by_name("TRACKTOTAL").as_integer() / 1000)));
+  saved &= save(add, out, "add", suffix);
+  add.hide();
+
+  TForm4 info(data, &window);
+  info.show();
+  settle([] { return false; });
+  saved &= save(info, out, "info", suffix);
+  info.hide();
   return saved;
 }
 
@@ -236,7 +311,8 @@ int run(int argc, char** argv) {
 
   fs::create_directories(out);
   if (!save(window, out, "main", suffix)) return 1;
-  return save_shell_windows(window, data, out, suffix) ? 0 : 1;
+  const bool shell_saved = save_shell_windows(window, data, out, suffix);
+  return render_library_dialogs(window, data, out, suffix, folder) && shell_saved ? 0 : 1;
 }
 
 }  // namespace
