@@ -362,7 +362,11 @@ void PlayerControl::seek_to_us(int64_t position_us) {
 // --- The idle rules ---
 
 void PlayerControl::MyIdleHandler() {
-  guarded([this] {
+  // A message box opened by these rules runs the event loop, and with it this timer: no second pass inside.
+  if (in_idle_) return;
+  in_idle_ = true;
+  bool failed = true;
+  guarded([&] {
     if (player_.run_open()) {
       const int32_t frame = shown_frame();
       const auto seconds = static_cast<unsigned>(std::max(0.0, frame * player_.frame_duration() * 0.001));
@@ -404,7 +408,14 @@ void PlayerControl::MyIdleHandler() {
       default:
         break;
     }
+    failed = false;
   });
+  // Rules that cannot be followed (the tables fail) end the run rather than fail again at every tick.
+  if (failed) {
+    player_.close_run();
+    player_.set_player_state(Stopped);
+  }
+  in_idle_ = false;
   schedule_idle();
 }
 

@@ -115,6 +115,7 @@ class PlayerControl : public QObject {
   int32_t run_record_ = 0;  // the track record the open run plays
   uint64_t runs_started_ = 0;
 
+  bool in_idle_ = false;
   bool publish_pending_ = false;
   PlayerState told_state_ = Stopped;
   int told_record_ = -1;
