@@ -452,13 +452,14 @@ void PlayerControl::wake() {
 void PlayerControl::schedule_idle() {
   const PlayerState state = player_.player_state();
   int period = -1;
-  // A state reached after this call showed its state (Stop at the end of the list) is shown at once.
-  if (state == Ready || state == Finished || state != shown_state_) {
+  if (state == Ready || state == Finished) {
     period = 0;
   } else if (sounding()) {
     period = kPlayingPeriodMs;
   } else if (player_.run_open()) {
     period = kWaitingPeriodMs;
+  } else if (state != shown_state_) {
+    period = 0;  // one more pass shows the state reached after this one showed its own (Stop at the end)
   }
   if (period < 0) {
     idle_timer_->stop();
