@@ -1,22 +1,22 @@
 // vemla-screenshots: renders the program's windows into PNG files, with a small library open and its first
-// track shown as playing, for looking at the windows without a display (QT_QPA_PLATFORM=offscreen; the scale
-// from QT_SCALE_FACTOR). The library is made from the tracks named on the command line when it is missing.
+// track playing (on the silent `null` device, in real time), for looking at the windows without a display
+// (QT_QPA_PLATFORM=offscreen; the scale from QT_SCALE_FACTOR). The library is made from the tracks named on
+// the command line when it is missing.
 #include <CLI/CLI.hpp>
 
 #include <QApplication>
-#include <QElapsedTimer>
-#include <QLineEdit>
-#include <QProgressBar>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPalette>
 #include <QPixmap>
 #include <QProgressBar>
-#include <QSlider>
-#include <QStatusBar>
 #include <QStyleFactory>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 #include <functional>
@@ -24,25 +24,26 @@
 #include <random>
 
 #include "about_dialog.h"
+#include "add_dialog.h"
 #include "bitstream.h"
 #include "category_dialog.h"
 #include "data.h"
-#include "data_controls.h"
-#include "eliding_label.h"
+#include "folder_lists.h"
 #include "header.h"
 #include "help_pages.h"
 #include "help_window.h"
-#include "look.h"
-#include "add_dialog.h"
-#include "folder_lists.h"
 #include "info_dialog.h"
+#include "library_files.h"
+#include "look.h"
 #include "main_window.h"
 #include "memo_window.h"
-#include "options_dialog.h"
 #include "move_dialog.h"
 #include "new_library_dialog.h"
-#include "please_window.h"
+#include "null_device.h"
+#include "options_dialog.h"
 #include "playlist.h"
+#include "please_window.h"
+#include "program.h"
 #include "schema.h"
 #include "track_facts.h"
 
@@ -143,29 +144,26 @@ void use_dark_palette() {
   QApplication::setPalette(dark);
 }
 
-// Shows the library's first track as it looks while playing; the window's own handlers do this once they land.
-void show_playing(TForm1& window, Tdb& data, Playlist& playlist) {
-  playlist.reset();
-  window.RzLabel1->setText(QString::fromStdString(playlist.label_text(400)));
-  window.RzStatusPane2->setText(QStringLiteral("Found"));
-  Table& names = data.Table3;
-  for (int k = 0; k < 64; ++k) {
-    const QString name = QString::fromStdString(names.field_by_name("C" + std::to_string(k + 1)).as_text());
-    window.RzCheckList1->item(k)->setText(name);
-    window.ComboBox1->setItemText(k + 1, name);
+// Opens the library as the window does and plays its first track until two seconds have been heard.
+bool play_first_track(Program& program, const fs::path& folder, const std::string& base) {
+  open_library(program.data_module, {folder, base});
+  program.playlist.refresh_category_captions();
+  program.playlist.ResetClick();
+  program.form1.Arrange->setEnabled(true);
+  program.player_control.PlayClick();
+  QElapsedTimer waited;
+  waited.start();
+  const auto run_events = [](int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+  };
+  while (program.player_control.position_us() < 2'000'000) {
+    if (program.player_control.player_state() != Playing || waited.elapsed() > 20'000) return false;
+    run_events(20);
   }
-  const CategoryMask mask = playlist.current_categories();
-  for (int k = 0; k < 64; ++k)
-    window.RzCheckList1->item(k)->setCheckState(mask >> k & 1 ? Qt::Checked : Qt::Unchecked);
-  Table& tracks = data.Table1;
-  const int frames = tracks.field_by_name("FRAMETOTAL").as_integer();
-  window.Label18->setText(QString::fromStdString(time_text(tracks.field_by_name("TRACKTOTAL").as_integer() / 1000)));
-  window.Label17->setText(QString::fromStdString(time_text(2)));
-  window.RzTrackBar1->setRange(0, frames);
-  window.RzTrackBar1->setValue(frames / 3);
-  window.Play->setChecked(true);
-  window.RzStatusPane1->setText(QStringLiteral("playing"));
-  window.Arrange->setEnabled(true);
+  run_events(150);  // the displays follow within a tenth of a second
+  return true;
 }
 
 // Handles events until ready() holds (the folder lists fill in the background), and a little longer for the
@@ -294,25 +292,19 @@ int run(int argc, char** argv) {
     make_library(folder, base, specs);
   }
 
-  Tdb data;
-  data.Table2.open();
-  data.Table1.set_location(folder);
-  data.Table1.set_table_name(names.tracks);
-  data.Table3.set_location(folder);
-  data.Table3.set_table_name(names.categories);
-  data.Table1.open();
-  data.Table3.open();
-
-  TForm1 window(data);
-  Playlist playlist(data.Table1);
-  show_playing(window, data, playlist);
+  Program program(std::make_unique<NullDevice>(1.0));
+  program.data_module.Table2.open();
+  TForm1& window = program.form1;
   window.show();
-  QApplication::processEvents();
+  if (!play_first_track(program, folder, base)) {
+    std::cerr << "vemla-screenshots: the first track of " << library << " does not play\n";
+    return 1;
+  }
 
   fs::create_directories(out);
   if (!save(window, out, "main", suffix)) return 1;
-  const bool shell_saved = save_shell_windows(window, data, out, suffix);
-  return render_library_dialogs(window, data, out, suffix, folder) && shell_saved ? 0 : 1;
+  const bool shell_saved = save_shell_windows(window, program.data_module, out, suffix);
+  return render_library_dialogs(window, program.data_module, out, suffix, folder) && shell_saved ? 0 : 1;
 }
 
 }  // namespace
