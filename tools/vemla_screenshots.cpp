@@ -146,10 +146,8 @@ void use_dark_palette() {
 
 // Opens the library as the window does and plays its first track until two seconds have been heard.
 bool play_first_track(Program& program, const fs::path& folder, const std::string& base) {
-  open_library(program.data_module, {folder, base});
-  program.playlist.refresh_category_captions();
-  program.playlist.ResetClick();
-  program.form1.Arrange->setEnabled(true);
+  const fs::path store = folder / (base + ".mb");
+  if (!program.library.open_library_file(QString::fromStdString(store.string()))) return false;
   program.player_control.PlayClick();
   QElapsedTimer waited;
   waited.start();
