@@ -25,11 +25,9 @@
 
 #include "about_dialog.h"
 #include "add_dialog.h"
-#include "bitstream.h"
 #include "category_dialog.h"
 #include "data.h"
 #include "folder_lists.h"
-#include "header.h"
 #include "help_pages.h"
 #include "help_window.h"
 #include "info_dialog.h"
@@ -46,6 +44,7 @@
 #include "program.h"
 #include "schema.h"
 #include "track_facts.h"
+#include "track_import.h"
 
 namespace vemla {
 namespace {
@@ -93,24 +92,12 @@ void make_library(const fs::path& folder, const std::string& base, const std::ve
   table.set_field_order(track_field_order());
   table.open();
   for (const TrackSpec& spec : tracks) {
-    table.append();
-    Ibitstream stream(spec.file);
-    Header header;
-    Crc16* crc = nullptr;
-    if (stream.is_open() && header.read_frame_header(stream, crc)) {
-      const TrackFacts facts = track_facts(header, stream);
-      table.field_by_name("VERSION").set_text(facts.version);
-      table.field_by_name("LAYER").set_text(facts.layer);
-      table.field_by_name("BITRATE").set_text(facts.bitrate);
-      table.field_by_name("SAMPLERATE").set_text(facts.samplerate);
-      table.field_by_name("MODE").set_text(facts.mode);
-      table.field_by_name("FRAMETOTAL").set_integer(facts.frametotal);
-      table.field_by_name("TRACKTOTAL").set_integer(facts.tracktotal);
-    }
+    // Added as "Add" adds a file, then given the texts and categories a user would.
+    if (!import_track(table, fs::absolute(spec.file), false).added()) continue;
+    table.edit();
     table.field_by_name("TITLE").set_text(spec.title);
     table.field_by_name("ARTIST").set_text(spec.artist);
     table.field_by_name("ALBUM").set_text(spec.album);
-    table.field_by_name("PAD").set_text(fs::absolute(spec.file).string());
     table.field_by_name("MEMO").set_text("Made for the screenshots from a generated test signal.");
     for (int k : spec.categories) table.field_by_position(k - 1).set_boolean(true);
     table.post();
