@@ -1,14 +1,18 @@
 // Vemla, the desktop program.
-#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QMessageBox>
 #include <cstdio>
+#include <exception>
+#include <memory>
 
+#include "application.h"
 #include "command_line.h"
 #include "desktop.h"
 #include "device_factory.h"
 #include "look.h"
 #include "program.h"
+#include "shell.h"
 
 namespace {
 
@@ -38,10 +42,10 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-  QApplication application(argc, argv);
+  vemla::Application application(argc, argv);
   // Organisation and application name key the per-user settings (the window's geometry).
-  QCoreApplication::setOrganizationName(QStringLiteral("Korvane"));
-  QCoreApplication::setApplicationName(QStringLiteral("Vemla Version 1.25"));
+  QCoreApplication::setOrganizationName(QString::fromLatin1(vemla::kSettingsOrganisation));
+  QCoreApplication::setApplicationName(QString::fromLatin1(vemla::kSettingsApplication));
   QCoreApplication::setApplicationVersion(QStringLiteral(VEMLA_VERSION));
   QGuiApplication::setApplicationDisplayName(QStringLiteral("Vemla"));
   QGuiApplication::setDesktopFileName(QStringLiteral("vemla"));
@@ -62,10 +66,16 @@ int main(int argc, char** argv) {
       vemla::hand_over(bus, command.library, problem))
     return 0;
 
-  // Destroyed before the application object: the player joins its decode thread first.
-  vemla::Program program(vemla::sound_device_from_environment());
-  vemla::Desktop desktop(program, bus);
-  switch (desktop.start(command.library, problem)) {
+  // An error while the windows are made ends the program after saying why.
+  std::unique_ptr<vemla::Program> program;
+  try {
+    program = std::make_unique<vemla::Program>(vemla::sound_device_from_environment());
+  } catch (const std::exception& error) {
+    QMessageBox::critical(nullptr, QStringLiteral("Vemla"), QString::fromUtf8(error.what()));
+    return 1;
+  }
+  auto desktop = std::make_unique<vemla::Desktop>(*program, bus);
+  switch (desktop->start(command.library, problem)) {
     case vemla::ClaimResult::HandedOver:
       return 0;
     case vemla::ClaimResult::Alone:
@@ -75,7 +85,11 @@ int main(int argc, char** argv) {
     case vemla::ClaimResult::Owned:
       break;
   }
-  program.form1.show();
-  desktop.open_at_start(command.library);
-  return QApplication::exec();
+  program->form1.show();
+  desktop->open_at_start(command.library);
+  const int status = QApplication::exec();
+  // The player joins its decode thread before the application object goes.
+  desktop.reset();
+  program.reset();
+  return status;
 }

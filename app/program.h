@@ -10,6 +10,7 @@
 #include "data.h"
 #include "info_dialog.h"
 #include "library_commands.h"
+#include "library_work.h"
 #include "main_window.h"
 #include "memo_window.h"
 #include "move_dialog.h"
@@ -58,8 +59,9 @@ class Program {
 
   PlaylistControl playlist{form1, data_module};
   PlayerControl player_control{form1, player, data_module, playlist};
-  LibraryCommands library{form1, data_module, player_control, playlist, form5, form6, form7};
-  TrackCommands tracks{form1, data_module, player_control, playlist, form8, form4};
+  LibraryWork work{form1};
+  LibraryCommands library{form1, data_module, player_control, playlist, form5, form6, form7, work};
+  TrackCommands tracks{form1, data_module, player_control, playlist, form8, form4, work};
   Shell shell{form1, data_module, player_control, playlist, library, tracks, form2, form3, form11, form9};
 };
 

@@ -98,7 +98,7 @@ void Playlist::shuffle(const Draw& draw) {
   exchange_from(static_cast<size_t>(position()), draw);
 }
 
-bool Playlist::arrange(const Draw& draw) {
+bool Playlist::arrange(const Draw& draw, const ArrangeProgress& progress) {
   exchange_from(0, draw);
   filter_ = 0;
   if (!tracks_.is_open()) {
@@ -116,7 +116,9 @@ bool Playlist::arrange(const Draw& draw) {
     masks[i] = r >= 1 && static_cast<size_t>(r) <= by_record.size() ? by_record[static_cast<size_t>(r) - 1] : 0;
   }
   for (size_t i = 0; i + 1 < length; ++i) {
+    if (progress && !progress(i, length)) break;
     const CategoryMask m = masks[i];
+    if (m == 0) continue;  // a track without categories shares none: the search would find nothing
     for (size_t j = i + 1; j < length; ++j) {
       if (masks[j] & m) {
         std::swap(entries_[i + 1], entries_[j]);

@@ -21,6 +21,9 @@ using Draw = std::function<uint32_t(uint32_t count)>;
 // The 64 category flags of a track, bit k set when its column C(k+1) is true.
 using CategoryMask = uint64_t;
 
+// Told how far a long operation has come (entries done of total); returns false to stop it there.
+using ArrangeProgress = std::function<bool(size_t done, size_t total)>;
+
 class Playlist {
  public:
   static constexpr int32_t kEmpty = -1;
@@ -64,8 +67,9 @@ class Playlist {
   // Shuffles the whole list, clears the filter, then orders it so that each track shares a category with the
   // one before it where a later entry allows: for each entry, the first later entry (the last one included)
   // that shares a category with it is brought next to it. The cursor goes to 0 and the table to the first
-  // entry's track; returns whether it was found.
-  bool arrange(const Draw& draw);
+  // entry's track; returns whether it was found. `progress` is told after each entry; when it says stop, the
+  // rest of the list stays as the shuffle left it.
+  bool arrange(const Draw& draw, const ArrangeProgress& progress = {});
 
   // The entries from the cursor up to the first empty slot, each as "%02d " (record 7: "07 ", 123: "123 ").
   // Stops once the text holds max_chars characters or more, since a label shows only the start of a long list.

@@ -267,5 +267,31 @@ TEST_F(PlaylistTest, ArrangeUsesTheHighCategoriesAndTheLastEntry) {
   EXPECT_FALSE(closed.arrange(replay({})));
 }
 
+TEST_F(PlaylistTest, ArrangeTellsItsProgressAndStopsWhenAsked) {
+  add_tracks({1, 2, 1, 0, 2, 1});
+  playlist.reset();
+  Playlist whole(tracks);
+  whole.reset();
+  whole.arrange(seeded(4));
+  std::vector<size_t> told;
+  playlist.arrange(seeded(4), [&](size_t done, size_t total) {
+    EXPECT_EQ(total, 6u);
+    told.push_back(done);
+    return true;
+  });
+  EXPECT_EQ(told, (std::vector<size_t>{0, 1, 2, 3, 4}));
+  EXPECT_EQ(playlist.entries(), whole.entries()) << "progress changes nothing of the result";
+
+  // Stopped before the first step: the list stays as the shuffle left it, every entry kept.
+  playlist.reset();
+  Playlist shuffled(tracks);
+  shuffled.reset();
+  shuffled.shuffle(seeded(4));
+  EXPECT_TRUE(playlist.arrange(seeded(4), [](size_t, size_t) { return false; }));
+  EXPECT_EQ(playlist.entries(), shuffled.entries());
+  EXPECT_EQ(playlist.cursor(), 0);
+  EXPECT_EQ(tracks.record_number(), playlist.entry(0));
+}
+
 }  // namespace
 }  // namespace vemla

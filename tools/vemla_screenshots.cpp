@@ -1,31 +1,49 @@
 // vemla-screenshots: renders the program's windows into PNG files, with a small library open and its first
-// track shown as playing, for looking at the windows without a display (QT_QPA_PLATFORM=offscreen; the scale
-// from QT_SCALE_FACTOR). The library is made from the tracks named on the command line when it is missing.
+// track playing (on the silent `null` device, in real time), for looking at the windows without a display
+// (QT_QPA_PLATFORM=offscreen; the scale from QT_SCALE_FACTOR). The library is made from the tracks named on
+// the command line when it is missing.
 #include <CLI/CLI.hpp>
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPalette>
 #include <QPixmap>
 #include <QProgressBar>
-#include <QSlider>
-#include <QStatusBar>
 #include <QStyleFactory>
+#include <QTextBrowser>
+#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <random>
 
+#include "about_dialog.h"
+#include "add_dialog.h"
 #include "bitstream.h"
+#include "category_dialog.h"
 #include "data.h"
-#include "data_controls.h"
-#include "eliding_label.h"
+#include "folder_lists.h"
 #include "header.h"
+#include "help_pages.h"
+#include "help_window.h"
+#include "info_dialog.h"
+#include "library_files.h"
 #include "look.h"
 #include "main_window.h"
+#include "memo_window.h"
+#include "move_dialog.h"
+#include "new_library_dialog.h"
+#include "null_device.h"
+#include "options_dialog.h"
 #include "playlist.h"
+#include "please_window.h"
+#include "program.h"
 #include "schema.h"
 #include "track_facts.h"
 
@@ -126,29 +144,121 @@ void use_dark_palette() {
   QApplication::setPalette(dark);
 }
 
-// Shows the library's first track as it looks while playing; the window's own handlers do this once they land.
-void show_playing(TForm1& window, Tdb& data, Playlist& playlist) {
-  playlist.reset();
-  window.RzLabel1->setText(QString::fromStdString(playlist.label_text(400)));
-  window.RzStatusPane2->setText(QStringLiteral("Found"));
-  Table& names = data.Table3;
-  for (int k = 0; k < 64; ++k) {
-    const QString name = QString::fromStdString(names.field_by_name("C" + std::to_string(k + 1)).as_text());
-    window.RzCheckList1->item(k)->setText(name);
-    window.ComboBox1->setItemText(k + 1, name);
+// Opens the library as the window does and plays its first track until two seconds have been heard.
+bool play_first_track(Program& program, const fs::path& folder, const std::string& base) {
+  const fs::path store = folder / (base + ".mb");
+  if (!program.library.open_library_file(QString::fromStdString(store.string()))) return false;
+  program.player_control.PlayClick();
+  QElapsedTimer waited;
+  waited.start();
+  const auto run_events = [](int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+  };
+  while (program.player_control.position_us() < 2'000'000) {
+    if (program.player_control.player_state() != Playing || waited.elapsed() > 20'000) return false;
+    run_events(20);
   }
-  const CategoryMask mask = playlist.current_categories();
-  for (int k = 0; k < 64; ++k)
-    window.RzCheckList1->item(k)->setCheckState(mask >> k & 1 ? Qt::Checked : Qt::Unchecked);
-  Table& tracks = data.Table1;
-  const int frames = tracks.field_by_name("FRAMETOTAL").as_integer();
-  window.Label18->setText(QString::fromStdString(time_text(tracks.field_by_name("TRACKTOTAL").as_integer() / 1000)));
-  window.Label17->setText(QString::fromStdString(time_text(2)));
-  window.RzTrackBar1->setRange(0, frames);
-  window.RzTrackBar1->setValue(frames / 3);
-  window.Play->setChecked(true);
-  window.RzStatusPane1->setText(QStringLiteral("playing"));
-  window.Arrange->setEnabled(true);
+  run_events(150);  // the displays follow within a tenth of a second
+  return true;
+}
+
+// Handles events until ready() holds (the folder lists fill in the background), and a little longer for the
+// rows that follow; at most a few seconds.
+void settle(const std::function<bool()>& ready) {
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < 3000 && !ready()) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  const qint64 until = timer.elapsed() + 300;
+  while (timer.elapsed() < until) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+// Writes the window into OUT/NAME-SUFFIX.png and names the file; false when it cannot be written.
+bool save(QWidget& window, const fs::path& out, const std::string& name, const std::string& suffix) {
+  window.show();
+  QApplication::processEvents();
+  const fs::path file = out / (name + "-" + suffix + ".png");
+  if (!window.grab().save(QString::fromStdString(file.string()))) {
+    std::cerr << "vemla-screenshots: cannot write " << file << '\n';
+    return false;
+  }
+  std::cout << file.string() << '\n';
+  return true;
+}
+
+// The shell's dialogs as they look over the open library: the options, the category names, the memo, About and
+// the help window at its quick start.
+bool save_shell_windows(TForm1& window, Tdb& data, const fs::path& out, const std::string& suffix) {
+  TForm2 options(data, &window);
+  TForm3 categories(data, &window);
+  TForm9 memo(data, &window);
+  TForm11 about(&window);
+  about.Version->setText(QStringLiteral("Version 1.25"));
+  HelpWindow help(&window);
+  help.Browser->setSource(help_page(kMainWindowHelp));
+  bool saved = true;
+  for (const auto& [dialog, name] : {std::pair<QWidget*, const char*>{&options, "options"}, {&categories, "categories"},
+                                     {&memo, "memo"}, {&about, "about"}, {&help, "help"}}) {
+    saved = save(*dialog, out, name, suffix) && saved;
+    dialog->hide();
+  }
+  return saved;
+}
+
+// The library and track dialogs as the user meets them: "New" in the library's folder, "Copy/Move" with the
+// library chosen, the "Please" window half way, "Add to Base" with two files marked, "MPEG Info" on the
+// first track.
+bool render_library_dialogs(TForm1& window, Tdb& data, const fs::path& out, const std::string& suffix,
+                            const fs::path& library_folder) {
+  const QString folder = QString::fromStdString(library_folder.string());
+  bool saved = true;
+
+  TForm5 create(&window);
+  create.show();
+  create.DirectoryListBox1->set_folder(folder);
+  create.Edit1->setText(QStringLiteral("Evening Set"));
+  settle([] { return false; });
+  saved &= save(create, out, "new", suffix);
+  create.hide();
+
+  TForm6 move(&window);
+  move.prepare(false);
+  move.show();
+  move.DirectoryListBox1->set_folder(folder);
+  settle([&] { return !move.FileListBox1->names().isEmpty(); });
+  move.FileListBox1->mark(move.FileListBox1->names().constFirst());
+  saved &= save(move, out, "copymove", suffix);
+  move.hide();
+
+  TForm7 please(&window);
+  please.begin(QStringLiteral("Copying Demo"));
+  please.set_progress(40, 100);
+  settle([] { return false; });
+  saved &= save(please, out, "please", suffix);
+  please.end();
+
+  data.Table1.first();
+  const fs::path tracks_folder = fs::path(data.Table1.field_by_name("PAD").as_text()).parent_path();
+  TForm8 add(data, &window);
+  add.show();
+  add.DirectoryListBox1->set_folder(QString::fromStdString(tracks_folder.string()));
+  settle([&] { return add.FileListBox1->names().size() > 1; });
+  const QStringList names = add.FileListBox1->names();
+  if (names.size() > 1) {
+    add.FileListBox1->mark(names[0]);
+    add.FileListBox1->mark(names[1], true);
+  }
+  add.Label1->setText(QString::fromStdString(time_text(data.Table1.field_by_name("TRACKTOTAL").as_integer() / 1000)));
+  saved &= save(add, out, "add", suffix);
+  add.hide();
+
+  TForm4 info(data, &window);
+  info.show();
+  settle([] { return false; });
+  saved &= save(info, out, "info", suffix);
+  info.hide();
+  return saved;
 }
 
 int run(int argc, char** argv) {
@@ -180,29 +290,19 @@ int run(int argc, char** argv) {
     make_library(folder, base, specs);
   }
 
-  Tdb data;
-  data.Table2.open();
-  data.Table1.set_location(folder);
-  data.Table1.set_table_name(names.tracks);
-  data.Table3.set_location(folder);
-  data.Table3.set_table_name(names.categories);
-  data.Table1.open();
-  data.Table3.open();
-
-  TForm1 window(data);
-  Playlist playlist(data.Table1);
-  show_playing(window, data, playlist);
+  Program program(std::make_unique<NullDevice>(1.0));
+  program.data_module.Table2.open();
+  TForm1& window = program.form1;
   window.show();
-  QApplication::processEvents();
-
-  fs::create_directories(out);
-  const fs::path file = fs::path(out) / ("main-" + suffix + ".png");
-  if (!window.grab().save(QString::fromStdString(file.string()))) {
-    std::cerr << "vemla-screenshots: cannot write " << file << '\n';
+  if (!play_first_track(program, folder, base)) {
+    std::cerr << "vemla-screenshots: the first track of " << library << " does not play\n";
     return 1;
   }
-  std::cout << file.string() << '\n';
-  return 0;
+
+  fs::create_directories(out);
+  if (!save(window, out, "main", suffix)) return 1;
+  const bool shell_saved = save_shell_windows(window, program.data_module, out, suffix);
+  return render_library_dialogs(window, program.data_module, out, suffix, folder) && shell_saved ? 0 : 1;
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
-// The "About" dialog.
+// The "About" dialog: the program's picture, name and version, its maker, and the libraries it runs on.
 #pragma once
 
 #include <QDialog>
+
+class QLabel;
+class QPushButton;
 
 namespace vemla {
 
@@ -10,6 +13,13 @@ class TForm11 : public QDialog {
  public:
   explicit TForm11(QWidget* parent = nullptr);
   ~TForm11() override;
+
+  QLabel* ProgramIcon;
+  QLabel* ProductName;  // "Vemla"
+  QLabel* Version;      // set to "Version 1.25" each time the dialog is shown from the menu
+  QLabel* Copyright;
+  QLabel* Comments;     // the libraries and their versions
+  QPushButton* OKButton;
 };
 
 }  // namespace vemla

@@ -1,15 +1,226 @@
 #include "add_dialog.h"
 
-// Placeholder until the window is built: its caption only.
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "data.h"
+#include "error_box.h"
+#include "folder_lists.h"
+#include "header.h"
+#include "look.h"
+#include "stop_playing.h"
+#include "track_facts.h"
+#include "track_ops.h"
+#include "user_dialogs.h"
 
 namespace vemla {
 
-TForm8::TForm8(Tdb& db, QWidget* parent) : QDialog(parent) {
-  (void)db;
+namespace {
+
+QToolButton* speed_button(QWidget* parent, const char* name, const QString& caption, const QIcon& icon,
+                          const QString& hint_text) {
+  auto* button = named(new QToolButton(parent), name);
+  button->setText(caption);
+  button->setIcon(icon);
+  button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  button->setAccessibleName(caption);
+  button->setFocusPolicy(Qt::StrongFocus);
+  hint(button, hint_text);
+  return button;
+}
+
+}  // namespace
+
+TForm8::TForm8(Tdb& db, QWidget* parent) : QDialog(parent), db_(db) {
   setObjectName(QStringLiteral("TForm8"));
   setWindowTitle(QStringLiteral("Add to Base"));
+  help_context(this, 180);
+
+  DriveComboBox1 = named(new DriveComboBox(this), "DriveComboBox1");
+  DriveComboBox1->setAccessibleName(QStringLiteral("Place"));
+  DirectoryListBox1 = named(new DirectoryListBox(this), "DirectoryListBox1");
+  hint(DirectoryListBox1, QStringLiteral("Choose the directory"));
+  DirectoryListBox1->setAccessibleName(QStringLiteral("Choose the directory"));
+  FileListBox1 = named(new FileListBox(QStringLiteral("*.mp3;*.mp2"), true, this), "FileListBox1");
+  hint(FileListBox1, QStringLiteral("Choose MPEG-files to add"));
+  FileListBox1->setAccessibleName(QStringLiteral("Choose MPEG-files to add"));
+
+  SpeedButton1 = speed_button(this, "SpeedButton1", QStringLiteral("Add"),
+                              theme_icon("list-add", QStyle::SP_DialogOkButton),
+                              QStringLiteral("Add the marked files to the database"));
+  SpeedButton2 = speed_button(this, "SpeedButton2", QStringLiteral("Play"),
+                              theme_icon("media-playback-start", QStyle::SP_MediaPlay),
+                              QStringLiteral("Play or Stop playing the marked file"));
+  Label2 = named(new QLabel(QStringLiteral("TrackLength:"), this), "Label2");
+  Label1 = named(new QLabel(QStringLiteral("0:00:00"), this), "Label1");
+  Label1->setAccessibleName(QStringLiteral("TrackLength"));
+  Label1->setMinimumWidth(Label1->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 4);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+  BitBtn1 = named(buttons->button(QDialogButtonBox::Close), "BitBtn1");
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+  auto* folders = new QVBoxLayout;
+  folders->addWidget(DriveComboBox1);
+  folders->addWidget(DirectoryListBox1, 1);
+  auto* lists = new QHBoxLayout;
+  lists->addLayout(folders, 1);
+  lists->addWidget(FileListBox1, 1);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(SpeedButton2);
+  bottom->addSpacing(6);
+  bottom->addWidget(Label2);
+  bottom->addWidget(Label1);
+  bottom->addStretch();
+  bottom->addWidget(SpeedButton1);
+  bottom->addSpacing(12);
+  bottom->addWidget(buttons);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(lists, 1);
+  layout->addLayout(bottom);
+  setTabOrder(DriveComboBox1, DirectoryListBox1);
+  setTabOrder(DirectoryListBox1, FileListBox1);
+  setTabOrder(FileListBox1, SpeedButton2);
+  setTabOrder(SpeedButton2, SpeedButton1);
+  setTabOrder(SpeedButton1, BitBtn1);
+  resize(QSize(580, 380).expandedTo(minimumSizeHint()));
+
+  connect(DriveComboBox1, &DriveComboBox::place_chosen, this, &TForm8::DriveComboBox1Click);
+  connect(DirectoryListBox1, &DirectoryListBox::folder_chosen, this, &TForm8::DirectoryListBox1Click);
+  connect(FileListBox1, &FileListBox::marks_changed, this, &TForm8::FileListBox1Click);
+  connect(SpeedButton1, &QToolButton::clicked, this, &TForm8::SpeedButton1Click);
+  connect(SpeedButton2, &QToolButton::clicked, this, &TForm8::SpeedButton2Click);
+  preview_watch_.setInterval(100);
+  connect(&preview_watch_, &QTimer::timeout, this, &TForm8::watch_preview);
+  set_buttons(false);
 }
 
 TForm8::~TForm8() = default;
+
+void TForm8::set_player_control(PlayerControl& player) {
+  player_ = &player;
+}
+
+void TForm8::showEvent(QShowEvent* event) {
+  if (!listed_) {
+    listed_ = true;
+    DirectoryListBox1->set_folder(music_folder());
+  }
+  FormActivate();
+  QDialog::showEvent(event);
+}
+
+// A preview belongs to the dialog: it ends when the dialog closes, so that the main window never shows a
+// run it did not start.
+void TForm8::hideEvent(QHideEvent* event) {
+  if (previewing_) stop_preview();
+  QDialog::hideEvent(event);
+}
+
+void TForm8::FormActivate() {
+  chosen_.clear();
+  FileListBox1->clearSelection();
+  set_buttons(false);
+  // Tracks added here keep their audio on disk.
+  if (db_.Table2.is_open()) {
+    try {
+      set_storage(db_.Table2, false);
+    } catch (const TableError& error) {
+      show_error(this, QString::fromUtf8(error.what()));
+    }
+  }
+  if (player_) stop_playing(*player_);
+  end_preview();
+}
+
+void TForm8::FileListBox1Click() {
+  set_buttons(FileListBox1->marked_count() > 0);
+}
+
+void TForm8::DirectoryListBox1Click() {
+  const QString folder = DirectoryListBox1->folder();
+  DriveComboBox1->show_place_of(folder);
+  FileListBox1->set_folder(folder);
+  set_buttons(false);
+}
+
+void TForm8::DriveComboBox1Click() {
+  DirectoryListBox1->set_folder(DriveComboBox1->place());
+  set_buttons(false);
+}
+
+void TForm8::SpeedButton1Click() {
+  chosen_ = FileListBox1->marked_paths();
+  if (chosen_.isEmpty()) return;
+  if (previewing_) stop_preview();
+  accept();
+}
+
+void TForm8::SpeedButton2Click() {
+  if (!player_) return;
+  if (previewing_) {
+    stop_preview();
+    return;
+  }
+  const QString file = FileListBox1->file_name();
+  if (file.isEmpty()) return;
+  Player& player = player_->player();
+  stop_playing(*player_);
+  player.track_file_name = QFile::encodeName(file).toStdString();
+  if (!player.open_run()) {
+    player.close_run();
+    show_error(this, QStringLiteral("%1 holds no MPEG audio frame header: it cannot be played or added.")
+                         .arg(QFileInfo(file).fileName()));
+    return;
+  }
+  const int64_t seconds = static_cast<int64_t>(player.header()->total_duration_ms(*player.stream())) / 1000;
+  Label1->setText(QString::fromStdString(time_text(seconds)));
+  previewing_ = true;
+  preview_file_ = player.track_file_name;
+  player.start_run();
+  SpeedButton2->setText(QStringLiteral("Stop"));
+  SpeedButton2->setIcon(theme_icon("media-playback-stop", QStyle::SP_MediaStop));
+  preview_watch_.start();
+}
+
+void TForm8::set_buttons(bool on) {
+  SpeedButton1->setEnabled(on);
+  SpeedButton2->setEnabled(on || previewing_);
+}
+
+void TForm8::stop_preview() {
+  const bool ours = previewing_;
+  end_preview();
+  if (ours && player_) stop_playing(*player_);
+}
+
+void TForm8::end_preview() {
+  previewing_ = false;
+  preview_watch_.stop();
+  SpeedButton2->setText(QStringLiteral("Play"));
+  SpeedButton2->setIcon(theme_icon("media-playback-start", QStyle::SP_MediaPlay));
+  set_buttons(FileListBox1->marked_count() > 0);
+}
+
+// A preview played to its end shows "Play" again; so does one whose run someone else has replaced (which
+// is then left alone).
+void TForm8::watch_preview() {
+  if (!previewing_ || !player_) return;
+  const Player& player = player_->player();
+  const bool ours = player.run_open() && player.track_file_name == preview_file_;
+  if (ours && !player.done() && !player.thread_finished()) return;
+  if (ours) {
+    stop_preview();
+  } else {
+    end_preview();
+  }
+}
 
 }  // namespace vemla

@@ -1,10 +1,22 @@
-// The "Add to Base" dialog: picks MPEG files in a folder, previews one, adds the marked ones.
+// The "Add to Base" dialog: picks MPEG files in a folder, previews one through the player, and chooses the
+// marked ones for the import (which the track commands run when the dialog has closed).
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
+#include <QTimer>
+#include <string>
+
+class QLabel;
+class QPushButton;
+class QToolButton;
 
 namespace vemla {
 
+class DirectoryListBox;
+class DriveComboBox;
+class FileListBox;
+class PlayerControl;
 class Tdb;
 
 class TForm8 : public QDialog {
@@ -12,6 +24,49 @@ class TForm8 : public QDialog {
  public:
   explicit TForm8(Tdb& db, QWidget* parent = nullptr);
   ~TForm8() override;
+
+  // The player control whose player previews and whose Stop ends playing; set once, before the dialog shows.
+  void set_player_control(PlayerControl& player);
+
+  // The files "Add" chose, in list order (full paths); empty unless the dialog closed through "Add".
+  const QStringList& chosen_files() const { return chosen_; }
+  bool previewing() const { return previewing_; }
+
+  DriveComboBox* DriveComboBox1;
+  DirectoryListBox* DirectoryListBox1;
+  FileListBox* FileListBox1;
+  QToolButton* SpeedButton1;  // "Add"
+  QToolButton* SpeedButton2;  // "Play" / "Stop"
+  QLabel* Label2;             // "TrackLength:"
+  QLabel* Label1;             // the previewed file's length
+  QPushButton* BitBtn1;       // Close
+
+ public slots:
+  void FormActivate();
+  void FileListBox1Click();
+  void DirectoryListBox1Click();
+  void DriveComboBox1Click();
+  void SpeedButton1Click();
+  void SpeedButton2Click();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  void set_buttons(bool on);
+  void stop_preview();
+  // Back to "Play", the run left as it is.
+  void end_preview();
+  void watch_preview();
+
+  Tdb& db_;
+  PlayerControl* player_ = nullptr;
+  bool previewing_ = false;
+  std::string preview_file_;
+  QStringList chosen_;
+  QTimer preview_watch_;
+  bool listed_ = false;
 };
 
 }  // namespace vemla

@@ -28,6 +28,13 @@ class PlaylistControl : public QObject {
   // Moves the track table to record r and shows whether it passes the filter ("Found" or "Not Found").
   bool go_to_track(int32_t record);
 
+  // Draws for Shuffle and Arrange; by default a generator seeded from the clock at every press. Tests fix
+  // them.
+  void set_draw(Draw draw);
+  // How long Arrange works before it shows progress, how soon its window appears then, and how often it is
+  // updated (milliseconds); tests make it show at once.
+  void set_arrange_progress_delays(int quiet_ms, int show_ms, int report_ms);
+
  public slots:
   void ResetClick();
   void ShuffleClick();
@@ -40,8 +47,23 @@ class PlaylistControl : public QObject {
   void refresh_category_checks();
 
  private:
+  // The filter is the list's item index, taken when the list is walked or rebuilt.
+  void take_filter();
+  Draw draw();
+  // Arrange with a progress window once it takes more than a moment; the window's Cancel stops it.
+  void arrange_with_progress(const Draw& draw);
+  template <typename F>
+  void guarded(F handler);
+
+  TForm1& form_;
+  Tdb& db_;
   Playlist playlist_;
   PlayerControl* player_ = nullptr;
+  Draw fixed_draw_;
+  int arrange_quiet_ms_ = 150;
+  int arrange_show_ms_ = 250;
+  int arrange_report_ms_ = 50;
+  bool showing_checks_ = false;  // the check list is being filled, not ticked by the user
 };
 
 }  // namespace vemla

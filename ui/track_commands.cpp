@@ -1,23 +1,257 @@
 #include "track_commands.h"
 
-// Placeholder until the track commands are built: they do nothing yet.
+#include <QAction>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QStatusBar>
+#include <filesystem>
+#include <memory>
+#include <vector>
+
+#include "add_dialog.h"
+#include "data.h"
+#include "error_box.h"
+#include "file_drops.h"
+#include "info_dialog.h"
+#include "library_work.h"
+#include "main_window.h"
+#include "playlist_control.h"
+#include "stop_playing.h"
+#include "track_import.h"
+#include "track_ops.h"
 
 namespace vemla {
 
-TrackCommands::TrackCommands(TForm1& form, Tdb& db, PlayerControl& player, PlaylistControl& playlist, TForm8& add,
-                             TForm4& info, QObject* parent)
-    : QObject(parent) {
-  (void)form, (void)db, (void)player, (void)playlist, (void)add, (void)info;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kStatusTime = 8000;    // ms a result stays in the status bar
+constexpr size_t kListedFiles = 20;  // a message names at most this many files, then counts the rest
+
+// "heading", then a line per entry, at most kListedFiles of them.
+QString listing(const QString& heading, const QStringList& lines) {
+  QString text = heading;
+  for (qsizetype i = 0; i < lines.size() && i < static_cast<qsizetype>(kListedFiles); ++i)
+    text += '\n' + lines[i];
+  if (lines.size() > static_cast<qsizetype>(kListedFiles))
+    text += QStringLiteral("\n... and %1 more").arg(lines.size() - static_cast<qsizetype>(kListedFiles));
+  return text;
 }
 
-TrackCommands::~TrackCommands() = default;
+// The name an export offers: the file the track came from, else its title.
+QString export_name(Table& tracks) {
+  const fs::path pad = tracks.field_by_name("PAD").as_text();
+  if (!pad.filename().empty()) return QFile::decodeName(QByteArray::fromStdString(pad.filename().string()));
+  QString title = QString::fromStdString(tracks.field_by_name("TITLE").as_text()).trimmed();
+  title.replace(QLatin1Char('/'), QLatin1Char('_'));
+  return (title.isEmpty() ? QStringLiteral("track") : title) + QStringLiteral(".mp3");
+}
 
-void TrackCommands::import_paths(const QStringList&) {}
-void TrackCommands::update_export_item() {}
-void TrackCommands::Import1Click() {}
-void TrackCommands::Export1Click() {}
-void TrackCommands::fix1Click() {}
-void TrackCommands::Delete2Click() {}
-void TrackCommands::Info1Click() {}
+}  // namespace
+
+TrackCommands::TrackCommands(TForm1& form, Tdb& db, PlayerControl& player, PlaylistControl& playlist,
+                             TForm8& add, TForm4& info, LibraryWork& work, QObject* parent)
+    : QObject(parent),
+      form_(form),
+      db_(db),
+      player_(player),
+      playlist_(playlist),
+      add_(add),
+      info_(info),
+      work_(work) {
+  add.set_player_control(player);
+  connect(form.Import1, &QAction::triggered, this, &TrackCommands::Import1Click);
+  connect(form.Export1, &QAction::triggered, this, &TrackCommands::Export1Click);
+  connect(form.fix1, &QAction::triggered, this, &TrackCommands::fix1Click);
+  connect(form.Delete2, &QAction::triggered, this, &TrackCommands::Delete2Click);
+  connect(form.Info1, &QAction::triggered, this, &TrackCommands::Info1Click);
+  connect(&work, &LibraryWork::running_changed, this, &TrackCommands::update_items);
+  drops_ = new FileDropFilter(
+      form, [](const DroppedFiles& dropped) { return !dropped.tracks.isEmpty(); },
+      [this](const DroppedFiles& dropped) { import_paths(dropped.tracks); }, this);
+  update_items();
+}
+
+TrackCommands::~TrackCommands() {
+  work_.abandon();
+}
+
+bool TrackCommands::library_open() const {
+  return db_.Table1.is_open();
+}
+
+void TrackCommands::update_export_item() {
+  bool stored = false;
+  if (db_.Table2.is_open()) {
+    try {
+      stored = storage(db_.Table2);
+    } catch (const TableError&) {
+      stored = false;  // a settings table without the column: nothing is stored
+    }
+  }
+  form_.Export1->setEnabled(stored && !work_.running());
+}
+
+// While work runs on the track table, nothing else may add, delete or fill its rows.
+void TrackCommands::update_items() {
+  const bool idle = !work_.running();
+  for (QAction* item : {form_.Import1, form_.fix1, form_.Delete2}) item->setEnabled(idle);
+  form_.Info1->setEnabled(true);
+  update_export_item();
+}
+
+void TrackCommands::Import1Click() {
+  if (!library_open() || work_.running()) return;
+  const int result = dialogs_.run(add_);
+  update_export_item();  // the dialog keeps the audio of what it adds on disk
+  if (result == QDialog::Accepted) import_paths(add_.chosen_files());
+}
+
+void TrackCommands::import_paths(const QStringList& paths) {
+  if (paths.isEmpty()) return;
+  if (!library_open()) {
+    tell_user(QStringLiteral("Open or create a database first, then add the files to it."),
+              MessageIcon::Information);
+    return;
+  }
+  if (work_.running()) {
+    tell_user(
+        QStringLiteral("The database is busy; add the files when the work in the status bar has ended."),
+        MessageIcon::Information);
+    return;
+  }
+  playlist_.ResetClick();
+  stop_playing(player_);
+  std::vector<fs::path> inputs;
+  for (const QString& path : paths) inputs.push_back(local_path(path));
+  auto job = std::make_unique<ImportJob>(db_.Table1, inputs, false);
+  ImportJob* import = job.get();
+  // Each new track takes the playlist's slot of its position.
+  auto seen = std::make_shared<size_t>(0);
+  const auto stepped = [this, import, seen] {
+    for (; *seen < import->outcomes().size(); ++*seen) {
+      const ImportOutcome& outcome = import->outcomes()[*seen];
+      if (outcome.added())
+        playlist_.playlist().set_entry(static_cast<size_t>(outcome.record - 1), outcome.record);
+    }
+  };
+  work_.start(std::move(job), QStringLiteral("Adding tracks"), nullptr,
+              {stepped, [this, import] { import_ended(*import); }});
+}
+
+void TrackCommands::import_ended(const ImportJob& job) {
+  if (library_open()) {
+    try {
+      db_.Table1.first();
+    } catch (const TableError& error) {
+      show_error(&form_, QString::fromUtf8(error.what()));
+    }
+    playlist_.ResetClick();
+    playlist_.playlist().set_cursor(-1);
+  }
+  const std::vector<ImportOutcome> skipped = job.skipped();
+  if (!job.error().empty()) {
+    show_error(&form_, QStringLiteral("%1\n\n%2 files were added before the import stopped.")
+                           .arg(QString::fromUtf8(job.error()))
+                           .arg(job.added()));
+  } else {
+    QString summary = job.cancelled() ? QStringLiteral("Adding cancelled: %1 tracks added").arg(job.added())
+                                      : QStringLiteral("%1 tracks added").arg(job.added());
+    if (!skipped.empty()) summary += QStringLiteral(", %1 files not added").arg(skipped.size());
+    form_.RzStatusBar1->showMessage(summary, kStatusTime);
+  }
+  if (skipped.empty()) return;
+  QStringList lines;
+  for (const ImportOutcome& outcome : skipped)
+    lines << shown_path(outcome.file) + QStringLiteral(": ") + QString::fromStdString(outcome.skipped);
+  tell_user(listing(QStringLiteral("These files were not added:"), lines), MessageIcon::Warning);
+}
+
+void TrackCommands::Export1Click() {
+  stop_playing(player_);
+  if (!library_open() || !db_.Table2.is_open()) return;
+  try {
+    if (!storage(db_.Table2)) return;
+    FileRequest request;
+    request.title = QStringLiteral("Export track");
+    request.folder = export_folder_.isEmpty() ? music_folder() : export_folder_;
+    request.file = export_name(db_.Table1);
+    request.save = true;
+    request.help_context = 190;
+    const QString path = dialogs_.choose_file(&form_, request);
+    if (path.isEmpty()) return;
+    export_track(db_.Table1, local_path(path));
+    export_folder_ = QFileInfo(path).absolutePath();
+    form_.RzStatusBar1->showMessage(QStringLiteral("Exported to %1").arg(QDir::toNativeSeparators(path)),
+                                    kStatusTime);
+  } catch (const std::exception& error) {
+    show_error(&form_, QString::fromUtf8(error.what()));
+  }
+}
+
+void TrackCommands::fix1Click() {
+  stop_playing(player_);
+  if (!library_open() || work_.running()) return;
+  const int record = db_.Table1.record_number();
+  auto job = std::make_unique<FixJob>(db_.Table1);
+  FixJob* fix = job.get();
+  work_.start(std::move(job), QStringLiteral("Storing the audio"), nullptr,
+              {nullptr, [this, fix, record] { fix_ended(*fix, record); }});
+}
+
+void TrackCommands::fix_ended(const FixJob& job, int record) {
+  // The user's track is current again, wherever the work left the table.
+  if (library_open()) {
+    try {
+      go_to_record(db_.Table1, record);
+    } catch (const TableError& error) {
+      show_error(&form_, QString::fromUtf8(error.what()));
+    }
+  }
+  QStringList failed;
+  for (const FixOutcome& outcome : job.outcomes()) {
+    if (!outcome.failed.empty()) {
+      failed << QStringLiteral("track %1, %2: %3")
+                    .arg(outcome.record)
+                    .arg(shown_path(outcome.file), QString::fromStdString(outcome.failed));
+    }
+  }
+  if (!job.error().empty()) {
+    show_error(&form_, QStringLiteral("%1\n\nThe audio of %2 tracks was stored before the work stopped.")
+                           .arg(QString::fromUtf8(job.error()))
+                           .arg(job.filled()));
+  } else {
+    QString summary = job.cancelled() ? QStringLiteral("Storing cancelled: the audio of %1 tracks stored")
+                                      : QStringLiteral("The audio of %1 tracks stored");
+    summary = summary.arg(job.filled());
+    if (!failed.isEmpty()) summary += QStringLiteral(", %1 not stored").arg(failed.size());
+    form_.RzStatusBar1->showMessage(summary, kStatusTime);
+  }
+  if (!failed.isEmpty())
+    tell_user(listing(QStringLiteral("The audio of these tracks was not stored:"), failed),
+              MessageIcon::Warning);
+}
+
+void TrackCommands::Delete2Click() {
+  if (!library_open() || work_.running()) return;
+  if (db_.Table1.record_count() == 0) return;
+  stop_playing(player_);
+  try {
+    delete_track(db_.Table1);
+  } catch (const TableError& error) {
+    show_error(&form_, QString::fromUtf8(error.what()));
+    return;
+  }
+  playlist_.ResetClick();
+}
+
+void TrackCommands::Info1Click() {
+  if (!library_open()) return;
+  dialogs_.run(info_);
+}
 
 }  // namespace vemla

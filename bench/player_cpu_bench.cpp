@@ -1,0 +1,121 @@
+// The processor time of the whole desktop program (its window shown, the real event loop, the decode thread):
+// while a track plays in real time on the silent `null` device, as CPU seconds per second of audio heard, and
+// while nothing plays, per second of real time; side by side with their targets (0.01 and 0.001). Needs lame.
+// Nothing playing is measured twice: with the focus in the title's edit, whose text cursor blinks (the toolkit
+// redraws it twice a second), and with the focus on Play.
+// Run: build/bench/player_cpu_bench [SECONDS]   (each case runs that long, 5 by default)
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+#include <QToolButton>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "library_files.h"
+#include "data_controls.h"
+#include "null_device.h"
+#include "program.h"
+#include "test_signal.h"
+#include "track_import.h"
+
+namespace vemla {
+namespace {
+
+namespace fs = std::filesystem;
+
+double cpu_seconds() {
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);  // every thread of the process
+  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec * 1e-6; };
+  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+void run_event_loop(double seconds) {
+  QEventLoop loop;
+  QTimer::singleShot(static_cast<int>(seconds * 1000), &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+[[noreturn]] void fail(const char* what) {
+  std::fprintf(stderr, "player_cpu_bench: %s\n", what);
+  std::exit(1);
+}
+
+int run(int argc, char** argv, const fs::path& root) {
+  const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
+  if (!(seconds > 0)) fail("the time per case must be positive");
+
+  QApplication application(argc, argv);
+  const fs::path wav = root / "signal.wav", track = root / "track.mp3";
+  write_test_signal_wav(wav.string(), seconds + 10, 44100, 2);
+  const std::string lame = "lame --quiet -b 128 '" + wav.string() + "' '" + track.string() + "'";
+  if (std::system(lame.c_str()) != 0 || !fs::exists(track)) fail("lame is needed to make the track");
+
+  Program program(std::make_unique<NullDevice>(1.0));  // real time
+  program.data_module.Table2.open();
+  create_library(program.data_module, {root, "Bench"});
+  if (!import_track(program.data_module.Table1, track, false).added()) fail("the track was not imported");
+  program.playlist.refresh_category_captions();
+  program.playlist.ResetClick();
+  program.form1.show();
+  run_event_loop(0.5);  // the window drawn, the first idle rules run
+
+  if (program.player_control.idle_interval() != -1) fail("the idle timer does not rest while nothing plays");
+  const auto idle_cpu = [&] {
+    const double before = cpu_seconds();
+    run_event_loop(seconds);
+    return (cpu_seconds() - before) / seconds;
+  };
+  program.form1.RzDBLineEdit1->setFocus();
+  const double blinking = idle_cpu();
+  program.form1.Play->setFocus();
+  const double idle = idle_cpu();
+
+  program.player_control.PlayClick();
+  if (program.player_control.player_state() != Playing) fail("the track does not play");
+  run_event_loop(0.5);  // past the start of the run
+  const int64_t heard_from = program.player_control.position_us();
+  const double before = cpu_seconds();
+  run_event_loop(seconds);
+  const double used = cpu_seconds() - before;
+  const double heard = static_cast<double>(program.player_control.position_us() - heard_from) * 1e-6;
+  program.player_control.StopClick();
+  if (heard <= 0) fail("nothing was heard");
+  const double playing = used / heard;
+
+  std::printf("CPU seconds of the whole program       measured   target   measured/target\n");
+  std::printf("  per second of audio, a track plays    %8.5f   %6.3f   %6.3f   (%.1f s heard)\n", playing, 0.01,
+              playing / 0.01, heard);
+  std::printf("  per second, nothing plays             %8.5f   %6.3f   %6.3f\n", idle, 0.001, idle / 0.001);
+  std::printf("  the same, a text cursor blinking      %8.5f   %6.3f   %6.3f\n", blinking, 0.001, blinking / 0.001);
+  std::printf("  playing / nothing plays               %8.1f\n", idle > 0 ? playing / idle : 0.0);
+  return 0;
+}
+
+}  // namespace
+}  // namespace vemla
+
+int main(int argc, char** argv) {
+  char pattern[] = "/tmp/vemla-cpu-bench-XXXXXX";
+  if (!::mkdtemp(pattern)) vemla::fail("no temporary folder");
+  const std::filesystem::path root = pattern;
+  for (const char* folder : {"data", "config", "runtime"}) std::filesystem::create_directory(root / folder);
+  ::chmod((root / "runtime").c_str(), 0700);
+  ::setenv("VEMLA_HOME", (root / "data").c_str(), 1);
+  ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+  ::setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  int status = 1;
+  try {
+    status = vemla::run(argc, argv, root);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "player_cpu_bench: %s\n", error.what());
+  }
+  std::filesystem::remove_all(root);
+  return status;
+}

@@ -1,0 +1,306 @@
+// Player control in the whole program: a library walked through Reset, a filter, Next with Auto Play and Auto
+// Skip, and the end of the list with and without Nonstop Play; stored tracks and their temporary file; pause,
+// seeks and stop with the displays; a device that cannot be opened; "Repeat Track" and a file without a header.
+#include "player_control.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTest>
+#include <QToolButton>
+#include <cstdlib>
+
+#include "eliding_label.h"
+#include "program_library.h"
+#include "qt_print.h"
+#include "recording_device.h"
+#include "store_support.h"
+#include "track_facts.h"
+
+namespace vemla {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TrackSpec;
+
+class PlayerControlTest : public test::ProgramTest {
+ protected:
+  std::string label() { return window().RzLabel1->text().toStdString(); }
+  bool run_open() { return control().player().run_open(); }
+  // Stops whatever plays, also between two steps of the list, and tells whether all is quiet.
+  bool stopped() {
+    control().StopClick();
+    return state() == Stopped && !run_open();
+  }
+};
+
+TEST_F(PlayerControlTest, AListWalkedWithAutoPlaySkipAndNonstop) {
+  const CategoryMask first = 1;  // category 1
+  open_library({{first}, {2}, {first}, {0, true}, {first}});
+  EXPECT_EQ(label(), "01 02 03 04 05 ");
+  EXPECT_EQ(record(), 1);
+  EXPECT_EQ(window().RzStatusPane2->text(), "Found");
+  control().PriorClick();  // at the beginning of the table
+  EXPECT_EQ(record(), 1);
+  EXPECT_EQ(state(), Stopped);
+
+  // Category 1 only, with Auto Play and without Nonstop Play: 1, 3 and 5 play, then the player stops.
+  window().ComboBox1->setCurrentIndex(1);
+  program->playlist.ResetClick();
+  EXPECT_EQ(label(), "01 03 05 ");
+  tick(window().DBCheckBox2, true);
+  window().Play->click();
+  EXPECT_EQ(state(), Playing);
+  EXPECT_TRUE(window().Play->isChecked());
+  ASSERT_TRUE(test::settles([&] { return played().size() == 3 && state() == Stopped && !run_open(); }));
+  EXPECT_EQ(played(), (std::vector<int>{1, 3, 5}));
+  ASSERT_TRUE(test::settles([&] { return pane() == std::string("stopped"); }));
+  EXPECT_TRUE(window().Stop->isChecked());
+
+  // Every track with Nonstop Play: track 4 is skipped and the list starts again after track 5.
+  window().ComboBox1->setCurrentIndex(0);
+  program->playlist.ResetClick();
+  tick(window().DBCheckBox3, true);
+  window().Play->click();
+  ASSERT_TRUE(test::settles([&] { return played().size() >= 9; }));
+  ASSERT_TRUE(test::settles([&] { return stopped(); }));
+  const std::vector<int> all = played();
+  EXPECT_EQ(std::vector<int>(all.begin(), all.begin() + 9), (std::vector<int>{1, 3, 5, 1, 2, 3, 5, 1, 2}));
+
+  // Without Auto Play, Next during playback moves the selection while the old track goes on; Play then plays
+  // the selected track.
+  tick(window().DBCheckBox2, false);
+  tick(window().DBCheckBox3, false);
+  program->playlist.ResetClick();
+  null->set_speed(0.2);
+  const size_t before = played().size();
+  window().Play->click();
+  window().Next->click();
+  EXPECT_EQ(record(), 2);
+  EXPECT_EQ(state(), Stopped);
+  ASSERT_TRUE(test::settles([&] { return pane() == std::string("stopped"); }));
+  EXPECT_TRUE(run_open()) << "the first track goes on";
+  EXPECT_TRUE(window().Play->isChecked()) << "its sound is still heard";
+  window().Stop->click();  // silences it, though the player already says "stopped"
+  EXPECT_FALSE(run_open());
+  EXPECT_TRUE(window().Stop->isChecked());
+  window().Play->click();
+  EXPECT_EQ(state(), Playing);
+  ASSERT_TRUE(test::settles([&] { return played().size() == before + 2; }));
+  EXPECT_EQ(played().back(), 2);
+  // Its end waits for Play, or for Auto Play to be ticked.
+  null->set_speed(500);
+  ASSERT_TRUE(test::settles([&] { return pane() == "ready" && window().Stop->isChecked(); }));
+  EXPECT_EQ(state(), Stopped);
+  EXPECT_TRUE(run_open());
+  EXPECT_EQ(control().idle_interval(), 500);
+  tick(window().DBCheckBox2, true);
+  ASSERT_TRUE(test::settles([&] { return played().size() == before + 4 && !run_open(); }));
+  const std::vector<int> last = played();
+  EXPECT_EQ(std::vector<int>(last.end() - 4, last.end()), (std::vector<int>{1, 2, 3, 5}));
+
+  // A skipped last entry ends the list: Next from track 3 finds nothing to play.
+  ASSERT_TRUE(program->playlist.go_to_track(5));
+  window().DBCheckBox1->click();  // Auto Skip on track 5
+  program->playlist.playlist().set_cursor(2);
+  ASSERT_TRUE(program->playlist.go_to_track(3));
+  const size_t runs = played().size();
+  control().NextClick();
+  EXPECT_EQ(state(), Finished);
+  ASSERT_TRUE(test::settles([&] { return state() == Stopped && pane() == "stopped"; }));
+  EXPECT_EQ(played().size(), runs);
+  EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+TEST_F(PlayerControlTest, StoredTracksPlayFromAPrivateTemporaryFile) {
+  open_library({{0, false, true}, {0, false, true}, {}});
+  Table& settings = program->data_module.Table2;
+  const fs::path temporary = control().temporary_file();
+  ASSERT_FALSE(temporary.empty());
+  EXPECT_EQ(temporary.parent_path(), fs::path(std::getenv("XDG_RUNTIME_DIR")));
+  EXPECT_EQ(temporary.filename(), "$$$$$$$$.mp3");
+
+  // The settings follow the track; the file holds its audio, for this user only.
+  control().PlayClick();
+  EXPECT_EQ(state(), Playing);
+  EXPECT_TRUE(setting(settings, "STORAGE"));
+  struct stat st {};
+  ASSERT_EQ(::lstat(temporary.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISREG(st.st_mode));
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(test::read_file(temporary), test::read_file(dir / "t1.mp3"));
+  ASSERT_TRUE(test::settles([&] { return played().size() == size_t{1}; }));
+
+  // Played again, it is written again; a link planted under its name is replaced, not followed.
+  control().StopClick();
+  test::write_text(temporary, "not a track");
+  control().PlayClick();
+  EXPECT_EQ(test::read_file(temporary), test::read_file(dir / "t1.mp3"));
+  ASSERT_TRUE(test::settles([&] { return played().size() == size_t{2}; }));
+  control().StopClick();
+  test::write_text(dir / "victim", "precious");
+  fs::remove(temporary);
+  fs::create_symlink(dir / "victim", temporary);
+  control().PlayClick();
+  EXPECT_EQ(test::file_text(dir / "victim"), "precious");
+  EXPECT_FALSE(fs::is_symlink(temporary));
+  EXPECT_EQ(test::read_file(temporary), test::read_file(dir / "t1.mp3"));
+  ASSERT_TRUE(test::settles([&] { return played().size() == size_t{3}; }));
+
+  // A track kept on disk switches the settings back and plays from its path.
+  control().StopClick();
+  ASSERT_TRUE(program->playlist.go_to_track(3));
+  control().PlayClick();
+  EXPECT_FALSE(setting(settings, "STORAGE"));
+  EXPECT_EQ(state(), Playing);
+  ASSERT_TRUE(test::settles([&] { return played().size() == size_t{4}; }));
+  EXPECT_EQ(played().back(), 3);
+
+  // Its file gone, Play does nothing and says nothing.
+  control().StopClick();
+  fs::remove(dir / "t3.mp3");
+  control().PlayClick();
+  EXPECT_EQ(state(), Stopped);
+  EXPECT_FALSE(run_open());
+  EXPECT_TRUE(errors.empty());
+
+  // A temporary file that cannot be written is reported, and the player stays stopped.
+  ASSERT_TRUE(program->playlist.go_to_track(2));
+  fs::remove(temporary);
+  fs::create_directory(temporary);
+  test::write_text(temporary / "inside", "x");
+  control().PlayClick();
+  EXPECT_EQ(state(), Stopped);
+  EXPECT_FALSE(run_open());
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find(temporary.string()), std::string::npos) << errors[0];
+  fs::remove_all(temporary);
+  control().PlayClick();
+  EXPECT_EQ(state(), Playing);
+  ASSERT_TRUE(test::settles([&] { return played().size() == size_t{5}; }));
+  control().StopClick();
+  control().delete_temporary_file();
+  EXPECT_FALSE(fs::exists(temporary));
+}
+
+TEST_F(PlayerControlTest, PauseSeekAndStopFollowWhatIsHeard) {
+  open_library({{}}, long_track());
+  window().show();
+  QSlider* bar = window().RzTrackBar1;
+  QSignalSpy states(&control(), &PlayerControl::state_changed);
+  QSignalSpy seeks(&control(), &PlayerControl::seeked);
+  const int frames = tracks().field_by_name("FRAMETOTAL").as_integer();
+  tracks().edit();
+  tracks().field_by_name("TRACKTOTAL").set_integer(3725 * 1000);  // shown as stored
+  tracks().post();
+  null->set_speed(4);
+
+  // Pause and Stop change nothing while stopped; nothing runs the idle rules then.
+  window().Pause->click();
+  window().Stop->click();
+  EXPECT_EQ(state(), Stopped);
+  ASSERT_TRUE(test::settles([&] { return window().Stop->isChecked() && control().idle_interval() == -1; }));
+
+  window().Play->click();
+  EXPECT_EQ(state(), Playing);
+  EXPECT_EQ(window().Label18->text(), "1:02:05");
+  EXPECT_EQ(bar->maximum(), frames);
+  ASSERT_TRUE(test::settles([&] { return control().idle_interval() == 50; }));
+  ASSERT_TRUE(test::settles([&] { return window().Label17->text() != "0:00:00" && bar->value() > 0; }));
+  EXPECT_GT(control().position_us(), 0);
+  window().Play->click();  // Play while playing changes nothing
+  EXPECT_EQ(state(), Playing);
+  EXPECT_EQ(played().size(), 1u);
+
+  // A seek while paused keeps the device silent until Play.
+  window().Pause->click();
+  EXPECT_EQ(state(), Paused);
+  EXPECT_TRUE(null->paused());
+  const float frame_ms = control().player().frame_duration();
+  control().RzTrackBar1MouseDown();
+  bar->setValue(400);
+  control().RzTrackBar1MouseUp();
+  EXPECT_EQ(state(), Paused);
+  ASSERT_EQ(seeks.size(), 1);
+  EXPECT_NEAR(seeks[0][0].toLongLong(), 400 * frame_ms * 1000, 1000);
+  const QString at_seek = QString::fromStdString(time_text(static_cast<int>(400 * frame_ms / 1000)));
+  ASSERT_TRUE(test::settles([&] { return window().Label17->text() == at_seek; }));
+  EXPECT_TRUE(null->paused());
+  EXPECT_NEAR(control().position_us(), 400 * frame_ms * 1000, 1000);
+
+  window().Pause->click();  // Pause again resumes
+  EXPECT_EQ(state(), Playing);
+  EXPECT_FALSE(null->paused());
+  ASSERT_TRUE(test::settles([&] { return control().position_us() > 401 * frame_ms * 1000; }));
+
+  // Keys move the bar and seek once they are let go.
+  bar->setFocus();
+  QTest::keyClick(bar, Qt::Key_Home);
+  ASSERT_TRUE(test::settles([&] { return seeks.size() == 2; }));
+  EXPECT_EQ(seeks[1][0].toLongLong(), 0);
+  EXPECT_LT(control().position_us(), 400 * frame_ms * 1000);
+
+  // Media controls seek in microseconds.
+  control().seek_to_us(static_cast<int64_t>(300 * frame_ms * 1000));
+  EXPECT_EQ(bar->value(), 300);
+  ASSERT_EQ(seeks.size(), 3);
+
+  window().Stop->click();
+  EXPECT_EQ(state(), Stopped);
+  EXPECT_FALSE(run_open());
+  EXPECT_EQ(control().position_us(), 0);
+  ASSERT_TRUE(test::settles([&] { return control().idle_interval() == -1; }));
+  // The bar moved while stopped goes back to 0.
+  control().RzTrackBar1MouseDown();
+  bar->setValue(100);
+  control().RzTrackBar1MouseUp();
+  EXPECT_EQ(bar->value(), 0);
+  EXPECT_EQ(seeks.size(), 3);
+
+  ASSERT_TRUE(test::settles([&] { return states.size() == 4; }));
+  const PlayerState told[] = {Playing, Paused, Playing, Stopped};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(states[i][0].value<PlayerState>(), told[i]) << i;
+}
+
+TEST_F(PlayerControlTest, ADeviceThatCannotBeOpenedIsReported) {
+  auto refusing = std::make_unique<test::RecordingDevice>();
+  refusing->fail_open = true;
+  make_program(std::move(refusing));
+  open_library({{}});
+  answer_message_boxes();
+  window().Play->click();
+  ASSERT_TRUE(test::settles([&] { return boxes.size() == 1 && state() == Stopped && !run_open(); }));
+  EXPECT_NE(boxes[0].find("Could not open wave device."), std::string::npos) << boxes[0];
+  ASSERT_TRUE(test::settles([&] { return window().Stop->isChecked() && pane() == "stopped"; }));
+}
+
+TEST_F(PlayerControlTest, RepeatTrackAndAFileWithoutAHeader) {
+  open_library({{}, {}});
+  tick(window().DBCheckBox2, true);
+  window().CheckBox2->setChecked(true);  // "Repeat Track"
+  window().Play->click();
+  ASSERT_TRUE(test::settles([&] { return played().size() >= 3; }));
+  window().CheckBox2->setChecked(false);
+  ASSERT_TRUE(test::settles([&] { return state() == Stopped && !run_open(); }));
+  const std::vector<int> all = played();
+  EXPECT_EQ(all.back(), 2) << "the list moves on once the box is cleared";
+  EXPECT_TRUE(std::all_of(all.begin(), all.end() - 1, [](int k) { return k == 1; }));
+
+  test::write_text(dir / "t2.mp3", std::string(4096, '\0'));
+  control().PlayClick();
+  EXPECT_EQ(window().Label1->text(), "Error: No header found");
+  EXPECT_EQ(state(), Stopped);
+  EXPECT_TRUE(run_open()) << "the next Play closes it";
+  control().PlayClick();
+  EXPECT_EQ(state(), Stopped);
+  EXPECT_EQ(played(), all);
+}
+
+}  // namespace
+}  // namespace vemla

@@ -1,0 +1,22 @@
+// The file a track stored in the library plays from while it plays: "$$$$$$$$.mp3" in the user's private
+// runtime folder, written anew for every start so that no other user (and no link planted there) can make
+// the program write elsewhere or play someone else's file.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace vemla {
+
+class Field;
+
+// The file's path in the per-user runtime folder ($XDG_RUNTIME_DIR, else the fallback Qt makes), or empty
+// when that folder is missing or is not a folder of this user's that only this user can enter.
+std::filesystem::path temporary_track_path();
+
+// Removes whatever has the file's name (a link itself, never its target), then creates the file exclusively,
+// without following links, with mode 0600, and writes the blob of `data` into it. Empty on success, else
+// the reason; a half-written file is removed.
+std::string write_temporary_track(const Field& data, const std::filesystem::path& file);
+
+}  // namespace vemla
