@@ -1,5 +1,5 @@
-# cpack -G DEB: a Debian package of everything `cmake --install` puts in place, under /usr. Its dependencies on
-# shared libraries come from dpkg-shlibdeps; the toolkit's pieces that are loaded at run time are named here.
+# cpack -G DEB: a Debian package of everything `cmake --install` puts in place, under /usr. Its dependencies come
+# from dpkg-shlibdeps: Debian 12 ships the X11 platform and the SVG icon engine in the libraries the program links.
 set(CPACK_PACKAGE_NAME vemla)
 set(CPACK_PACKAGE_VENDOR Korvane)
 set(CPACK_PACKAGE_CONTACT "Korvane <support@example.com>")
@@ -13,7 +13,5 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# The X11 platform and the SVG icon engine are plugins, which dpkg-shlibdeps cannot see.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6gui6 (>= 6.4), libqt6svg6 (>= 6.4)")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, adwaita-icon-theme")
 include(CPack)
