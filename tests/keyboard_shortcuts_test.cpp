@@ -12,6 +12,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include "data_controls.h"
 #include "picture_panel.h"
 #include "null_device.h"
 #include "program.h"
@@ -75,6 +76,15 @@ TEST_F(KeyboardShortcutsTest, SpaceStaysWithControlsThatUseIt) {
   QTest::keyClick(form.CheckBox2, Qt::Key_Space);
   EXPECT_NE(form.CheckBox2->isChecked(), ticked);
   EXPECT_EQ(presses, 0);
+}
+
+TEST_F(KeyboardShortcutsTest, WindowStartsWithNoTextFieldFocused) {
+  form.RzDBLineEdit1->setEnabled(true);
+  form.RzDBLineEdit1->setFocus();
+  form.show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !form.RzDBLineEdit1->hasFocus(); }, 20000));
+  QTest::keyClick(&form, Qt::Key_Space);
+  EXPECT_EQ(presses, 1);
 }
 
 TEST_F(KeyboardShortcutsTest, TransportButtonsLeaveTheFocusToClicks) {

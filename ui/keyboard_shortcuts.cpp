@@ -3,6 +3,9 @@
 #include <QAction>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTimer>
 #include <QToolButton>
 
 #include "main_window.h"
@@ -37,6 +40,16 @@ KeyboardShortcuts::~KeyboardShortcuts() {
 // A key reaches the window itself only when the focused control left it unused: controls that take space
 // accept it on the way.
 bool KeyboardShortcuts::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == &form_ && event->type() == QEvent::Show && !shown_) {
+    shown_ = true;
+    // The window would start with the title's field focused, where a space meant to play would be typed into
+    // the track's title: it starts with no control focused instead, and Tab reaches the first one.
+    QTimer::singleShot(0, this, [this] {
+      QWidget* focused = form_.focusWidget();
+      if (focused && (qobject_cast<QLineEdit*>(focused) || qobject_cast<QPlainTextEdit*>(focused)))
+        focused->clearFocus();
+    });
+  }
   if (watched == &form_ && event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;

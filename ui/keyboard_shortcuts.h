@@ -27,7 +27,7 @@ class KeyboardShortcuts : public QObject {
  public:
   // Sets the menu shortcuts and watches `form` for space, which calls `play_pause`. The transport buttons stop
   // taking the focus from a mouse click, so that space still plays and pauses after one was clicked (the Tab key
-  // still reaches them). `form` must outlive the object.
+  // still reaches them); the window starts with no text field focused. `form` must outlive the object.
   KeyboardShortcuts(TForm1& form, std::function<void()> play_pause, QObject* parent = nullptr);
   ~KeyboardShortcuts() override;
 
@@ -37,6 +37,7 @@ class KeyboardShortcuts : public QObject {
  private:
   TForm1& form_;
   std::function<void()> play_pause_;
+  bool shown_ = false;
 };
 
 }  // namespace vemla
