@@ -15,6 +15,7 @@
 #include <QPixmap>
 #include <QProgressBar>
 #include <QStyleFactory>
+#include <QTabWidget>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
@@ -31,6 +32,7 @@
 #include "help_pages.h"
 #include "help_window.h"
 #include "info_dialog.h"
+#include "last_library.h"
 #include "library_files.h"
 #include "look.h"
 #include "main_window.h"
@@ -288,7 +290,14 @@ int run(int argc, char** argv) {
 
   fs::create_directories(out);
   if (!save(window, out, "main", suffix)) return 1;
-  const bool shell_saved = save_shell_windows(window, program.data_module, out, suffix);
+  bool shell_saved = save_shell_windows(window, program.data_module, out, suffix);
+  {
+    // The options' page that the desktop adds: reopening the last library.
+    LastLibrary last(window, program.library, program.form2);
+    program.form2.PageControl1->setCurrentIndex(program.form2.PageControl1->count() - 1);
+    shell_saved = save(program.form2, out, "options-start", suffix) && shell_saved;
+    program.form2.hide();
+  }
   return render_library_dialogs(window, program.data_module, out, suffix, folder) && shell_saved ? 0 : 1;
 }
 

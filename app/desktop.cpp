@@ -1,0 +1,59 @@
+#include "desktop.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include "program.h"
+
+namespace vemla {
+
+namespace {
+
+// How often a library handed over while a dialog is open looks again whether the dialog has closed.
+constexpr int kBusyRetryMs = 250;
+
+}  // namespace
+
+Desktop::Desktop(Program& program, QDBusConnection bus, std::function<void()> quit_application)
+    : program(program),
+      controls(program.form1, program.data_module, program.player_control, std::move(quit_application)),
+      mpris(controls, bus),
+      instance([this](const QString& library) { activate(library); }, bus),
+      keys(program.form1, [this] { controls.play_pause(); }),
+      last_library(program.form1, program.library, program.form2),
+      bus_(std::move(bus)) {}
+
+Desktop::~Desktop() = default;
+
+ClaimResult Desktop::start(const QString& library, QString& problem) {
+  if (!bus_.isConnected()) return ClaimResult::Alone;
+  // The objects first: a later start that finds the name finds them behind it.
+  if (!mpris.register_object() || !instance.register_object()) {
+    problem = QStringLiteral("the media controls could not be put on the session bus");
+    return ClaimResult::Alone;
+  }
+  return claim_or_hand_over(bus_, library, problem);
+}
+
+void Desktop::open_at_start(const QString& library) {
+  const QString chosen = library.isEmpty() ? last_library.library_to_reopen() : library;
+  if (chosen.isEmpty()) return;
+  // After the window's first showing has opened the settings table, which the library's flags go into.
+  QTimer::singleShot(0, &controls, [this, chosen] { open_when_free(chosen); });
+}
+
+void Desktop::activate(const QString& library) {
+  controls.raise();
+  if (!library.isEmpty()) open_when_free(library);
+}
+
+// Opening a library under an open dialog would pull the tables from under it: it waits until the dialog closes.
+void Desktop::open_when_free(const QString& library) {
+  if (QApplication::activeModalWidget()) {
+    QTimer::singleShot(kBusyRetryMs, &controls, [this, library] { open_when_free(library); });
+    return;
+  }
+  program.library.open_library_file(library);
+}
+
+}  // namespace vemla

@@ -1,0 +1,157 @@
+// The media controls as an MPRIS 2 player on a bus of the test's own: the two interfaces' properties, the
+// commands, and the signals that tell a sound menu what changed.
+#include "mpris_service.h"
+
+#include <gtest/gtest.h>
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QTest>
+
+#include "data.h"
+#include "desktop_library.h"
+#include "null_device.h"
+#include "private_bus.h"
+#include "program.h"
+
+namespace vemla {
+namespace {
+
+// What the client hears of the player.
+class Listener : public QObject {
+  Q_OBJECT
+ public:
+  QList<QVariantMap> changes;
+  QList<qlonglong> seeks;
+ public slots:
+  void properties_changed(const QString& interface, const QVariantMap& changed, const QStringList&) {
+    if (interface == QLatin1String(kMprisPlayerInterface)) changes.append(changed);
+  }
+  void seeked(qlonglong position) { seeks.append(position); }
+};
+
+class MprisServiceTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (bus.address().empty()) GTEST_SKIP() << "dbus-daemon is needed for a bus of the test's own";
+    program.data_module.Table2.open();
+    const QString address = QString::fromStdString(bus.address());
+    server = QDBusConnection::connectToBus(address, QStringLiteral("mpris-server"));
+    client = QDBusConnection::connectToBus(address, QStringLiteral("mpris-client"));
+    ASSERT_TRUE(server.isConnected() && client.isConnected());
+    service = std::make_unique<MprisService>(controls, server);
+    ASSERT_TRUE(service->register_object());
+    const QString path = QString::fromLatin1(kMprisPath);
+    client.connect(server.baseService(), path, QStringLiteral("org.freedesktop.DBus.Properties"),
+                   QStringLiteral("PropertiesChanged"), &listener,
+                   SLOT(properties_changed(QString, QVariantMap, QStringList)));
+    client.connect(server.baseService(), path, QString::fromLatin1(kMprisPlayerInterface), QStringLiteral("Seeked"),
+                   &listener, SLOT(seeked(qlonglong)));
+  }
+  void TearDown() override {
+    service.reset();
+    QDBusConnection::disconnectFromBus(QStringLiteral("mpris-server"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("mpris-client"));
+  }
+
+  // A call from the client, served by the program on this same thread while the client waits.
+  QDBusMessage call(const QString& interface, const QString& method, const QVariantList& arguments = {}) {
+    QDBusMessage message =
+        QDBusMessage::createMethodCall(server.baseService(), QString::fromLatin1(kMprisPath), interface, method);
+    message.setArguments(arguments);
+    return client.call(message, QDBus::BlockWithGui, 20000);
+  }
+  QVariant property(const char* interface, const char* name) {
+    const QDBusMessage reply = call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                                    {QString::fromLatin1(interface), QString::fromLatin1(name)});
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty()) return {};
+    return reply.arguments().front().value<QDBusVariant>().variant();
+  }
+  QVariant player(const char* name) { return property(kMprisPlayerInterface, name); }
+  QVariantMap metadata() { return qdbus_cast<QVariantMap>(player("Metadata")); }
+
+  test::PrivateBus bus;
+  test::TempDir folder;
+  Program program{std::make_unique<NullDevice>(500)};
+  MediaControls controls{program.form1, program.data_module, program.player_control, [] {}};
+  QDBusConnection server{QString()};
+  QDBusConnection client{QString()};
+  std::unique_ptr<MprisService> service;
+  Listener listener;
+};
+
+TEST_F(MprisServiceTest, RootInterfaceNamesThePlayer) {
+  EXPECT_EQ(property(kMprisRootInterface, "Identity").toString(), QStringLiteral("Vemla"));
+  EXPECT_EQ(property(kMprisRootInterface, "DesktopEntry").toString(), QStringLiteral("vemla"));
+  EXPECT_TRUE(property(kMprisRootInterface, "CanQuit").toBool());
+  EXPECT_TRUE(property(kMprisRootInterface, "CanRaise").toBool());
+  EXPECT_FALSE(property(kMprisRootInterface, "HasTrackList").toBool());
+  EXPECT_TRUE(property(kMprisRootInterface, "SupportedUriSchemes").toStringList().isEmpty());
+}
+
+TEST_F(MprisServiceTest, StoppedPlayerWithoutALibrary) {
+  EXPECT_EQ(player("PlaybackStatus").toString(), QStringLiteral("Stopped"));
+  EXPECT_TRUE(metadata().isEmpty());
+  EXPECT_EQ(player("Position").toLongLong(), 0);
+  EXPECT_EQ(player("Rate").toDouble(), 1.0);
+  EXPECT_TRUE(player("CanControl").toBool());
+  for (const char* name : {"CanPlay", "CanPause", "CanGoNext", "CanGoPrevious", "CanSeek"})
+    EXPECT_FALSE(player(name).toBool()) << name;
+  // Commands without a library are answered and change nothing.
+  for (const char* method : {"Play", "Pause", "PlayPause", "Stop", "Next", "Previous"})
+    EXPECT_EQ(call(QString::fromLatin1(kMprisPlayerInterface), QString::fromLatin1(method)).type(),
+              QDBusMessage::ReplyMessage)
+        << method;
+  EXPECT_EQ(player("PlaybackStatus").toString(), QStringLiteral("Stopped"));
+}
+
+TEST_F(MprisServiceTest, OpenedLibraryIsAnnounced) {
+  if (test::make_tagged_library(program.data_module, folder.path(), test::three_tracks(), 1.0).empty())
+    GTEST_SKIP() << "lame is needed to make the tracks";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !listener.changes.isEmpty(); }, 20000));
+  const QVariantMap told = listener.changes.back();
+  EXPECT_TRUE(told.contains(QStringLiteral("Metadata")));
+  EXPECT_TRUE(told.value(QStringLiteral("CanPlay")).toBool());
+  EXPECT_TRUE(told.value(QStringLiteral("CanGoNext")).toBool());
+  EXPECT_FALSE(told.contains(QStringLiteral("PlaybackStatus")));  // unchanged: not told
+
+  const QVariantMap track = metadata();
+  EXPECT_EQ(track.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("First"));
+  EXPECT_EQ(track.value(QStringLiteral("xesam:artist")).toStringList(), QStringList{QStringLiteral("Artist 1")});
+  EXPECT_EQ(track.value(QStringLiteral("xesam:album")).toString(), QStringLiteral("Album 1"));
+  EXPECT_GT(track.value(QStringLiteral("mpris:length")).toLongLong(), 900000);
+  const QString id = qvariant_cast<QDBusObjectPath>(track.value(QStringLiteral("mpris:trackid"))).path();
+  EXPECT_TRUE(id.startsWith(QStringLiteral("/vemla/library_"))) << id.toStdString();
+}
+
+TEST_F(MprisServiceTest, AnotherTrackIsAnnounced) {
+  if (test::make_tagged_library(program.data_module, folder.path(), test::three_tracks(), 1.0).empty())
+    GTEST_SKIP() << "lame is needed to make the tracks";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !listener.changes.isEmpty(); }, 20000));
+  listener.changes.clear();
+  program.data_module.Table1.next();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !listener.changes.isEmpty(); }, 20000));
+  const QVariantMap told = listener.changes.back();
+  const QVariantMap track = qdbus_cast<QVariantMap>(told.value(QStringLiteral("Metadata")));
+  EXPECT_EQ(track.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Second"));
+  EXPECT_TRUE(told.value(QStringLiteral("CanGoPrevious")).toBool());
+}
+
+TEST_F(MprisServiceTest, OpenUriIsRefused) {
+  const QDBusMessage reply = call(QString::fromLatin1(kMprisPlayerInterface), QStringLiteral("OpenUri"),
+                                  {QStringLiteral("file:///music/a.mp3")});
+  EXPECT_EQ(reply.type(), QDBusMessage::ErrorMessage);
+  EXPECT_EQ(reply.errorName(), QStringLiteral("org.freedesktop.DBus.Error.NotSupported"));
+}
+
+TEST_F(MprisServiceTest, JumpsAreSentAsSeeked) {
+  emit program.player_control.seeked(5000000);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !listener.seeks.isEmpty(); }, 20000));
+  EXPECT_EQ(listener.seeks.front(), 5000000);
+}
+
+}  // namespace
+}  // namespace vemla
+
+#include "mpris_service_test.moc"

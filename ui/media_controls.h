@@ -1,0 +1,90 @@
+// The desktop's media controls (media keys, sound menus, lock screens): what each of their commands does in the
+// main window, and what they are shown of the player and the current track. Each command does what the window's
+// button does, so that the player's state rules hold for both. Knows nothing of the bus: mpris_service.h puts
+// it there. User-interface thread only.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace vemla {
+
+class PlayerControl;
+class TForm1;
+class Tdb;
+
+// The current track as the controls show it.
+struct TrackFacts {
+  // An object path made from the library's track table and the record number ("/vemla/library_1a2b3c4d/
+  // track_3"); empty without a current track, and then so is everything else.
+  QString id;
+  QString title;
+  QString artist;
+  QString album;
+  qint64 length_us = 0;
+  friend bool operator==(const TrackFacts&, const TrackFacts&) = default;
+};
+
+// Everything the controls are shown that can change.
+struct MediaState {
+  QString playback_status;  // "Playing", "Paused" or "Stopped"
+  TrackFacts track;
+  bool can_play = false;
+  bool can_pause = false;
+  bool can_go_next = false;
+  bool can_go_previous = false;
+  bool can_seek = false;
+  friend bool operator==(const MediaState&, const MediaState&) = default;
+};
+
+class MediaControls : public QObject {
+  Q_OBJECT
+ public:
+  // Every reference must outlive the object. `quit_application` ends the program once the window has closed
+  // (QCoreApplication::quit when empty).
+  MediaControls(TForm1& form, Tdb& db, PlayerControl& player, std::function<void()> quit_application = {},
+                QObject* parent = nullptr);
+  ~MediaControls() override;
+
+  // The commands. While a modal dialog is open they do nothing, as the window's buttons cannot be pressed.
+  void raise();
+  void quit();
+  void play();        // Play
+  void pause();       // Pause, only while playing (Pause on a paused player would resume it)
+  void play_pause();  // Pause while playing, else Play
+  void stop();        // Stop
+  void next();        // Next
+  void previous();    // Prior
+  // Moves by `offset_us` from the position heard: not before the start; past the track's end it goes on as
+  // Next does. Nothing unless seeking is possible.
+  void seek(qint64 offset_us);
+  // Moves to a position of the current track; nothing when `track_id` names another track or the position
+  // lies outside the track.
+  void set_position(const QString& track_id, qint64 position_us);
+
+  MediaState state() const;
+  TrackFacts current_track() const;
+  qint64 position_us() const;
+
+ signals:
+  // Something the state is made of may have changed (told once per turn of the event loop).
+  void changed();
+  // Playback jumped to this position.
+  void seeked(qint64 position_us);
+
+ private:
+  class Watcher;
+  bool commands_allowed() const;
+  void changed_soon();
+
+  TForm1& form_;
+  Tdb& db_;
+  PlayerControl& player_;
+  std::function<void()> quit_application_;
+  std::unique_ptr<Watcher> watcher_;
+  bool change_pending_ = false;
+};
+
+}  // namespace vemla
