@@ -5,6 +5,7 @@
 #include <string>
 
 #include "notifier.h"
+#include "unsupported_stream.h"
 
 namespace vemla {
 namespace {
@@ -93,7 +94,31 @@ bool followed_by_frames(Ibitstream& stream, uint32_t word) {
   return true;
 }
 
+// No frame was found: the reason, where the stream shows one. Frames of a kind this decoder does not read say
+// more than a stray word with the reserved sampling frequency.
+void report_unsupported_stream(const Ibitstream& stream, bool unknown_frequency) {
+  const char* text = nullptr;
+  switch (find_unsupported_stream(stream)) {
+    case UnsupportedStream::Mpeg25:
+      text = "MPEG 2.5 sampling frequency (8, 11.025 or 12 kHz) in header";
+      break;
+    case UnsupportedStream::FreeFormat:
+      text = "Free-format bit rate in header";
+      break;
+    case UnsupportedStream::None:
+      if (unknown_frequency) text = "Unknown sample frequency in header";
+      break;
+  }
+  if (text) notifier().notify("Stream not supported", text, MessageIcon::Error);
+}
+
 }  // namespace
+
+unsigned bitrate_kbps(int version, int layer, int bitrate_index) {
+  if (version < 0 || version > 1 || layer < 1 || layer > 3 || bitrate_index < 0 || bitrate_index > 15)
+    return 0;
+  return kBitrates[version][layer - 1][bitrate_index];
+}
 
 Header::Header() = default;
 Header::~Header() = default;
@@ -102,9 +127,7 @@ bool Header::find_first_header(Ibitstream& stream, uint32_t& word) {
   bool unknown_frequency = false;
   for (;;) {
     if (!stream.read_header_word(word, SyncMode::Initial)) {
-      if (unknown_frequency) {
-        notifier().notify("Stream not supported", "Unknown sample frequency in header", MessageIcon::Error);
-      }
+      report_unsupported_stream(stream, unknown_frequency);
       return false;
     }
     if (((word >> 10) & 3) == 3) {

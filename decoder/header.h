@@ -118,4 +118,7 @@ class Header {
   int checked_frame_ = -1;
 };
 
+// The bit rate in kbit/s of `bitrate_index` (0 for free format and the forbidden 15); version 0 is LSF.
+unsigned bitrate_kbps(int version, int layer, int bitrate_index);
+
 }  // namespace vemla
