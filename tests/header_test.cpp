@@ -171,6 +171,31 @@ TEST(HeaderTest, EstimatesAndTexts) {
   EXPECT_FLOAT_EQ(layer1.header.frame_duration_ms(), 12.0f);
 }
 
+// A variable bit rate stream without an encoder's header, starting in silence at the lowest rate: dividing by
+// the first frame's length would make it six times as long.
+TEST(HeaderTest, AStreamWhoseBitRateChangesIsCounted) {
+  TempDir dir;
+  std::vector<uint8_t> bytes = frames({1, 3, false, 1, 0, 0, 1}, 104, 40);  // 32 kbit/s
+  for (int k = 0; k < 200; ++k) {
+    const std::vector<uint8_t> loud =
+        frames({1, 3, false, k % 3 == 0 ? 14 : 9, 0, 0, 1}, k % 3 == 0 ? 1044 : 417, 1);
+    bytes.insert(bytes.end(), loud.begin(), loud.end());
+  }
+  Opened o;
+  open_bytes(o, dir, bytes, "vbr.mp3");
+  ASSERT_TRUE(o.ok);
+  EXPECT_EQ(o.header.frame_count_estimate(*o.stream), 240u);
+  EXPECT_FLOAT_EQ(o.header.total_duration_ms(*o.stream), 240 * 26.12245f);
+
+  // A constant rate keeps the division, damage and all.
+  std::vector<uint8_t> cbr = frames({1, 3, false, 9, 0, 0, 1}, 417, 300);
+  cbr.resize(cbr.size() + 2000, 0x55);
+  Opened c;
+  open_bytes(c, dir, cbr, "cbr.mp3");
+  ASSERT_TRUE(c.ok);
+  EXPECT_EQ(c.header.frame_count_estimate(*c.stream), (300u * 417 + 2000) / 417);
+}
+
 TEST(HeaderSearchTest, FindsTheFirstFrameBehindZerosTagsAndLookalikes) {
   TempDir dir;
   const HeaderFields h{1, 2, false, 10, 1, 0, 0};  // 576-byte Layer II frames
