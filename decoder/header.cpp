@@ -5,6 +5,7 @@
 #include <string>
 
 #include "notifier.h"
+#include "unsupported_stream.h"
 
 namespace vemla {
 namespace {
@@ -93,7 +94,31 @@ bool followed_by_frames(Ibitstream& stream, uint32_t word) {
   return true;
 }
 
+// No frame was found: the reason, where the stream shows one. Frames of a kind this decoder does not read say
+// more than a stray word with the reserved sampling frequency.
+void report_unsupported_stream(const Ibitstream& stream, bool unknown_frequency) {
+  const char* text = nullptr;
+  switch (find_unsupported_stream(stream)) {
+    case UnsupportedStream::Mpeg25:
+      text = "MPEG 2.5 sampling frequency (8, 11.025 or 12 kHz) in header";
+      break;
+    case UnsupportedStream::FreeFormat:
+      text = "Free-format bit rate in header";
+      break;
+    case UnsupportedStream::None:
+      if (unknown_frequency) text = "Unknown sample frequency in header";
+      break;
+  }
+  if (text) notifier().notify("Stream not supported", text, MessageIcon::Error);
+}
+
 }  // namespace
+
+unsigned bitrate_kbps(int version, int layer, int bitrate_index) {
+  if (version < 0 || version > 1 || layer < 1 || layer > 3 || bitrate_index < 0 || bitrate_index > 15)
+    return 0;
+  return kBitrates[version][layer - 1][bitrate_index];
+}
 
 Header::Header() = default;
 Header::~Header() = default;
@@ -102,9 +127,7 @@ bool Header::find_first_header(Ibitstream& stream, uint32_t& word) {
   bool unknown_frequency = false;
   for (;;) {
     if (!stream.read_header_word(word, SyncMode::Initial)) {
-      if (unknown_frequency) {
-        notifier().notify("Stream not supported", "Unknown sample frequency in header", MessageIcon::Error);
-      }
+      report_unsupported_stream(stream, unknown_frequency);
       return false;
     }
     if (((word >> 10) & 3) == 3) {
@@ -260,7 +283,53 @@ unsigned Header::frame_count_estimate(const Ibitstream& stream) const {
   }
   const uint64_t start = stream.highest_frame() >= 0 ? stream.first_frame_offset() : stream.audio_start();
   if (unpadded <= 4 || stream.audio_end() <= start) return 0;
+  if (stream.highest_frame() >= 0 && bit_rate_varies(stream)) {
+    // One frame's length says nothing of the others': they are counted, the first among them.
+    if (!counted_frames_) counted_frames_ = 1 + count_frames_after_tag(stream);
+    return *counted_frames_;
+  }
   return static_cast<unsigned>((stream.audio_end() - start) / unpadded);
+}
+
+// Whether a stream without an encoder's header changes its bit rate (or layer): the frames that follow the
+// first, and a frame found a quarter, half and three quarters of the way in (a header of the stream's kind
+// with two more where its length says), are compared with the first. Silence at the start of a variable
+// bit rate stream is as short as frames can be, so the first frames alone would miss it.
+bool Header::bit_rate_varies(const Ibitstream& stream) const {
+  if (varies_) return *varies_;
+  varies_ = false;
+  const auto differs = [this](uint32_t word) {
+    return static_cast<int>((word >> 12) & 15) != first_bitrate_index_ ||
+           static_cast<int>((4 - ((word >> 17) & 3)) & 3) != first_layer_;
+  };
+  constexpr size_t kProbeBytes = 8 * 1024;
+  std::vector<uint8_t> bytes(kProbeBytes);
+  const uint64_t first = stream.first_frame_offset();
+  const uint64_t end = stream.audio_end();
+  for (const uint64_t at :
+       {first, first + (end - first) / 4, first + (end - first) / 2, first + (end - first) / 4 * 3}) {
+    const size_t length = static_cast<size_t>(std::min<uint64_t>(kProbeBytes, end - at));
+    if (length < 4 || !stream.peek(at, bytes.data(), length)) continue;
+    for (size_t i = 0; i + 4 <= length; ++i) {
+      const uint32_t word = big_endian32(bytes.data() + i);
+      if (!locked_header_match(word, sync_pattern_)) continue;
+      // Frames in a row from here, each where the one before it ends.
+      size_t next = i;
+      int run = 0;
+      bool varied = false;
+      while (next + 4 <= length && locked_header_match(big_endian32(bytes.data() + next), sync_pattern_)) {
+        const uint32_t frame = big_endian32(bytes.data() + next);
+        varied = varied || differs(frame);
+        next += frame_length(frame);
+        ++run;
+      }
+      if (run < 3) continue;
+      if (varied) varies_ = true;
+      break;
+    }
+    if (*varies_) break;
+  }
+  return *varies_;
 }
 
 // A count the audio bytes after the header's frame could not hold even in the shortest frames, or that leaves

@@ -31,8 +31,9 @@ class Header {
   // Positions the stream at 0-based frame n and loads that frame.
   bool seek_to_frame(Ibitstream& stream, unsigned frame_number);
   // Number of frames of the stream. Without an encoder's header in the first frame: the audio bytes divided
-  // by the length of an unpadded frame. With one: its count when the audio bytes can hold it, else the
-  // frames after it counted by their headers (read from the file once, nothing decoded).
+  // by the length of an unpadded frame, or, where the bit rate changes, the frames counted by their headers.
+  // With one: its count when the audio bytes can hold it, else the frames after it counted by their headers
+  // (read from the file once, nothing decoded).
   unsigned frame_count_estimate(const Ibitstream& stream) const;
   float frame_duration_ms() const;
   float total_duration_ms(const Ibitstream& stream) const;
@@ -85,6 +86,7 @@ class Header {
   void check_frame_start(const Ibitstream& stream);
   bool tag_count_holds(const Ibitstream& stream) const;
   unsigned count_frames_after_tag(const Ibitstream& stream) const;
+  bool bit_rate_varies(const Ibitstream& stream) const;
 
   int layer_ = 0;
   int protection_bit_ = 1;
@@ -109,6 +111,7 @@ class Header {
   uint32_t sync_pattern_ = 0;  // the first header masked with 0xFFF80CC0
   VbrHeader vbr_header_;
   mutable std::optional<unsigned> counted_frames_;  // the frames after an encoder's header, once counted
+  mutable std::optional<bool> varies_;              // whether the bit rate changes, once looked at
   bool tag_frame_ = false;
   uint64_t first_frame_end_ = 0;
   int first_layer_ = 0;
@@ -117,5 +120,8 @@ class Header {
   bool arithmetic_holds_ = true;
   int checked_frame_ = -1;
 };
+
+// The bit rate in kbit/s of `bitrate_index` (0 for free format and the forbidden 15); version 0 is LSF.
+unsigned bitrate_kbps(int version, int layer, int bitrate_index);
 
 }  // namespace vemla

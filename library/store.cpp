@@ -598,8 +598,17 @@ void StoreCopy::begin_part() {
     copy_ = std::make_unique<SQLite::Database>(file, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
     backup_ = std::make_unique<SQLite::Backup>(*copy_, "main", *source_.db_, part_ == 0 ? "main" : "mb");
   } catch (const std::exception& error) {
-    throw_store_error(error, source_.paths().table);
+    throw_copy_error(error);
   }
+}
+
+// A busy source is in use by another program; anything else (a folder that cannot be written, a full disk)
+// concerns the copy, which is named as the user named it rather than by its scratch name.
+void StoreCopy::throw_copy_error(const std::exception& error) const {
+  const auto* sql_error = dynamic_cast<const SQLite::Exception*>(&error);
+  throw_store_error(error, sql_error && is_busy(*sql_error) ? source_.paths().table
+                           : part_ == 0                     ? target_.table
+                                                            : target_.companion);
 }
 
 bool StoreCopy::step(int pages) {
@@ -611,7 +620,7 @@ bool StoreCopy::step(int pages) {
       begin_part();
     }
   } catch (const std::exception& error) {
-    throw_store_error(error, source_.paths().table);
+    throw_copy_error(error);
   }
   return part_ == 2;
 }

@@ -121,6 +121,7 @@ class StoreCopy {
 
  private:
   void begin_part();
+  [[noreturn]] void throw_copy_error(const std::exception& error) const;
 
   Store& source_;
   TablePaths target_;

@@ -100,6 +100,11 @@ ImportOutcome import_track(Table& tracks, const fs::path& file, bool store) {
       return outcome;
     }
     facts = track_facts(header, stream);
+    // An encoder's header with nothing after it (a file cut short) would be a track that never plays.
+    if (header.tag_frame() && facts.frametotal == 0) {
+      outcome.skipped = "no audio frame follows the encoder's header";
+      return outcome;
+    }
   }
   write_track(tracks, facts, read_tag(path), path, store);
   outcome.record = tracks.record_number();

@@ -25,16 +25,26 @@ std::string resolved_target(const std::string& path) {
   return ec ? path : target.string();
 }
 
+// The part of a file name that a temporary name beside it repeats: the whole name, or, where the name is so
+// long that ".NAME.XXXXXXXX.part" would pass the folder's limit on a name's length, its start.
+std::string name_stem(const fs::path& folder, const std::string& name) {
+  constexpr size_t kAdded = 15;  // ".", ".XXXXXXXX" and ".part"
+  const long limit = ::pathconf(folder.c_str(), _PC_NAME_MAX);
+  const size_t longest = limit > static_cast<long>(kAdded) ? static_cast<size_t>(limit) - kAdded : 240;
+  return name.size() <= longest ? name : name.substr(0, longest);
+}
+
 // A new file beside `target` named ".NAME.XXXXXXXX.part", created exclusively; -1 with errno set when none
 // could be made.
 int create_beside(const std::string& target, mode_t mode, std::string& name) {
   const fs::path where(target);
   const fs::path folder = where.has_parent_path() ? where.parent_path() : fs::path(".");
+  const std::string stem = name_stem(folder, where.filename().string());
   static std::mt19937_64 random{std::random_device{}()};
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[20];
     std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));
-    name = (folder / ("." + where.filename().string() + "." + suffix + ".part")).string();
+    name = (folder / ("." + stem + "." + suffix + ".part")).string();
     const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }

@@ -44,11 +44,16 @@ bool WavDevice::is_open() const {
 void WavDevice::write_queue() {
   while (!queue_.empty()) {
     const WaveBlock* block = queue_.front();
-    if (!file_->write(block->data, block->length / 2) && error_.empty()) error_ = "cannot write " + path_;
+    if (!file_->write(block->data, block->length / 2) && error_.empty()) error_ = write_failure();
     written_since_reset_ += block->length;
     queue_.pop_front();
   }
   changed_.notify_all();
+}
+
+std::string WavDevice::write_failure() const {
+  const std::string& reason = file_->error();
+  return "cannot write " + path_ + (reason.empty() ? "" : ": " + reason);
 }
 
 bool WavDevice::queued(const WaveBlock* block) const {
@@ -99,7 +104,7 @@ bool WavDevice::close() {
   if (!queue_.empty()) return false;
   if (file_) {
     // Nothing else would tell the user that the file is incomplete.
-    if (!file_->finish() && error_.empty()) error_ = "cannot write " + path_;
+    if (!file_->finish() && error_.empty()) error_ = write_failure();
     if (!error_.empty()) notifier().notify("Audio playback error", error_, MessageIcon::Error);
     file_.reset();
   }

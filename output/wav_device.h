@@ -35,6 +35,8 @@ class WavDevice final : public SoundDevice {
  private:
   void write_queue();
   bool queued(const WaveBlock* block) const;
+  // "cannot write PATH: the system's reason"; the file must be open.
+  std::string write_failure() const;
 
   const std::string path_;
   mutable std::mutex mutex_;

@@ -171,6 +171,31 @@ TEST(HeaderTest, EstimatesAndTexts) {
   EXPECT_FLOAT_EQ(layer1.header.frame_duration_ms(), 12.0f);
 }
 
+// A variable bit rate stream without an encoder's header, starting in silence at the lowest rate: dividing by
+// the first frame's length would make it six times as long.
+TEST(HeaderTest, AStreamWhoseBitRateChangesIsCounted) {
+  TempDir dir;
+  std::vector<uint8_t> bytes = frames({1, 3, false, 1, 0, 0, 1}, 104, 40);  // 32 kbit/s
+  for (int k = 0; k < 200; ++k) {
+    const std::vector<uint8_t> loud =
+        frames({1, 3, false, k % 3 == 0 ? 14 : 9, 0, 0, 1}, k % 3 == 0 ? 1044 : 417, 1);
+    bytes.insert(bytes.end(), loud.begin(), loud.end());
+  }
+  Opened o;
+  open_bytes(o, dir, bytes, "vbr.mp3");
+  ASSERT_TRUE(o.ok);
+  EXPECT_EQ(o.header.frame_count_estimate(*o.stream), 240u);
+  EXPECT_FLOAT_EQ(o.header.total_duration_ms(*o.stream), 240 * 26.12245f);
+
+  // A constant rate keeps the division, damage and all.
+  std::vector<uint8_t> cbr = frames({1, 3, false, 9, 0, 0, 1}, 417, 300);
+  cbr.resize(cbr.size() + 2000, 0x55);
+  Opened c;
+  open_bytes(c, dir, cbr, "cbr.mp3");
+  ASSERT_TRUE(c.ok);
+  EXPECT_EQ(c.header.frame_count_estimate(*c.stream), (300u * 417 + 2000) / 417);
+}
+
 TEST(HeaderSearchTest, FindsTheFirstFrameBehindZerosTagsAndLookalikes) {
   TempDir dir;
   const HeaderFields h{1, 2, false, 10, 1, 0, 0};  // 576-byte Layer II frames
@@ -264,6 +289,43 @@ TEST(HeaderSearchTest, ReportsAnUnknownSamplingFrequency) {
   open_bytes(later, dir, bytes, "later.mp3");
   EXPECT_TRUE(later.ok);
   EXPECT_EQ(notes.texts.size(), 1u);
+}
+
+// Streams this decoder does not read are named, not taken for a stray sampling code 3 in the audio.
+TEST(HeaderSearchTest, NamesMpeg25AndFreeFormatStreams) {
+  TempDir dir;
+  const auto message_for = [&](const std::vector<uint8_t>& bytes) {
+    RecordingNotifier notes;
+    Opened o;
+    open_bytes(o, dir, bytes);
+    EXPECT_FALSE(o.ok);
+    return notes.texts.empty() ? std::string() : notes.texts.back();
+  };
+  // 64 kbit/s Layer III at 11.025 kHz: 417 bytes, one with padding; an 11-bit sync, version bits 00. A word
+  // with sampling code 3 in the audio comes first.
+  std::vector<uint8_t> mpeg25;
+  append_word(mpeg25, HeaderFields{1, 3, false, 9, 0, 0, 0}.word() | 0x0C00);
+  mpeg25.resize(100, 0);
+  for (int k = 0; k < 6; ++k) {
+    append_word(mpeg25, (HeaderFields{0, 3, false, 8, 0, k == 2, 0}.word() & ~0x00100000u));
+    mpeg25.resize(mpeg25.size() + 413 + (k == 2), 0x11);
+  }
+  EXPECT_EQ(message_for(mpeg25), "MPEG 2.5 sampling frequency (8, 11.025 or 12 kHz) in header");
+
+  std::vector<uint8_t> free_format;
+  for (int k = 0; k < 6; ++k)
+    append_frame(free_format, HeaderFields{1, 3, false, 0, 0, k == 3, 0}, {}, 600 + (k == 3));
+  EXPECT_EQ(message_for(free_format), "Free-format bit rate in header");
+
+  // Noise holds neither; nor does a lone pair of free-format headers.
+  std::vector<uint8_t> noise(64 * 1024);
+  uint32_t state = 12345;
+  for (uint8_t& b : noise) b = static_cast<uint8_t>((state = state * 1103515245u + 12345u) >> 24);
+  const std::string said = message_for(noise);
+  EXPECT_EQ(said.find("MPEG 2.5"), std::string::npos) << said;
+  EXPECT_EQ(said.find("Free-format"), std::string::npos) << said;
+  free_format.resize(1201);
+  EXPECT_EQ(message_for(free_format), "");
 }
 
 TEST(HeaderSearchTest, UnopenableFileIsReportedAndGivesNoFrame) {

@@ -245,6 +245,21 @@ TEST_F(CopyLibrary, CancelLeavesEverythingAsItWas) {
   EXPECT_EQ(titles_of(source).size(), 3u);
 }
 
+// /proc takes no new files, not even from root: it stands for a read-only or full destination.
+TEST_F(CopyLibrary, ADestinationThatTakesNoFileIsNamed) {
+  if (!fs::is_directory("/proc/self")) GTEST_SKIP() << "no /proc";
+  std::string error;
+  try {
+    CopyJob job(source, "/proc/self", CopyKind::Move, false);
+    run_to_end(job);
+    error = job.error();
+  } catch (const TableError& e) {
+    error = e.what();
+  }
+  EXPECT_EQ(error.rfind("Table /proc/self/Set.db: ", 0), 0u) << error;
+  EXPECT_EQ(titles_of(source).size(), 3u);
+}
+
 TEST_F(CopyLibrary, AMoveOntoALibraryInUseKeepsTheSource) {
   filled_library(dir / "to", "Set");
   set_lock_wait(std::chrono::milliseconds(50));

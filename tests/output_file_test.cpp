@@ -126,6 +126,18 @@ TEST(OutputFile, WhatCannotBeReplacedIsWrittenThrough) {
   EXPECT_TRUE(OutputFile("-").direct());
 }
 
+// The temporary name adds to the target's; a target as long as a name may be is still written.
+TEST(OutputFile, TargetOfTheLongestNameIsWritten) {
+  TempDir dir;
+  const fs::path target = dir / (std::string(251, 'n') + ".wav");
+  OutputFile file(target.string());
+  EXPECT_EQ(fs::path(file.temporary()).parent_path(), dir.path());
+  put(file, "long");
+  ASSERT_TRUE(file.commit());
+  EXPECT_EQ(text_of(target), "long");
+  EXPECT_EQ(entries(dir.path()), 1u);
+}
+
 TEST(OutputFile, TellsWhyItCannotBeCreated) {
   TempDir dir;
   fs::create_directory(dir / "folder");

@@ -3,6 +3,9 @@
 // sound device that cannot be opened without ending abnormally.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include "support.h"
 #include "test_streams.h"
 
@@ -70,6 +73,18 @@ TEST_F(PlayCommand, ADeviceThatCannotBeOpenedIsReportedAndTheProgramEndsNormally
   EXPECT_EQ(said.rfind("Audio playback error: Could not open wave device.\n", 0), 0u)
       << "the message opens the output, with no blank line before it: " << said;
   EXPECT_NE(said.find("vemla-no-such-pcm"), std::string::npos) << "the reason is given: " << said;
+}
+
+// /dev/full fails every write as a full disk does: the user learns why, once.
+TEST_F(PlayCommand, AWavDeviceOnAFullDiskSaysWhyOnce) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  const fs::path log = dir / "log";
+  EXPECT_EQ(play("--device wav:/dev/full", log), 1);
+  const std::string said = text_of(log);
+  const std::string reason = "cannot write /dev/full: " + std::string(std::strerror(ENOSPC));
+  const size_t first = said.find(reason);
+  ASSERT_NE(first, std::string::npos) << said;
+  EXPECT_EQ(said.find(reason, first + 1), std::string::npos) << "said twice: " << said;
 }
 
 TEST_F(PlayCommand, BadInputsGiveClearErrors) {

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <numeric>
 
 #include "alsa_device.h"
@@ -141,6 +144,18 @@ TEST(WavDevice, AFileThatCannotBeCreatedFailsToOpenWithTheReason) {
   std::string reason;
   EXPECT_FALSE(device.open(kStereo44k, reason));
   EXPECT_NE(reason.find("/nonexistent-folder/out.wav"), std::string::npos) << reason;
+}
+
+// /dev/full stands for a full disk: every write fails with "No space left on device".
+TEST(WavDevice, AFailedWriteIsReportedWithTheReason) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  WavDevice device("/dev/full");
+  std::string reason;
+  ASSERT_TRUE(device.open(kStereo44k, reason)) << reason;
+  Block a(64 * 1024);
+  device.write(a.block);
+  device.close();
+  EXPECT_EQ(device.last_error(), "cannot write /dev/full: " + std::string(std::strerror(ENOSPC)));
 }
 
 class AlsaPcm : public testing::TestWithParam<bool> {};

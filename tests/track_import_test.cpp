@@ -7,6 +7,7 @@
 #include <array>
 #include <cstring>
 
+#include "frame_builder.h"
 #include "schema.h"
 #include "store_support.h"
 #include "support.h"
@@ -160,7 +161,13 @@ TEST_F(ImportTrack, FilesThatAreNoTracksAreSkippedWithTheirReason) {
   test::write_file(dir / "picture.mp3", picture);
   test::write_file(dir / "empty.mp3", {});
   ASSERT_EQ(::mkfifo((dir / "pipe.mp3").c_str(), 0600), 0);
+  // A file cut just after the encoder's header that opens it.
+  std::vector<uint8_t> header_only;
+  test::append_frame(header_only, test::HeaderFields{1, 3, false, 9, 0, 0, 0}, {}, 417);
+  std::memcpy(header_only.data() + 36, "Xing\0\0\0\x03\0\0\0\x64", 12);
+  test::write_file(dir / "header-only.mp3", header_only);
   const std::pair<std::string, std::string> cases[] = {
+      {"header-only.mp3", "no audio frame follows the encoder's header"},
       {"picture.mp3", "no MPEG audio frame header found"},
       {"empty.mp3", "no MPEG audio frame header found"},
       {"missing.mp3", "no such file"},

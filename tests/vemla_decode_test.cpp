@@ -222,6 +222,13 @@ TEST(VemlaDecodeTest, ExitStatusesAndMessages) {
                      "vemla-decode: {dir}/header-only.mp3: no audio frame follows the encoder's header"});
 #endif
   }
+  // lame makes MPEG 2.5 of 8 kHz input, which this decoder does not read.
+  if (make_layer3(dir / "low.mp3", 1, 8000, 1.0)) {
+    table.push_back({"{dir}/low.mp3 -o {dir}/x.wav", 1,
+                     "vemla-decode: {dir}/low.mp3: Stream not supported: MPEG 2.5 sampling frequency"});
+    table.push_back(
+        {"--info {dir}/low.mp3", 1, "vemla-decode: {dir}/low.mp3: Stream not supported: MPEG 2.5"});
+  }
   if (!damaged.empty())
     table.push_back({"{dir}/damaged.mp2 -o {dir}/x.wav", 0,
                      "vemla-decode: {dir}/damaged.mp2: 2 of 39 frames were damaged and left out"});

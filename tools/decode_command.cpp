@@ -4,9 +4,12 @@
 #include <iostream>
 #include <optional>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 #include "file_sink.h"
 #include "frame_decoder.h"
+#include "notifier.h"
 #include "stop_signals.h"
 #include "track_facts.h"
 
@@ -57,6 +60,16 @@ void print_info(const Header& header, const Ibitstream& stream) {
   std::fflush(stdout);
 }
 
+// Keeps what the decoder says while it looks for the first frame (why it found none), so that the program
+// says it in a line of its own.
+class FirstFrameMessage final : public Notifier {
+ public:
+  void notify(std::string_view caption, std::string_view text, MessageIcon) override {
+    if (said.empty()) said = std::string(caption) + ": " + std::string(text);
+  }
+  std::string said;
+};
+
 void say_no_audio_frames(const std::string& name) {
   std::cerr << "vemla-decode: " << name << ": no audio frame follows the encoder's header\n";
 }
@@ -79,8 +92,15 @@ int decode_command(const DecodeOptions& options) {
   if (!stream.is_open()) return 1;  // the notifier has said why
   Header header;
   Crc16* crc = nullptr;
-  if (!header.read_frame_header(stream, crc)) {
-    std::cerr << "vemla-decode: " << name << ": no MPEG audio frame header found\n";
+  FirstFrameMessage message;
+  bool found = false;
+  {
+    ThreadNotifierScope scope(message);
+    found = header.read_frame_header(stream, crc);
+  }
+  if (!found) {
+    std::cerr << "vemla-decode: " << name << ": "
+              << (message.said.empty() ? "no MPEG audio frame header found" : message.said) << '\n';
     return 1;
   }
   if (options.info) {

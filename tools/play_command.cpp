@@ -6,7 +6,10 @@
 #include <atomic>
 #include <cstdio>
 #include <iostream>
+#include <mutex>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "device_factory.h"
 #include "notifier.h"
@@ -46,9 +49,20 @@ class CountingNotifier final : public Notifier {
     // A message starts on a line of its own, below the position line when one is shown.
     if (position_line_open.exchange(false)) std::cerr << '\n';
     std::cerr << caption << ": " << text << '\n';
+    std::lock_guard lock(mutex_);
+    shown_.emplace_back(text);
+  }
+  // True when a message said this very text already.
+  bool shown(const std::string& text) {
+    std::lock_guard lock(mutex_);
+    return std::find(shown_.begin(), shown_.end(), text) != shown_.end();
   }
   std::atomic<int> errors{0};
   std::atomic<bool> position_line_open{false};
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> shown_;
 };
 
 }  // namespace
@@ -139,7 +153,8 @@ int play_file(const PlayOptions& options) {
   }
   player.close_run();
   player.deliver_events();  // what the decode thread said last
-  if (const std::string reason = player.device().last_error(); messages.errors && !reason.empty())
+  if (const std::string reason = player.device().last_error();
+      messages.errors && !reason.empty() && !messages.shown(reason))
     std::cerr << "vemla-decode: " << reason << '\n';
   keys.reset();
   set_notifier(nullptr);
