@@ -185,10 +185,16 @@ int Table::record_number() const {
 
 void Table::check_browse_mode() {
   if (!editing()) return;
-  if (modified_) {
-    post();
-  } else {
+  if (!modified_) {
     cancel();
+    return;
+  }
+  try {
+    post();
+  } catch (const TableError& error) {
+    // Kept pending, a change that cannot be written would fail every later move, refresh and close as well.
+    cancel();
+    throw TableError(std::string(error.what()) + ". The change was not saved.");
   }
 }
 

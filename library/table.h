@@ -110,7 +110,8 @@ class Table {
   TableState state() const { return state_; }
 
   // The cursor: record numbers are 1-based positions in the order rows were added. Moving posts a pending
-  // change (or drops an untouched new row) first.
+  // change (or drops an untouched new row) first; a change that cannot be written is dropped with the error,
+  // as it is by refresh and close.
   int record_count() const;
   void first();
   void next();

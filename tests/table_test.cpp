@@ -172,6 +172,32 @@ TEST_F(TableTest, EditWritesTheCurrentRowAtPostRefreshOrMove) {
   EXPECT_EQ(title(tracks), "t4");  // columns not set keep their values
 }
 
+TEST_F(TableTest, AChangeThatCannotBeWrittenIsDroppedByTheMove) {
+  fill(3);
+  reopen();
+  // A folder where the table's journal goes: no write can begin, whoever runs the test.
+  std::filesystem::remove(dir / "Lib.db-journal");
+  std::filesystem::create_directory(dir / "Lib.db-journal");
+  tracks.edit();
+  tracks.field_by_name("TITLE").set_text("unwritable");
+  try {
+    tracks.next();
+    ADD_FAILURE() << "the move wrote the change";
+  } catch (const TableError& error) {
+    EXPECT_NE(std::string(error.what()).find("The change was not saved."), std::string::npos) << error.what();
+  }
+  EXPECT_EQ(tracks.state(), TableState::Browse);
+  EXPECT_EQ(title(tracks), "t1");
+  tracks.next();  // the table goes on
+  EXPECT_EQ(title(tracks), "t2");
+  std::filesystem::remove(dir / "Lib.db-journal");
+  tracks.edit();
+  tracks.field_by_name("TITLE").set_text("written");
+  tracks.refresh();
+  reopen();
+  EXPECT_EQ(titles(), (std::vector<std::string>{"t1", "written", "t3"}));
+}
+
 TEST_F(TableTest, EditOnAnEmptyTableBeginsANewRow) {
   tracks.edit();
   EXPECT_EQ(tracks.state(), TableState::Insert);
