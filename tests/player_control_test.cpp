@@ -302,5 +302,23 @@ TEST_F(PlayerControlTest, RepeatTrackAndAFileWithoutAHeader) {
   EXPECT_EQ(played(), all);
 }
 
+TEST_F(PlayerControlTest, ATitleThatCannotBeWrittenIsToldOnce) {
+  open_library({{}, {}, {}, {}});
+  open_library_tables();  // a fresh connection, with no journal of its own yet
+  show_library();
+  // A folder where the track table's journal goes: the edit cannot be written, whoever runs the test.
+  fs::remove(dir / "Lib.db-journal");
+  fs::create_directory(dir / "Lib.db-journal");
+  QTest::keyClicks(window().RzDBLineEdit1, "x");
+  window().Next->click();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("The change was not saved."), std::string::npos) << errors[0];
+  EXPECT_EQ(record(), 1);
+  EXPECT_EQ(label(), "01 02 03 04 ") << "the cursor stays with the track shown";
+  window().Next->click();  // the library goes on
+  EXPECT_EQ(record(), 2);
+  EXPECT_EQ(errors.size(), 1u);
+}
+
 }  // namespace
 }  // namespace vemla

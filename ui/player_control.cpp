@@ -218,10 +218,15 @@ void PlayerControl::PriorClick() {
     if (!tracks.is_open() || tracks.at_beginning()) return;
     player_.set_player_state(Stopped);  // a track that plays goes on until Play closes its run
     Playlist& list = playlist_.playlist();
+    const int start = list.cursor();
     bool found = false;
     do {
       if (list.cursor() > 0) list.set_cursor(list.cursor() - 1);
       found = playlist_.go_to_track(list.entry(list.position()));
+      if (playlist_.lookup_failed()) {  // told once, not once per entry
+        list.set_cursor(start);
+        return;
+      }
     } while (!found && list.cursor() > 0);
     if (refreshed_setting(db_.Table2, "AUTOPLAY") && found) PlayClick();
   });
@@ -235,19 +240,25 @@ void PlayerControl::NextClick() {
     player_.set_player_state(Stopped);  // as in Prior, the run is not closed here
     const bool autoplay = refreshed_setting(db_.Table2, "AUTOPLAY");
     Playlist& list = playlist_.playlist();
+    const int start = list.cursor();
     const auto advance = [&] {
       if (list.cursor() < last) list.set_cursor(list.cursor() + 1);
       return playlist_.go_to_track(list.entry(list.position()));
     };
     if (!autoplay) {
       // Only the selection moves; Auto Skip is not looked at.
-      while (!advance() && list.cursor() < last) {
+      while (!advance() && !playlist_.lookup_failed() && list.cursor() < last) {
       }
+      if (playlist_.lookup_failed()) list.set_cursor(start);
       return;
     }
     bool found = false;
     for (;;) {
       found = advance();
+      if (playlist_.lookup_failed()) {  // told once, not once per entry
+        list.set_cursor(start);
+        return;
+      }
       if (!found) {
         if (list.cursor() < last) continue;
         break;

@@ -43,11 +43,13 @@ void PlaylistControl::set_arrange_progress_delays(int quiet_ms, int show_ms, int
 }
 
 template <typename F>
-void PlaylistControl::guarded(F handler) {
+bool PlaylistControl::guarded(F handler) {
   try {
     handler();
+    return true;
   } catch (const std::exception& error) {
     show_error(&form_, QString::fromUtf8(error.what()));
+    return false;
   }
 }
 
@@ -64,7 +66,7 @@ Draw PlaylistControl::draw() {
 
 bool PlaylistControl::go_to_track(int32_t record) {
   bool found = false;
-  guarded([&] {
+  lookup_failed_ = !guarded([&] {
     take_filter();
     found = playlist_.go_to_track(record);
     // The ticks follow the track shown even when the filter leaves it out, so that a tick lands on the

@@ -27,6 +27,8 @@ class PlaylistControl : public QObject {
 
   // Moves the track table to record r and shows whether it passes the filter ("Found" or "Not Found").
   bool go_to_track(int32_t record);
+  // Whether the last go_to_track failed with an error (shown to the user): a walk of the list ends there.
+  bool lookup_failed() const { return lookup_failed_; }
 
   // Draws for Shuffle and Arrange; by default a generator seeded from the clock at every press. Tests fix
   // them.
@@ -52,8 +54,9 @@ class PlaylistControl : public QObject {
   Draw draw();
   // Arrange with a progress window once it takes more than a moment; the window's Cancel stops it.
   void arrange_with_progress(const Draw& draw);
+  // Runs a handler; an error is shown and makes the result false.
   template <typename F>
-  void guarded(F handler);
+  bool guarded(F handler);
 
   TForm1& form_;
   Tdb& db_;
@@ -64,6 +67,7 @@ class PlaylistControl : public QObject {
   int arrange_show_ms_ = 250;
   int arrange_report_ms_ = 50;
   bool showing_checks_ = false;  // the check list is being filled, not ticked by the user
+  bool lookup_failed_ = false;
 };
 
 }  // namespace vemla
