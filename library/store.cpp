@@ -332,6 +332,9 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
       db_->exec("PRAGMA query_only=1");
       if (has_companion_) db_->exec("SELECT count(*) FROM mb.sqlite_master");
     }
+    const fs::path folder = paths.table.parent_path().empty() ? fs::path(".") : paths.table.parent_path();
+    writable_ = !read_only && ::access(folder.c_str(), W_OK) == 0 &&
+                !(has_companion_ && sqlite3_db_readonly(db_->getHandle(), "mb") == 1);
     changed_elsewhere();
   } catch (const std::exception& error) {
     throw_store_error(error, paths.table);

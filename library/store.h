@@ -62,6 +62,9 @@ class Store {
   const TablePaths& paths() const { return paths_; }
   const std::vector<ColumnDef>& columns() const { return columns_; }
   bool has_companion() const { return has_companion_; }
+  // False when opened for reading, or when the files or their folder (where the journals go) cannot be
+  // written: a read-only disk, share or copy.
+  bool writable() const { return writable_; }
   SQLite::Database& sql() { return *db_; }
 
   // The ids of all rows in the order they were added.
@@ -96,6 +99,7 @@ class Store {
   std::unique_ptr<SQLite::Database> db_;
   std::vector<ColumnDef> columns_;
   bool has_companion_ = false;
+  bool writable_ = false;
   int64_t data_version_ = -1;
   std::unique_ptr<SQLite::Statement> select_ids_, select_row_, insert_row_;
   std::vector<std::unique_ptr<SQLite::Statement>> select_apart_;

@@ -83,9 +83,16 @@ void Table::check_open() const {
   if (!is_open()) throw TableError("The table " + name_ + " is not open");
 }
 
+bool Table::files_read_only() const {
+  return store_ && !read_only_ && !store_->writable();
+}
+
 void Table::check_writable() const {
   check_open();
   if (read_only_) throw TableError("The table " + name_ + " is read-only");
+  if (files_read_only())
+    throw TableError("The table " + store_->paths().table.string() +
+                     " cannot be changed: its files or their folder are read-only");
 }
 
 void Table::notify(void (TableListener::*event)(Table&)) {

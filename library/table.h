@@ -92,9 +92,12 @@ class Table {
   const std::string& table_name() const { return name_; }
   void set_table_type(TableType type);
   TableType table_type() const { return type_; }
-  // An open read-only table refuses every change with an error and changes nothing.
+  // An open read-only table refuses every change with an error and changes nothing. A table whose files or
+  // folder cannot be written opens read-only whatever was set.
   void set_read_only(bool read_only);
-  bool read_only() const { return read_only_; }
+  bool read_only() const { return read_only_ || files_read_only(); }
+  // Open for writing as asked, but its files or their folder cannot be written.
+  bool files_read_only() const;
   // The data module's listing of the columns: field_by_position follows it (else the physical order), and
   // open fails when the table lacks one of them.
   void set_field_order(std::vector<std::string> names);

@@ -68,6 +68,29 @@ inline int in_child(const std::function<int()>& body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Runs body in a forked child that can read the folder's files but not write them or the folder: a user
+// without rights on them when the test runs as root, else the same user with the rights taken away meanwhile.
+inline int in_child_reading_only(const std::filesystem::path& folder, const std::function<int()>& body) {
+  namespace fs = std::filesystem;
+  if (::geteuid() == 0) {
+    return in_child([&] {
+      constexpr uid_t kNobody = 65534;
+      if (::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) return 97;
+      return body();
+    });
+  }
+  const auto set_writable = [&](bool writable) {
+    for (const auto& entry : fs::directory_iterator(folder))
+      fs::permissions(entry.path(), fs::perms::owner_write,
+                      writable ? fs::perm_options::add : fs::perm_options::remove);
+    fs::permissions(folder, fs::perms::owner_write, writable ? fs::perm_options::add : fs::perm_options::remove);
+  };
+  set_writable(false);
+  const int status = in_child(body);
+  set_writable(true);
+  return status;
+}
+
 // The peak resident set size of this process in kB (VmHWM of /proc/self/status).
 inline long peak_rss_kb() {
   std::ifstream status("/proc/self/status");

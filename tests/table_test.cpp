@@ -489,6 +489,34 @@ TEST(TableReadOnly, RefusesEveryChangeAndChangesNothing) {
   EXPECT_EQ(title(tracks), "writable again");
 }
 
+TEST(TableReadOnly, FilesThatCannotBeWrittenOpenReadOnly) {
+  test::TempDir dir;
+  test::create_library(dir.path(), "Ro");
+  Table tracks("Ro.db");
+  tracks.set_location(dir.path());
+  tracks.open();
+  append_track(tracks, "kept", "memo");
+  tracks.close();
+  const int status = test::in_child_reading_only(dir.path(), [&] {
+    tracks.open();
+    if (!tracks.read_only() || !tracks.files_read_only()) return 1;
+    try {
+      tracks.edit();
+      return 2;
+    } catch (const TableError& error) {
+      if (std::string(error.what()).find("read-only") == std::string::npos) return 3;
+    }
+    return title(tracks) == "kept" ? 0 : 4;
+  });
+  EXPECT_EQ(status, 0);
+  tracks.open();  // writable again
+  EXPECT_FALSE(tracks.read_only());
+  tracks.edit();
+  tracks.field_by_name("TITLE").set_text("changed");
+  tracks.post();
+  EXPECT_EQ(title(tracks), "changed");
+}
+
 TEST(TableNaming, NamesAndOptionsChangeOnlyWhileClosed) {
   test::TempDir dir;
   test::create_library(dir.path(), "Named");

@@ -200,6 +200,9 @@ bool LibraryCommands::open_library(const LibraryPath& library) {
     return false;
   }
   show_opened(library);
+  if (db_.Table1.files_read_only() || db_.Table3.files_read_only()) {
+    form_.RzStatusBar1->showMessage(QStringLiteral("Opened read-only: its files cannot be written"), kStatusTime);
+  }
   if (db_.Table2.is_open()) {
     try {
       form_.Export1->setEnabled(sync_storage(db_.Table1, db_.Table2));
