@@ -33,6 +33,12 @@ class DataSource : private TableListener {
   DataSource& operator=(const DataSource&) = delete;
 
   Table& table() { return table_; }
+  // Controls of a source whose rows only come from elsewhere (tracks are added, never typed in) edit
+  // existing rows only: on an empty table they are read-only instead of beginning a row.
+  void set_rows_added_elsewhere(bool elsewhere) { rows_added_elsewhere_ = elsewhere; }
+  // Whether a control may change the current row now: the table is open and writable, and has a row
+  // unless rows are added elsewhere.
+  bool editable() const;
   void attach(DataObserver& observer);
   void detach(DataObserver& observer);
 
@@ -43,12 +49,15 @@ class DataSource : private TableListener {
   void write_integer(std::string_view field, int value);
 
  private:
+  // Edit mode for a control's change; refused on an empty table whose rows are added elsewhere.
+  void begin_change();
   void table_state_changed(Table&) override;
   void table_row_changed(Table&) override;
   void table_field_changed(Table&, const Field& field) override;
 
   Table& table_;
   std::vector<DataObserver*> observers_;
+  bool rows_added_elsewhere_ = false;
 };
 
 // The data module. Table1 is the track table of the open library, Table2 the settings table (in the per-user
@@ -68,7 +77,7 @@ class Tdb {
   Table Copy1;
   Table Copy3;
   BatchMove BatchMove1;
-  DataSource data{Table1};
+  DataSource data{Table1};  // rows added elsewhere: by the import
   DataSource reg{Table2};
   DataSource categories{Table3};
 };

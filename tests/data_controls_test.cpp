@@ -127,6 +127,26 @@ TEST_F(DataControlsTest, FollowAReadOnlyTable) {
   EXPECT_TRUE(skip.isEnabled());
 }
 
+TEST_F(DataControlsTest, AnEmptyTrackTableTakesNoTyping) {
+  tracks().open();
+  for (int i = 0; i < 2; ++i) tracks().delete_record();
+  TrackControls controls(data.data);
+  auto& [title, memo, skip] = controls;
+  EXPECT_TRUE(title.isReadOnly() && memo.isReadOnly());
+  EXPECT_FALSE(skip.isEnabled());
+  QTest::keyClicks(&title, "phantom");
+  QTest::keyClicks(&memo, "phantom");
+  tracks().refresh();
+  EXPECT_EQ(tracks().record_count(), 0) << "tracks are added, never typed in";
+  EXPECT_THROW(data.data.write_text("TITLE", "phantom"), TableError);
+  EXPECT_TRUE(errors.isEmpty());
+
+  test::append_track(tracks(), "Added");  // the controls follow the first track
+  EXPECT_FALSE(title.isReadOnly() || memo.isReadOnly());
+  EXPECT_TRUE(skip.isEnabled());
+  EXPECT_EQ(title.text(), "Added");
+}
+
 TEST_F(DataControlsTest, RadioGroupChoosesTheStoredValue) {
   data.Table2.open();  // the settings table with its defaults: PRIORITY 3, STORAGE false
   DBRadioGroup priority(QStringLiteral("Priority"),

@@ -69,7 +69,7 @@ void ColumnBinding::update() {
   try {
     const Field field = table.field_by_name(column_);
     control_.widget->setEnabled(true);
-    control_.set_read_only(table.read_only());
+    control_.set_read_only(!source_->editable());
     control_.show(field);
   } catch (const TableError&) {
     // No such column, or a value that does not read as the control's kind: nothing to show or edit.
