@@ -49,6 +49,7 @@ struct Player::Impl {
   uint64_t run = 0;                   // number of the last run opened
   bool run_open = false;
   bool header_found = false;
+  bool title_tells_error = false;
   PlayerState state = Stopped;
   float frame_duration = 0.0f;
 };
@@ -100,8 +101,13 @@ bool Player::open_run() {
   p.header_found = args.header->read_frame_header(*args.stream, crc);
   if (!p.header_found) {
     p.title.set_title_caption("Error: No header found");
+    p.title_tells_error = true;
     p.frame_duration = 0.0f;
     return false;
+  }
+  if (p.title_tells_error) {
+    p.title.restore_title_caption();
+    p.title_tells_error = false;
   }
   p.frame_duration = args.header->frame_duration_ms();
   return true;

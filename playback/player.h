@@ -43,6 +43,8 @@ class TitleLabel {
  public:
   virtual ~TitleLabel() = default;
   virtual void set_title_caption(std::string_view caption) = 0;
+  // A later run found its header: the label's own caption comes back.
+  virtual void restore_title_caption() {}
 };
 
 // What the owner is told. Every call but events_waiting comes on the owner's thread.

@@ -300,6 +300,10 @@ TEST_F(PlayerControlTest, RepeatTrackAndAFileWithoutAHeader) {
   control().PlayClick();
   EXPECT_EQ(state(), Stopped);
   EXPECT_EQ(played(), all);
+  window().Prior->click();
+  window().Play->click();
+  EXPECT_EQ(state(), Playing);
+  EXPECT_EQ(window().Label1->text(), "Title:") << "a track that plays puts the label back";
 }
 
 TEST_F(PlayerControlTest, ATitleThatCannotBeWrittenIsToldOnce) {

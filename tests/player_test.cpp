@@ -40,6 +40,7 @@ class Settings final : public PlayerSettings {
 class Title final : public TitleLabel {
  public:
   void set_title_caption(std::string_view caption) override { captions.emplace_back(caption); }
+  void restore_title_caption() override { captions.emplace_back("(its own)"); }
   std::vector<std::string> captions;
 };
 
@@ -510,6 +511,10 @@ TEST_F(PlayerTest, AFileWithoutAFrameHeaderShowsTheErrorInTheTitle) {
   EXPECT_EQ(player->player_state(), Stopped) << "a run without a header does not start";
   player->close_run();
   EXPECT_EQ(null->opens(), 0u);
+  ASSERT_TRUE(open(stereo()));
+  ASSERT_TRUE(open(stereo()));
+  EXPECT_EQ(title.captions, (std::vector<std::string>{"Error: No header found", "(its own)"}))
+      << "the next file with a header puts the caption back, once";
 
   EXPECT_FALSE(open(*dir_ / "missing.mp2"));
   std::lock_guard lock(notes.mutex);

@@ -35,4 +35,8 @@ void LabelTitle::set_title_caption(std::string_view caption) {
   if (label_) label_->setText(text_of(caption));
 }
 
+void LabelTitle::restore_title_caption() {
+  if (label_) label_->setText(caption_);
+}
+
 }  // namespace vemla

@@ -23,11 +23,13 @@ class MessageBoxNotifier final : public Notifier {
 
 class LabelTitle final : public TitleLabel {
  public:
-  explicit LabelTitle(QLabel& label) : label_(&label) {}
+  explicit LabelTitle(QLabel& label) : label_(&label), caption_(label.text()) {}
   void set_title_caption(std::string_view caption) override;
+  void restore_title_caption() override;
 
  private:
   QPointer<QLabel> label_;
+  QString caption_;  // the label's own
 };
 
 }  // namespace vemla
