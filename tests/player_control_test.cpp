@@ -162,13 +162,23 @@ TEST_F(PlayerControlTest, StoredTracksPlayFromAPrivateTemporaryFile) {
   ASSERT_TRUE(test::settles([&] { return played().size() == size_t{4}; }));
   EXPECT_EQ(played().back(), 3);
 
-  // Its file gone, Play does nothing and says nothing.
+  // Its file gone, or a pipe in its place, Play says so and why, and the player stays stopped.
   control().StopClick();
   fs::remove(dir / "t3.mp3");
   control().PlayClick();
   EXPECT_EQ(state(), Stopped);
   EXPECT_FALSE(run_open());
-  EXPECT_TRUE(errors.empty());
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_NE(errors[0].find("Track 3 cannot be played: its file " + (dir / "t3.mp3").string() + " is missing."),
+            std::string::npos)
+      << errors[0];
+  ASSERT_EQ(::mkfifo((dir / "t3.mp3").c_str(), 0600), 0);
+  control().PlayClick();
+  EXPECT_EQ(state(), Stopped);
+  ASSERT_EQ(errors.size(), 2u);
+  EXPECT_NE(errors[1].find("is not a regular file"), std::string::npos) << errors[1];
+  EXPECT_NE(window().Label1->text(), "Error: No header found");
+  errors.clear();
 
   // A temporary file that cannot be written is reported, and the player stays stopped.
   ASSERT_TRUE(program->playlist.go_to_track(2));

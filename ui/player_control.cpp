@@ -15,6 +15,7 @@
 
 #include "data.h"
 #include "error_box.h"
+#include "file_check.h"
 #include "main_window.h"
 #include "player_settings.h"
 #include "playlist_control.h"
@@ -162,9 +163,27 @@ bool PlayerControl::open_current_track() {
     player_.track_file_name = file.string();
   } else {
     const fs::path path = tracks.field_by_name("PAD").as_text();
-    std::error_code error;
     // Only a file: opening a FIFO or a device would wait for ever.
-    if (path.empty() || !fs::is_regular_file(path, error)) return false;
+    if (path.empty()) {
+      show_error(&form_, QStringLiteral("Track %1 has no audio: it is neither stored in the database nor "
+                                        "kept in a file.")
+                             .arg(tracks.record_number()));
+      return false;
+    }
+    const std::string reason = why_unreadable(path);
+    if (!reason.empty()) {
+      const bool missing = reason == "no such file";
+      const QString why = missing                          ? QStringLiteral("is missing")
+                          : reason == "not a regular file" ? QStringLiteral("is not a regular file")
+                                                           : text_of(reason);
+      const QString advice = missing ? QStringLiteral("Put the file back where it was, or delete the track and "
+                                                      "add the file again.")
+                                     : QStringLiteral("Make it a readable audio file again, or delete the track.");
+      show_error(&form_, QStringLiteral("Track %1 cannot be played: its file %2 %3.\n\n%4")
+                             .arg(tracks.record_number())
+                             .arg(text_of(path.string()), why, advice));
+      return false;
+    }
     player_.track_file_name = path.string();
   }
 
