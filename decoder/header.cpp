@@ -100,10 +100,10 @@ void report_unsupported_stream(const Ibitstream& stream, bool unknown_frequency)
   const char* text = nullptr;
   switch (find_unsupported_stream(stream)) {
     case UnsupportedStream::Mpeg25:
-      text = "MPEG 2.5 sampling frequency (8, 11.025 or 12 kHz) in header";
+      text = "MPEG 2.5 audio (8 to 12 kHz), which Vemla does not play";
       break;
     case UnsupportedStream::FreeFormat:
-      text = "Free-format bit rate in header";
+      text = "Free-format MPEG audio, which Vemla does not play";
       break;
     case UnsupportedStream::None:
       if (unknown_frequency) text = "Unknown sample frequency in header";

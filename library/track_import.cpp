@@ -76,7 +76,23 @@ void write_track(Table& tracks, const TrackFacts& facts, const TagTexts& tag, co
   }
 }
 
+// Reads the first frame header; on failure, why none was found.
+std::string find_first_frame(Ibitstream& stream, Header& header) {
+  MessageCatcher messages;
+  Crc16* crc = nullptr;
+  if (stream.is_open() && header.read_frame_header(stream, crc)) return {};
+  return messages.message.empty() ? "no MPEG audio frame header found" : messages.message;
+}
+
 }  // namespace
+
+std::string why_not_playable(const fs::path& file) {
+  std::string why = why_unreadable(file);
+  if (!why.empty()) return why;
+  Ibitstream stream(file.string());
+  Header header;
+  return find_first_frame(stream, header);
+}
 
 ImportOutcome import_track(Table& tracks, const fs::path& file, bool store) {
   ImportOutcome outcome{absolute_path(file), 0, {}};
@@ -91,14 +107,10 @@ ImportOutcome import_track(Table& tracks, const fs::path& file, bool store) {
   }
   TrackFacts facts;
   {
-    MessageCatcher messages;
     Ibitstream stream(path.string());
     Header header;
-    Crc16* crc = nullptr;
-    if (!stream.is_open() || !header.read_frame_header(stream, crc)) {
-      outcome.skipped = messages.message.empty() ? "no MPEG audio frame header found" : messages.message;
-      return outcome;
-    }
+    outcome.skipped = find_first_frame(stream, header);
+    if (!outcome.skipped.empty()) return outcome;
     facts = track_facts(header, stream);
     // An encoder's header with nothing after it (a file cut short) would be a track that never plays.
     if (header.tag_frame() && facts.frametotal == 0) {

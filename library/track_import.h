@@ -26,6 +26,10 @@ struct ImportOutcome {
 // the table engine are thrown, and leave no new row behind.
 ImportOutcome import_track(Table& tracks, const std::filesystem::path& file, bool store);
 
+// Why the file cannot be played or added (unreadable, no frame header, audio the decoder leaves out); empty
+// when its first frame header is found.
+std::string why_not_playable(const std::filesystem::path& file);
+
 // The files an import of these inputs takes, in this order: a file as it is named; a folder's "*.mp3" and
 // "*.mp2" files in any letter case, its subfolders searched too, sorted by path. Inputs that are neither
 // (or cannot be listed) go to `unusable` with the reason.

@@ -310,12 +310,12 @@ TEST(HeaderSearchTest, NamesMpeg25AndFreeFormatStreams) {
     append_word(mpeg25, (HeaderFields{0, 3, false, 8, 0, k == 2, 0}.word() & ~0x00100000u));
     mpeg25.resize(mpeg25.size() + 413 + (k == 2), 0x11);
   }
-  EXPECT_EQ(message_for(mpeg25), "MPEG 2.5 sampling frequency (8, 11.025 or 12 kHz) in header");
+  EXPECT_EQ(message_for(mpeg25), "MPEG 2.5 audio (8 to 12 kHz), which Vemla does not play");
 
   std::vector<uint8_t> free_format;
   for (int k = 0; k < 6; ++k)
     append_frame(free_format, HeaderFields{1, 3, false, 0, 0, k == 3, 0}, {}, 600 + (k == 3));
-  EXPECT_EQ(message_for(free_format), "Free-format bit rate in header");
+  EXPECT_EQ(message_for(free_format), "Free-format MPEG audio, which Vemla does not play");
 
   // Noise holds neither; nor does a lone pair of free-format headers.
   std::vector<uint8_t> noise(64 * 1024);

@@ -123,11 +123,17 @@ TEST_F(TrackCommandsTest, AddPreviewsThroughThePlayer) {
   const fs::path music = dir / "music";
   track_file(music / "a.mp3");
   track_file(music / "noheader.mp3");
+  std::vector<uint8_t> mpeg25;  // MPEG 2.5 Layer III frames at 8 kHz, 144 bytes each
+  for (int i = 0; i < 4; ++i) {
+    mpeg25.insert(mpeg25.end(), {0xFF, 0xE3, 0x28, 0xC4});
+    mpeg25.resize(mpeg25.size() + 140);
+  }
+  test::write_file(music / "8khz.mp3", mpeg25);
   open_library();
   Player& player = program.player;
   add.show();
   add.DirectoryListBox1->set_folder(qpath(music));
-  ASSERT_TRUE(settle([&] { return add.FileListBox1->names().size() == 2; }));
+  ASSERT_TRUE(settle([&] { return add.FileListBox1->names().size() == 3; }));
 
   ASSERT_TRUE(add.FileListBox1->mark("a.mp3"));
   add.SpeedButton2->click();
@@ -150,6 +156,13 @@ TEST_F(TrackCommandsTest, AddPreviewsThroughThePlayer) {
   ASSERT_EQ(errors.size(), 1);
   EXPECT_TRUE(errors[0].contains("noheader.mp3"));
   EXPECT_EQ(add.SpeedButton2->text(), "Play");
+  EXPECT_FALSE(player.run_open());
+  // Audio the decoder leaves out is named as such, in one message.
+  ASSERT_TRUE(add.FileListBox1->mark("8khz.mp3"));
+  add.SpeedButton2->click();
+  ASSERT_EQ(errors.size(), 2);
+  EXPECT_EQ(errors[1], "8khz.mp3 cannot be played or added: MPEG 2.5 audio (8 to 12 kHz), which Vemla does not play.");
+  EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join('\n').toStdString();
   EXPECT_FALSE(player.run_open());
 
   // Closing the dialog ends a preview.

@@ -160,6 +160,12 @@ TEST_F(ImportTrack, FilesThatAreNoTracksAreSkippedWithTheirReason) {
   for (size_t i = 0; i < picture.size(); ++i) picture[i] = static_cast<uint8_t>(i * 7 + 1);
   test::write_file(dir / "picture.mp3", picture);
   test::write_file(dir / "empty.mp3", {});
+  std::vector<uint8_t> mpeg25;  // MPEG 2.5 Layer III frames at 8 kHz, 144 bytes each
+  for (int i = 0; i < 4; ++i) {
+    mpeg25.insert(mpeg25.end(), {0xFF, 0xE3, 0x28, 0xC4});
+    mpeg25.resize(mpeg25.size() + 140);
+  }
+  test::write_file(dir / "8khz.mp3", mpeg25);
   ASSERT_EQ(::mkfifo((dir / "pipe.mp3").c_str(), 0600), 0);
   // A file cut just after the encoder's header that opens it.
   std::vector<uint8_t> header_only;
@@ -170,6 +176,7 @@ TEST_F(ImportTrack, FilesThatAreNoTracksAreSkippedWithTheirReason) {
       {"header-only.mp3", "no audio frame follows the encoder's header"},
       {"picture.mp3", "no MPEG audio frame header found"},
       {"empty.mp3", "no MPEG audio frame header found"},
+      {"8khz.mp3", "MPEG 2.5 audio (8 to 12 kHz), which Vemla does not play"},
       {"missing.mp3", "no such file"},
       {"pipe.mp3", "not a regular file"},
       {".", "is a folder"},

@@ -225,7 +225,7 @@ TEST(VemlaDecodeTest, ExitStatusesAndMessages) {
   // lame makes MPEG 2.5 of 8 kHz input, which this decoder does not read.
   if (make_layer3(dir / "low.mp3", 1, 8000, 1.0)) {
     table.push_back({"{dir}/low.mp3 -o {dir}/x.wav", 1,
-                     "vemla-decode: {dir}/low.mp3: Stream not supported: MPEG 2.5 sampling frequency"});
+                     "vemla-decode: {dir}/low.mp3: Stream not supported: MPEG 2.5 audio (8 to 12 kHz)"});
     table.push_back(
         {"--info {dir}/low.mp3", 1, "vemla-decode: {dir}/low.mp3: Stream not supported: MPEG 2.5"});
   }

@@ -18,6 +18,7 @@
 #include "look.h"
 #include "stop_playing.h"
 #include "track_facts.h"
+#include "track_import.h"
 #include "track_ops.h"
 #include "user_dialogs.h"
 
@@ -174,10 +175,13 @@ void TForm8::SpeedButton2Click() {
   Player& player = player_->player();
   stop_playing(*player_);
   player.track_file_name = QFile::encodeName(file).toStdString();
-  if (!player.open_run()) {
+  // Asked before the run opens, so that the user reads one message with the file's name and the reason.
+  const std::string why = why_not_playable(player.track_file_name);
+  if (!why.empty() || !player.open_run()) {
     player.close_run();
-    show_error(this, QStringLiteral("%1 holds no MPEG audio frame header: it cannot be played or added.")
-                         .arg(QFileInfo(file).fileName()));
+    show_error(this, QStringLiteral("%1 cannot be played or added: %2.")
+                         .arg(QFileInfo(file).fileName(),
+                              QString::fromStdString(why.empty() ? "no MPEG audio frame header found" : why)));
     return;
   }
   const int64_t seconds = static_cast<int64_t>(player.header()->total_duration_ms(*player.stream())) / 1000;
