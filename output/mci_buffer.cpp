@@ -31,7 +31,10 @@ MCIbuffer::MCIbuffer(const PcmFormat& format, unsigned frame_samples, SoundDevic
       frame_samples_(frame_samples) {
   std::string reason;
   if (frame_samples_ == 0 || !device_.open(PcmFormat{channels_, format.frequency}, reason)) {
-    notifier().notify("Audio playback error", "Could not open wave device.", MessageIcon::Error);
+    // The fixed sentence first; the device's own reason says what to put right.
+    std::string text = "Could not open wave device.";
+    if (!reason.empty()) text += "\n\n" + reason + ".";
+    notifier().notify("Audio playback error", text, MessageIcon::Error);
     return;
   }
   block_samples_ = block_size(frame_samples_, channels_) / 2;
