@@ -452,6 +452,35 @@ TEST_F(PlayerTest, TheHeardFrameFollowsTheDeviceAndTheSeeks) {
   EXPECT_EQ(player->heard_frame(), 132);
 }
 
+// The decoder reaches the end of a short track long before its last blocks are heard; a seek back then, also
+// while paused, plays on from there instead of ending the track.
+TEST_F(PlayerTest, ASeekWhileTheEndPlaysOutPlaysOn) {
+  const Decoded decoded = decode_file(mono());
+  const auto last = static_cast<int32_t>(decoded.frames) - 1;
+  ASSERT_LT(decoded.frames, 96u) << "the whole track fits the device's queue";
+  null->set_speed(0);
+  ASSERT_TRUE(open(mono()));
+  player->start_run();
+  ASSERT_TRUE(eventually([&] { return reported() == last && null->queued_blocks() == 3; }));
+  player->pause_run();
+  ASSERT_TRUE(eventually([&] { return player->decode_thread()->holding(); }));
+
+  player->request_seek(10);
+  ASSERT_TRUE(eventually([&] { return player->done() || (reported() == last && null->queued_blocks() == 3); }));
+  EXPECT_FALSE(player->done()) << "the seek was lost and the track ended";
+  EXPECT_EQ(player->player_state(), Paused);
+  EXPECT_TRUE(null->paused());
+  EXPECT_EQ(player->heard_frame(), 10);
+
+  null->set_speed(500);
+  player->start_run();
+  ASSERT_TRUE(ended());
+  EXPECT_TRUE(player->done());
+  const size_t mono_block = kStereoBlock / 2;
+  EXPECT_EQ(null->bytes_played(), (decoded.frames - 10 + 31) / 32 * mono_block) << "from frame 10 to the end";
+  EXPECT_EQ(null->opens(), 1u) << "the device stayed open";
+}
+
 TEST_F(PlayerTest, ASeekPastTheEndEndsTheRunAsStopped) {
   ASSERT_TRUE(open(stereo()));
   player->request_seek(100000);
