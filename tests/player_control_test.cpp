@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
 #include <cstdlib>
@@ -116,6 +117,35 @@ TEST_F(PlayerControlTest, AListWalkedWithAutoPlaySkipAndNonstop) {
   ASSERT_TRUE(test::settles([&] { return state() == Stopped && pane() == "stopped"; }));
   EXPECT_EQ(played().size(), runs);
   EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+// Nonstop Play over a list in which every entry is skipped: the list is tried once more, then the player
+// stops and says why, instead of starting the empty list again for ever.
+TEST_F(PlayerControlTest, NonstopOverAnAllSkippedListStops) {
+  open_library({{0, true}, {0, true}});
+  tick(window().DBCheckBox2, true);
+  tick(window().DBCheckBox3, true);
+  QSignalSpy states(&control(), &PlayerControl::state_changed);
+  window().Play->click();  // Play itself plays a skipped track
+  ASSERT_TRUE(test::settles([&] { return played().size() == 1 && state() == Stopped && !run_open(); }));
+  ASSERT_TRUE(test::settles([&] { return control().idle_interval() == -1; })) << "the idle rules rest";
+  EXPECT_EQ(pane(), "stopped");
+  EXPECT_TRUE(window().Stop->isChecked());
+  EXPECT_TRUE(window().RzStatusBar1->currentMessage().startsWith("Nonstop Play stopped"));
+  QTest::qWait(50);
+  EXPECT_EQ(played(), std::vector<int>{1});
+  EXPECT_LT(states.size(), 12) << "a bounded number of changes told to the media controls";
+
+  // With one track playable again the list plays on as before.
+  ASSERT_TRUE(program->playlist.go_to_track(2));
+  window().DBCheckBox1->click();  // Auto Skip off on track 2
+  program->playlist.playlist().set_cursor(0);
+  ASSERT_TRUE(program->playlist.go_to_track(1));
+  window().Play->click();
+  ASSERT_TRUE(test::settles([&] { return played().size() >= 4; }));
+  const std::vector<int> runs = played();
+  EXPECT_EQ(std::vector<int>(runs.begin(), runs.begin() + 4), (std::vector<int>{1, 1, 2, 2}));
+  ASSERT_TRUE(test::settles([&] { return stopped(); }));
 }
 
 TEST_F(PlayerControlTest, StoredTracksPlayFromAPrivateTemporaryFile) {

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
@@ -38,6 +39,8 @@ constexpr int kKeySeekDelayMs = 400;
 // Arrow keys move the bar by 5 seconds, page keys by 30.
 constexpr float kStepMs = 5000.0f;
 constexpr int kPagesPerStep = 6;
+// How long the status bar says why Nonstop Play stopped.
+constexpr int kNothingToPlayMessageMs = 15000;
 
 QString text_of(const std::string& text) {
   return QString::fromStdString(text);
@@ -131,6 +134,7 @@ void PlayerControl::guarded(F handler) {
 // --- Transport ---
 
 void PlayerControl::PlayClick() {
+  if (!in_idle_) list_restarted_ = false;  // the user's own start begins a new watch on the list
   guarded([this] {
     if (player_.player_state() == Stopped && !open_current_track()) return;
     if (player_.run_open()) {
@@ -232,6 +236,7 @@ void PlayerControl::StopClick() {
 }
 
 void PlayerControl::PriorClick() {
+  if (!in_idle_) list_restarted_ = false;
   guarded([this] {
     Table& tracks = db_.Table1;
     if (!tracks.is_open() || tracks.at_beginning()) return;
@@ -252,6 +257,7 @@ void PlayerControl::PriorClick() {
 }
 
 void PlayerControl::NextClick() {
+  if (!in_idle_) list_restarted_ = false;
   guarded([this] {
     Table& tracks = db_.Table1;
     if (!tracks.is_open() || tracks.at_end()) return;
@@ -427,14 +433,27 @@ void PlayerControl::MyIdleHandler() {
         if (autoplay) NextClick();
         break;
       }
-      case Finished:
-        if (refreshed_setting(db_.Table2, "CONTINUE")) {
+      case Finished: {
+        // A pass through the list that started nothing (every entry skipped or filtered out) ends Nonstop
+        // Play; starting the list again would loop here for ever.
+        const bool nothing_started = list_restarted_ && runs_started_ == runs_at_restart_;
+        if (refreshed_setting(db_.Table2, "CONTINUE") && !nothing_started) {
+          list_restarted_ = true;
+          runs_at_restart_ = runs_started_;
           playlist_.playlist().set_cursor(-1);
           player_.set_player_state(Ready);  // the next call starts the list from its first entry
         } else {
+          if (nothing_started) {
+            list_restarted_ = false;
+            form_.RzStatusBar1->showMessage(
+                QStringLiteral("Nonstop Play stopped: no track of the playlist is left to play (each is "
+                               "marked Auto Skip, or not in the category chosen)"),
+                kNothingToPlayMessageMs);
+          }
           StopClick();
         }
         break;
+      }
       default:
         break;
     }

@@ -116,6 +116,9 @@ class PlayerControl : public QObject {
   uint64_t runs_started_ = 0;
 
   bool in_idle_ = false;
+  // Nonstop Play started the list again when runs_started_ was runs_at_restart_.
+  bool list_restarted_ = false;
+  uint64_t runs_at_restart_ = 0;
   bool publish_pending_ = false;
   PlayerState told_state_ = Stopped;
   int told_record_ = -1;
