@@ -445,10 +445,9 @@ void PlayerControl::MyIdleHandler() {
         } else {
           if (nothing_started) {
             list_restarted_ = false;
-            form_.RzStatusBar1->showMessage(
-                QStringLiteral("Nonstop Play stopped: no track of the playlist is left to play (each is "
-                               "marked Auto Skip, or not in the category chosen)"),
-                kNothingToPlayMessageMs);
+            // Short enough for the status bar of the window at its smallest.
+            form_.RzStatusBar1->showMessage(QStringLiteral("Nonstop Play stopped: every track is passed over"),
+                                            kNothingToPlayMessageMs);
           }
           StopClick();
         }
