@@ -98,6 +98,10 @@ int decode_run(MPEG_Args& args) {
       if (args.position_change.exchange(false)) {
         const uint32_t frame = args.desired_frame.load();
         if (!objects.frames->seek(frame)) {
+          // A frame after the last one the stream holds (the position bar's length is an estimate, a file
+          // cut short) is its end, as if played to there; any other failed seek ends the run unfinished.
+          const int last = stream.highest_frame();
+          if (last >= 0 && static_cast<int64_t>(frame) > last) break;
           objects.release_decoder_objects(false);
           return 1;
         }
