@@ -148,6 +148,33 @@ TEST_F(PlayerControlTest, NonstopOverAnAllSkippedListStops) {
   ASSERT_TRUE(test::settles([&] { return stopped(); }));
 }
 
+// The bar's length is an estimate: a seek past the last frame while paused ends the track, and the next one
+// starts only once Play is pressed, not behind the pause.
+TEST_F(PlayerControlTest, AnEndSoughtWhilePausedWaitsForPlay) {
+  open_library({{}, {}});
+  tick(window().DBCheckBox2, true);
+  null->set_speed(0.5);
+  window().Play->click();
+  ASSERT_TRUE(test::settles([&] { return control().player().reported_frame() > 2; }));
+  window().Pause->click();
+  QSlider* bar = window().RzTrackBar1;
+  bar->setMaximum(bar->maximum() + 1000);
+  control().RzTrackBar1MouseDown();
+  bar->setValue(bar->maximum());
+  control().RzTrackBar1MouseUp();
+  ASSERT_TRUE(test::settles([&] { return control().player().done() || state() != Paused; }));
+  QTest::qWait(100);
+  EXPECT_EQ(state(), Paused);
+  EXPECT_EQ(pane(), "paused");
+  EXPECT_EQ(played(), std::vector<int>{1}) << "the next track started behind the pause";
+
+  null->set_speed(500);
+  window().Play->click();
+  ASSERT_TRUE(test::settles([&] { return played().size() == 2; }));
+  EXPECT_EQ(played().back(), 2);
+  ASSERT_TRUE(test::settles([&] { return stopped(); }));
+}
+
 TEST_F(PlayerControlTest, StoredTracksPlayFromAPrivateTemporaryFile) {
   open_library({{0, false, true}, {0, false, true}, {}});
   Table& settings = program->data_module.Table2;

@@ -411,7 +411,8 @@ void PlayerControl::MyIdleHandler() {
         if (!dragging_) form_.RzTrackBar1->setValue(frame);
       }
       shown_seconds_ = seconds;
-      if (player_.done()) {
+      // An end reached while paused (a seek past the last frame) waits for Play, as the pause asked.
+      if (player_.done() && player_.player_state() != Paused) {
         if (form_.CheckBox2->isChecked() && !end_seen_) {
           repeat_track();
         } else {
