@@ -175,6 +175,18 @@ TEST_F(PlayerControlTest, AnEndSoughtWhilePausedWaitsForPlay) {
   ASSERT_TRUE(test::settles([&] { return stopped(); }));
 }
 
+TEST_F(PlayerControlTest, ClosingTheLibraryClearsTheTimes) {
+  open_library({{}});
+  null->set_speed(1);
+  window().Play->click();
+  ASSERT_TRUE(test::settles([&] { return window().Label18->text() != "0:00:00"; }));
+  window().Stop->click();
+  close_library(program->data_module);
+  EXPECT_EQ(window().Label17->text(), "0:00:00");
+  EXPECT_EQ(window().Label18->text(), "0:00:00");
+  EXPECT_EQ(window().RzTrackBar1->value(), 0);
+}
+
 TEST_F(PlayerControlTest, StoredTracksPlayFromAPrivateTemporaryFile) {
   open_library({{0, false, true}, {0, false, true}, {}});
   Table& settings = program->data_module.Table2;

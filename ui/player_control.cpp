@@ -66,6 +66,7 @@ class PlayerControl::Watcher final : public PlayerListener, public DataObserver 
         Qt::QueuedConnection);
   }
   void row_changed(DataSource&) override { owner_.publish_soon(); }
+  void state_changed(DataSource&) override { owner_.forget_closed_library(); }
 
  private:
   PlayerControl& owner_;
@@ -466,6 +467,15 @@ void PlayerControl::MyIdleHandler() {
   }
   in_idle_ = false;
   schedule_idle();
+}
+
+void PlayerControl::forget_closed_library() {
+  if (db_.Table1.is_open() || player_.run_open()) return;
+  // The times of a track of a library no longer open say nothing of what the window now holds.
+  shown_seconds_ = 0;
+  form_.Label17->setText(text_of(time_text(0)));
+  form_.Label18->setText(text_of(time_text(0)));
+  form_.RzTrackBar1->setValue(0);
 }
 
 void PlayerControl::repeat_track() {

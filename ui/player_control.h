@@ -82,6 +82,8 @@ class PlayerControl : public QObject {
   // A keyboard or wheel move of the position bar: it seeks once the keys rest.
   void bar_moved_by_keys();
   void commit_key_seek();
+  // With the library closed and nothing playing, the times and the bar go back to 0.
+  void forget_closed_library();
   // The end of a track heard with "Repeat Track" ticked: the same track from its start.
   void repeat_track();
   void show_state();
