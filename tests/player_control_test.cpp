@@ -175,6 +175,23 @@ TEST_F(PlayerControlTest, AnEndSoughtWhilePausedWaitsForPlay) {
   ASSERT_TRUE(test::settles([&] { return stopped(); }));
 }
 
+// The bar held while its track ends and Auto Play starts the next: letting go does not move the new track.
+TEST_F(PlayerControlTest, ADragOutlivingItsTrackSeeksNothing) {
+  open_library({{}, {}});
+  tick(window().DBCheckBox2, true);
+  QSignalSpy seeks(&control(), &PlayerControl::seeked);
+  null->set_speed(0.5);
+  window().Play->click();
+  control().RzTrackBar1MouseDown();
+  null->set_speed(500);
+  ASSERT_TRUE(test::settles([&] { return played().size() == 2; }));
+  null->set_speed(0.5);
+  window().RzTrackBar1->setValue(window().RzTrackBar1->maximum() - 1);
+  control().RzTrackBar1MouseUp();
+  EXPECT_EQ(seeks.size(), 0) << "the second track was moved by a drag on the first";
+  ASSERT_TRUE(test::settles([&] { return stopped(); }));
+}
+
 TEST_F(PlayerControlTest, ClosingTheLibraryClearsTheTimes) {
   open_library({{}});
   null->set_speed(1);

@@ -309,12 +309,16 @@ void PlayerControl::RzTrackBar1MouseDown() {
   key_seek_timer_->stop();
   key_seek_pending_ = false;
   dragging_ = true;
+  drag_run_ = runs_started_;
 }
 
 void PlayerControl::RzTrackBar1MouseUp() {
   guarded([this] {
     const PlayerState state = player_.player_state();
-    if (state == Playing || state == Paused) {
+    // A drag begun on a track that has ended meanwhile (the next one plays) asks nothing of the new track.
+    if (dragging_ && drag_run_ != runs_started_) {
+      form_.RzTrackBar1->setValue(shown_frame());
+    } else if (state == Playing || state == Paused) {
       seek(form_.RzTrackBar1->value());
     } else {
       form_.RzTrackBar1->setValue(0);

@@ -110,6 +110,7 @@ class PlayerControl : public QObject {
   unsigned shown_seconds_ = 0;
   PlayerState shown_state_ = Stopped;
   bool dragging_ = false;
+  uint64_t drag_run_ = 0;  // runs_started_ when the drag began
   bool mouse_on_bar_ = false;
   bool key_seek_pending_ = false;
   // The record's frame was cleared when the run's end was seen: the displays show 0 from then on.
