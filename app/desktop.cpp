@@ -1,6 +1,8 @@
 #include "desktop.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 
 #include "program.h"
@@ -44,7 +46,21 @@ void Desktop::open_at_start(const QString& library) {
 
 void Desktop::activate(const QString& library) {
   controls.raise();
-  if (!library.isEmpty()) open_when_free(library);
+  // The library already open is left as it is: what plays, the shuffled playlist and the place in it go on.
+  if (!library.isEmpty() && !is_open_library(library)) open_when_free(library);
+}
+
+bool Desktop::is_open_library(const QString& library) const {
+  const QString open = program.library.open_library_path();
+  if (open.isEmpty()) return false;
+  // By folder and base name, as a library is named: its ".mb" file or its track table.
+  const auto key = [](const QString& file) {
+    const QFileInfo info(file);
+    const QString folder = info.absoluteDir().canonicalPath();
+    return folder.isEmpty() ? QString() : folder + QLatin1Char('/') + info.completeBaseName();
+  };
+  const QString named = key(library);
+  return !named.isEmpty() && named == key(open);
 }
 
 // Opening a library under an open dialog would pull the tables from under it: it waits until the dialog closes.

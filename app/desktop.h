@@ -42,6 +42,8 @@ class Desktop {
 
  private:
   void open_when_free(const QString& library);
+  // Whether `library` names the library open now.
+  bool is_open_library(const QString& library) const;
 
   QDBusConnection bus_;
 };

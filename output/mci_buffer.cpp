@@ -31,7 +31,10 @@ MCIbuffer::MCIbuffer(const PcmFormat& format, unsigned frame_samples, SoundDevic
       frame_samples_(frame_samples) {
   std::string reason;
   if (frame_samples_ == 0 || !device_.open(PcmFormat{channels_, format.frequency}, reason)) {
-    notifier().notify("Audio playback error", "Could not open wave device.", MessageIcon::Error);
+    // The fixed sentence first; the device's own reason says what to put right.
+    std::string text = "Could not open wave device.";
+    if (!reason.empty()) text += "\n\n" + reason + ".";
+    notifier().notify("Audio playback error", text, MessageIcon::Error);
     return;
   }
   block_samples_ = block_size(frame_samples_, channels_) / 2;
@@ -55,16 +58,7 @@ MCIbuffer::~MCIbuffer() {
   if (stop_) {
     device_.reset();
   } else {
-    if (blocks_started_ == 1) queue(*slots_[0]);  // the one full block not yet queued
-    if (frames_in_block_ != 0 || position_[0] != 0) {
-      // The last block, silent after the samples written so far, played with its full length.
-      int16_t* samples = slots_[2]->samples.get();
-      for (unsigned c = 0; c < channels_; ++c)
-        for (size_t i = position_[c]; i < block_samples_; i += channels_) samples[i] = 0;
-      slots_[2]->block.length = block_samples_ * 2;
-      queue(*slots_[2]);
-      rotate();
-    }
+    queue_the_rest();
   }
   bool told_to_stop = stop_;
   for (int i = 2; i >= 0 && !told_to_stop; --i)
@@ -83,6 +77,32 @@ MCIbuffer::~MCIbuffer() {
     device_.wait(nullptr, kPoll);
   }
   if (!told_to_stop) std::this_thread::sleep_for(kPoll);  // as after closing a wave device
+}
+
+void MCIbuffer::queue_the_rest() {
+  if (blocks_started_ == 1) queue(*slots_[0]);  // the one full block not yet queued
+  if (frames_in_block_ != 0 || position_[0] != 0) {
+    // The last block, silent after the samples written so far, played with its full length.
+    int16_t* samples = slots_[2]->samples.get();
+    for (unsigned c = 0; c < channels_; ++c)
+      for (size_t i = position_[c]; i < block_samples_; i += channels_) samples[i] = 0;
+    slots_[2]->block.length = block_samples_ * 2;
+    queue(*slots_[2]);
+    rotate();
+  }
+  // Nothing is left to queue: the destructor or a later block does not queue these again.
+  if (blocks_started_ == 1) blocks_started_ = 2;
+  frames_in_block_ = 0;
+  restart_positions();
+}
+
+bool MCIbuffer::play_out() {
+  if (!opened_) return true;
+  if (stopping()) return false;
+  queue_the_rest();
+  for (int i = 2; i >= 0; --i)
+    if (slots_[i]->block.user && !wait_for(*slots_[i])) return false;
+  return true;
 }
 
 void MCIbuffer::restart_positions() {

@@ -50,6 +50,9 @@ class MCIbuffer final : public Obuffer {
   void end_frame(int descriptor) override;
   void clear() override;
   void request_stop() override { stop_ = true; }
+  // Plays out what is buffered, as the destructor does, but keeps the device open, so that a seek (clear,
+  // then more samples) can follow. False when the run's control asked to stop before the audio ended.
+  bool play_out();
 
  private:
   struct Slot {
@@ -65,6 +68,9 @@ class MCIbuffer final : public Obuffer {
   void queue(Slot& slot);
   void rotate();
   void restart_positions();
+  // Queues the blocks not yet at the device: the first one when playback never started, and the one being
+  // filled, silent after its samples.
+  void queue_the_rest();
   // Waits while the device still plays the slot's block; false when the run was told to stop first.
   bool wait_for(const Slot& slot);
   bool stopping() { return stop_ || control_.stop_requested(); }

@@ -8,11 +8,15 @@ namespace vemla {
 
 namespace {
 
-// The output buffer's waits end when the run is told to stop, and hold while the thread is suspended.
+// The output buffer's waits end when the run is told to stop (or, while the end plays out, to seek), and
+// hold while the thread is suspended.
 class RunWaits final : public WaitControl {
  public:
   RunWaits(MPEG_Args& args, WorkerThread* thread) : args_(args), thread_(thread) {}
-  bool stop_requested() override { return args_.stop.load() || (thread_ && thread_->terminated()); }
+  bool stop_requested() override {
+    return args_.stop.load() || (thread_ && thread_->terminated()) || (seeks_end_waits && args_.position_change);
+  }
+  bool seeks_end_waits = false;
   void pause_point() override {
     if (thread_) thread_->safe_point();
   }
@@ -36,14 +40,23 @@ class DecoderObjects {
         std::make_unique<MCIbuffer>(format, header.samples_per_frame(), *args.device_handle, waits_);
     if (!buffer->opened()) return false;
     args.frame_samples.store(buffer->frame_samples());
+    device_buffer_ = buffer.get();
     output = std::move(buffer);
     frames = std::make_unique<FrameDecoder>(*args.stream, header, *output, choice, args.scale_factor);
     return true;
+  }
+  // Plays out the audio queued at the end of the stream; false when a stop or a seek came first.
+  bool play_out() {
+    waits_.seeks_end_waits = true;
+    const bool played = !device_buffer_ || device_buffer_->play_out();
+    waits_.seeks_end_waits = false;
+    return played;
   }
   // Destroys the objects; the output buffer with `abort` drops its queued audio, otherwise plays it out.
   void release_decoder_objects(bool abort) {
     if (abort && output) output->request_stop();
     frames.reset();
+    device_buffer_ = nullptr;
     output.reset();
   }
 
@@ -52,6 +65,7 @@ class DecoderObjects {
 
  private:
   RunWaits waits_;
+  MCIbuffer* device_buffer_ = nullptr;  // `output`
 };
 
 }  // namespace
@@ -84,6 +98,10 @@ int decode_run(MPEG_Args& args) {
       if (args.position_change.exchange(false)) {
         const uint32_t frame = args.desired_frame.load();
         if (!objects.frames->seek(frame)) {
+          // A frame after the last one the stream holds (the position bar's length is an estimate, a file
+          // cut short) is its end, as if played to there; any other failed seek ends the run unfinished.
+          const int last = stream.highest_frame();
+          if (last >= 0 && static_cast<int64_t>(frame) > last) break;
           objects.release_decoder_objects(false);
           return 1;
         }
@@ -98,7 +116,10 @@ int decode_run(MPEG_Args& args) {
       objects.release_decoder_objects(true);
       return 0;
     }
-    if (!header.read_frame_header(stream, crc)) break;
+    if (!header.read_frame_header(stream, crc)) {
+      // The end plays out here, where a seek back into the track (also while paused) still finds the run.
+      if (objects.play_out() || told_to_stop() || !args.position_change) break;
+    }
   }
 
   std::lock_guard lock(args.mutex);

@@ -38,8 +38,9 @@ struct MPEG_Args : Args {
 
 // Decodes from the frame in the stream's buffer (after the pending seek) to the end of the stream into the
 // record's sound device, on the calling thread (the decode thread). The run's decoder objects live in this
-// call. 0 when the stream ended or the run was told to stop; 1 when a seek failed or the sound device could
-// not be opened. Only a run that played its stream to the end raises `done`.
+// call. 0 when the stream ended (also by a seek past its last frame) or the run was told to stop; 1 when a
+// seek failed otherwise or the sound device could not be opened. Only a run that played its stream to the end
+// raises `done`. A seek while the end plays out continues the run.
 int decode_run(MPEG_Args& args);
 
 }  // namespace vemla

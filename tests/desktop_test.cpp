@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QFileInfo>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
 
 #include "data.h"
@@ -94,6 +96,26 @@ TEST_F(DesktopTest, HandedOverLibraryWaitsForAnOpenDialog) {
   EXPECT_TRUE(open_library().isEmpty());  // not from under the dialog
   dialog.accept();
   EXPECT_TRUE(opens(library));
+}
+
+// A later start naming the library already open (a second double-click on it) raises the window and leaves
+// the library, its playlist and what plays as they are.
+TEST_F(DesktopTest, HandingOverTheOpenLibraryKeepsItAsItIs) {
+  const QString library = make_library("Open");
+  const QString other = make_library("Other");
+  start(library);
+  ASSERT_TRUE(opens(library));
+  QSignalSpy changes(&program.library, &LibraryCommands::library_changed);
+  const QFileInfo file(library);
+  for (const QString& same : {library, file.absolutePath() + QStringLiteral("/./Open.db")}) {
+    desktop.activate(same);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+  }
+  EXPECT_EQ(changes.size(), 0) << "the open library was opened again";
+  desktop.activate(other);
+  EXPECT_TRUE(opens(other));
+  EXPECT_EQ(changes.size(), 1);
 }
 
 TEST_F(DesktopTest, LibraryOpenAtClosingIsNoted) {

@@ -166,6 +166,29 @@ TEST_F(LibraryCommandsTest, OpenFollowsLibraryAndNamesWhyItFails) {
   EXPECT_EQ(errors.size(), 1);
 }
 
+// A second start or a drop naming no library (mistyped, or an audio file) says so and keeps the open one.
+TEST_F(LibraryCommandsTest, NoLibraryNamedKeepsTheOpenOne) {
+  // Without a library open the message says no more than why.
+  EXPECT_FALSE(library.open_library_file(qpath(dir / "none.mb")));
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_FALSE(errors.back().contains("stays open")) << errors.back().toStdString();
+
+  const fs::path file = make_library("lib", "Lib", {"one", "two"});
+  ASSERT_TRUE(library.open_library_file(qpath(file)));
+  db.Table1.next();
+  for (const fs::path& named : {dir / "lib" / "Lbi.mb", dir / "lib" / "song.mp3"}) {
+    const int told = static_cast<int>(errors.size());
+    EXPECT_FALSE(library.open_library_file(qpath(named)));
+    ASSERT_EQ(errors.size(), told + 1);
+    EXPECT_TRUE(errors.back().startsWith(qpath(named))) << errors.back().toStdString();
+    EXPECT_TRUE(errors.back().contains("Lib.mb stays open")) << errors.back().toStdString();
+  }
+  EXPECT_TRUE(db.Table1.is_open() && db.Table3.is_open());
+  EXPECT_EQ(db.Table1.record_number(), 2);
+  EXPECT_EQ(library.open_library_path(), qpath(file));
+  EXPECT_TRUE(form.GroupBox1->isEnabled() && form.Move1->isEnabled());
+}
+
 TEST_F(LibraryCommandsTest, CopyAndMoveRunInThePleaseWindow) {
   const fs::path source = make_library("src", "Lib", {"one", "two"});
   make_library("src", "Other", {});

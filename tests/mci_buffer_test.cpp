@@ -275,7 +275,8 @@ TEST_F(BufferTest, ADeviceThatCannotBeOpenedIsReportedAndNothingElseHappens) {
     buffer.clear();
   }
   ASSERT_EQ(notes.messages.size(), 1u);
-  EXPECT_EQ(notes.messages[0], "Audio playback error | Could not open wave device.");
+  // The device's reason follows the fixed sentence.
+  EXPECT_EQ(notes.messages[0], "Audio playback error | Could not open wave device.\n\nrefused by the test.");
   EXPECT_EQ(notes.icons[0], MessageIcon::Error);
   EXPECT_EQ(device.log(), std::vector<std::string>{"open"});
 }

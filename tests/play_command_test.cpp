@@ -73,6 +73,7 @@ TEST_F(PlayCommand, ADeviceThatCannotBeOpenedIsReportedAndTheProgramEndsNormally
   EXPECT_EQ(said.rfind("Audio playback error: Could not open wave device.\n", 0), 0u)
       << "the message opens the output, with no blank line before it: " << said;
   EXPECT_NE(said.find("vemla-no-such-pcm"), std::string::npos) << "the reason is given: " << said;
+  EXPECT_EQ(said.find("vemla-no-such-pcm"), said.rfind("vemla-no-such-pcm")) << "and given once: " << said;
 }
 
 // /dev/full fails every write as a full disk does: the user learns why, once.

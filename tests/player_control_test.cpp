@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
 #include <cstdlib>
@@ -116,6 +117,91 @@ TEST_F(PlayerControlTest, AListWalkedWithAutoPlaySkipAndNonstop) {
   ASSERT_TRUE(test::settles([&] { return state() == Stopped && pane() == "stopped"; }));
   EXPECT_EQ(played().size(), runs);
   EXPECT_TRUE(errors.empty()) << errors.front();
+}
+
+// Nonstop Play over a list in which every entry is skipped: the list is tried once more, then the player
+// stops and says why, instead of starting the empty list again for ever.
+TEST_F(PlayerControlTest, NonstopOverAnAllSkippedListStops) {
+  open_library({{0, true}, {0, true}});
+  tick(window().DBCheckBox2, true);
+  tick(window().DBCheckBox3, true);
+  QSignalSpy states(&control(), &PlayerControl::state_changed);
+  window().Play->click();  // Play itself plays a skipped track
+  ASSERT_TRUE(test::settles([&] { return played().size() == 1 && state() == Stopped && !run_open(); }));
+  ASSERT_TRUE(test::settles([&] { return control().idle_interval() == -1; })) << "the idle rules rest";
+  EXPECT_EQ(pane(), "stopped");
+  EXPECT_TRUE(window().Stop->isChecked());
+  EXPECT_TRUE(window().RzStatusBar1->currentMessage().startsWith("Nonstop Play stopped"));
+  QTest::qWait(50);
+  EXPECT_EQ(played(), std::vector<int>{1});
+  EXPECT_LT(states.size(), 12) << "a bounded number of changes told to the media controls";
+
+  // With one track playable again the list plays on as before.
+  ASSERT_TRUE(program->playlist.go_to_track(2));
+  window().DBCheckBox1->click();  // Auto Skip off on track 2
+  program->playlist.playlist().set_cursor(0);
+  ASSERT_TRUE(program->playlist.go_to_track(1));
+  window().Play->click();
+  ASSERT_TRUE(test::settles([&] { return played().size() >= 4; }));
+  const std::vector<int> runs = played();
+  EXPECT_EQ(std::vector<int>(runs.begin(), runs.begin() + 4), (std::vector<int>{1, 1, 2, 2}));
+  ASSERT_TRUE(test::settles([&] { return stopped(); }));
+}
+
+// The bar's length is an estimate: a seek past the last frame while paused ends the track, and the next one
+// starts only once Play is pressed, not behind the pause.
+TEST_F(PlayerControlTest, AnEndSoughtWhilePausedWaitsForPlay) {
+  open_library({{}, {}});
+  tick(window().DBCheckBox2, true);
+  null->set_speed(0.5);
+  window().Play->click();
+  ASSERT_TRUE(test::settles([&] { return control().player().reported_frame() > 2; }));
+  window().Pause->click();
+  QSlider* bar = window().RzTrackBar1;
+  bar->setMaximum(bar->maximum() + 1000);
+  control().RzTrackBar1MouseDown();
+  bar->setValue(bar->maximum());
+  control().RzTrackBar1MouseUp();
+  ASSERT_TRUE(test::settles([&] { return control().player().done() || state() != Paused; }));
+  QTest::qWait(100);
+  EXPECT_EQ(state(), Paused);
+  EXPECT_EQ(pane(), "paused");
+  EXPECT_EQ(played(), std::vector<int>{1}) << "the next track started behind the pause";
+
+  null->set_speed(500);
+  window().Play->click();
+  ASSERT_TRUE(test::settles([&] { return played().size() == 2; }));
+  EXPECT_EQ(played().back(), 2);
+  ASSERT_TRUE(test::settles([&] { return stopped(); }));
+}
+
+// The bar held while its track ends and Auto Play starts the next: letting go does not move the new track.
+TEST_F(PlayerControlTest, ADragOutlivingItsTrackSeeksNothing) {
+  open_library({{}, {}});
+  tick(window().DBCheckBox2, true);
+  QSignalSpy seeks(&control(), &PlayerControl::seeked);
+  null->set_speed(0.5);
+  window().Play->click();
+  control().RzTrackBar1MouseDown();
+  null->set_speed(500);
+  ASSERT_TRUE(test::settles([&] { return played().size() == 2; }));
+  null->set_speed(0.5);
+  window().RzTrackBar1->setValue(window().RzTrackBar1->maximum() - 1);
+  control().RzTrackBar1MouseUp();
+  EXPECT_EQ(seeks.size(), 0) << "the second track was moved by a drag on the first";
+  ASSERT_TRUE(test::settles([&] { return stopped(); }));
+}
+
+TEST_F(PlayerControlTest, ClosingTheLibraryClearsTheTimes) {
+  open_library({{}});
+  null->set_speed(1);
+  window().Play->click();
+  ASSERT_TRUE(test::settles([&] { return window().Label18->text() != "0:00:00"; }));
+  window().Stop->click();
+  close_library(program->data_module);
+  EXPECT_EQ(window().Label17->text(), "0:00:00");
+  EXPECT_EQ(window().Label18->text(), "0:00:00");
+  EXPECT_EQ(window().RzTrackBar1->value(), 0);
 }
 
 TEST_F(PlayerControlTest, StoredTracksPlayFromAPrivateTemporaryFile) {
@@ -287,6 +373,7 @@ TEST_F(PlayerControlTest, ADeviceThatCannotBeOpenedIsReported) {
   window().Play->click();
   ASSERT_TRUE(test::settles([&] { return boxes.size() == 1 && state() == Stopped && !run_open(); }));
   EXPECT_NE(boxes[0].find("Could not open wave device."), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find("refused by the test"), std::string::npos) << "the box says why: " << boxes[0];
   ASSERT_TRUE(test::settles([&] { return window().Stop->isChecked() && pane() == "stopped"; }));
 }
 

@@ -452,18 +452,50 @@ TEST_F(PlayerTest, TheHeardFrameFollowsTheDeviceAndTheSeeks) {
   EXPECT_EQ(player->heard_frame(), 132);
 }
 
-TEST_F(PlayerTest, ASeekPastTheEndEndsTheRunAsStopped) {
-  ASSERT_TRUE(open(stereo()));
-  player->request_seek(100000);
+// The decoder reaches the end of a short track long before its last blocks are heard; a seek back then, also
+// while paused, plays on from there instead of ending the track.
+TEST_F(PlayerTest, ASeekWhileTheEndPlaysOutPlaysOn) {
+  const Decoded decoded = decode_file(mono());
+  const auto last = static_cast<int32_t>(decoded.frames) - 1;
+  ASSERT_LT(decoded.frames, 96u) << "the whole track fits the device's queue";
+  null->set_speed(0);
+  ASSERT_TRUE(open(mono()));
+  player->start_run();
+  ASSERT_TRUE(eventually([&] { return reported() == last && null->queued_blocks() == 3; }));
+  player->pause_run();
+  ASSERT_TRUE(eventually([&] { return player->decode_thread()->holding(); }));
+
+  player->request_seek(10);
+  ASSERT_TRUE(eventually([&] { return player->done() || (reported() == last && null->queued_blocks() == 3); }));
+  EXPECT_FALSE(player->done()) << "the seek was lost and the track ended";
+  EXPECT_EQ(player->player_state(), Paused);
+  EXPECT_TRUE(null->paused());
+  EXPECT_EQ(player->heard_frame(), 10);
+
+  null->set_speed(500);
   player->start_run();
   ASSERT_TRUE(ended());
-  EXPECT_FALSE(player->done());
-  ASSERT_TRUE(eventually([&] {
+  EXPECT_TRUE(player->done());
+  const size_t mono_block = kStereoBlock / 2;
+  EXPECT_EQ(null->bytes_played(), (decoded.frames - 10 + 31) / 32 * mono_block) << "from frame 10 to the end";
+  EXPECT_EQ(null->opens(), 1u) << "the device stayed open";
+}
+
+// The position bar's length is an estimate that can pass the last frame (frames with padding are longer than
+// the first one): a seek there ends the track as playing to its end does, so that Auto Play goes on.
+TEST_F(PlayerTest, ASeekPastTheLastFrameEndsTheTrack) {
+  const Decoded decoded = decode_file(stereo());
+  for (const unsigned frame : {static_cast<unsigned>(decoded.frames), 100000u}) {
+    ASSERT_TRUE(open(stereo()));
+    player->request_seek(frame);
+    player->start_run();
+    ASSERT_TRUE(ended()) << frame;
+    EXPECT_TRUE(player->done()) << frame;
     player->deliver_events();
-    return !player->run_open();
-  }));
-  EXPECT_EQ(player->player_state(), Stopped);
-  EXPECT_EQ(listener.ended, 0);
+    EXPECT_TRUE(player->run_open()) << "the owner moves on from the end";
+    player->close_run();
+  }
+  EXPECT_EQ(listener.ended, 2);
 }
 
 // A device that cannot be opened: the message waits for the owner's thread, the run ends as Stopped, and
@@ -488,7 +520,8 @@ TEST_F(PlayerTest, MessagesOfTheDecodeThreadReachTheOwner) {
   player->deliver_events();
   {
     std::lock_guard lock(notes.mutex);
-    EXPECT_EQ(notes.messages, std::vector<std::string>{"Audio playback error | Could not open wave device."});
+    EXPECT_EQ(notes.messages, std::vector<std::string>{
+                                  "Audio playback error | Could not open wave device.\n\nrefused by the test."});
     EXPECT_EQ(notes.threads, std::vector<std::thread::id>{std::this_thread::get_id()});
   }
   EXPECT_FALSE(player->run_open());

@@ -52,10 +52,11 @@ class CountingNotifier final : public Notifier {
     std::lock_guard lock(mutex_);
     shown_.emplace_back(text);
   }
-  // True when a message said this very text already.
+  // True when a message said this text already, alone or within it.
   bool shown(const std::string& text) {
     std::lock_guard lock(mutex_);
-    return std::find(shown_.begin(), shown_.end(), text) != shown_.end();
+    return std::any_of(shown_.begin(), shown_.end(),
+                       [&](const std::string& said) { return said.find(text) != std::string::npos; });
   }
   std::atomic<int> errors{0};
   std::atomic<bool> position_line_open{false};

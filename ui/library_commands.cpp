@@ -77,7 +77,17 @@ bool LibraryCommands::open_library_file(const QString& path) {
               MessageIcon::Information);
     return false;
   }
-  return open_library(split_library_path(local_path(QFileInfo(path).absoluteFilePath())));
+  const LibraryPath library = split_library_path(local_path(QFileInfo(path).absoluteFilePath()));
+  // A name that is no library (mistyped, moved, an audio file) leaves the library in use open and playing.
+  if (!library_exists(library)) {
+    QString text = QStringLiteral("%1 cannot be opened: there is no database %2 (its track table %3 is missing).")
+                       .arg(QDir::toNativeSeparators(path), shown_path(library.store()),
+                            shown_path(library.tracks()));
+    if (open_) text += QStringLiteral("\n\nThe database %1 stays open.").arg(shown_path(open_->store()));
+    show_error(&form_, text);
+    return false;
+  }
+  return open_library(library);
 }
 
 QString LibraryCommands::open_library_path() const {

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 #include <algorithm>
@@ -38,6 +39,8 @@ constexpr int kKeySeekDelayMs = 400;
 // Arrow keys move the bar by 5 seconds, page keys by 30.
 constexpr float kStepMs = 5000.0f;
 constexpr int kPagesPerStep = 6;
+// How long the status bar says why Nonstop Play stopped.
+constexpr int kNothingToPlayMessageMs = 15000;
 
 QString text_of(const std::string& text) {
   return QString::fromStdString(text);
@@ -63,6 +66,7 @@ class PlayerControl::Watcher final : public PlayerListener, public DataObserver 
         Qt::QueuedConnection);
   }
   void row_changed(DataSource&) override { owner_.publish_soon(); }
+  void state_changed(DataSource&) override { owner_.forget_closed_library(); }
 
  private:
   PlayerControl& owner_;
@@ -131,6 +135,7 @@ void PlayerControl::guarded(F handler) {
 // --- Transport ---
 
 void PlayerControl::PlayClick() {
+  if (!in_idle_) list_restarted_ = false;  // the user's own start begins a new watch on the list
   guarded([this] {
     if (player_.player_state() == Stopped && !open_current_track()) return;
     if (player_.run_open()) {
@@ -232,6 +237,7 @@ void PlayerControl::StopClick() {
 }
 
 void PlayerControl::PriorClick() {
+  if (!in_idle_) list_restarted_ = false;
   guarded([this] {
     Table& tracks = db_.Table1;
     if (!tracks.is_open() || tracks.at_beginning()) return;
@@ -252,6 +258,7 @@ void PlayerControl::PriorClick() {
 }
 
 void PlayerControl::NextClick() {
+  if (!in_idle_) list_restarted_ = false;
   guarded([this] {
     Table& tracks = db_.Table1;
     if (!tracks.is_open() || tracks.at_end()) return;
@@ -302,12 +309,16 @@ void PlayerControl::RzTrackBar1MouseDown() {
   key_seek_timer_->stop();
   key_seek_pending_ = false;
   dragging_ = true;
+  drag_run_ = runs_started_;
 }
 
 void PlayerControl::RzTrackBar1MouseUp() {
   guarded([this] {
     const PlayerState state = player_.player_state();
-    if (state == Playing || state == Paused) {
+    // A drag begun on a track that has ended meanwhile (the next one plays) asks nothing of the new track.
+    if (dragging_ && drag_run_ != runs_started_) {
+      form_.RzTrackBar1->setValue(shown_frame());
+    } else if (state == Playing || state == Paused) {
       seek(form_.RzTrackBar1->value());
     } else {
       form_.RzTrackBar1->setValue(0);
@@ -405,7 +416,8 @@ void PlayerControl::MyIdleHandler() {
         if (!dragging_) form_.RzTrackBar1->setValue(frame);
       }
       shown_seconds_ = seconds;
-      if (player_.done()) {
+      // An end reached while paused (a seek past the last frame) waits for Play, as the pause asked.
+      if (player_.done() && player_.player_state() != Paused) {
         if (form_.CheckBox2->isChecked() && !end_seen_) {
           repeat_track();
         } else {
@@ -427,14 +439,26 @@ void PlayerControl::MyIdleHandler() {
         if (autoplay) NextClick();
         break;
       }
-      case Finished:
-        if (refreshed_setting(db_.Table2, "CONTINUE")) {
+      case Finished: {
+        // A pass through the list that started nothing (every entry skipped or filtered out) ends Nonstop
+        // Play; starting the list again would loop here for ever.
+        const bool nothing_started = list_restarted_ && runs_started_ == runs_at_restart_;
+        if (refreshed_setting(db_.Table2, "CONTINUE") && !nothing_started) {
+          list_restarted_ = true;
+          runs_at_restart_ = runs_started_;
           playlist_.playlist().set_cursor(-1);
           player_.set_player_state(Ready);  // the next call starts the list from its first entry
         } else {
+          if (nothing_started) {
+            list_restarted_ = false;
+            // Short enough for the status bar of the window at its smallest.
+            form_.RzStatusBar1->showMessage(QStringLiteral("Nonstop Play stopped: every track is passed over"),
+                                            kNothingToPlayMessageMs);
+          }
           StopClick();
         }
         break;
+      }
       default:
         break;
     }
@@ -447,6 +471,15 @@ void PlayerControl::MyIdleHandler() {
   }
   in_idle_ = false;
   schedule_idle();
+}
+
+void PlayerControl::forget_closed_library() {
+  if (db_.Table1.is_open() || player_.run_open()) return;
+  // The times of a track of a library no longer open say nothing of what the window now holds.
+  shown_seconds_ = 0;
+  form_.Label17->setText(text_of(time_text(0)));
+  form_.Label18->setText(text_of(time_text(0)));
+  form_.RzTrackBar1->setValue(0);
 }
 
 void PlayerControl::repeat_track() {

@@ -82,6 +82,8 @@ class PlayerControl : public QObject {
   // A keyboard or wheel move of the position bar: it seeks once the keys rest.
   void bar_moved_by_keys();
   void commit_key_seek();
+  // With the library closed and nothing playing, the times and the bar go back to 0.
+  void forget_closed_library();
   // The end of a track heard with "Repeat Track" ticked: the same track from its start.
   void repeat_track();
   void show_state();
@@ -108,6 +110,7 @@ class PlayerControl : public QObject {
   unsigned shown_seconds_ = 0;
   PlayerState shown_state_ = Stopped;
   bool dragging_ = false;
+  uint64_t drag_run_ = 0;  // runs_started_ when the drag began
   bool mouse_on_bar_ = false;
   bool key_seek_pending_ = false;
   // The record's frame was cleared when the run's end was seen: the displays show 0 from then on.
@@ -116,6 +119,9 @@ class PlayerControl : public QObject {
   uint64_t runs_started_ = 0;
 
   bool in_idle_ = false;
+  // Nonstop Play started the list again when runs_started_ was runs_at_restart_.
+  bool list_restarted_ = false;
+  uint64_t runs_at_restart_ = 0;
   bool publish_pending_ = false;
   PlayerState told_state_ = Stopped;
   int told_record_ = -1;
