@@ -308,10 +308,17 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
         throw TableError("The memo and blob file " + paths.companion.string() + " of the table " +
                          paths.table.string() + " is missing");
       }
-      SQLite::Statement attach(*db_, "ATTACH DATABASE ? AS mb");
-      attach.bind(1, paths.companion.string());
-      attach.exec();
-      if (db_->execAndGet("PRAGMA mb.application_id").getInt() != kApplicationId ||
+      int companion_id = 0;
+      try {
+        SQLite::Statement attach(*db_, "ATTACH DATABASE ? AS mb");
+        attach.bind(1, paths.companion.string());
+        attach.exec();
+        companion_id = db_->execAndGet("PRAGMA mb.application_id").getInt();
+      } catch (const std::exception& error) {
+        // The companion's own fault (not a table file at all) is named as its own, not the table file's.
+        throw_store_error(error, paths.companion);
+      }
+      if (companion_id != kApplicationId ||
           db_->execAndGet("SELECT (SELECT value FROM main.info WHERE key='pair') IS "
                           "(SELECT value FROM mb.info WHERE key='pair')")
                   .getInt() != 1) {

@@ -248,6 +248,25 @@ TEST(Companion, AMissingOrForeignCompanionIsReported) {
   EXPECT_EQ(tracks.record_count(), 3);
 }
 
+TEST(Companion, ADamagedCompanionIsNamedNotTheTable) {
+  test::TempDir dir;
+  fill_library(dir.path(), "A");
+  // Told that A.db is damaged, a user would throw away the rows that are whole.
+  for (const std::string& damage : {std::string("plain text, no table\n"), std::string(8192, '\x5a')}) {
+    test::write_text(dir / "A.mb", damage);
+    Table tracks("A.db");
+    tracks.set_location(dir.path());
+    try {
+      tracks.open();
+      ADD_FAILURE() << "opened with a damaged memo and blob file";
+    } catch (const TableError& error) {
+      const std::string text = error.what();
+      EXPECT_NE(text.find("A.mb"), std::string::npos) << text;
+      EXPECT_EQ(text.find("A.db is not"), std::string::npos) << text;
+    }
+  }
+}
+
 TEST(SecondProgram, WaitsBrieflyThenGetsAClearError) {
   test::TempDir dir;
   fill_library(dir.path(), "Shared");
