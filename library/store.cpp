@@ -198,6 +198,11 @@ void throw_store_error(const std::exception& error, const fs::path& file) {
     if (is_busy(*sql_error)) throw TableError("The table " + file.string() + " is in use by another program");
     if ((sql_error->getErrorCode() & 0xff) == SQLITE_NOTADB)
       throw TableError(file.string() + " is not a table file");
+    // SQLite's own text for this is "attempt to write a readonly database", which sends the user to the
+    // file's rights; the file (or its folder) is simply not where it was opened any more.
+    if (sql_error->getExtendedErrorCode() == SQLITE_READONLY_DBMOVED)
+      throw TableError("The table " + file.string() +
+                       " was deleted or moved while it was open; open the database again where it is now");
   }
   throw TableError("Table " + file.string() + ": " + error.what());
 }

@@ -267,6 +267,27 @@ TEST(Companion, ADamagedCompanionIsNamedNotTheTable) {
   }
 }
 
+TEST(OpenTable, ItsFolderDeletedMeanwhileIsSaid) {
+  test::TempDir dir;
+  const fs::path folder = dir / "Library folder";
+  fs::create_directory(folder);
+  fill_library(folder, "Gone");
+  Table tracks("Gone.db");
+  tracks.set_location(folder);
+  tracks.open();
+  fs::remove_all(folder);
+  try {
+    tracks.edit();
+    tracks.field_by_name("TITLE").set_text("changed");
+    tracks.post();
+    ADD_FAILURE() << "a change was taken for a table whose files are gone";
+  } catch (const TableError& error) {
+    EXPECT_NE(std::string(error.what()).find("deleted or moved"), std::string::npos) << error.what();
+  }
+  tracks.cancel();
+  EXPECT_NO_THROW(tracks.close());
+}
+
 TEST(SecondProgram, WaitsBrieflyThenGetsAClearError) {
   test::TempDir dir;
   fill_library(dir.path(), "Shared");
