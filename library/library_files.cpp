@@ -1,5 +1,7 @@
 #include "library_files.h"
 
+#include <unistd.h>
+
 #include "data.h"
 #include "schema.h"
 #include "store.h"
@@ -54,6 +56,14 @@ LibraryPath split_library_path(const fs::path& chosen) {
   return library;
 }
 
+size_t max_library_name(const fs::path& folder) {
+  const long name_max = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  const size_t longest = name_max > 0 ? static_cast<size_t>(name_max) : 255;
+  // The track table's super-journal of a commit over both files is the longest: "N.db" + "-mjXXXXXX9XX".
+  constexpr size_t kLongestSuffix = 3 + 12;
+  return longest > kLongestSuffix ? longest - kLongestSuffix : 0;
+}
+
 bool library_exists(const LibraryPath& library) {
   return file_exists(library.tracks());
 }
@@ -63,6 +73,11 @@ CreateResult create_library(Tdb& db, const LibraryPath& library) {
   if (library.base.find('/') != std::string::npos)
     throw TableError("A database name cannot contain \"/\": " + library.base);
   if (library_exists(library)) return CreateResult::Exists;
+  const size_t longest = max_library_name(library.folder);
+  if (library.base.size() > longest) {
+    throw TableError("The name " + library.base + " is too long for a database: at most " +
+                     std::to_string(longest) + " bytes (letters without accents take one, others two or more)");
+  }
   const LibraryTables names = library_tables(library.base);
   Table tracks, categories;
   name_table(tracks, library, names.tracks);

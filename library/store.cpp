@@ -58,8 +58,9 @@ std::string random_token() {
 // A name beside the final one for building a file before it is renamed into place.
 fs::path scratch_name(const fs::path& file) {
   static std::atomic<unsigned> counter{0};
-  return file.parent_path() / ("." + file.filename().string() + ".new-" + std::to_string(::getpid()) + "-" +
-                               std::to_string(counter++));
+  // Only the start of a long name: the scratch name and its journal must fit a folder's 255-byte names too.
+  return file.parent_path() / ("." + file.filename().string().substr(0, 160) + ".new-" +
+                               std::to_string(::getpid()) + "-" + std::to_string(counter++));
 }
 
 void remove_quietly(const fs::path& file) {

@@ -102,6 +102,34 @@ TEST_F(LibraryInDataModule, NewLeavesAnExistingLibraryAndTheOpenOneAlone) {
   EXPECT_EQ(db.Table1.location(), dir.path());
 }
 
+TEST_F(LibraryInDataModule, ALongNameIsMadeOrRefusedUpFront) {
+  // The longest name whose files and their journals fit a folder's 255-byte names is made and takes a track
+  // with its audio stored (a commit over both files, with a journal named after the track table).
+  const LibraryPath longest{dir.path(), std::string(max_library_name(dir.path()), 'n')};
+  ASSERT_EQ(longest.base.size(), 240u);
+  ASSERT_EQ(create_library(db, longest), CreateResult::Created);
+  test::write_text(dir / "audio.mp3", "audio bytes");
+  db.Table1.append();
+  db.Table1.field_by_name("DATA").load_from_file(dir / "audio.mp3");
+  db.Table1.post();
+  db.Table3.edit();
+  db.Table3.field_by_name("C1").set_text("Jazz");
+  db.Table3.post();
+  close_library(db);
+  open_library(db, longest);
+  EXPECT_EQ(db.Table1.record_count(), 1);
+  // One byte more would make a library that no change can be written to: refused, with nothing made.
+  const LibraryPath longer{dir.path(), std::string(241, 'm')};
+  try {
+    create_library(db, longer);
+    ADD_FAILURE() << "a library was made whose journals cannot be";
+  } catch (const TableError& error) {
+    EXPECT_NE(std::string(error.what()).find("too long"), std::string::npos) << error.what();
+  }
+  EXPECT_FALSE(fs::exists(longer.tracks()));
+  EXPECT_EQ(db.Table1.record_count(), 1);
+}
+
 TEST_F(LibraryInDataModule, OpenFollowsTheLibrarysReadOnlyFlag) {
   db.Table2.open();
   const LibraryPath locked = filled_library(dir.path(), "Locked");
