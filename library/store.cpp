@@ -145,6 +145,21 @@ ExistingTable lock_existing(const fs::path& table_file) {
   return existing;
 }
 
+// Whether the schema ("main" or "mb") holds the table, and, when column is given, that column of it.
+bool has_part(SQLite::Database& db, const std::string& schema, const std::string& table,
+              const std::string& column = {}) {
+  SQLite::Statement query(db, column.empty()
+                                  ? "SELECT count(*) FROM " + schema + ".sqlite_master WHERE type='table' AND name=?"
+                                  : "SELECT count(*) FROM pragma_table_info(?, '" + schema + "') WHERE name=?");
+  query.bind(1, table);
+  if (!column.empty()) query.bind(2, column);
+  return query.executeStep() && query.getColumn(0).getInt() > 0;
+}
+
+[[noreturn]] void throw_damaged(const fs::path& file, const std::string& lacking) {
+  throw TableError(file.string() + " is damaged: it lacks " + lacking);
+}
+
 void remove_journals(const fs::path& file) {
   remove_quietly(file.string() + "-journal");
   // Super-journals of multi-file commits are named after the table file with "-mj" and a random suffix.
@@ -294,6 +309,8 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
     if (db_->execAndGet("PRAGMA user_version").getInt() > kFormatVersion) {
       throw TableError("The table " + paths.table.string() + " was made by a newer version of the program");
     }
+    if (!has_part(*db_, "main", "columns")) throw_damaged(paths.table, "its list of columns");
+    if (!has_part(*db_, "main", "rows")) throw_damaged(paths.table, "its rows");
     SQLite::Statement list(*db_, "SELECT position, name, type, size FROM columns ORDER BY position");
     while (list.executeStep()) {
       ColumnDef column{list.getColumn(1).getString(), ColumnType::String, list.getColumn(3).getInt()};
@@ -302,6 +319,9 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
         throw TableError("The column list of " + paths.table.string() + " is damaged");
       }
       has_companion_ = has_companion_ || stored_apart(column.type);
+      const std::string kept = row_column(static_cast<int>(columns_.size()));
+      if (!stored_apart(column.type) && !has_part(*db_, "main", "rows", kept))
+        throw_damaged(paths.table, "the column " + column.name + " of its rows");
       columns_.push_back(std::move(column));
     }
     // Locking mode EXCLUSIVE keeps the write lock of the table file from here until the connection closes;
@@ -335,6 +355,8 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
     select_apart_.resize(columns_.size());
     for (size_t c = 0; c < columns_.size(); ++c) {
       if (!stored_apart(columns_[c].type)) continue;
+      if (!has_part(*db_, "mb", "v" + std::to_string(c)))
+        throw_damaged(paths.companion, "the values of the column " + columns_[c].name);
       const std::string value = columns_[c].type == ColumnType::Blob ? "length(value)" : "value";
       select_apart_[c] = std::make_unique<SQLite::Statement>(
           *db_, "SELECT " + value + " FROM " + apart_sql(static_cast<int>(c)) + " WHERE id=?");

@@ -288,6 +288,38 @@ TEST(OpenTable, ItsFolderDeletedMeanwhileIsSaid) {
   EXPECT_NO_THROW(tracks.close());
 }
 
+TEST(OpenTable, MissingPartsAreNamedAsDamage) {
+  test::TempDir dir;
+  // SQLite files of the right kind that lack a part: each is named as damaged, in the file that lacks it.
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"A.db", "ALTER TABLE rows DROP COLUMN c3"},
+      {"A.db", "DROP TABLE columns"},
+      {"A.db", "DROP TABLE rows"},
+      {"A.mb", "DROP TABLE v15"},
+  };
+  for (const auto& [file, damage] : cases) {
+    fill_library(dir.path(), "A");
+    {
+      SQLite::Database db(dir / file, SQLite::OPEN_READWRITE);
+      db.exec(damage);
+    }
+    Table tracks("A.db");
+    tracks.set_location(dir.path());
+    try {
+      tracks.open();
+      for (tracks.first(); !tracks.at_end(); tracks.next()) tracks.field_by_name("MEMO").as_text();
+      ADD_FAILURE() << "read after " << damage;
+    } catch (const TableError& error) {
+      const std::string text = error.what();
+      EXPECT_NE(text.find(file + " is damaged"), std::string::npos) << damage << ": " << text;
+    }
+    tracks.close();
+    fs::remove(dir / "A.db");
+    fs::remove(dir / "A.mb");
+    fs::remove(dir / "A1.db");
+  }
+}
+
 TEST(SecondProgram, WaitsBrieflyThenGetsAClearError) {
   test::TempDir dir;
   fill_library(dir.path(), "Shared");
