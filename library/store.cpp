@@ -214,6 +214,8 @@ void throw_store_error(const std::exception& error, const fs::path& file) {
     if (is_busy(*sql_error)) throw TableError("The table " + file.string() + " is in use by another program");
     if ((sql_error->getErrorCode() & 0xff) == SQLITE_NOTADB)
       throw TableError(file.string() + " is not a table file");
+    if ((sql_error->getErrorCode() & 0xff) == SQLITE_CORRUPT)
+      throw TableError(file.string() + " is damaged (" + sql_error->what() + ")");
     // SQLite's own text for this is "attempt to write a readonly database", which sends the user to the
     // file's rights; the file (or its folder) is simply not where it was opened any more.
     if (sql_error->getExtendedErrorCode() == SQLITE_READONLY_DBMOVED)
@@ -461,18 +463,27 @@ std::vector<std::pair<int64_t, uint64_t>> Store::read_flags(const std::vector<in
   return rows;
 }
 
+// Memo and blob values live in the companion: a failure to read one is the companion's, and named so.
 Value Store::read_memo(int64_t id, int column) {
-  SQLite::Statement& select = rewound(*select_apart_[column]);
-  select.bind(1, id);
-  if (!select.executeStep() || select.isColumnNull(0)) return std::monostate{};
-  return select.getColumn(0).getString();
+  try {
+    SQLite::Statement& select = rewound(*select_apart_[column]);
+    select.bind(1, id);
+    if (!select.executeStep() || select.isColumnNull(0)) return std::monostate{};
+    return select.getColumn(0).getString();
+  } catch (const std::exception& error) {
+    throw_store_error(error, paths_.companion);
+  }
 }
 
 int64_t Store::blob_size(int64_t id, int column) {
-  SQLite::Statement& select = rewound(*select_apart_[column]);
-  select.bind(1, id);
-  if (!select.executeStep() || select.isColumnNull(0)) return 0;
-  return select.getColumn(0).getInt64();
+  try {
+    SQLite::Statement& select = rewound(*select_apart_[column]);
+    select.bind(1, id);
+    if (!select.executeStep() || select.isColumnNull(0)) return 0;
+    return select.getColumn(0).getInt64();
+  } catch (const std::exception& error) {
+    throw_store_error(error, paths_.companion);
+  }
 }
 
 void Store::save_blob(int64_t id, int column, const fs::path& target) {
@@ -485,11 +496,11 @@ void Store::save_blob(int64_t id, int column, const fs::path& target) {
   const int rc = sqlite3_blob_open(db_->getHandle(), "mb", table.c_str(), "value", id, 0, &blob);
   if (rc != SQLITE_OK) {
     sqlite3_blob_close(blob);
-    throw TableError("Cannot read a blob of " + paths_.table.string() + ": " +
+    throw TableError("Cannot read a blob of " + paths_.companion.string() + ": " +
                      sqlite3_errmsg(db_->getHandle()));
   }
   std::unique_ptr<sqlite3_blob, int (*)(sqlite3_blob*)> closer(blob, sqlite3_blob_close);
-  vemla::save_blob(blob, target);
+  vemla::save_blob(blob, target, paths_.companion);
 }
 
 namespace {

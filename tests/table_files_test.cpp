@@ -320,6 +320,43 @@ TEST(OpenTable, MissingPartsAreNamedAsDamage) {
   }
 }
 
+TEST(Companion, ItsDamagedValuesAreNamedAsItsOwn) {
+  test::TempDir dir;
+  // The page that holds a column's values overwritten: the rows in A.db are whole, A.mb is what to mend.
+  for (const std::string& column : {std::string("DATA"), std::string("MEMO")}) {
+    fill_library(dir.path(), "A");
+    int page = 0;
+    {
+      SQLite::Database mb(dir / "A.mb", SQLite::OPEN_READONLY);
+      page = mb.execAndGet(std::string("SELECT rootpage FROM sqlite_master WHERE name='") +
+                           (column == "DATA" ? "v0" : "v15") + "'")
+                 .getInt();
+    }
+    {
+      std::fstream file(dir / "A.mb", std::ios::in | std::ios::out | std::ios::binary);
+      file.seekp((page - 1) * 4096);
+      file << std::string(4096, '\xff');
+    }
+    Table tracks("A.db");
+    tracks.set_location(dir.path());
+    tracks.open();
+    tracks.move_by(1);
+    EXPECT_EQ(title(tracks), "A two");
+    try {
+      if (column == "DATA") {
+        tracks.field_by_name("DATA").save_to_file(dir / "out.mp3");
+      } else {
+        tracks.field_by_name("MEMO").as_text();
+      }
+      ADD_FAILURE() << "read a value of a damaged page";
+    } catch (const TableError& error) {
+      EXPECT_NE(std::string(error.what()).find("A.mb is damaged"), std::string::npos) << error.what();
+    }
+    tracks.close();
+    for (const char* name : {"A.db", "A.mb", "A1.db"}) fs::remove(dir / name);
+  }
+}
+
 TEST(SecondProgram, WaitsBrieflyThenGetsAClearError) {
   test::TempDir dir;
   fill_library(dir.path(), "Shared");
