@@ -215,7 +215,8 @@ void throw_store_error(const std::exception& error, const fs::path& file) {
     if ((sql_error->getErrorCode() & 0xff) == SQLITE_NOTADB)
       throw TableError(file.string() + " is not a table file");
     if ((sql_error->getErrorCode() & 0xff) == SQLITE_CORRUPT)
-      throw TableError(file.string() + " is damaged (" + sql_error->what() + ")");
+      throw TableError(file.string() + " is damaged (" + sql_error->what() +
+                       "): put back a copy of it, if you have one");
     // SQLite's own text for this is "attempt to write a readonly database", which sends the user to the
     // file's rights; the file (or its folder) is simply not where it was opened any more.
     if (sql_error->getExtendedErrorCode() == SQLITE_READONLY_DBMOVED)
