@@ -214,6 +214,8 @@ void throw_store_error(const std::exception& error, const fs::path& file) {
     if (is_busy(*sql_error)) throw TableError("The table " + file.string() + " is in use by another program");
     if ((sql_error->getErrorCode() & 0xff) == SQLITE_NOTADB)
       throw TableError(file.string() + " is not a table file");
+    if ((sql_error->getErrorCode() & 0xff) == SQLITE_FULL)
+      throw TableError("The disk holding " + file.string() + " is full: make room there and try again");
     if ((sql_error->getErrorCode() & 0xff) == SQLITE_CORRUPT)
       throw TableError(file.string() + " is damaged (" + sql_error->what() +
                        "): put back a copy of it, if you have one");

@@ -151,8 +151,7 @@ bool FixJob::work(Deadline deadline) {
           tracks_.post();
         } catch (...) {
           tracks_.cancel();
-          keep_done();
-          throw;
+          keep_done_then_rethrow(keep_done);
         }
       }
       done.push_back(std::move(outcome));

@@ -187,6 +187,32 @@ TEST_F(TrackOps, FixCancelledKeepsTheTracksFilledSoFar) {
   EXPECT_TRUE(tracks.field_by_name("DATA").is_empty());
 }
 
+TEST_F(TrackOps, FixOnAFullDiskSaysWhyAndKeepsTheLibrary) {
+  const fs::path small = dir / "small";
+  test::SmallDisk disk(small);
+  if (!disk.mounted()) GTEST_SKIP() << "mounting a small disk needs root";
+  test::create_library(small, "Full");
+  Table full;
+  test::name_table(full, small, "Full.db");
+  full.open();
+  for (int i = 0; i < 12; ++i) {
+    const fs::path audio = dir / (std::to_string(i) + ".mp3");
+    write_text(audio, std::string(480000, 'a'));
+    full.append();
+    full.field_by_name("PAD").set_text(audio.string());
+    full.post();
+  }
+  FixJob job(full);
+  EXPECT_FALSE(run_to_end(job));
+  // The step's transaction went with the error: what the user needs is why.
+  EXPECT_NE(job.error().find("is full"), std::string::npos) << job.error();
+  EXPECT_EQ(full.record_count(), 12);
+  full.edit();
+  full.field_by_name("TITLE").set_text("still writable");
+  EXPECT_NO_THROW(full.post());
+  full.close();
+}
+
 TEST_F(TrackOps, FixOfAReadOnlyLibraryIsRefusedAndChangesNothing) {
   add_track("a.mp3", "audio a", false);
   reopen(true);
