@@ -349,8 +349,9 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
         // The companion's own fault (not a table file at all) is named as its own, not the table file's.
         throw_store_error(error, paths.companion);
       }
-      if (companion_id != kApplicationId ||
-          db_->execAndGet("SELECT (SELECT value FROM main.info WHERE key='pair') IS "
+      // An empty file reads as a table file of no kind: it is no companion at all, not another table's.
+      if (companion_id != kApplicationId) throw TableError(paths.companion.string() + " is not a table file");
+      if (db_->execAndGet("SELECT (SELECT value FROM main.info WHERE key='pair') IS "
                           "(SELECT value FROM mb.info WHERE key='pair')")
                   .getInt() != 1) {
         throw TableError("The memo and blob file " + paths.companion.string() +
