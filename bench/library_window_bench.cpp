@@ -1,7 +1,7 @@
 // What the main window does on a large library, beside the same on a small one, in one run: opening it, Reset
-// with and without a category filter, Shuffle, Arrange, Next, ticking a category and deleting a track. Each is timed as
-// the user waits for it (the handler's whole run on the window's thread); the ratio large/small tells what
-// grows with the library. Tracks are rows without audio, written straight into the table in one batch.
+// with and without a category filter, Shuffle, Arrange, Next, ticking a category and deleting a track. Each
+// is timed as the user waits for it (the handler's whole run on the window's thread); the ratio large/small
+// tells what grows with the library. Tracks are rows without audio, written straight into the table at once.
 // Run: QT_QPA_PLATFORM=offscreen build/bench/library_window_bench [LARGE]   (default 20,000 beside 1,000)
 #include <unistd.h>
 
@@ -36,7 +36,8 @@ fs::path make_library(const fs::path& root, int count) {
   const fs::path folder = root / ("lib" + std::to_string(count));
   fs::create_directories(folder);
   Tdb db(root / "home");
-  if (create_library(db, {folder, "Bench"}) != CreateResult::Created) fail("cannot create " + folder.string());
+  if (create_library(db, {folder, "Bench"}) != CreateResult::Created)
+    fail("cannot create " + folder.string());
   {
     TableBatch batch(db.Table1);
     for (int i = 0; i < count; ++i) {
@@ -121,8 +122,8 @@ int main(int argc, char** argv) {
   measure(program, small_library);  // warms the cache and the code
   const auto small = measure(program, small_library);
   const auto big = measure(program, large_library);
-  std::printf("the main window on %d tracks beside %d (median of 3, ms the window's thread is busy):\n", large,
-              kSmall);
+  std::printf("the main window on %d tracks beside %d (median of 3, ms the window's thread is busy):\n",
+              large, kSmall);
   for (size_t i = 0; i < big.size(); ++i) {
     std::printf("  %-22s %8.1f ms  beside %7.1f ms   ratio %6.1f\n", big[i].first.c_str(), big[i].second,
                 small[i].second, big[i].second / std::max(small[i].second, 0.001));

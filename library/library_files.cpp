@@ -76,7 +76,8 @@ CreateResult create_library(Tdb& db, const LibraryPath& library) {
   const size_t longest = max_library_name(library.folder);
   if (library.base.size() > longest) {
     throw TableError("The name " + library.base + " is too long for a database: at most " +
-                     std::to_string(longest) + " bytes (letters without accents take one, others two or more)");
+                     std::to_string(longest) +
+                     " bytes (letters without accents take one, others two or more)");
   }
   const LibraryTables names = library_tables(library.base);
   Table tracks, categories;

@@ -148,9 +148,9 @@ ExistingTable lock_existing(const fs::path& table_file) {
 // Whether the schema ("main" or "mb") holds the table, and, when column is given, that column of it.
 bool has_part(SQLite::Database& db, const std::string& schema, const std::string& table,
               const std::string& column = {}) {
-  SQLite::Statement query(db, column.empty()
-                                  ? "SELECT count(*) FROM " + schema + ".sqlite_master WHERE type='table' AND name=?"
-                                  : "SELECT count(*) FROM pragma_table_info(?, '" + schema + "') WHERE name=?");
+  SQLite::Statement query(
+      db, column.empty() ? "SELECT count(*) FROM " + schema + ".sqlite_master WHERE type='table' AND name=?"
+                         : "SELECT count(*) FROM pragma_table_info(?, '" + schema + "') WHERE name=?");
   query.bind(1, table);
   if (!column.empty()) query.bind(2, column);
   return query.executeStep() && query.getColumn(0).getInt() > 0;
@@ -353,7 +353,7 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
       if (companion_id != kApplicationId) throw TableError(paths.companion.string() + " is not a table file");
       if (db_->execAndGet("SELECT (SELECT value FROM main.info WHERE key='pair') IS "
                           "(SELECT value FROM mb.info WHERE key='pair')")
-                  .getInt() != 1) {
+              .getInt() != 1) {
         throw TableError("The memo and blob file " + paths.companion.string() +
                          " does not belong to the table " + paths.table.string());
       }
