@@ -218,7 +218,7 @@ void throw_store_error(const std::exception& error, const fs::path& file) {
       throw TableError("The disk holding " + file.string() + " is full: make room there and try again");
     if ((sql_error->getErrorCode() & 0xff) == SQLITE_CORRUPT)
       throw TableError(file.string() + " is damaged (" + sql_error->what() +
-                       "): put back a copy of it, if you have one");
+                       "): put back a copy of the library, if you have one");
     // SQLite's own text for this is "attempt to write a readonly database", which sends the user to the
     // file's rights; the file (or its folder) is simply not where it was opened any more.
     if (sql_error->getExtendedErrorCode() == SQLITE_READONLY_DBMOVED)
@@ -594,6 +594,16 @@ void Store::write_blob(int64_t id, int column, const PendingBlob* value) {
   }
   std::unique_ptr<sqlite3_blob, int (*)(sqlite3_blob*)> closer(blob, sqlite3_blob_close);
   vemla::write_blob(blob, *value);
+}
+
+void Store::throw_write_error(const std::exception& error) const {
+  const auto* sql_error = dynamic_cast<const SQLite::Exception*>(&error);
+  if (sql_error && has_companion_ && (sql_error->getErrorCode() & 0xff) == SQLITE_CORRUPT) {
+    throw TableError(paths_.table.string() + " or its memo and blob file " +
+                     paths_.companion.filename().string() + " is damaged (" + sql_error->what() +
+                     "): put back a copy of the library, if you have one");
+  }
+  throw_store_error(error, paths_.table);
 }
 
 void Store::delete_row(int64_t id) {

@@ -418,6 +418,11 @@ TEST_F(LibraryCommandsTest, DamagedAudioFileOpensAndIsNamed) {
   program.player_control.PlayClick();
   EXPECT_FALSE(errors.isEmpty());
   EXPECT_TRUE(name_the_audio_file());
+  // Deleting reaches both files: the damaged one is named too, so that no whole file is replaced.
+  program.tracks.Delete2Click();
+  EXPECT_FALSE(errors.isEmpty());
+  EXPECT_TRUE(name_the_audio_file());
+  EXPECT_EQ(db.Table1.record_count(), 3);
 }
 
 }  // namespace
