@@ -211,7 +211,10 @@ void set_lock_wait(std::chrono::milliseconds wait) {
 void throw_store_error(const std::exception& error, const fs::path& file) {
   if (const auto* table_error = dynamic_cast<const TableError*>(&error)) throw *table_error;
   if (const auto* sql_error = dynamic_cast<const SQLite::Exception*>(&error)) {
-    if (is_busy(*sql_error)) throw TableError("The table " + file.string() + " is in use by another program");
+    if (is_busy(*sql_error)) {
+      throw TableError("The table " + file.string() +
+                       " is in use by another program: try again once that program has closed it");
+    }
     if ((sql_error->getErrorCode() & 0xff) == SQLITE_NOTADB)
       throw TableError(file.string() + " is not a table file");
     if ((sql_error->getErrorCode() & 0xff) == SQLITE_FULL)

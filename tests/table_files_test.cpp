@@ -384,7 +384,7 @@ TEST(SecondProgram, WaitsBrieflyThenGetsAClearError) {
       tracks.open();
       ADD_FAILURE() << "opened a table another program has open";
     } catch (const TableError& error) {
-      EXPECT_NE(std::string(error.what()).find("in use by another program"), std::string::npos)
+      EXPECT_NE(std::string(error.what()).find("in use by another program: try again"), std::string::npos)
           << error.what();
     }
   }
