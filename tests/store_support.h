@@ -102,6 +102,13 @@ inline long peak_rss_kb() {
   return -1;
 }
 
+// Creates the library base in folder and opens its track table in tracks.
+inline void open_new_library(Table& tracks, const std::filesystem::path& folder, const std::string& base) {
+  create_library(folder, base);
+  name_table(tracks, folder, library_tables(base).tracks);
+  tracks.open();
+}
+
 // A file system of 2 MB of its own on folder, for a disk that fills up; mounting needs root.
 class SmallDisk {
  public:

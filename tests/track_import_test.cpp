@@ -281,10 +281,8 @@ TEST_F(ImportTrack, StoringOnAFullDiskSaysWhyAndKeepsTheLibrary) {
   const fs::path small = dir / "small";
   test::SmallDisk disk(small);
   if (!disk.mounted()) GTEST_SKIP() << "mounting a small disk needs root";
-  test::create_library(small, "Full");
   Table full;
-  test::name_table(full, small, "Full.db");
-  full.open();
+  test::open_new_library(full, small, "Full");
   std::vector<fs::path> files;
   for (int i = 0; i < 12; ++i) {
     files.push_back(copy(std::to_string(i) + ".mp3"));

@@ -191,10 +191,8 @@ TEST_F(TrackOps, FixOnAFullDiskSaysWhyAndKeepsTheLibrary) {
   const fs::path small = dir / "small";
   test::SmallDisk disk(small);
   if (!disk.mounted()) GTEST_SKIP() << "mounting a small disk needs root";
-  test::create_library(small, "Full");
   Table full;
-  test::name_table(full, small, "Full.db");
-  full.open();
+  test::open_new_library(full, small, "Full");
   for (int i = 0; i < 12; ++i) {
     const fs::path audio = dir / (std::to_string(i) + ".mp3");
     write_text(audio, std::string(480000, 'a'));
