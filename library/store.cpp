@@ -606,7 +606,9 @@ void Store::throw_write_error(const std::exception& error) const {
                      paths_.companion.filename().string() + " is damaged (" + sql_error->what() +
                      "): put back a copy of the library, if you have one");
   }
-  throw_store_error(error, paths_.table);
+  // Of two files the one gone is the one to name.
+  const bool companion_gone = has_companion_ && file_exists(paths_.table) && !file_exists(paths_.companion);
+  throw_store_error(error, companion_gone ? paths_.companion : paths_.table);
 }
 
 void Store::delete_row(int64_t id) {

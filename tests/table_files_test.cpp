@@ -286,6 +286,24 @@ TEST(OpenTable, ItsFolderDeletedMeanwhileIsSaid) {
   }
   tracks.cancel();
   EXPECT_NO_THROW(tracks.close());
+
+  // Only the memo and audio file gone: that is the file named.
+  fs::create_directory(folder);
+  fill_library(folder, "Half");
+  Table half("Half.db");
+  half.set_location(folder);
+  half.open();
+  fs::remove(folder / "Half.mb");
+  try {
+    half.edit();
+    half.field_by_name("MEMO").set_text("changed");
+    half.post();
+    ADD_FAILURE() << "a memo was taken for a file that is gone";
+  } catch (const TableError& error) {
+    EXPECT_NE(std::string(error.what()).find("Half.mb was deleted or moved"), std::string::npos)
+        << error.what();
+  }
+  half.cancel();
 }
 
 TEST(OpenTable, MissingPartsAreNamedAsDamage) {
