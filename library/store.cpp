@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <set>
 
 #include "blob_stream.h"
 #include "table_error.h"
@@ -145,15 +146,16 @@ ExistingTable lock_existing(const fs::path& table_file) {
   return existing;
 }
 
-// Whether the schema ("main" or "mb") holds the table, and, when column is given, that column of it.
-bool has_part(SQLite::Database& db, const std::string& schema, const std::string& table,
-              const std::string& column = {}) {
-  SQLite::Statement query(
-      db, column.empty() ? "SELECT count(*) FROM " + schema + ".sqlite_master WHERE type='table' AND name=?"
-                         : "SELECT count(*) FROM pragma_table_info(?, '" + schema + "') WHERE name=?");
-  query.bind(1, table);
-  if (!column.empty()) query.bind(2, column);
-  return query.executeStep() && query.getColumn(0).getInt() > 0;
+// The names of the tables in the schema ("main" or "mb"), or of the columns of its table `table`.
+std::set<std::string> part_names(SQLite::Database& db, const std::string& schema,
+                                 const std::string& table = {}) {
+  SQLite::Statement query(db, table.empty()
+                                  ? "SELECT name FROM " + schema + ".sqlite_master WHERE type='table'"
+                                  : "SELECT name FROM pragma_table_info(?, '" + schema + "')");
+  if (!table.empty()) query.bind(1, table);
+  std::set<std::string> names;
+  while (query.executeStep()) names.insert(query.getColumn(0).getString());
+  return names;
 }
 
 [[noreturn]] void throw_damaged(const fs::path& file, const std::string& lacking) {
@@ -317,8 +319,10 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
     if (db_->execAndGet("PRAGMA user_version").getInt() > kFormatVersion) {
       throw TableError("The table " + paths.table.string() + " was made by a newer version of the program");
     }
-    if (!has_part(*db_, "main", "columns")) throw_damaged(paths.table, "its list of columns");
-    if (!has_part(*db_, "main", "rows")) throw_damaged(paths.table, "its rows");
+    const std::set<std::string> tables = part_names(*db_, "main");
+    if (!tables.count("columns")) throw_damaged(paths.table, "its list of columns");
+    if (!tables.count("rows")) throw_damaged(paths.table, "its rows");
+    const std::set<std::string> kept_columns = part_names(*db_, "main", "rows");
     SQLite::Statement list(*db_, "SELECT position, name, type, size FROM columns ORDER BY position");
     while (list.executeStep()) {
       ColumnDef column{list.getColumn(1).getString(), ColumnType::String, list.getColumn(3).getInt()};
@@ -328,7 +332,7 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
       }
       has_companion_ = has_companion_ || stored_apart(column.type);
       const std::string kept = row_column(static_cast<int>(columns_.size()));
-      if (!stored_apart(column.type) && !has_part(*db_, "main", "rows", kept))
+      if (!stored_apart(column.type) && !kept_columns.count(kept))
         throw_damaged(paths.table, "the column " + column.name + " of its rows");
       columns_.push_back(std::move(column));
     }
@@ -362,9 +366,11 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
       }
     }
     select_apart_.resize(columns_.size());
+    const std::set<std::string> apart_tables =
+        has_companion_ ? part_names(*db_, "mb") : std::set<std::string>();
     for (size_t c = 0; c < columns_.size(); ++c) {
       if (!stored_apart(columns_[c].type)) continue;
-      if (!has_part(*db_, "mb", "v" + std::to_string(c)))
+      if (!apart_tables.count("v" + std::to_string(c)))
         throw_damaged(paths.companion, "the values of the column " + columns_[c].name);
       const std::string value = columns_[c].type == ColumnType::Blob ? "length(value)" : "value";
       select_apart_[c] = std::make_unique<SQLite::Statement>(
