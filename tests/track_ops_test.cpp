@@ -56,6 +56,10 @@ TEST_F(TrackOps, ExportWritesTheStoredAudio) {
   export_track(tracks, dir / "link.mp3");
   EXPECT_TRUE(fs::is_symlink(dir / "link.mp3"));
   EXPECT_EQ(file_text(dir / "target.mp3"), "audio of a");
+  // A name as long as a folder allows: the temporary file beside it must fit as well.
+  const fs::path longest = dir / (std::string(251, 'n') + ".mp3");
+  export_track(tracks, longest);
+  EXPECT_EQ(file_text(longest), "audio of a");
 }
 
 TEST_F(TrackOps, ExportWritesNothingWhenItCannot) {
