@@ -344,7 +344,7 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
     if (has_companion_) {
       if (!file_exists(paths.companion)) {
         throw TableError("The memo and blob file " + paths.companion.string() + " of the table " +
-                         paths.table.string() + " is missing");
+                         paths.table.string() + " is missing: put it back beside the table, or a copy of it");
       }
       int companion_id = 0;
       try {

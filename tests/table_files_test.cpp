@@ -238,6 +238,7 @@ TEST(Companion, AMissingOrForeignCompanionIsReported) {
     FAIL() << "opened without its memo and blob file";
   } catch (const TableError& error) {
     EXPECT_NE(std::string(error.what()).find("A.mb"), std::string::npos) << error.what();
+    EXPECT_NE(std::string(error.what()).find("put it back"), std::string::npos) << error.what();
   }
   // B's values beside A's rows would show the wrong memo and audio for each track.
   fs::copy_file(dir / "B.mb", dir / "A.mb");
