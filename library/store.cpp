@@ -223,7 +223,7 @@ void throw_store_error(const std::exception& error, const fs::path& file) {
       throw TableError("The disk holding " + file.string() + " is full: make room there and try again");
     if ((sql_error->getErrorCode() & 0xff) == SQLITE_CORRUPT)
       throw TableError(file.string() + " is damaged (" + sql_error->what() +
-                       "): put back a copy of the library, if you have one");
+                       "): put back a copy of it, if you have one");
     // SQLite's own text for this is "attempt to write a readonly database", which sends the user to the
     // file's rights; the file (or its folder) is simply not where it was opened any more.
     if (sql_error->getExtendedErrorCode() == SQLITE_READONLY_DBMOVED)
