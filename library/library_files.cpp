@@ -68,17 +68,31 @@ bool library_exists(const LibraryPath& library) {
   return file_exists(library.tracks());
 }
 
-CreateResult create_library(Tdb& db, const LibraryPath& library) {
-  if (library.base.empty()) return CreateResult::NoName;
-  if (library.base.find('/') != std::string::npos)
-    throw TableError("A database name cannot contain \"/\": " + library.base);
-  if (library_exists(library)) return CreateResult::Exists;
+void check_new_library_name(const LibraryPath& library) {
+  const std::string& base = library.base;
+  if (base.find('/') != std::string::npos) throw TableError("A database name cannot contain \"/\": " + base);
   const size_t longest = max_library_name(library.folder);
-  if (library.base.size() > longest) {
-    throw TableError("The name " + library.base + " is too long for a database: at most " +
-                     std::to_string(longest) +
+  if (base.size() > longest) {
+    throw TableError("The name " + base + " is too long for a database: at most " + std::to_string(longest) +
                      " bytes (letters without accents take one, others two or more)");
   }
+  // N1.db is both the category names of N and the track table of N1: the two cannot share a folder.
+  const LibraryPath shorter{library.folder,
+                            base.size() > 1 ? base.substr(0, base.size() - 1) : std::string()};
+  if (base.size() > 1 && base.back() == '1' && library_exists(shorter)) {
+    throw TableError("The database " + shorter.base + " in this folder keeps its category names in " +
+                     library.tracks().filename().string() + ": choose another name");
+  }
+  if (file_exists(companion_of(library.categories()))) {
+    throw TableError("The database " + base + "1 in this folder keeps its tracks in " +
+                     library.categories().filename().string() + ": choose another name");
+  }
+}
+
+CreateResult create_library(Tdb& db, const LibraryPath& library) {
+  if (library.base.empty()) return CreateResult::NoName;
+  check_new_library_name(library);
+  if (library_exists(library)) return CreateResult::Exists;
   const LibraryTables names = library_tables(library.base);
   Table tracks, categories;
   name_table(tracks, library, names.tracks);

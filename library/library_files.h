@@ -32,6 +32,10 @@ bool library_exists(const LibraryPath& library);
 // must fit the folder's longest file name.
 size_t max_library_name(const std::filesystem::path& folder);
 
+// Refuses, with the reason, a name that no new library in its folder can have: one holding "/", one too long,
+// and one whose files would be another library's.
+void check_new_library_name(const LibraryPath& library);
+
 enum class CreateResult { Created, Exists, NoName };
 
 // Creates the library's two tables, empty, and opens it in db (closing the library open before). Does

@@ -111,6 +111,13 @@ TEST_F(LibraryCommandsTest, NewCreatesAndOpensLibraryOnce) {
   EXPECT_EQ(library.open_library_path(), qpath(dir / "Set.mb"));
   EXPECT_TRUE(errors.isEmpty() && messages.texts.isEmpty());
 
+  // "Set1" would take Set's category names for its tracks: refused with the reason, not in silence.
+  create(QStringLiteral("Set1"));
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].contains("choose another name")) << errors[0].toStdString();
+  EXPECT_EQ(library.open_library_path(), qpath(dir / "Set.mb"));
+  errors.clear();
+
   // Cancel changes nothing either.
   answer(library.dialogs(), [](QDialog& dialog) { static_cast<TForm5&>(dialog).BitBtn1->click(); });
   library.New1Click();

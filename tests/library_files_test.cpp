@@ -130,6 +130,24 @@ TEST_F(LibraryInDataModule, ALongNameIsMadeOrRefusedUpFront) {
   EXPECT_EQ(db.Table1.record_count(), 1);
 }
 
+TEST_F(LibraryInDataModule, ANameWhoseFilesAreAnothersIsRefused) {
+  // Rock's category names are Rock1.db, which a library "Rock1" would take for its track table.
+  const LibraryPath rock = filled_library(dir.path(), "Rock");
+  for (const std::string& name : {std::string("Rock1"), std::string("Pop")}) {
+    if (name == "Pop") test::create_library(dir.path(), "Pop1");  // Pop's category names would be its tracks
+    try {
+      create_library(db, {dir.path(), name});
+      ADD_FAILURE() << name << " was taken for an existing library";
+    } catch (const TableError& error) {
+      EXPECT_NE(std::string(error.what()).find("choose another name"), std::string::npos) << error.what();
+    }
+  }
+  EXPECT_FALSE(fs::exists(dir / "Pop.db"));
+  EXPECT_EQ(titles_of(rock).size(), 3u);
+  // A library of that very name is left alone, as before.
+  EXPECT_EQ(create_library(db, rock), CreateResult::Exists);
+}
+
 TEST_F(LibraryInDataModule, OpenFollowsTheLibrarysReadOnlyFlag) {
   db.Table2.open();
   const LibraryPath locked = filled_library(dir.path(), "Locked");
