@@ -81,11 +81,12 @@ void check_new_library_name(const LibraryPath& library) {
                             base.size() > 1 ? base.substr(0, base.size() - 1) : std::string()};
   if (base.size() > 1 && base.back() == '1' && library_exists(shorter)) {
     throw TableError("The database " + shorter.base + " in this folder keeps its category names in " +
-                     library.tracks().filename().string() + ": choose another name");
+                     library.tracks().filename().string() + ": a database " + base + " cannot be beside it");
   }
   if (file_exists(companion_of(library.categories()))) {
     throw TableError("The database " + base + "1 in this folder keeps its tracks in " +
-                     library.categories().filename().string() + ": choose another name");
+                     library.categories().filename().string() + ": a database " + base +
+                     " cannot be beside it");
   }
 }
 

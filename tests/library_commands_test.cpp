@@ -114,7 +114,7 @@ TEST_F(LibraryCommandsTest, NewCreatesAndOpensLibraryOnce) {
   // "Set1" would take Set's category names for its tracks: refused with the reason, not in silence.
   create(QStringLiteral("Set1"));
   ASSERT_EQ(errors.size(), 1);
-  EXPECT_TRUE(errors[0].contains("choose another name")) << errors[0].toStdString();
+  EXPECT_TRUE(errors[0].contains("cannot be beside it")) << errors[0].toStdString();
   EXPECT_EQ(library.open_library_path(), qpath(dir / "Set.mb"));
   errors.clear();
 

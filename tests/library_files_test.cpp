@@ -139,7 +139,7 @@ TEST_F(LibraryInDataModule, ANameWhoseFilesAreAnothersIsRefused) {
       create_library(db, {dir.path(), name});
       ADD_FAILURE() << name << " was taken for an existing library";
     } catch (const TableError& error) {
-      EXPECT_NE(std::string(error.what()).find("choose another name"), std::string::npos) << error.what();
+      EXPECT_NE(std::string(error.what()).find("cannot be beside it"), std::string::npos) << error.what();
     }
   }
   EXPECT_FALSE(fs::exists(dir / "Pop.db"));
@@ -277,6 +277,14 @@ TEST_F(CopyLibrary, RefusesItsOwnFolderAndAnExistingLibrary) {
   CopyJob replace(source, dir / "to", CopyKind::Copy, true);
   ASSERT_TRUE(run_to_end(replace));
   EXPECT_EQ(titles_of({dir / "to", "Set"}).size(), 3u);
+  // "Set1" replaced beside "Set" would be its tracks in place of Set's category names.
+  fs::create_directory(dir / "other");
+  const LibraryPath set1 = filled_library(dir / "other", "Set1");
+  EXPECT_THROW(CopyJob(set1, dir / "to", CopyKind::Copy, true), TableError);
+  Table categories("Set1.db");
+  categories.set_location(dir / "to");
+  categories.open();
+  EXPECT_EQ(categories.record_count(), 0);  // still Set's category names, not Set1's three tracks
 }
 
 TEST_F(CopyLibrary, CancelLeavesEverythingAsItWas) {
