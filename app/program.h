@@ -2,6 +2,7 @@
 // controllers that carry the main window's handlers. main() makes one; tests and benchmarks make their own.
 #pragma once
 
+#include <chrono>
 #include <memory>
 
 #include "about_dialog.h"
@@ -28,6 +29,9 @@
 namespace vemla {
 
 class SoundDevice;
+
+// How long the window waits for a library that another program has open before it says so.
+inline constexpr std::chrono::milliseconds kWindowLockWait{250};
 
 class Program {
  public:

@@ -135,14 +135,17 @@ void write_blob(sqlite3_blob* blob, const PendingBlob& value) {
   }
 }
 
-void save_blob(sqlite3_blob* blob, const fs::path& target) {
+void save_blob(sqlite3_blob* blob, const fs::path& target, const fs::path& source) {
   FileHandle out(create_target(target));
   const int size = blob ? sqlite3_blob_bytes(blob) : 0;
   auto buffer = std::make_unique<char[]>(kBlobChunk);
   for (int offset = 0; offset < size;) {
     const int length = std::min(static_cast<int>(kBlobChunk), size - offset);
     const int rc = sqlite3_blob_read(blob, buffer.get(), length, offset);
-    if (rc != SQLITE_OK) throw TableError(std::string("Cannot read a blob: ") + sqlite3_errstr(rc));
+    if (rc != SQLITE_OK) {
+      const std::string of = source.empty() ? std::string() : " of " + source.string();
+      throw TableError("Cannot read a blob" + of + ": " + sqlite3_errstr(rc));
+    }
     write_all(out.fd, buffer.get(), static_cast<size_t>(length), target);
     offset += length;
   }

@@ -36,7 +36,9 @@ class PendingBlob {
 
 // Streams the pending value into an open blob handle of exactly its size.
 void write_blob(sqlite3_blob* blob, const PendingBlob& value);
-// Creates or overwrites target with the bytes of an open blob handle (null: an empty file).
-void save_blob(sqlite3_blob* blob, const std::filesystem::path& target);
+// Creates or overwrites target with the bytes of an open blob handle (null: an empty file); an error names
+// source, the file the blob is read from, when given.
+void save_blob(sqlite3_blob* blob, const std::filesystem::path& target,
+               const std::filesystem::path& source = {});
 
 }  // namespace vemla

@@ -31,6 +31,8 @@ CopyJob::CopyJob(const LibraryPath& source, const fs::path& destination, CopyKin
     throw TableError("The database " + source_.base + " is in the folder " + destination.string() +
                      " already; choose another destination");
   }
+  // Replacing "Set1" beside a library "Set" would put its tracks in place of Set's category names.
+  check_new_library_name(destination_);
   if (!replace && (file_exists(destination_.tracks()) || file_exists(destination_.categories()))) {
     throw TableError("There is a database " + source_.base + " in " + destination.string() + " already");
   }

@@ -1,5 +1,7 @@
 #include "library_files.h"
 
+#include <unistd.h>
+
 #include "data.h"
 #include "schema.h"
 #include "store.h"
@@ -54,14 +56,43 @@ LibraryPath split_library_path(const fs::path& chosen) {
   return library;
 }
 
+size_t max_library_name(const fs::path& folder) {
+  const long name_max = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  const size_t longest = name_max > 0 ? static_cast<size_t>(name_max) : 255;
+  // The track table's super-journal of a commit over both files is the longest: "N.db" + "-mjXXXXXX9XX".
+  constexpr size_t kLongestSuffix = 3 + 12;
+  return longest > kLongestSuffix ? longest - kLongestSuffix : 0;
+}
+
 bool library_exists(const LibraryPath& library) {
   return file_exists(library.tracks());
 }
 
+void check_new_library_name(const LibraryPath& library) {
+  const std::string& base = library.base;
+  if (base.find('/') != std::string::npos) throw TableError("A database name cannot contain \"/\": " + base);
+  const size_t longest = max_library_name(library.folder);
+  if (base.size() > longest) {
+    throw TableError("The name " + base + " is too long for a database: at most " + std::to_string(longest) +
+                     " bytes (letters without accents take one, others two or more)");
+  }
+  // N1.db is both the category names of N and the track table of N1: the two cannot share a folder.
+  const LibraryPath shorter{library.folder,
+                            base.size() > 1 ? base.substr(0, base.size() - 1) : std::string()};
+  if (base.size() > 1 && base.back() == '1' && library_exists(shorter)) {
+    throw TableError("The database " + shorter.base + " in this folder keeps its category names in " +
+                     library.tracks().filename().string() + ": a database " + base + " cannot be beside it");
+  }
+  if (file_exists(companion_of(library.categories()))) {
+    throw TableError("The database " + base + "1 in this folder keeps its tracks in " +
+                     library.categories().filename().string() + ": a database " + base +
+                     " cannot be beside it");
+  }
+}
+
 CreateResult create_library(Tdb& db, const LibraryPath& library) {
   if (library.base.empty()) return CreateResult::NoName;
-  if (library.base.find('/') != std::string::npos)
-    throw TableError("A database name cannot contain \"/\": " + library.base);
+  check_new_library_name(library);
   if (library_exists(library)) return CreateResult::Exists;
   const LibraryTables names = library_tables(library.base);
   Table tracks, categories;

@@ -2,6 +2,7 @@
 // deleting its files. Copy and move are jobs of their own (library_copy.h). Errors are TableErrors.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -26,6 +27,14 @@ LibraryPath split_library_path(const std::filesystem::path& chosen);
 
 // Whether the library's track table exists.
 bool library_exists(const LibraryPath& library);
+
+// The longest base name a library in the folder can have: its files and the journals SQLite names after them
+// must fit the folder's longest file name.
+size_t max_library_name(const std::filesystem::path& folder);
+
+// Refuses, with the reason, a name that no new library in its folder can have: one holding "/", one too long,
+// and one whose files would be another library's.
+void check_new_library_name(const LibraryPath& library);
 
 enum class CreateResult { Created, Exists, NoName };
 

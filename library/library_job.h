@@ -50,6 +50,19 @@ class LibraryJob {
   std::string error_;
 };
 
+// For a step that failed part way: keeps what the step did (keep_done commits it), then rethrows the step's
+// error. When the error took the step's transaction with it, the commit fails as well; the first error, which
+// says why (a full disk), is the one thrown. Call only inside a catch block.
+template <typename KeepDone>
+[[noreturn]] void keep_done_then_rethrow(KeepDone& keep_done) {
+  try {
+    keep_done();
+  } catch (...) {
+    // Nothing of the step was kept; the error being handled says why.
+  }
+  throw;
+}
+
 // Steps the job until it ends (for the command-line tool and tests); true when it finished without an error
 // and was not cancelled.
 bool run_to_end(LibraryJob& job);

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <random>
+#include <set>
 
 #include "blob_stream.h"
 #include "table_error.h"
@@ -58,8 +59,9 @@ std::string random_token() {
 // A name beside the final one for building a file before it is renamed into place.
 fs::path scratch_name(const fs::path& file) {
   static std::atomic<unsigned> counter{0};
-  return file.parent_path() / ("." + file.filename().string() + ".new-" + std::to_string(::getpid()) + "-" +
-                               std::to_string(counter++));
+  // Only the start of a long name: the scratch name and its journal must fit a folder's 255-byte names too.
+  return file.parent_path() / ("." + file.filename().string().substr(0, 160) + ".new-" +
+                               std::to_string(::getpid()) + "-" + std::to_string(counter++));
 }
 
 void remove_quietly(const fs::path& file) {
@@ -144,6 +146,22 @@ ExistingTable lock_existing(const fs::path& table_file) {
   return existing;
 }
 
+// The names of the tables in the schema ("main" or "mb"), or of the columns of its table `table`.
+std::set<std::string> part_names(SQLite::Database& db, const std::string& schema,
+                                 const std::string& table = {}) {
+  SQLite::Statement query(db, table.empty()
+                                  ? "SELECT name FROM " + schema + ".sqlite_master WHERE type='table'"
+                                  : "SELECT name FROM pragma_table_info(?, '" + schema + "')");
+  if (!table.empty()) query.bind(1, table);
+  std::set<std::string> names;
+  while (query.executeStep()) names.insert(query.getColumn(0).getString());
+  return names;
+}
+
+[[noreturn]] void throw_damaged(const fs::path& file, const std::string& lacking) {
+  throw TableError(file.string() + " is damaged: it lacks " + lacking);
+}
+
 void remove_journals(const fs::path& file) {
   remove_quietly(file.string() + "-journal");
   // Super-journals of multi-file commits are named after the table file with "-mj" and a random suffix.
@@ -195,9 +213,22 @@ void set_lock_wait(std::chrono::milliseconds wait) {
 void throw_store_error(const std::exception& error, const fs::path& file) {
   if (const auto* table_error = dynamic_cast<const TableError*>(&error)) throw *table_error;
   if (const auto* sql_error = dynamic_cast<const SQLite::Exception*>(&error)) {
-    if (is_busy(*sql_error)) throw TableError("The table " + file.string() + " is in use by another program");
+    if (is_busy(*sql_error)) {
+      throw TableError("The table " + file.string() +
+                       " is in use by another program: try again once that program has closed it");
+    }
     if ((sql_error->getErrorCode() & 0xff) == SQLITE_NOTADB)
       throw TableError(file.string() + " is not a table file");
+    if ((sql_error->getErrorCode() & 0xff) == SQLITE_FULL)
+      throw TableError("The disk holding " + file.string() + " is full: make room there and try again");
+    if ((sql_error->getErrorCode() & 0xff) == SQLITE_CORRUPT)
+      throw TableError(file.string() + " is damaged (" + sql_error->what() +
+                       "): put back a copy of it, if you have one");
+    // SQLite's own text for this is "attempt to write a readonly database", which sends the user to the
+    // file's rights; the file (or its folder) is simply not where it was opened any more.
+    if (sql_error->getExtendedErrorCode() == SQLITE_READONLY_DBMOVED)
+      throw TableError("The table " + file.string() +
+                       " was deleted or moved while it was open; open the database again where it is now");
   }
   throw TableError("Table " + file.string() + ": " + error.what());
 }
@@ -288,6 +319,10 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
     if (db_->execAndGet("PRAGMA user_version").getInt() > kFormatVersion) {
       throw TableError("The table " + paths.table.string() + " was made by a newer version of the program");
     }
+    const std::set<std::string> tables = part_names(*db_, "main");
+    if (!tables.count("columns")) throw_damaged(paths.table, "its list of columns");
+    if (!tables.count("rows")) throw_damaged(paths.table, "its rows");
+    const std::set<std::string> kept_columns = part_names(*db_, "main", "rows");
     SQLite::Statement list(*db_, "SELECT position, name, type, size FROM columns ORDER BY position");
     while (list.executeStep()) {
       ColumnDef column{list.getColumn(1).getString(), ColumnType::String, list.getColumn(3).getInt()};
@@ -296,6 +331,9 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
         throw TableError("The column list of " + paths.table.string() + " is damaged");
       }
       has_companion_ = has_companion_ || stored_apart(column.type);
+      const std::string kept = row_column(static_cast<int>(columns_.size()));
+      if (!stored_apart(column.type) && !kept_columns.count(kept))
+        throw_damaged(paths.table, "the column " + column.name + " of its rows");
       columns_.push_back(std::move(column));
     }
     // Locking mode EXCLUSIVE keeps the write lock of the table file from here until the connection closes;
@@ -306,22 +344,34 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
     if (has_companion_) {
       if (!file_exists(paths.companion)) {
         throw TableError("The memo and blob file " + paths.companion.string() + " of the table " +
-                         paths.table.string() + " is missing");
+                         paths.table.string() + " is missing: put it back beside the table, or a copy of it");
       }
-      SQLite::Statement attach(*db_, "ATTACH DATABASE ? AS mb");
-      attach.bind(1, paths.companion.string());
-      attach.exec();
-      if (db_->execAndGet("PRAGMA mb.application_id").getInt() != kApplicationId ||
-          db_->execAndGet("SELECT (SELECT value FROM main.info WHERE key='pair') IS "
+      int companion_id = 0;
+      try {
+        SQLite::Statement attach(*db_, "ATTACH DATABASE ? AS mb");
+        attach.bind(1, paths.companion.string());
+        attach.exec();
+        companion_id = db_->execAndGet("PRAGMA mb.application_id").getInt();
+      } catch (const std::exception& error) {
+        // The companion's own fault (not a table file at all) is named as its own, not the table file's.
+        throw_store_error(error, paths.companion);
+      }
+      // An empty file reads as a table file of no kind: it is no companion at all, not another table's.
+      if (companion_id != kApplicationId) throw TableError(paths.companion.string() + " is not a table file");
+      if (db_->execAndGet("SELECT (SELECT value FROM main.info WHERE key='pair') IS "
                           "(SELECT value FROM mb.info WHERE key='pair')")
-                  .getInt() != 1) {
+              .getInt() != 1) {
         throw TableError("The memo and blob file " + paths.companion.string() +
                          " does not belong to the table " + paths.table.string());
       }
     }
     select_apart_.resize(columns_.size());
+    const std::set<std::string> apart_tables =
+        has_companion_ ? part_names(*db_, "mb") : std::set<std::string>();
     for (size_t c = 0; c < columns_.size(); ++c) {
       if (!stored_apart(columns_[c].type)) continue;
+      if (!apart_tables.count("v" + std::to_string(c)))
+        throw_damaged(paths.companion, "the values of the column " + columns_[c].name);
       const std::string value = columns_[c].type == ColumnType::Blob ? "length(value)" : "value";
       select_apart_[c] = std::make_unique<SQLite::Statement>(
           *db_, "SELECT " + value + " FROM " + apart_sql(static_cast<int>(c)) + " WHERE id=?");
@@ -426,18 +476,27 @@ std::vector<std::pair<int64_t, uint64_t>> Store::read_flags(const std::vector<in
   return rows;
 }
 
+// Memo and blob values live in the companion: a failure to read one is the companion's, and named so.
 Value Store::read_memo(int64_t id, int column) {
-  SQLite::Statement& select = rewound(*select_apart_[column]);
-  select.bind(1, id);
-  if (!select.executeStep() || select.isColumnNull(0)) return std::monostate{};
-  return select.getColumn(0).getString();
+  try {
+    SQLite::Statement& select = rewound(*select_apart_[column]);
+    select.bind(1, id);
+    if (!select.executeStep() || select.isColumnNull(0)) return std::monostate{};
+    return select.getColumn(0).getString();
+  } catch (const std::exception& error) {
+    throw_store_error(error, paths_.companion);
+  }
 }
 
 int64_t Store::blob_size(int64_t id, int column) {
-  SQLite::Statement& select = rewound(*select_apart_[column]);
-  select.bind(1, id);
-  if (!select.executeStep() || select.isColumnNull(0)) return 0;
-  return select.getColumn(0).getInt64();
+  try {
+    SQLite::Statement& select = rewound(*select_apart_[column]);
+    select.bind(1, id);
+    if (!select.executeStep() || select.isColumnNull(0)) return 0;
+    return select.getColumn(0).getInt64();
+  } catch (const std::exception& error) {
+    throw_store_error(error, paths_.companion);
+  }
 }
 
 void Store::save_blob(int64_t id, int column, const fs::path& target) {
@@ -450,11 +509,11 @@ void Store::save_blob(int64_t id, int column, const fs::path& target) {
   const int rc = sqlite3_blob_open(db_->getHandle(), "mb", table.c_str(), "value", id, 0, &blob);
   if (rc != SQLITE_OK) {
     sqlite3_blob_close(blob);
-    throw TableError("Cannot read a blob of " + paths_.table.string() + ": " +
+    throw TableError("Cannot read a blob of " + paths_.companion.string() + ": " +
                      sqlite3_errmsg(db_->getHandle()));
   }
   std::unique_ptr<sqlite3_blob, int (*)(sqlite3_blob*)> closer(blob, sqlite3_blob_close);
-  vemla::save_blob(blob, target);
+  vemla::save_blob(blob, target, paths_.companion);
 }
 
 namespace {
@@ -544,6 +603,18 @@ void Store::write_blob(int64_t id, int column, const PendingBlob* value) {
   }
   std::unique_ptr<sqlite3_blob, int (*)(sqlite3_blob*)> closer(blob, sqlite3_blob_close);
   vemla::write_blob(blob, *value);
+}
+
+void Store::throw_write_error(const std::exception& error) const {
+  const auto* sql_error = dynamic_cast<const SQLite::Exception*>(&error);
+  if (sql_error && has_companion_ && (sql_error->getErrorCode() & 0xff) == SQLITE_CORRUPT) {
+    throw TableError(paths_.table.string() + " or its memo and blob file " +
+                     paths_.companion.filename().string() + " is damaged (" + sql_error->what() +
+                     "): put back a copy of the library, if you have one");
+  }
+  // Of two files the one gone is the one to name.
+  const bool companion_gone = has_companion_ && file_exists(paths_.table) && !file_exists(paths_.companion);
+  throw_store_error(error, companion_gone ? paths_.companion : paths_.table);
 }
 
 void Store::delete_row(int64_t id) {

@@ -88,6 +88,10 @@ class Store {
   void write_blob(int64_t id, int column, const PendingBlob* value);
   void delete_row(int64_t id);
 
+  // Rethrows an error of a write, which reaches both files, as a TableError. A damaged file could be either,
+  // so both are named: told only of the table file, a user could put an old copy in place of the whole one.
+  [[noreturn]] void throw_write_error(const std::exception& error) const;
+
   // Copies both files into a new table's files (replacing them), with the rows as last committed.
   void copy_to(const TablePaths& target);
 

@@ -325,7 +325,7 @@ void Table::post() {
       }
     });
   } catch (const std::exception& error) {
-    throw_store_error(error, store_->paths().table);
+    store_->throw_write_error(error);
   }
   if (inserting) {
     ids_.push_back(id);
@@ -394,7 +394,7 @@ void Table::end_batch(bool commit) {
     }
     if (commit) {
       reread_rows();
-      throw_store_error(error, store_->paths().table);
+      store_->throw_write_error(error);
     }
   }
   reread_rows();
@@ -465,7 +465,7 @@ void Table::delete_record() {
   try {
     write_atomically([&] { store_->delete_row(ids_[position_]); });
   } catch (const std::exception& error) {
-    throw_store_error(error, store_->paths().table);
+    store_->throw_write_error(error);
   }
   end_edit();
   ids_.erase(ids_.begin() + static_cast<std::ptrdiff_t>(position_));

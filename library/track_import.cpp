@@ -183,8 +183,7 @@ bool ImportJob::work(Deadline deadline) {
     try {
       done.push_back(import_track(tracks_, files_[next], store_));
     } catch (...) {
-      keep_done();
-      throw;
+      keep_done_then_rethrow(keep_done);
     }
     ++next;
   } while (next < files_.size() && std::chrono::steady_clock::now() < deadline);

@@ -48,8 +48,9 @@ void export_track(Table& tracks, const fs::path& file) {
     if (error) break;
     target = to.is_absolute() ? to : target.parent_path() / to;
   }
-  const fs::path scratch =
-      target.parent_path() / ("." + target.filename().string() + ".export-" + std::to_string(::getpid()));
+  // Only the start of a long name: the temporary name must fit the folder's 255-byte names too.
+  const fs::path scratch = target.parent_path() / ("." + target.filename().string().substr(0, 200) +
+                                                   ".export-" + std::to_string(::getpid()));
   try {
     data.save_to_file(scratch);
   } catch (...) {
@@ -151,8 +152,7 @@ bool FixJob::work(Deadline deadline) {
           tracks_.post();
         } catch (...) {
           tracks_.cancel();
-          keep_done();
-          throw;
+          keep_done_then_rethrow(keep_done);
         }
       }
       done.push_back(std::move(outcome));

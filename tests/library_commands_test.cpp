@@ -1,6 +1,6 @@
 // The "&Database" menu on a whole program: New with its dialog, Open with the open dialog (and a library that
 // cannot be opened), Copy and Move with their dialog and the "Please be PATIENT...." window, Delete, the
-// switch of the library controls, dropped libraries, and the menu held while work runs.
+// switch of the library controls, dropped libraries, the menu held while work runs, and a damaged audio file.
 #include "library_commands.h"
 
 #include <gtest/gtest.h>
@@ -110,6 +110,13 @@ TEST_F(LibraryCommandsTest, NewCreatesAndOpensLibraryOnce) {
   EXPECT_EQ(db.Table1.record_count(), 1);
   EXPECT_EQ(library.open_library_path(), qpath(dir / "Set.mb"));
   EXPECT_TRUE(errors.isEmpty() && messages.texts.isEmpty());
+
+  // "Set1" would take Set's category names for its tracks: refused with the reason, not in silence.
+  create(QStringLiteral("Set1"));
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].contains("cannot be beside it")) << errors[0].toStdString();
+  EXPECT_EQ(library.open_library_path(), qpath(dir / "Set.mb"));
+  errors.clear();
 
   // Cancel changes nothing either.
   answer(library.dialogs(), [](QDialog& dialog) { static_cast<TForm5&>(dialog).BitBtn1->click(); });
@@ -400,6 +407,52 @@ TEST_F(LibraryCommandsTest, ReadOnlyLibraryKeepsItsCheckBoxDisabled) {
   library.set_library_controls(false);
   EXPECT_FALSE(form.DBCheckBox2->isEnabled() || form.RzDBLineEdit2->isEnabled() ||
                form.Category1->isEnabled());
+}
+
+TEST_F(LibraryCommandsTest, DamagedAudioFileOpensAndIsNamed) {
+  const fs::path file = make_library("damaged", "Hurt", {"one", "two", "three"});
+  {
+    Table tracks("Hurt.db");
+    tracks.set_location(file.parent_path());
+    tracks.open();
+    test::write_text(dir / "audio.mp3", std::string(40000, 'a'));
+    for (tracks.first(); !tracks.at_end(); tracks.next()) {
+      tracks.edit();
+      tracks.field_by_name("DATA").load_from_file(dir / "audio.mp3");
+      tracks.field_by_name("MEMO").set_text("memo");
+      tracks.post();
+    }
+  }
+  // The page holding the audio of every track overwritten.
+  int page = 0;
+  {
+    SQLite::Database mb(file, SQLite::OPEN_READONLY);
+    page = mb.execAndGet("SELECT rootpage FROM sqlite_master WHERE name='v0'").getInt();
+  }
+  {
+    std::fstream mb(file, std::ios::in | std::ios::out | std::ios::binary);
+    mb.seekp((page - 1) * 4096);
+    mb << std::string(4096, '\xff');
+  }
+  // The tracks are whole in Hurt.db: the library opens, and the user learns which file is damaged.
+  const auto name_the_audio_file = [this] {
+    const bool named = std::all_of(errors.begin(), errors.end(),
+                                   [](const QString& error) { return error.contains("Hurt.mb is damaged"); });
+    errors.clear();
+    return named;
+  };
+  ASSERT_TRUE(library.open_library_file(qpath(file)));
+  EXPECT_EQ(db.Table1.record_count(), 3);
+  EXPECT_EQ(form.RzDBLineEdit1->text(), "one");
+  EXPECT_TRUE(name_the_audio_file());
+  program.player_control.PlayClick();
+  EXPECT_FALSE(errors.isEmpty());
+  EXPECT_TRUE(name_the_audio_file());
+  // Deleting reaches both files: the damaged one is named too, so that no whole file is replaced.
+  program.tracks.Delete2Click();
+  EXPECT_FALSE(errors.isEmpty());
+  EXPECT_TRUE(name_the_audio_file());
+  EXPECT_EQ(db.Table1.record_count(), 3);
 }
 
 }  // namespace

@@ -102,6 +102,52 @@ TEST_F(LibraryInDataModule, NewLeavesAnExistingLibraryAndTheOpenOneAlone) {
   EXPECT_EQ(db.Table1.location(), dir.path());
 }
 
+TEST_F(LibraryInDataModule, ALongNameIsMadeOrRefusedUpFront) {
+  // The longest name whose files and their journals fit a folder's 255-byte names is made and takes a track
+  // with its audio stored (a commit over both files, with a journal named after the track table).
+  const LibraryPath longest{dir.path(), std::string(max_library_name(dir.path()), 'n')};
+  ASSERT_EQ(longest.base.size(), 240u);
+  ASSERT_EQ(create_library(db, longest), CreateResult::Created);
+  test::write_text(dir / "audio.mp3", "audio bytes");
+  db.Table1.append();
+  db.Table1.field_by_name("DATA").load_from_file(dir / "audio.mp3");
+  db.Table1.post();
+  db.Table3.edit();
+  db.Table3.field_by_name("C1").set_text("Jazz");
+  db.Table3.post();
+  close_library(db);
+  open_library(db, longest);
+  EXPECT_EQ(db.Table1.record_count(), 1);
+  // One byte more would make a library that no change can be written to: refused, with nothing made.
+  const LibraryPath longer{dir.path(), std::string(241, 'm')};
+  try {
+    create_library(db, longer);
+    ADD_FAILURE() << "a library was made whose journals cannot be";
+  } catch (const TableError& error) {
+    EXPECT_NE(std::string(error.what()).find("too long"), std::string::npos) << error.what();
+  }
+  EXPECT_FALSE(fs::exists(longer.tracks()));
+  EXPECT_EQ(db.Table1.record_count(), 1);
+}
+
+TEST_F(LibraryInDataModule, ANameWhoseFilesAreAnothersIsRefused) {
+  // Rock's category names are Rock1.db, which a library "Rock1" would take for its track table.
+  const LibraryPath rock = filled_library(dir.path(), "Rock");
+  for (const std::string& name : {std::string("Rock1"), std::string("Pop")}) {
+    if (name == "Pop") test::create_library(dir.path(), "Pop1");  // Pop's category names would be its tracks
+    try {
+      create_library(db, {dir.path(), name});
+      ADD_FAILURE() << name << " was taken for an existing library";
+    } catch (const TableError& error) {
+      EXPECT_NE(std::string(error.what()).find("cannot be beside it"), std::string::npos) << error.what();
+    }
+  }
+  EXPECT_FALSE(fs::exists(dir / "Pop.db"));
+  EXPECT_EQ(titles_of(rock).size(), 3u);
+  // A library of that very name is left alone, as before.
+  EXPECT_EQ(create_library(db, rock), CreateResult::Exists);
+}
+
 TEST_F(LibraryInDataModule, OpenFollowsTheLibrarysReadOnlyFlag) {
   db.Table2.open();
   const LibraryPath locked = filled_library(dir.path(), "Locked");
@@ -231,6 +277,14 @@ TEST_F(CopyLibrary, RefusesItsOwnFolderAndAnExistingLibrary) {
   CopyJob replace(source, dir / "to", CopyKind::Copy, true);
   ASSERT_TRUE(run_to_end(replace));
   EXPECT_EQ(titles_of({dir / "to", "Set"}).size(), 3u);
+  // "Set1" replaced beside "Set" would be its tracks in place of Set's category names.
+  fs::create_directory(dir / "other");
+  const LibraryPath set1 = filled_library(dir / "other", "Set1");
+  EXPECT_THROW(CopyJob(set1, dir / "to", CopyKind::Copy, true), TableError);
+  Table categories("Set1.db");
+  categories.set_location(dir / "to");
+  categories.open();
+  EXPECT_EQ(categories.record_count(), 0);  // still Set's category names, not Set1's three tracks
 }
 
 TEST_F(CopyLibrary, CancelLeavesEverythingAsItWas) {

@@ -1,6 +1,7 @@
 // Helpers of the table-store suites: library tables in a temporary folder and work done in a child process.
 #pragma once
 
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -100,5 +101,29 @@ inline long peak_rss_kb() {
   }
   return -1;
 }
+
+// Creates the library base in folder and opens its track table in tracks.
+inline void open_new_library(Table& tracks, const std::filesystem::path& folder, const std::string& base) {
+  create_library(folder, base);
+  name_table(tracks, folder, library_tables(base).tracks);
+  tracks.open();
+}
+
+// A file system of 2 MB of its own on folder, for a disk that fills up; mounting needs root.
+class SmallDisk {
+ public:
+  explicit SmallDisk(const std::filesystem::path& folder) : folder_(folder) {
+    std::filesystem::create_directories(folder);
+    mounted_ = ::geteuid() == 0 && ::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=2m") == 0;
+  }
+  ~SmallDisk() {
+    if (mounted_) ::umount2(folder_.c_str(), MNT_DETACH);
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  std::filesystem::path folder_;
+  bool mounted_ = false;
+};
 
 }  // namespace vemla::test

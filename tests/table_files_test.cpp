@@ -238,6 +238,7 @@ TEST(Companion, AMissingOrForeignCompanionIsReported) {
     FAIL() << "opened without its memo and blob file";
   } catch (const TableError& error) {
     EXPECT_NE(std::string(error.what()).find("A.mb"), std::string::npos) << error.what();
+    EXPECT_NE(std::string(error.what()).find("put it back"), std::string::npos) << error.what();
   }
   // B's values beside A's rows would show the wrong memo and audio for each track.
   fs::copy_file(dir / "B.mb", dir / "A.mb");
@@ -246,6 +247,133 @@ TEST(Companion, AMissingOrForeignCompanionIsReported) {
   fs::rename(dir / "A.mb.away", dir / "A.mb");
   tracks.open();
   EXPECT_EQ(tracks.record_count(), 3);
+}
+
+TEST(Companion, ADamagedCompanionIsNamedNotTheTable) {
+  test::TempDir dir;
+  fill_library(dir.path(), "A");
+  // Told that A.db is damaged, a user would throw away the rows that are whole.
+  for (const std::string& damage :
+       {std::string("plain text, no table\n"), std::string(8192, '\x5a'), std::string()}) {
+    test::write_text(dir / "A.mb", damage);
+    Table tracks("A.db");
+    tracks.set_location(dir.path());
+    try {
+      tracks.open();
+      ADD_FAILURE() << "opened with a damaged memo and blob file";
+    } catch (const TableError& error) {
+      const std::string text = error.what();
+      EXPECT_NE(text.find("A.mb is not a table file"), std::string::npos) << text;
+    }
+  }
+}
+
+TEST(OpenTable, ItsFolderDeletedMeanwhileIsSaid) {
+  test::TempDir dir;
+  const fs::path folder = dir / "Library folder";
+  fs::create_directory(folder);
+  fill_library(folder, "Gone");
+  Table tracks("Gone.db");
+  tracks.set_location(folder);
+  tracks.open();
+  fs::remove_all(folder);
+  try {
+    tracks.edit();
+    tracks.field_by_name("TITLE").set_text("changed");
+    tracks.post();
+    ADD_FAILURE() << "a change was taken for a table whose files are gone";
+  } catch (const TableError& error) {
+    EXPECT_NE(std::string(error.what()).find("deleted or moved"), std::string::npos) << error.what();
+  }
+  tracks.cancel();
+  EXPECT_NO_THROW(tracks.close());
+
+  // Only the memo and audio file gone: that is the file named.
+  fs::create_directory(folder);
+  fill_library(folder, "Half");
+  Table half("Half.db");
+  half.set_location(folder);
+  half.open();
+  fs::remove(folder / "Half.mb");
+  try {
+    half.edit();
+    half.field_by_name("MEMO").set_text("changed");
+    half.post();
+    ADD_FAILURE() << "a memo was taken for a file that is gone";
+  } catch (const TableError& error) {
+    EXPECT_NE(std::string(error.what()).find("Half.mb was deleted or moved"), std::string::npos)
+        << error.what();
+  }
+  half.cancel();
+}
+
+TEST(OpenTable, MissingPartsAreNamedAsDamage) {
+  test::TempDir dir;
+  // SQLite files of the right kind that lack a part: each is named as damaged, in the file that lacks it.
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"A.db", "ALTER TABLE rows DROP COLUMN c3"},
+      {"A.db", "DROP TABLE columns"},
+      {"A.db", "DROP TABLE rows"},
+      {"A.mb", "DROP TABLE v15"},
+  };
+  for (const auto& [file, damage] : cases) {
+    fill_library(dir.path(), "A");
+    {
+      SQLite::Database db(dir / file, SQLite::OPEN_READWRITE);
+      db.exec(damage);
+    }
+    Table tracks("A.db");
+    tracks.set_location(dir.path());
+    try {
+      tracks.open();
+      for (tracks.first(); !tracks.at_end(); tracks.next()) tracks.field_by_name("MEMO").as_text();
+      ADD_FAILURE() << "read after " << damage;
+    } catch (const TableError& error) {
+      const std::string text = error.what();
+      EXPECT_NE(text.find(file + " is damaged"), std::string::npos) << damage << ": " << text;
+    }
+    tracks.close();
+    fs::remove(dir / "A.db");
+    fs::remove(dir / "A.mb");
+    fs::remove(dir / "A1.db");
+  }
+}
+
+TEST(Companion, ItsDamagedValuesAreNamedAsItsOwn) {
+  test::TempDir dir;
+  // The page that holds a column's values overwritten: the rows in A.db are whole, A.mb is what to mend.
+  for (const std::string& column : {std::string("DATA"), std::string("MEMO")}) {
+    fill_library(dir.path(), "A");
+    int page = 0;
+    {
+      SQLite::Database mb(dir / "A.mb", SQLite::OPEN_READONLY);
+      page = mb.execAndGet(std::string("SELECT rootpage FROM sqlite_master WHERE name='") +
+                           (column == "DATA" ? "v0" : "v15") + "'")
+                 .getInt();
+    }
+    {
+      std::fstream file(dir / "A.mb", std::ios::in | std::ios::out | std::ios::binary);
+      file.seekp((page - 1) * 4096);
+      file << std::string(4096, '\xff');
+    }
+    Table tracks("A.db");
+    tracks.set_location(dir.path());
+    tracks.open();
+    tracks.move_by(1);
+    EXPECT_EQ(title(tracks), "A two");
+    try {
+      if (column == "DATA") {
+        tracks.field_by_name("DATA").save_to_file(dir / "out.mp3");
+      } else {
+        tracks.field_by_name("MEMO").as_text();
+      }
+      ADD_FAILURE() << "read a value of a damaged page";
+    } catch (const TableError& error) {
+      EXPECT_NE(std::string(error.what()).find("A.mb is damaged"), std::string::npos) << error.what();
+    }
+    tracks.close();
+    for (const char* name : {"A.db", "A.mb", "A1.db"}) fs::remove(dir / name);
+  }
 }
 
 TEST(SecondProgram, WaitsBrieflyThenGetsAClearError) {
@@ -275,7 +403,7 @@ TEST(SecondProgram, WaitsBrieflyThenGetsAClearError) {
       tracks.open();
       ADD_FAILURE() << "opened a table another program has open";
     } catch (const TableError& error) {
-      EXPECT_NE(std::string(error.what()).find("in use by another program"), std::string::npos)
+      EXPECT_NE(std::string(error.what()).find("in use by another program: try again"), std::string::npos)
           << error.what();
     }
   }

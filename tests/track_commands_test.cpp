@@ -324,6 +324,26 @@ TEST_F(TrackCommandsTest, DeleteAndInfoWorkOnCurrentTrack) {
   EXPECT_EQ(db.Table1.record_count(), 1);
 }
 
+// Qt's placeholders in a name ("%1", or "%2F" of a name copied from a web address) are shown as they are.
+TEST_F(TrackCommandsTest, APercentInANameIsShownAsItIs) {
+  const fs::path folder = dir / "percent";
+  fs::create_directories(folder);
+  test::create_library(folder, "Mix %1");
+  Table categories("Mix %11.db");
+  categories.set_location(folder);
+  categories.open();
+  categories.append();
+  categories.field_by_name("READONLY").set_boolean(true);
+  categories.post();
+  categories.close();
+  ASSERT_TRUE(program.library.open_library_file(qpath(folder / "Mix %1.mb")));
+  tracks.import_paths({qpath(track_file(dir / "music" / "a.mp3"))});
+  ASSERT_TRUE(work_ended());
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].contains("Mix %1.db")) << errors[0].toStdString();
+  EXPECT_TRUE(errors[0].endsWith("0 files were added before the import stopped.")) << errors[0].toStdString();
+}
+
 TEST_F(TrackCommandsTest, EngineErrorEndsImportWithItsMessage) {
   const fs::path music = dir / "music";
   track_file(music / "a.mp3");

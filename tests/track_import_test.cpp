@@ -277,6 +277,26 @@ TEST_F(ImportTrack, CancelKeepsTheFilesAddedSoFar) {
   EXPECT_FALSE(tracks.field_by_name("DATA").is_empty());
 }
 
+TEST_F(ImportTrack, StoringOnAFullDiskSaysWhyAndKeepsTheLibrary) {
+  const fs::path small = dir / "small";
+  test::SmallDisk disk(small);
+  if (!disk.mounted()) GTEST_SKIP() << "mounting a small disk needs root";
+  Table full;
+  test::open_new_library(full, small, "Full");
+  std::vector<fs::path> files;
+  for (int i = 0; i < 12; ++i) {
+    files.push_back(copy(std::to_string(i) + ".mp3"));
+    std::ofstream(files.back(), std::ios::app | std::ios::binary) << std::string(480000, '\0');
+  }
+  ImportJob job(full, files, true);
+  EXPECT_FALSE(run_to_end(job));
+  // The step's transaction went with the error: what the user needs is why.
+  EXPECT_NE(job.error().find("is full"), std::string::npos) << job.error();
+  EXPECT_EQ(full.record_count(), job.added());
+  ImportJob on_disk(full, {files[0]}, false);
+  EXPECT_TRUE(run_to_end(on_disk)) << on_disk.error();
+}
+
 TEST_F(ImportTrack, AnEngineErrorEndsTheJobWithItsText) {
   tracks.close();
   tracks.set_read_only(true);

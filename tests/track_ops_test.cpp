@@ -56,6 +56,10 @@ TEST_F(TrackOps, ExportWritesTheStoredAudio) {
   export_track(tracks, dir / "link.mp3");
   EXPECT_TRUE(fs::is_symlink(dir / "link.mp3"));
   EXPECT_EQ(file_text(dir / "target.mp3"), "audio of a");
+  // A name as long as a folder allows: the temporary file beside it must fit as well.
+  const fs::path longest = dir / (std::string(251, 'n') + ".mp3");
+  export_track(tracks, longest);
+  EXPECT_EQ(file_text(longest), "audio of a");
 }
 
 TEST_F(TrackOps, ExportWritesNothingWhenItCannot) {
@@ -185,6 +189,30 @@ TEST_F(TrackOps, FixCancelledKeepsTheTracksFilledSoFar) {
   EXPECT_EQ(stored_audio(1), "a.mp3");
   go_to_record(tracks, 2);
   EXPECT_TRUE(tracks.field_by_name("DATA").is_empty());
+}
+
+TEST_F(TrackOps, FixOnAFullDiskSaysWhyAndKeepsTheLibrary) {
+  const fs::path small = dir / "small";
+  test::SmallDisk disk(small);
+  if (!disk.mounted()) GTEST_SKIP() << "mounting a small disk needs root";
+  Table full;
+  test::open_new_library(full, small, "Full");
+  for (int i = 0; i < 12; ++i) {
+    const fs::path audio = dir / (std::to_string(i) + ".mp3");
+    write_text(audio, std::string(480000, 'a'));
+    full.append();
+    full.field_by_name("PAD").set_text(audio.string());
+    full.post();
+  }
+  FixJob job(full);
+  EXPECT_FALSE(run_to_end(job));
+  // The step's transaction went with the error: what the user needs is why.
+  EXPECT_NE(job.error().find("is full"), std::string::npos) << job.error();
+  EXPECT_EQ(full.record_count(), 12);
+  full.edit();
+  full.field_by_name("TITLE").set_text("still writable");
+  EXPECT_NO_THROW(full.post());
+  full.close();
 }
 
 TEST_F(TrackOps, FixOfAReadOnlyLibraryIsRefusedAndChangesNothing) {

@@ -101,6 +101,12 @@ void LibraryCommands::New1Click() {
   const QString folder = new_dialog_.folder();
   if (base.isEmpty() || folder.isEmpty()) return;
   const LibraryPath library{local_path(folder), local_path(base).string()};
+  try {
+    check_new_library_name(library);
+  } catch (const TableError& error) {
+    show_error(&form_, text_of(error));
+    return;
+  }
   // A library of that name is never replaced: nothing changes, and the one open stays open.
   if (library_exists(library)) return;
   stop_playing(player_);

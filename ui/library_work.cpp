@@ -106,7 +106,8 @@ void LibraryWork::show_progress() {
                     : 0);
   if (!job_->ended() && cancel_->isEnabled()) {
     form_.RzStatusBar1->showMessage(
-        QStringLiteral("%1: %2 of %3").arg(what_).arg(progress.done).arg(progress.total));
+        QStringLiteral("%1: %2 of %3")
+            .arg(what_, QString::number(progress.done), QString::number(progress.total)));
   }
 }
 

@@ -156,8 +156,7 @@ void TrackCommands::import_ended(const ImportJob& job) {
   const std::vector<ImportOutcome> skipped = job.skipped();
   if (!job.error().empty()) {
     show_error(&form_, QStringLiteral("%1\n\n%2 files were added before the import stopped.")
-                           .arg(QString::fromUtf8(job.error()))
-                           .arg(job.added()));
+                           .arg(QString::fromUtf8(job.error()), QString::number(job.added())));
   } else {
     QString summary = job.cancelled() ? QStringLiteral("Adding cancelled: %1 tracks added").arg(job.added())
                                       : QStringLiteral("%1 tracks added").arg(job.added());
@@ -222,8 +221,7 @@ void TrackCommands::fix_ended(const FixJob& job, int record) {
   }
   if (!job.error().empty()) {
     show_error(&form_, QStringLiteral("%1\n\nThe audio of %2 tracks was stored before the work stopped.")
-                           .arg(QString::fromUtf8(job.error()))
-                           .arg(job.filled()));
+                           .arg(QString::fromUtf8(job.error()), QString::number(job.filled())));
   } else {
     QString summary = job.cancelled() ? QStringLiteral("Storing cancelled: the audio of %1 tracks stored")
                                       : QStringLiteral("The audio of %1 tracks stored");
