@@ -163,7 +163,7 @@ TEST_F(MainWindowTest, ControlsStartAsDesigned) {
       {window.RzLabel1, "Tracks to be played"},            {window.Shuffle, "Random shuffle the playlist"},
       {window.Reset, "Reset the playlist"},                {window.Arrange, "Create playlist based on the categories"},
       {window.RzCheckList1, "Categories that fit this track"}, {window.ComboBox1, "Play tracks from this category"},
-      {window.DBMemo1, "a memo on this track"},            {window.RzStatusPane1, "State of the player"},
+      {window.DBMemo1, "a memo on this track"},            {window.RzStatusPane1, "State of the database"},
       {window.RzStatusPane2, "track state"}};
   for (const auto& [control, text] : hints) {
     EXPECT_EQ(control->toolTip(), text) << control->objectName().toStdString();

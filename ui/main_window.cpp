@@ -320,8 +320,8 @@ void TForm1::build_status_bar() {
     return label;
   };
   RzStatusPane1 = pane("RzStatusPane1", QStringLiteral("stopped"), 8);
-  // It shows the player's state ("playing", "stopped"...), which is what its hint and name say.
-  hint(RzStatusPane1, QStringLiteral("State of the player"));
+  // The hint keeps its wording; the name read out by screen readers says what the pane shows.
+  hint(RzStatusPane1, QStringLiteral("State of the database"));
   RzStatusPane1->setAccessibleName(QStringLiteral("State of the player"));
   RzStatusPane2 = pane("RzStatusPane2", QString(), 9);
   hint(RzStatusPane2, QStringLiteral("track state"));
