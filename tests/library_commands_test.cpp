@@ -297,6 +297,27 @@ TEST_F(LibraryCommandsTest, PleaseWindowCancelsAndOwnFolderIsRefused) {
   EXPECT_FALSE(program.work.running() || db.Table1.is_open());
 }
 
+// A copy that the name clash refuses must not first ask to replace: the user said Yes and was refused.
+TEST_F(LibraryCommandsTest, ClashIsRefusedBeforeReplaceIsAsked) {
+  const fs::path source = make_library("src", "Set1", {"one"});
+  const fs::path target = make_library("dst", "Set", {"kept"}).parent_path();
+  int asked = 0;
+  library.dialogs().confirm = [&](QWidget*, const QString&) {
+    ++asked;
+    return true;
+  };
+  choose_in_move_dialog(source, target, QStringLiteral("Copy a database"));
+  library.Copy1Click();
+  EXPECT_FALSE(program.work.running());
+  EXPECT_EQ(asked, 0);
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(library_files_exist(target, "Set"));
+  Table tracks("Set.db");
+  tracks.set_location(target);
+  tracks.open();
+  EXPECT_EQ(tracks.record_count(), 1);
+}
+
 TEST_F(LibraryCommandsTest, DeleteRemovesPickedLibraryWithoutAsking) {
   const fs::path doomed = make_library("lib", "Doomed", {"one"});
   ASSERT_TRUE(library.open_library_file(qpath(doomed)));

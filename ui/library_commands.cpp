@@ -277,6 +277,13 @@ void LibraryCommands::copy_or_move(CopyKind kind) {
   const LibraryPath source = split_library_path(local_path(file));
   const LibraryPath target{local_path(destination), source.base};
 
+  // A copy that would be refused anyway is refused before the user is asked to replace anything.
+  try {
+    check_copy(source, target.folder);
+  } catch (const TableError& refused) {
+    show_error(&form_, text_of(refused));
+    return;
+  }
   // A library of the same name in the destination is replaced only when the user says so.
   bool replace = false;
   std::error_code error;
