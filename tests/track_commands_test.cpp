@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QToolButton>
 
 #include "data_controls.h"
@@ -117,6 +118,25 @@ TEST_F(TrackCommandsTest, AddImportsMarkedFilesInListOrder) {
   tracks.Import1Click();
   EXPECT_FALSE(program.work.running());
   EXPECT_EQ(db.Table1.record_count(), 2);
+}
+
+// Enter on marked files adds them; it closed the dialog through its one push button, adding nothing.
+TEST_F(TrackCommandsTest, EnterInTheFileListAdds) {
+  const fs::path music = dir / "music";
+  track_file(music / "a.mp3");
+  open_library();
+  add.show();
+  add.DirectoryListBox1->set_folder(qpath(music));
+  ASSERT_TRUE(settle([&] { return add.FileListBox1->names().size() == 1; }));
+  // Without a mark Enter neither adds nor closes.
+  add.FileListBox1->setFocus();
+  QTest::keyClick(add.FileListBox1, Qt::Key_Return);
+  EXPECT_TRUE(add.isVisible());
+  ASSERT_TRUE(add.FileListBox1->mark("a.mp3"));
+  QTest::keyClick(add.FileListBox1, Qt::Key_Return);
+  EXPECT_FALSE(add.isVisible());
+  EXPECT_EQ(add.result(), QDialog::Accepted);
+  EXPECT_EQ(add.chosen_files(), QStringList{qpath(music / "a.mp3")});
 }
 
 TEST_F(TrackCommandsTest, AddPreviewsThroughThePlayer) {
