@@ -102,7 +102,7 @@ TEST_F(TrackCommandsTest, AddImportsMarkedFilesInListOrder) {
   EXPECT_FALSE(form.Export1->isEnabled());
   ASSERT_EQ(messages.texts.size(), 1);
   EXPECT_TRUE(messages.texts[0].contains(qpath(music / "noheader.mp3"))) << messages.texts[0].toStdString();
-  EXPECT_EQ(form.RzStatusBar1->currentMessage(), "2 tracks added, 1 files not added");
+  EXPECT_EQ(form.RzStatusBar1->currentMessage(), "2 tracks added, 1 file not added");
   EXPECT_TRUE(errors.isEmpty());
 
   // Closed without "Add": nothing is added; another folder takes the marks and the buttons away.
@@ -298,7 +298,7 @@ TEST_F(TrackCommandsTest, FixStoresAudioNamesMissingFilesAndCancels) {
   tracks.fix1Click();
   ASSERT_TRUE(work_ended());
   EXPECT_TRUE(stored(2));
-  EXPECT_EQ(form.RzStatusBar1->currentMessage(), "The audio of 1 tracks stored");
+  EXPECT_EQ(form.RzStatusBar1->currentMessage(), "The audio of 1 track stored");
   EXPECT_TRUE(errors.isEmpty());
 }
 
