@@ -209,6 +209,7 @@ TEST_F(LibraryCommandsTest, CopyAndMoveRunInThePleaseWindow) {
   library.Copy1Click();
   EXPECT_FALSE(db.Table1.is_open());  // the open library was closed first
   EXPECT_FALSE(form.GroupBox1->isEnabled());
+  EXPECT_EQ(form.RzLabel1->text(), QString());  // and its playlist with it
   ASSERT_TRUE(program.work.running());
   TForm7& please = program.form7;
   EXPECT_TRUE(please.isVisible());

@@ -259,6 +259,8 @@ void LibraryCommands::close_for_work() {
       show_error(&form_, text_of(error));
     }
   }
+  // The closed library's playlist goes with it; it stayed in the window.
+  playlist_.ResetClick();
   if (open_) {
     open_.reset();
     emit library_changed();
