@@ -73,11 +73,11 @@ void TForm1::build_menu_bar() {
   ShowHint1->setChecked(true);
   Help1->addSeparator();
   General1 = item(this, Help1, "General1", QStringLiteral("&General"));
-  QuickStart1 = item(this, Help1, "QuickStart1", QStringLiteral("Quick Start"));
+  QuickStart1 = item(this, Help1, "QuickStart1", QStringLiteral("&Quick Start"));
 
   About1 = menu(bar, "About1", QStringLiteral("&About"));
   Vemla1 = item(this, About1, "Vemla1", QStringLiteral("&Vemla"));
-  VisitKorvane1 = item(this, About1, "VisitKorvane1", QStringLiteral("&Visit Korvane"));
+  VisitKorvane1 = item(this, About1, "VisitKorvane1", QStringLiteral("V&isit Korvane"));
   SendemailtoKorvane1 = item(this, About1, "SendemailtoKorvane1", QStringLiteral("&Send email to Korvane"));
 }
 
