@@ -137,7 +137,7 @@ TEST_F(MainWindowTest, EveryMenuItemHasItsOwnAccessKey) {
 
 TEST_F(MainWindowTest, MenuBarHasItsCaptionsHintsAndSeparators) {
   EXPECT_EQ(describe(window.menuBar()->actions()),
-            (QStringList{"|&Database|Database functions", "|&Track|Funcions related to the MPEG-file",
+            (QStringList{"|&Database|Database functions", "|&Track|Functions related to the MPEG-file",
                          "Memo1|&Memo|", "Category1|&Category|", "|&Help|", "|&About|"}));
   EXPECT_EQ(describe(window.Database1->actions()),
             (QStringList{"Open1|&Open|Open a database", "Move1|&Move|Move a database", "Copy1|&Copy|Copy a database",

@@ -48,7 +48,7 @@ void TForm1::build_menu_bar() {
   Database1->addSeparator();
   Exit1 = item(this, Database1, "Exit1", QStringLiteral("E&xit"), QStringLiteral("Leave the program"));
 
-  MPEG1 = menu(bar, "MPEG1", QStringLiteral("&Track"), QStringLiteral("Funcions related to the MPEG-file"));
+  MPEG1 = menu(bar, "MPEG1", QStringLiteral("&Track"), QStringLiteral("Functions related to the MPEG-file"));
   Import1 = item(this, MPEG1, "Import1", QStringLiteral("&Add"), QStringLiteral("Add MPEG to the database"));
   Export1 = item(this, MPEG1, "Export1", QStringLiteral("&Export"),
                  QStringLiteral("Copy the MPEG from database to disk"));
