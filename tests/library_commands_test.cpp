@@ -54,6 +54,7 @@ class LibraryCommandsTest : public test::ProgramTest {
     answer(library.dialogs(), [=, this](QDialog& dialog) {
       auto& form6 = static_cast<TForm6&>(dialog);
       EXPECT_EQ(form6.windowTitle(), caption);
+      EXPECT_EQ(form6.focusWidget(), form6.FileListBox1);  // where the library is chosen
       EXPECT_FALSE(form6.BitBtn1->isEnabled());
       EXPECT_FALSE(form6.DirectoryListBox2->isEnabled() || form6.DriveComboBox2->isEnabled());
       form6.DirectoryListBox1->set_folder(qpath(file.parent_path()));

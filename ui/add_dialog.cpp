@@ -116,6 +116,7 @@ void TForm8::showEvent(QShowEvent* event) {
     DirectoryListBox1->set_folder(music_folder());
   }
   FormActivate();
+  FileListBox1->setFocus();  // the files are marked there; the folder is usually the right one already
   QDialog::showEvent(event);
 }
 

@@ -162,6 +162,7 @@ void TForm6::showEvent(QShowEvent* event) {
     DirectoryListBox1->set_folder(default_library_folder());
     DirectoryListBox2->set_folder(QDir::homePath());
   }
+  FileListBox1->setFocus();  // the first choice is the library
   QDialog::showEvent(event);
 }
 
