@@ -105,12 +105,15 @@ TEST_F(LibraryCommandsTest, NewCreatesAndOpensLibraryOnce) {
   EXPECT_TRUE(form.Move1->isEnabled() && form.Copy1->isEnabled() && form.Delete1->isEnabled());
   EXPECT_TRUE(form.Category1->isEnabled() && form.Memo1->isEnabled() && form.RzDBLineEdit1->isEnabled());
 
-  // The name again (with the extension typed): nothing changes and nothing is said.
+  // The name again (with the extension typed): nothing changes, and the status bar says why; OK seemed to
+  // do nothing at all.
   test::append_track(db.Table1, "kept");
   create(QStringLiteral("Set.mb"));
   EXPECT_EQ(db.Table1.record_count(), 1);
   EXPECT_EQ(library.open_library_path(), qpath(dir / "Set.mb"));
   EXPECT_TRUE(errors.isEmpty() && messages.texts.isEmpty());
+  EXPECT_TRUE(form.RzStatusBar1->currentMessage().contains("Set.mb exists already"))
+      << form.RzStatusBar1->currentMessage().toStdString();
 
   // "Set1" would take Set's category names for its tracks: refused with the reason, not in silence.
   create(QStringLiteral("Set1"));

@@ -108,7 +108,13 @@ void LibraryCommands::New1Click() {
     return;
   }
   // A library of that name is never replaced: nothing changes, and the one open stays open.
-  if (library_exists(library)) return;
+  if (library_exists(library)) {
+    form_.RzStatusBar1->showMessage(
+        QStringLiteral("%1 exists already: nothing was changed")
+            .arg(shown_path(library.store().filename())),
+        kStatusTime);
+    return;
+  }
   stop_playing(player_);
   try {
     if (create_library(db_, library) != CreateResult::Created) return;
