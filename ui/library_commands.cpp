@@ -237,6 +237,7 @@ bool LibraryCommands::open_library(const LibraryPath& library) {
 
 void LibraryCommands::show_opened(const LibraryPath& library) {
   open_ = library;
+  form_.RzStatusBar1->clearMessage();  // "No database open" or the word on the last one
   form_.RzTrackBar1->setMaximum(db_.Table1.record_count());
   form_.RzTrackBar1->setValue(0);
   playlist_.refresh_category_captions();
