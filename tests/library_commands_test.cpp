@@ -242,6 +242,7 @@ TEST_F(LibraryCommandsTest, CopyAndMoveRunInThePleaseWindow) {
   library.Copy1Click();
   EXPECT_TRUE(question.contains(QStringLiteral("Lib"))) << question.toStdString();
   EXPECT_FALSE(program.work.running());
+  EXPECT_EQ(std::distance(fs::directory_iterator(copies), fs::directory_iterator()), 3);  // no scratch copies
   replace = true;
   choose_in_move_dialog(source, copies, QStringLiteral("Copy a database"));
   library.Copy1Click();
@@ -321,6 +322,34 @@ TEST_F(LibraryCommandsTest, ClashIsRefusedBeforeReplaceIsAsked) {
   tracks.set_location(target);
   tracks.open();
   EXPECT_EQ(tracks.record_count(), 1);
+}
+
+// A source library in use is refused before "Replace it?" as well, and the destination's library stays.
+TEST_F(LibraryCommandsTest, SourceInUseIsRefusedBeforeReplaceIsAsked) {
+  const fs::path source = make_library("src", "Lib", {"one"});
+  const fs::path target = make_library("dst", "Lib", {"kept", "too"}).parent_path();
+  Table holder("Lib.db");  // another program's hold on the source
+  holder.set_location(source.parent_path());
+  holder.open();
+  set_lock_wait(std::chrono::milliseconds(100));
+  int asked = 0;
+  library.dialogs().confirm = [&](QWidget*, const QString&) {
+    ++asked;
+    return true;
+  };
+  choose_in_move_dialog(source, target, QStringLiteral("Move a database"));
+  library.Move1Click();
+  set_lock_wait(std::chrono::milliseconds(3000));
+  EXPECT_FALSE(program.work.running());
+  EXPECT_EQ(asked, 0);
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].contains("in use")) << errors[0].toStdString();
+  holder.close();
+  Table tracks("Lib.db");
+  tracks.set_location(target);
+  tracks.open();
+  EXPECT_EQ(tracks.record_count(), 2);
+  EXPECT_TRUE(library_files_exist(source.parent_path(), "Lib"));
 }
 
 TEST_F(LibraryCommandsTest, DeleteRemovesPickedLibraryWithoutAsking) {

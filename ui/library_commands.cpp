@@ -286,30 +286,24 @@ void LibraryCommands::copy_or_move(CopyKind kind) {
   const LibraryPath source = split_library_path(local_path(file));
   const LibraryPath target{local_path(destination), source.base};
 
-  // A copy that would be refused anyway is refused before the user is asked to replace anything.
+  // A library of the same name in the destination is replaced only when the user says so. The job is made
+  // first, so that every refusal (a name clash, a library in use, a folder that cannot be written) comes
+  // before the question; one not started copies nothing and replaces nothing.
+  std::error_code error;
+  const bool occupied = !fs::equivalent(source.folder, target.folder, error) &&
+                        (fs::exists(target.tracks(), error) || fs::exists(target.store(), error) ||
+                         fs::exists(target.categories(), error));
+  std::unique_ptr<CopyJob> job;
   try {
-    check_copy(source, target.folder);
+    job = std::make_unique<CopyJob>(source, target.folder, kind, occupied);
   } catch (const TableError& refused) {
     show_error(&form_, text_of(refused));
     return;
   }
-  // A library of the same name in the destination is replaced only when the user says so.
-  bool replace = false;
-  std::error_code error;
-  if (!fs::equivalent(source.folder, target.folder, error) &&
-      (fs::exists(target.tracks(), error) || fs::exists(target.store(), error) ||
-       fs::exists(target.categories(), error))) {
+  if (occupied) {
     const QString question = QStringLiteral("There is a database %1 in %2 already.\n\nReplace it?")
                                  .arg(QString::fromStdString(source.base), shown_path(target.folder));
     if (!dialogs_.confirm(&form_, question)) return;
-    replace = true;
-  }
-  std::unique_ptr<CopyJob> job;
-  try {
-    job = std::make_unique<CopyJob>(source, target.folder, kind, replace);
-  } catch (const TableError& refused) {
-    show_error(&form_, text_of(refused));
-    return;
   }
   CopyJob* copy = job.get();
   const QString name = QString::fromStdString(source.base);
