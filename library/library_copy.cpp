@@ -22,17 +22,21 @@ bool same_folder(const fs::path& a, const fs::path& b) {
 
 }  // namespace
 
-CopyJob::CopyJob(const LibraryPath& source, const fs::path& destination, CopyKind kind, bool replace)
-    : source_(source), destination_{destination, source.base}, kind_(kind) {
-  if (!library_exists(source_)) throw TableError("There is no database " + source_.store().string());
+void check_copy(const LibraryPath& source, const fs::path& destination) {
+  if (!library_exists(source)) throw TableError("There is no database " + source.store().string());
   std::error_code error;
   if (!fs::is_directory(destination, error)) throw TableError("The folder " + destination.string() + " does not exist");
-  if (same_folder(source_.folder, destination)) {
-    throw TableError("The database " + source_.base + " is in the folder " + destination.string() +
+  if (same_folder(source.folder, destination)) {
+    throw TableError("The database " + source.base + " is in the folder " + destination.string() +
                      " already; choose another destination");
   }
   // Replacing "Set1" beside a library "Set" would put its tracks in place of Set's category names.
-  check_new_library_name(destination_);
+  check_new_library_name(LibraryPath{destination, source.base});
+}
+
+CopyJob::CopyJob(const LibraryPath& source, const fs::path& destination, CopyKind kind, bool replace)
+    : source_(source), destination_{destination, source.base}, kind_(kind) {
+  check_copy(source_, destination);
   if (!replace && (file_exists(destination_.tracks()) || file_exists(destination_.categories()))) {
     throw TableError("There is a database " + source_.base + " in " + destination.string() + " already");
   }

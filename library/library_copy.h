@@ -14,14 +14,18 @@ class StoreCopy;
 
 enum class CopyKind { Copy, Move };
 
+// The checks that refuse a copy or move whatever the user answers, with a TableError: the source library
+// exists, the destination folder exists and is not the source's own, and the names clash with no library there.
+// Run before asking whether a library of the same name in the destination is to be replaced.
+void check_copy(const LibraryPath& source, const std::filesystem::path& destination);
+
 // Progress in bytes of the library's files. The copies appear in the destination only when both tables are
 // copied whole; a move deletes the source after that, never before, so that a move that fails (or goes to
 // another file system) loses nothing. Cancel drops the unfinished copies and leaves everything as it was.
 class CopyJob : public LibraryJob {
  public:
-  // Checks before anything is copied, with a TableError: the source library exists and is not in use, the
-  // destination folder exists and is not the source's own folder (a table would be copied onto itself), and,
-  // unless replace is true, holds no table of the library's names.
+  // Checks before anything is copied, with a TableError: those of check_copy, the source library is not in
+  // use, and, unless replace is true, the destination holds no table of the library's names.
   CopyJob(const LibraryPath& source, const std::filesystem::path& destination, CopyKind kind, bool replace);
   ~CopyJob() override;
 

@@ -54,6 +54,7 @@ class LibraryCommandsTest : public test::ProgramTest {
     answer(library.dialogs(), [=, this](QDialog& dialog) {
       auto& form6 = static_cast<TForm6&>(dialog);
       EXPECT_EQ(form6.windowTitle(), caption);
+      EXPECT_EQ(form6.focusWidget(), form6.FileListBox1);  // where the library is chosen
       EXPECT_FALSE(form6.BitBtn1->isEnabled());
       EXPECT_FALSE(form6.DirectoryListBox2->isEnabled() || form6.DriveComboBox2->isEnabled());
       form6.DirectoryListBox1->set_folder(qpath(file.parent_path()));
@@ -104,12 +105,15 @@ TEST_F(LibraryCommandsTest, NewCreatesAndOpensLibraryOnce) {
   EXPECT_TRUE(form.Move1->isEnabled() && form.Copy1->isEnabled() && form.Delete1->isEnabled());
   EXPECT_TRUE(form.Category1->isEnabled() && form.Memo1->isEnabled() && form.RzDBLineEdit1->isEnabled());
 
-  // The name again (with the extension typed): nothing changes and nothing is said.
+  // The name again (with the extension typed): nothing changes, and the status bar says why; OK seemed to
+  // do nothing at all.
   test::append_track(db.Table1, "kept");
   create(QStringLiteral("Set.mb"));
   EXPECT_EQ(db.Table1.record_count(), 1);
   EXPECT_EQ(library.open_library_path(), qpath(dir / "Set.mb"));
   EXPECT_TRUE(errors.isEmpty() && messages.texts.isEmpty());
+  EXPECT_TRUE(form.RzStatusBar1->currentMessage().contains("Set.mb exists already"))
+      << form.RzStatusBar1->currentMessage().toStdString();
 
   // "Set1" would take Set's category names for its tracks: refused with the reason, not in silence.
   create(QStringLiteral("Set1"));
@@ -209,6 +213,7 @@ TEST_F(LibraryCommandsTest, CopyAndMoveRunInThePleaseWindow) {
   library.Copy1Click();
   EXPECT_FALSE(db.Table1.is_open());  // the open library was closed first
   EXPECT_FALSE(form.GroupBox1->isEnabled());
+  EXPECT_EQ(form.RzLabel1->text(), QString());  // and its playlist with it
   ASSERT_TRUE(program.work.running());
   TForm7& please = program.form7;
   EXPECT_TRUE(please.isVisible());
@@ -237,6 +242,7 @@ TEST_F(LibraryCommandsTest, CopyAndMoveRunInThePleaseWindow) {
   library.Copy1Click();
   EXPECT_TRUE(question.contains(QStringLiteral("Lib"))) << question.toStdString();
   EXPECT_FALSE(program.work.running());
+  EXPECT_EQ(std::distance(fs::directory_iterator(copies), fs::directory_iterator()), 3);  // no scratch copies
   replace = true;
   choose_in_move_dialog(source, copies, QStringLiteral("Copy a database"));
   library.Copy1Click();
@@ -295,6 +301,55 @@ TEST_F(LibraryCommandsTest, PleaseWindowCancelsAndOwnFolderIsRefused) {
   answer(library.dialogs(), [](QDialog& dialog) { static_cast<TForm6&>(dialog).BitBtn2->click(); });
   library.Copy1Click();
   EXPECT_FALSE(program.work.running() || db.Table1.is_open());
+}
+
+// A copy that the name clash refuses must not first ask to replace: the user said Yes and was refused.
+TEST_F(LibraryCommandsTest, ClashIsRefusedBeforeReplaceIsAsked) {
+  const fs::path source = make_library("src", "Set1", {"one"});
+  const fs::path target = make_library("dst", "Set", {"kept"}).parent_path();
+  int asked = 0;
+  library.dialogs().confirm = [&](QWidget*, const QString&) {
+    ++asked;
+    return true;
+  };
+  choose_in_move_dialog(source, target, QStringLiteral("Copy a database"));
+  library.Copy1Click();
+  EXPECT_FALSE(program.work.running());
+  EXPECT_EQ(asked, 0);
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(library_files_exist(target, "Set"));
+  Table tracks("Set.db");
+  tracks.set_location(target);
+  tracks.open();
+  EXPECT_EQ(tracks.record_count(), 1);
+}
+
+// A source library in use is refused before "Replace it?" as well, and the destination's library stays.
+TEST_F(LibraryCommandsTest, SourceInUseIsRefusedBeforeReplaceIsAsked) {
+  const fs::path source = make_library("src", "Lib", {"one"});
+  const fs::path target = make_library("dst", "Lib", {"kept", "too"}).parent_path();
+  Table holder("Lib.db");  // another program's hold on the source
+  holder.set_location(source.parent_path());
+  holder.open();
+  set_lock_wait(std::chrono::milliseconds(100));
+  int asked = 0;
+  library.dialogs().confirm = [&](QWidget*, const QString&) {
+    ++asked;
+    return true;
+  };
+  choose_in_move_dialog(source, target, QStringLiteral("Move a database"));
+  library.Move1Click();
+  set_lock_wait(std::chrono::milliseconds(3000));
+  EXPECT_FALSE(program.work.running());
+  EXPECT_EQ(asked, 0);
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].contains("in use")) << errors[0].toStdString();
+  holder.close();
+  Table tracks("Lib.db");
+  tracks.set_location(target);
+  tracks.open();
+  EXPECT_EQ(tracks.record_count(), 2);
+  EXPECT_TRUE(library_files_exist(source.parent_path(), "Lib"));
 }
 
 TEST_F(LibraryCommandsTest, DeleteRemovesPickedLibraryWithoutAsking) {

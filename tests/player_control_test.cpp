@@ -204,6 +204,15 @@ TEST_F(PlayerControlTest, ClosingTheLibraryClearsTheTimes) {
   EXPECT_EQ(window().RzTrackBar1->value(), 0);
 }
 
+// Play on a new, empty library did nothing and said nothing; it says what to do.
+TEST_F(PlayerControlTest, PlayOnAnEmptyLibrarySaysToAddTracks) {
+  open_library({});
+  window().Play->click();
+  EXPECT_EQ(state(), Stopped);
+  EXPECT_TRUE(window().RzStatusBar1->currentMessage().contains("Track > Add"))
+      << window().RzStatusBar1->currentMessage().toStdString();
+}
+
 TEST_F(PlayerControlTest, StoredTracksPlayFromAPrivateTemporaryFile) {
   open_library({{0, false, true}, {0, false, true}, {}});
   Table& settings = program->data_module.Table2;

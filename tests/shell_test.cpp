@@ -118,6 +118,16 @@ TEST_F(ShellTest, FirstStartPlacesTheWindowAndOpensTheSettings) {
   EXPECT_TRUE(messages.texts.empty() && errors.isEmpty());
 }
 
+// A first start showed a grey window and no word on where to begin; the word goes once a library opens.
+TEST_F(ShellTest, FirstStartSaysHowToBeginUntilALibraryOpens) {
+  Program& p = start();
+  EXPECT_TRUE(p.form1.RzStatusBar1->currentMessage().contains("Database > New"))
+      << p.form1.RzStatusBar1->currentMessage().toStdString();
+  test::create_library(dir.path(), "Lib");
+  ASSERT_TRUE(p.library.open_library_file(QString::fromStdString((dir.path() / "Lib.mb").string())));
+  EXPECT_EQ(p.form1.RzStatusBar1->currentMessage(), QString());
+}
+
 TEST_F(ShellTest, CloseKeepsTheGeometryOfANormalWindowOnly) {
   start().form1.move(100, 120);
   program->form1.close();

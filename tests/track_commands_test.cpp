@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTest>
 #include <QToolButton>
 
 #include "data_controls.h"
@@ -101,7 +102,7 @@ TEST_F(TrackCommandsTest, AddImportsMarkedFilesInListOrder) {
   EXPECT_FALSE(form.Export1->isEnabled());
   ASSERT_EQ(messages.texts.size(), 1);
   EXPECT_TRUE(messages.texts[0].contains(qpath(music / "noheader.mp3"))) << messages.texts[0].toStdString();
-  EXPECT_EQ(form.RzStatusBar1->currentMessage(), "2 tracks added, 1 files not added");
+  EXPECT_EQ(form.RzStatusBar1->currentMessage(), "2 tracks added, 1 file not added");
   EXPECT_TRUE(errors.isEmpty());
 
   // Closed without "Add": nothing is added; another folder takes the marks and the buttons away.
@@ -117,6 +118,25 @@ TEST_F(TrackCommandsTest, AddImportsMarkedFilesInListOrder) {
   tracks.Import1Click();
   EXPECT_FALSE(program.work.running());
   EXPECT_EQ(db.Table1.record_count(), 2);
+}
+
+// Enter on marked files adds them; it closed the dialog through its one push button, adding nothing.
+TEST_F(TrackCommandsTest, EnterInTheFileListAdds) {
+  const fs::path music = dir / "music";
+  track_file(music / "a.mp3");
+  open_library();
+  add.show();
+  add.DirectoryListBox1->set_folder(qpath(music));
+  ASSERT_TRUE(settle([&] { return add.FileListBox1->names().size() == 1; }));
+  EXPECT_EQ(add.focusWidget(), add.FileListBox1);  // where the files are marked
+  // Without a mark Enter neither adds nor closes.
+  QTest::keyClick(add.FileListBox1, Qt::Key_Return);
+  EXPECT_TRUE(add.isVisible());
+  ASSERT_TRUE(add.FileListBox1->mark("a.mp3"));
+  QTest::keyClick(add.FileListBox1, Qt::Key_Return);
+  EXPECT_FALSE(add.isVisible());
+  EXPECT_EQ(add.result(), QDialog::Accepted);
+  EXPECT_EQ(add.chosen_files(), QStringList{qpath(music / "a.mp3")});
 }
 
 TEST_F(TrackCommandsTest, AddPreviewsThroughThePlayer) {
@@ -278,7 +298,7 @@ TEST_F(TrackCommandsTest, FixStoresAudioNamesMissingFilesAndCancels) {
   tracks.fix1Click();
   ASSERT_TRUE(work_ended());
   EXPECT_TRUE(stored(2));
-  EXPECT_EQ(form.RzStatusBar1->currentMessage(), "The audio of 1 tracks stored");
+  EXPECT_EQ(form.RzStatusBar1->currentMessage(), "The audio of 1 track stored");
   EXPECT_TRUE(errors.isEmpty());
 }
 

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -115,6 +116,7 @@ void TForm8::showEvent(QShowEvent* event) {
     DirectoryListBox1->set_folder(music_folder());
   }
   FormActivate();
+  FileListBox1->setFocus();  // the files are marked there; the folder is usually the right one already
   QDialog::showEvent(event);
 }
 
@@ -123,6 +125,21 @@ void TForm8::showEvent(QShowEvent* event) {
 void TForm8::hideEvent(QHideEvent* event) {
   if (previewing_) stop_preview();
   QDialog::hideEvent(event);
+}
+
+// Enter adds the marked files, or presses the focused tool button. Left to the dialog, it pressed Close, its
+// one push button, and the files marked in the list were not added.
+void TForm8::keyPressEvent(QKeyEvent* event) {
+  const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+  if (!enter || (event->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+    QDialog::keyPressEvent(event);
+    return;
+  }
+  if (auto* button = qobject_cast<QToolButton*>(focusWidget())) {
+    if (button->isEnabled()) button->click();
+  } else if (SpeedButton1->isEnabled()) {
+    SpeedButton1Click();
+  }
 }
 
 void TForm8::FormActivate() {

@@ -108,7 +108,13 @@ void LibraryCommands::New1Click() {
     return;
   }
   // A library of that name is never replaced: nothing changes, and the one open stays open.
-  if (library_exists(library)) return;
+  if (library_exists(library)) {
+    form_.RzStatusBar1->showMessage(
+        QStringLiteral("%1 exists already: nothing was changed")
+            .arg(shown_path(library.store().filename())),
+        kStatusTime);
+    return;
+  }
   stop_playing(player_);
   try {
     if (create_library(db_, library) != CreateResult::Created) return;
@@ -231,6 +237,7 @@ bool LibraryCommands::open_library(const LibraryPath& library) {
 
 void LibraryCommands::show_opened(const LibraryPath& library) {
   open_ = library;
+  form_.RzStatusBar1->clearMessage();  // "No database open" or the word on the last one
   form_.RzTrackBar1->setMaximum(db_.Table1.record_count());
   form_.RzTrackBar1->setValue(0);
   playlist_.refresh_category_captions();
@@ -259,6 +266,8 @@ void LibraryCommands::close_for_work() {
       show_error(&form_, text_of(error));
     }
   }
+  // The closed library's playlist goes with it; it stayed in the window.
+  playlist_.ResetClick();
   if (open_) {
     open_.reset();
     emit library_changed();
@@ -277,23 +286,24 @@ void LibraryCommands::copy_or_move(CopyKind kind) {
   const LibraryPath source = split_library_path(local_path(file));
   const LibraryPath target{local_path(destination), source.base};
 
-  // A library of the same name in the destination is replaced only when the user says so.
-  bool replace = false;
+  // A library of the same name in the destination is replaced only when the user says so. The job is made
+  // first, so that every refusal (a name clash, a library in use, a folder that cannot be written) comes
+  // before the question; one not started copies nothing and replaces nothing.
   std::error_code error;
-  if (!fs::equivalent(source.folder, target.folder, error) &&
-      (fs::exists(target.tracks(), error) || fs::exists(target.store(), error) ||
-       fs::exists(target.categories(), error))) {
-    const QString question = QStringLiteral("There is a database %1 in %2 already.\n\nReplace it?")
-                                 .arg(QString::fromStdString(source.base), shown_path(target.folder));
-    if (!dialogs_.confirm(&form_, question)) return;
-    replace = true;
-  }
+  const bool occupied = !fs::equivalent(source.folder, target.folder, error) &&
+                        (fs::exists(target.tracks(), error) || fs::exists(target.store(), error) ||
+                         fs::exists(target.categories(), error));
   std::unique_ptr<CopyJob> job;
   try {
-    job = std::make_unique<CopyJob>(source, target.folder, kind, replace);
+    job = std::make_unique<CopyJob>(source, target.folder, kind, occupied);
   } catch (const TableError& refused) {
     show_error(&form_, text_of(refused));
     return;
+  }
+  if (occupied) {
+    const QString question = QStringLiteral("There is a database %1 in %2 already.\n\nReplace it?")
+                                 .arg(QString::fromStdString(source.base), shown_path(target.folder));
+    if (!dialogs_.confirm(&form_, question)) return;
   }
   CopyJob* copy = job.get();
   const QString name = QString::fromStdString(source.base);

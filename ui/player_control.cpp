@@ -137,7 +137,13 @@ void PlayerControl::guarded(F handler) {
 void PlayerControl::PlayClick() {
   if (!in_idle_) list_restarted_ = false;  // the user's own start begins a new watch on the list
   guarded([this] {
-    if (player_.player_state() == Stopped && !open_current_track()) return;
+    if (player_.player_state() == Stopped && !open_current_track()) {
+      if (db_.Table1.is_open() && db_.Table1.record_count() == 0) {
+        form_.RzStatusBar1->showMessage(QStringLiteral("No tracks yet: add some with Track > Add"),
+                                        kNothingToPlayMessageMs);
+      }
+      return;
+    }
     if (player_.run_open()) {
       player_.start_run();
       if (player_.player_state() == Playing) form_.Play->setChecked(true);

@@ -116,7 +116,11 @@ void Shell::FormActivate() {
                                           QString::fromLatin1(kSettingsApplication));
   apply_geometry(form_, read_geometry(*registry_));
   // A library opened before the window first showed (named on the command line) keeps its controls.
-  if (!db_.Table1.is_open()) library_.set_library_controls(false);
+  if (!db_.Table1.is_open()) {
+    library_.set_library_controls(false);
+    // Until a library opens, only the Database menu works: where to begin, for a first start.
+    form_.RzStatusBar1->showMessage(QStringLiteral("No database open: use Database > New or Open"));
+  }
   open_settings_table();
   set_hints(stored_hints());
   tracks_.update_export_item();

@@ -33,6 +33,11 @@ constexpr int kStatusTime = 8000;    // ms a result stays in the status bar
 constexpr size_t kListedFiles = 20;  // a message names at most this many files, then counts the rest
 
 // "heading", then a line per entry, at most kListedFiles of them.
+// "1 track", "2 tracks": a count with its noun.
+QString counted(qsizetype count, const char* one, const char* many) {
+  return QStringLiteral("%1 %2").arg(count).arg(QString::fromLatin1(count == 1 ? one : many));
+}
+
 QString listing(const QString& heading, const QStringList& lines) {
   QString text = heading;
   for (qsizetype i = 0; i < lines.size() && i < static_cast<qsizetype>(kListedFiles); ++i)
@@ -155,12 +160,15 @@ void TrackCommands::import_ended(const ImportJob& job) {
   }
   const std::vector<ImportOutcome> skipped = job.skipped();
   if (!job.error().empty()) {
-    show_error(&form_, QStringLiteral("%1\n\n%2 files were added before the import stopped.")
-                           .arg(QString::fromUtf8(job.error()), QString::number(job.added())));
+    show_error(&form_, QStringLiteral("%1\n\n%2 added before the import stopped.")
+                           .arg(QString::fromUtf8(job.error()),
+                                counted(job.added(), "file was", "files were")));
   } else {
-    QString summary = job.cancelled() ? QStringLiteral("Adding cancelled: %1 tracks added").arg(job.added())
-                                      : QStringLiteral("%1 tracks added").arg(job.added());
-    if (!skipped.empty()) summary += QStringLiteral(", %1 files not added").arg(skipped.size());
+    const QString added = counted(job.added(), "track", "tracks");
+    QString summary = job.cancelled() ? QStringLiteral("Adding cancelled: %1 added").arg(added)
+                                      : QStringLiteral("%1 added").arg(added);
+    if (!skipped.empty())
+      summary += QStringLiteral(", %1 not added").arg(counted(std::ssize(skipped), "file", "files"));
     form_.RzStatusBar1->showMessage(summary, kStatusTime);
   }
   if (skipped.empty()) return;
@@ -220,12 +228,12 @@ void TrackCommands::fix_ended(const FixJob& job, int record) {
     }
   }
   if (!job.error().empty()) {
-    show_error(&form_, QStringLiteral("%1\n\nThe audio of %2 tracks was stored before the work stopped.")
-                           .arg(QString::fromUtf8(job.error()), QString::number(job.filled())));
+    show_error(&form_, QStringLiteral("%1\n\nThe audio of %2 was stored before the work stopped.")
+                           .arg(QString::fromUtf8(job.error()), counted(job.filled(), "track", "tracks")));
   } else {
-    QString summary = job.cancelled() ? QStringLiteral("Storing cancelled: the audio of %1 tracks stored")
-                                      : QStringLiteral("The audio of %1 tracks stored");
-    summary = summary.arg(job.filled());
+    QString summary = job.cancelled() ? QStringLiteral("Storing cancelled: the audio of %1 stored")
+                                      : QStringLiteral("The audio of %1 stored");
+    summary = summary.arg(counted(job.filled(), "track", "tracks"));
     if (!failed.isEmpty()) summary += QStringLiteral(", %1 not stored").arg(failed.size());
     form_.RzStatusBar1->showMessage(summary, kStatusTime);
   }
