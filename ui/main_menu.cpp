@@ -48,7 +48,7 @@ void TForm1::build_menu_bar() {
   Database1->addSeparator();
   Exit1 = item(this, Database1, "Exit1", QStringLiteral("E&xit"), QStringLiteral("Leave the program"));
 
-  MPEG1 = menu(bar, "MPEG1", QStringLiteral("&Track"), QStringLiteral("Functions related to the MPEG-file"));
+  MPEG1 = menu(bar, "MPEG1", QStringLiteral("&Track"), QStringLiteral("Funcions related to the MPEG-file"));
   Import1 = item(this, MPEG1, "Import1", QStringLiteral("&Add"), QStringLiteral("Add MPEG to the database"));
   Export1 = item(this, MPEG1, "Export1", QStringLiteral("&Export"),
                  QStringLiteral("Copy the MPEG from database to disk"));
@@ -73,11 +73,11 @@ void TForm1::build_menu_bar() {
   ShowHint1->setChecked(true);
   Help1->addSeparator();
   General1 = item(this, Help1, "General1", QStringLiteral("&General"));
-  QuickStart1 = item(this, Help1, "QuickStart1", QStringLiteral("&Quick Start"));
+  QuickStart1 = item(this, Help1, "QuickStart1", QStringLiteral("Quick Start"));
 
   About1 = menu(bar, "About1", QStringLiteral("&About"));
   Vemla1 = item(this, About1, "Vemla1", QStringLiteral("&Vemla"));
-  VisitKorvane1 = item(this, About1, "VisitKorvane1", QStringLiteral("V&isit Korvane"));
+  VisitKorvane1 = item(this, About1, "VisitKorvane1", QStringLiteral("&Visit Korvane"));
   SendemailtoKorvane1 = item(this, About1, "SendemailtoKorvane1", QStringLiteral("&Send email to Korvane"));
 }
 

@@ -37,7 +37,7 @@ TForm6::TForm6(QWidget* parent) : QDialog(parent) {
   RzLabel1 =
       named(new QLabel(QStringLiteral("- First choose a database in the left window"), this), "RzLabel1");
   RzLabel2 =
-      named(new QLabel(QStringLiteral("- Secondly choose a destination directory in the right window"), this),
+      named(new QLabel(QStringLiteral("- Secondly choose a destination directory in de right window"), this),
             "RzLabel2");
   RzLabel5 =
       named(new QLabel(QStringLiteral("- After clicking OK, be patient, it can take some time to complete "

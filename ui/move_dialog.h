@@ -27,7 +27,7 @@ class TForm6 : public QDialog {
   QString destination() const;
 
   QLabel* RzLabel1;      // "- First choose a database in the left window"
-  QLabel* RzLabel2;      // "- Secondly choose a destination directory in the right window"
+  QLabel* RzLabel2;      // "- Secondly choose a destination directory in de right window"
   QLabel* RzLabel5;      // "- After clicking OK, be patient, ..."
   QLabel* Label5;        // "Database:"
   ElidingLabel* Label6;  // the chosen library file
