@@ -33,6 +33,12 @@ void set_notifier(Notifier* n) { installed.store(n, std::memory_order_release); 
 
 void set_thread_notifier(Notifier* n) { this_thread = n; }
 
+void FirstMessage::notify(std::string_view caption_said, std::string_view text_said, MessageIcon) {
+  if (!text.empty()) return;
+  caption = caption_said;
+  text = text_said;
+}
+
 ThreadNotifierScope::ThreadNotifierScope(Notifier& n) : previous_(this_thread) { this_thread = &n; }
 
 ThreadNotifierScope::~ThreadNotifierScope() { this_thread = previous_; }

@@ -18,23 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Keeps what the decoder would tell the user (an unknown sampling frequency, say) as the reason a file is
-// skipped, instead of a message box per file.
-class MessageCatcher final : public Notifier {
- public:
-  MessageCatcher() : previous_(notifier()) { set_notifier(this); }
-  ~MessageCatcher() override { set_notifier(&previous_); }
-  MessageCatcher(const MessageCatcher&) = delete;
-  MessageCatcher& operator=(const MessageCatcher&) = delete;
-  void notify(std::string_view, std::string_view text, MessageIcon) override {
-    if (message.empty()) message = text;
-  }
-  std::string message;
-
- private:
-  Notifier& previous_;
-};
-
 fs::path absolute_path(const fs::path& file) {
   std::error_code error;
   const fs::path absolute = fs::absolute(file, error);
@@ -78,10 +61,13 @@ void write_track(Table& tracks, const TrackFacts& facts, const TagTexts& tag, co
 
 // Reads the first frame header; on failure, why none was found.
 std::string find_first_frame(Ibitstream& stream, Header& header) {
-  MessageCatcher messages;
+  // What the decoder would tell the user (an unknown sampling frequency, say) becomes the reason the file is
+  // skipped, instead of a message box per file.
+  FirstMessage message;
+  ThreadNotifierScope scope(message);
   Crc16* crc = nullptr;
   if (stream.is_open() && header.read_frame_header(stream, crc)) return {};
-  return messages.message.empty() ? "no MPEG audio frame header found" : messages.message;
+  return message.empty() ? "no MPEG audio frame header found" : message.text;
 }
 
 }  // namespace

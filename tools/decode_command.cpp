@@ -5,7 +5,6 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 
 #include "file_sink.h"
 #include "frame_decoder.h"
@@ -60,16 +59,6 @@ void print_info(const Header& header, const Ibitstream& stream) {
   std::fflush(stdout);
 }
 
-// Keeps what the decoder says while it looks for the first frame (why it found none), so that the program
-// says it in a line of its own.
-class FirstFrameMessage final : public Notifier {
- public:
-  void notify(std::string_view caption, std::string_view text, MessageIcon) override {
-    if (said.empty()) said = std::string(caption) + ": " + std::string(text);
-  }
-  std::string said;
-};
-
 void say_no_audio_frames(const std::string& name) {
   std::cerr << "vemla-decode: " << name << ": no audio frame follows the encoder's header\n";
 }
@@ -92,7 +81,8 @@ int decode_command(const DecodeOptions& options) {
   if (!stream.is_open()) return 1;  // the notifier has said why
   Header header;
   Crc16* crc = nullptr;
-  FirstFrameMessage message;
+  // What the decoder says while it looks for the first frame (why it found none) goes in the program's line.
+  FirstMessage message;
   bool found = false;
   {
     ThreadNotifierScope scope(message);
@@ -100,7 +90,8 @@ int decode_command(const DecodeOptions& options) {
   }
   if (!found) {
     std::cerr << "vemla-decode: " << name << ": "
-              << (message.said.empty() ? "no MPEG audio frame header found" : message.said) << '\n';
+              << (message.empty() ? "no MPEG audio frame header found" : message.caption + ": " + message.text)
+              << '\n';
     return 1;
   }
   if (options.info) {
