@@ -28,7 +28,7 @@ namespace vemla {
 namespace {
 
 namespace fs = std::filesystem;
-using test::TrackSpec;
+using test::TestTrack;
 
 class PlayerControlTest : public test::ProgramTest {
  protected:

@@ -21,7 +21,7 @@
 namespace vemla {
 namespace {
 
-using test::TrackSpec;
+using test::TestTrack;
 
 Draw seeded(unsigned seed) {
   auto generator = std::make_shared<std::mt19937>(seed);

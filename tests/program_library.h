@@ -78,7 +78,7 @@ bool settles(F condition) {
   return QTest::qWaitFor(condition, 20000);
 }
 
-struct TrackSpec {
+struct TestTrack {
   CategoryMask categories = 0;
   bool skip = false;
   bool store = false;  // the audio goes into the library
@@ -126,25 +126,25 @@ class ProgramTest : public ::testing::Test {
     for (const char* option : {"AUTOPLAY", "CONTINUE", "STORAGE"}) write_setting(settings, option, false);
   }
 
-  // Library "Lib" in the test's folder with one track per spec (a copy of short track k for track k, or of
+  // Library "Lib" in the test's folder with one track per entry (a copy of short track k for track k, or of
   // `source`), opened as the window opens one.
-  void open_library(const std::vector<TrackSpec>& tracks, const std::filesystem::path& source = {}) {
+  void open_library(const std::vector<TestTrack>& tracks, const std::filesystem::path& source = {}) {
     Tdb& db = program->data_module;
     const LibraryPath library{dir.path(), "Lib"};
     if (!library_exists(library)) create_library(db, library);
     open_library_tables();
-    for (const TrackSpec& spec : tracks) {
+    for (const TestTrack& track : tracks) {
       const int k = db.Table1.record_count() + 1;
       const std::filesystem::path file = dir / ("t" + std::to_string(k) + ".mp3");
       std::filesystem::copy_file(source.empty() ? short_track(k) : source, file,
                                  std::filesystem::copy_options::overwrite_existing);
-      const ImportOutcome outcome = import_track(db.Table1, file, spec.store);
+      const ImportOutcome outcome = import_track(db.Table1, file, track.store);
       ASSERT_TRUE(outcome.added()) << outcome.skipped;
       db.Table1.edit();
       for (int k = 0; k < 64; ++k) {
-        if (spec.categories >> k & 1) db.Table1.field_by_position(k).set_boolean(true);
+        if (track.categories >> k & 1) db.Table1.field_by_position(k).set_boolean(true);
       }
-      db.Table1.field_by_name("SKIP").set_boolean(spec.skip);
+      db.Table1.field_by_name("SKIP").set_boolean(track.skip);
       db.Table1.post();
     }
     show_library();

@@ -54,13 +54,13 @@ namespace {
 namespace fs = std::filesystem;
 
 // "file|title|artist|album|categories", the categories as numbers separated by commas.
-struct TrackSpec {
+struct DemoTrack {
   std::string file, title, artist, album;
   std::vector<int> categories;
 };
 
-TrackSpec parse_track(const std::string& text) {
-  TrackSpec spec;
+DemoTrack parse_track(const std::string& text) {
+  DemoTrack track;
   std::vector<std::string> parts(1);
   for (char c : text) {
     if (c == '|') {
@@ -70,38 +70,38 @@ TrackSpec parse_track(const std::string& text) {
     }
   }
   parts.resize(5);
-  spec.file = parts[0];
-  spec.title = parts[1];
-  spec.artist = parts[2];
-  spec.album = parts[3];
+  track.file = parts[0];
+  track.title = parts[1];
+  track.artist = parts[2];
+  track.album = parts[3];
   std::string number;
   for (char c : parts[4] + ",") {
     if (c == ',') {
-      if (!number.empty()) spec.categories.push_back(std::stoi(number));
+      if (!number.empty()) track.categories.push_back(std::stoi(number));
       number.clear();
     } else {
       number += c;
     }
   }
-  return spec;
+  return track;
 }
 
-void make_library(const fs::path& folder, const std::string& base, const std::vector<TrackSpec>& tracks) {
+void make_library(const fs::path& folder, const std::string& base, const std::vector<DemoTrack>& tracks) {
   const LibraryTables names = library_tables(base);
   Table table(names.tracks);
   table.set_location(folder);
   table.create_table(track_columns());
   table.set_field_order(track_field_order());
   table.open();
-  for (const TrackSpec& spec : tracks) {
+  for (const DemoTrack& track : tracks) {
     // Added as "Add" adds a file, then given the texts and categories a user would.
-    if (!import_track(table, fs::absolute(spec.file), false).added()) continue;
+    if (!import_track(table, fs::absolute(track.file), false).added()) continue;
     table.edit();
-    table.field_by_name("TITLE").set_text(spec.title);
-    table.field_by_name("ARTIST").set_text(spec.artist);
-    table.field_by_name("ALBUM").set_text(spec.album);
+    table.field_by_name("TITLE").set_text(track.title);
+    table.field_by_name("ARTIST").set_text(track.artist);
+    table.field_by_name("ALBUM").set_text(track.album);
     table.field_by_name("MEMO").set_text("Made for the screenshots from a generated test signal.");
-    for (int k : spec.categories) table.field_by_position(k - 1).set_boolean(true);
+    for (int k : track.categories) table.field_by_position(k - 1).set_boolean(true);
     table.post();
   }
   Table categories(names.categories);
@@ -274,9 +274,9 @@ int run(int argc, char** argv) {
   const std::string base = library_path.filename().string();
   const LibraryTables names = library_tables(base);
   if (!fs::exists(folder / names.tracks)) {
-    std::vector<TrackSpec> specs;
-    for (const std::string& text : track_texts) specs.push_back(parse_track(text));
-    make_library(folder, base, specs);
+    std::vector<DemoTrack> demo_tracks;
+    for (const std::string& text : track_texts) demo_tracks.push_back(parse_track(text));
+    make_library(folder, base, demo_tracks);
   }
 
   Program program(std::make_unique<NullDevice>(1.0));
