@@ -23,7 +23,7 @@ done
 for program in vemla vemla-decode vemla-library; do
   [ -x "$prefix/bin/$program" ] || { echo "install_check: $program cannot be run"; failed=1; }
 done
-if [ -d "$(dirname "$0")/../ui/help" ] && ! ls "$prefix"/share/doc/vemla/help/*.html >/dev/null 2>&1; then
+if [ -d "$(dirname "$0")/../../ui/help" ] && ! ls "$prefix"/share/doc/vemla/help/*.html >/dev/null 2>&1; then
   echo "install_check: the help pages were not installed"; failed=1
 fi
 
