@@ -36,9 +36,10 @@ std::string why_not_playable(const std::filesystem::path& file);
 std::vector<std::filesystem::path> import_files(const std::vector<std::filesystem::path>& inputs,
                                                 std::vector<ImportOutcome>& unusable);
 
-// Imports the files of the inputs (import_files) one after another, the rows of each step committed together.
-// Progress in files. Cancel keeps the files added so far; an error of the table engine ends the job there,
-// keeping the files added before it. The table must stay open while the job runs.
+// Imports the files of the inputs (import_files) one after another, the rows of each step committed together
+// (a file whose audio is stored, in a step of its own). Progress in files. Cancel keeps the files added so far;
+// an error of the table engine ends the job there, keeping the files added before it (on a full disk, every
+// whole track that fits). The table must stay open while the job runs.
 class ImportJob : public LibraryJob {
  public:
   ImportJob(Table& tracks, const std::vector<std::filesystem::path>& inputs, bool store);

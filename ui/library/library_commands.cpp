@@ -250,7 +250,7 @@ bool LibraryCommands::open_library(const LibraryPath& library) {
   }
   if (db_.Table2.is_open()) {
     try {
-      form_.Export1->setEnabled(sync_storage(db_.Table1, db_.Table2));
+      sync_storage(db_.Table1, db_.Table2);
     } catch (const TableError& error) {
       show_error(&form_, text_of(error));
     }
