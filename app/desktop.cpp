@@ -31,7 +31,12 @@ Desktop::Desktop(Program& program, QDBusConnection bus, std::function<void()> qu
       instance([this](const QString& library) { activate(library); }, bus),
       keys(program.form1, [this] { controls.play_pause(); }),
       last_library(program.form1, program.library, program.form2),
-      bus_(std::move(bus)) {}
+      bus_(std::move(bus)) {
+  PlayerControl& player = program.player_control;
+  keys.bind_transport({[this] { controls.play(); }, [this] { controls.pause(); },
+                       [this] { controls.play_pause(); }, [&player] { player.StopClick(); },
+                       [&player] { player.NextClick(); }, [&player] { player.PriorClick(); }});
+}
 
 Desktop::~Desktop() = default;
 
