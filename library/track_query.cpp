@@ -132,20 +132,23 @@ void TrackQuery::reload() {
   sort_and_filter();
 }
 
-bool TrackQuery::update() {
+bool TrackQuery::rows_changed() {
   Store* store = tracks_.is_open() ? tracks_.store() : nullptr;
-  if (!store) {
-    if (keys_.empty()) return false;
+  if (!store) return !keys_.empty();
+  if (static_cast<size_t>(tracks_.record_count()) != keys_.size()) return true;
+  Statement max_id = prepare(*store, "SELECT coalesce(max(id), 0) FROM rows");
+  if (sqlite3_step(max_id.get()) != SQLITE_ROW) throw_read_error(*store);
+  return sqlite3_column_int64(max_id.get(), 0) != (keys_.empty() ? 0 : keys_.back().id);
+}
+
+bool TrackQuery::update() {
+  if (!rows_changed()) return false;
+  if (!tracks_.is_open() || !tracks_.store()) {
     reload();
     return true;
   }
   const size_t count = static_cast<size_t>(tracks_.record_count());
   const int64_t last = keys_.empty() ? 0 : keys_.back().id;
-  if (count == keys_.size()) {
-    Statement max_id = prepare(*store, "SELECT coalesce(max(id), 0) FROM rows");
-    if (sqlite3_step(max_id.get()) != SQLITE_ROW) throw_read_error(*store);
-    if (sqlite3_column_int64(max_id.get(), 0) == last) return false;
-  }
   // Rows appended after the last one known, and none gone before it; else the index is read whole again.
   bool appended_only = false;
   if (count > keys_.size()) {

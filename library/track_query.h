@@ -40,6 +40,8 @@ class TrackQuery {
 
   // Reads the index of every row afresh (a library opened or closed). Errors of the table are TableErrors.
   void reload();
+  // Whether rows came or went since the index was read (cheap: the count and the last row's id).
+  bool rows_changed();
   // Brings the list up to the table's rows: rows appended since are read, rows gone make it read all again.
   // True when rows came or went.
   bool update();
