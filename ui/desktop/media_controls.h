@@ -24,6 +24,7 @@ struct TrackFacts {
   QString artist;
   QString album;
   qint64 length_us = 0;
+  QString art_url;  // the cover picture's copy ("file:///..."); empty without one
   friend bool operator==(const TrackFacts&, const TrackFacts&) = default;
 };
 
@@ -64,6 +65,9 @@ class MediaControls : public QObject {
   // lies outside the track.
   void set_position(const QString& track_id, qint64 position_us);
 
+  // The current track's cover picture, as an address the desktop can read ("" for none).
+  void set_art_url(const QString& art_url);
+
   MediaState state() const;
   TrackFacts current_track() const;
   qint64 position_us() const;
@@ -85,6 +89,7 @@ class MediaControls : public QObject {
   std::function<void()> quit_application_;
   std::unique_ptr<Watcher> watcher_;
   bool change_pending_ = false;
+  QString art_url_;
 };
 
 }  // namespace vemla
