@@ -23,6 +23,7 @@
 #include "player_settings.h"
 #include "playlist_control.h"
 #include "please_window.h"
+#include "selection_commands.h"
 #include "shell.h"
 #include "track_commands.h"
 #include "track_list_control.h"
@@ -73,6 +74,7 @@ class Program {
   WindowRoom room{form1};
   TrackListControl track_list{form1, data_module, player_control, playlist};
   CoverArt cover{data_module};
+  SelectionCommands selection{form1, data_module, player_control, playlist, work, track_list};
 };
 
 }  // namespace vemla

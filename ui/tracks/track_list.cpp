@@ -80,7 +80,8 @@ TrackList::TrackList(Table& tracks, QWidget* parent) : QFrame(parent), model_(ne
   connect(View, &QTableView::clicked, this, [this](const QModelIndex& index) {
     if (index.isValid()) emit current_requested(model_->record_at(index.row()));
   });
-  connect(View, &QTableView::activated, this, [this](const QModelIndex& index) {
+  // A double click plays, whatever the desktop's style says about activating items (Enter: the filter below).
+  connect(View, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
     if (index.isValid()) emit play_requested(model_->record_at(index.row()));
   });
   connect(View, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
@@ -208,6 +209,9 @@ bool TrackList::eventFilter(QObject* watched, QEvent* event) {
   } else if (watched == View && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
     const QModelIndex current = View->currentIndex();
     if (current.isValid()) emit play_requested(model_->record_at(current.row()));
+    return true;
+  } else if (watched == View && key->key() == Qt::Key_Delete && View->selectionModel()->hasSelection()) {
+    emit delete_requested();
     return true;
   }
   return QFrame::eventFilter(watched, event);

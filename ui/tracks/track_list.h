@@ -45,6 +45,8 @@ class TrackList : public QFrame {
   void play_requested(int record);
   // The selection's context menu was asked for at a global position.
   void menu_requested(const QPoint& position);
+  // The Delete key in the list.
+  void delete_requested();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

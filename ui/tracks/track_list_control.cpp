@@ -165,6 +165,10 @@ QString TrackListControl::window_title() const {
   }
 }
 
+CategoryMask TrackListControl::categories_of(int record) const {
+  return model_.categories_of(record);
+}
+
 void TrackListControl::make_current(int record) {
   if (record < 1 || !db_.Table1.is_open()) return;
   Playlist& list = playlist_.playlist();

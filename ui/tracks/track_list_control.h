@@ -10,6 +10,8 @@
 #include <memory>
 #include <set>
 
+#include "playlist.h"
+
 class QTimer;
 
 namespace vemla {
@@ -31,6 +33,9 @@ class TrackListControl : public QObject {
   // The window's title for the current track and library: "TITLE – ARTIST — LIBRARY — Vemla", the library's
   // name alone without a current track, "Vemla" without a library.
   QString window_title() const;
+
+  // The categories of a track as the list knows them.
+  CategoryMask categories_of(int record) const;
 
   // Brings the list up to the library at once (the program does it soon after every change by itself).
   void sync();

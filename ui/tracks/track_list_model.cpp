@@ -252,6 +252,10 @@ bool TrackListModel::played(int record) const {
   return filter_ == 0 || (query_.categories_of(record) >> (filter_ - 1) & 1);
 }
 
+CategoryMask TrackListModel::categories_of(int record) const {
+  return query_.categories_of(record);
+}
+
 void TrackListModel::set_category_names(const QStringList& names) {
   if (names == category_names_) return;
   category_names_ = names;

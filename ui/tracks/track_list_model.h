@@ -50,6 +50,7 @@ class TrackListModel : public QAbstractTableModel {
   // The records the playlist holds and its category filter (0: all): the others are shown as not played.
   void set_playlist(const std::vector<int32_t>& entries, int filter);
   bool played(int record) const;
+  CategoryMask categories_of(int record) const;
   // The 64 category names, in order.
   void set_category_names(const QStringList& names);
 

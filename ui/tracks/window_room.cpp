@@ -25,6 +25,7 @@ constexpr int kListWidth = 280;
 constexpr int kListHeight = 180;
 // How much wider "View > Track List" makes a window that has no room for the list.
 constexpr int kGrownWidth = 560;
+constexpr int kGrownHeight = 320;
 
 // Kept beside the window's geometry ("x", "y", "dx", "dy").
 constexpr const char* kListKey = "TrackList";
@@ -83,9 +84,12 @@ void WindowRoom::ViewTrackListClick(bool on) {
     const QSize smallest = form_.minimumSize();
     const QSize extra = form_.size() - smallest;
     if (on && extra.width() < kListWidth && extra.height() < kListHeight) {
+      // Wider where the screen has room for it, else taller (the list below the panels).
+      const QSize screen = form_.screen() ? form_.screen()->availableGeometry().size() : QSize();
       QSize grown(smallest.width() + kGrownWidth, form_.height());
-      if (const QScreen* screen = form_.screen())
-        grown = grown.boundedTo(screen->availableGeometry().size()).expandedTo(smallest);
+      if (screen.isValid() && grown.width() > screen.width())
+        grown = QSize(form_.width(), smallest.height() + kGrownHeight);
+      if (screen.isValid()) grown = grown.boundedTo(screen).expandedTo(smallest);
       form_.resize(grown);
     } else if (!on) {
       form_.resize(smallest);
