@@ -85,7 +85,9 @@ TrackList::TrackList(Table& tracks, QWidget* parent) : QFrame(parent), model_(ne
     if (index.isValid()) emit play_requested(model_->record_at(index.row()));
   });
   connect(View, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-    if (View->indexAt(at).isValid()) emit menu_requested(View->viewport()->mapToGlobal(at));
+    // The menu key asks too, wherever the pointer is: the selected rows are what the menu is for.
+    if (View->indexAt(at).isValid() || View->selectionModel()->hasSelection())
+      emit menu_requested(View->viewport()->mapToGlobal(at));
   });
   connect(header, &QWidget::customContextMenuRequested, this, [this, header](const QPoint& at) {
     QMenu menu(this);

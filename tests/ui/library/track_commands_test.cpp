@@ -212,9 +212,17 @@ TEST_F(TrackCommandsTest, DroppedFilesAndFoldersAreAdded) {
   EXPECT_EQ(column(3, "PAD"), single.string());
   EXPECT_EQ(messages.texts.size(), 1);
 
+  // A file the library holds is passed over, and the status bar says so.
+  drop({qpath(single)});
+  ASSERT_TRUE(settle([&] { return !program.work.running(); }));
+  EXPECT_EQ(db.Table1.record_count(), 3);
+  EXPECT_TRUE(form.RzStatusBar1->currentMessage().contains("1 file already in the database"))
+      << form.RzStatusBar1->currentMessage().toStdString();
+
   // On the memo, the file is added too, and the memo keeps its text.
   const QString memo = form.DBMemo1->toPlainText();
-  drop({qpath(single)}, form.DBMemo1->viewport());
+  const fs::path other = track_file(dir / "single" / "w.mp3");
+  drop({qpath(other)}, form.DBMemo1->viewport());
   ASSERT_TRUE(settle([&] { return db.Table1.record_count() == 4 && !program.work.running(); }));
   EXPECT_EQ(form.DBMemo1->toPlainText(), memo);
   EXPECT_TRUE(errors.isEmpty());
