@@ -380,11 +380,9 @@ void Transport::update_following() {
     player_.set_following_track({});
     return;
   }
-  // A row being edited is not posted behind the user's back: the end of the edit asks again.
-  const auto editing = [](const Table& table) {
-    return table.state() == TableState::Edit || table.state() == TableState::Insert;
-  };
-  if (editing(tracks) || editing(db_.Table2)) return;
+  // A track being edited is not posted behind the user's back: the end of the edit asks again. The settings
+  // are read as the record holds them, a tick not yet posted included.
+  if (tracks.state() == TableState::Edit || tracks.state() == TableState::Insert) return;
   FollowingTrack following;
   try {
     LibraryPlayList list(playlist_, tracks);
