@@ -1,8 +1,9 @@
 #include "text_fold.h"
 
-#include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
-#include <unicode/unistr.h>
+#include <unicode/unorm2.h>
+#include <unicode/ustring.h>
+#include <unicode/utf16.h>
 
 #include <algorithm>
 
@@ -25,24 +26,56 @@ std::string fold_text(std::string_view text) {
     }
     return folded;
   }
+  // ICU's C interface into buffers kept by the thread: a library is folded row by row, 100,000 of them.
+  thread_local std::vector<UChar> source, decomposed, folded;
+  const auto run = [](std::vector<UChar>& target, auto&& convert) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      UErrorCode status = U_ZERO_ERROR;
+      const int32_t length = convert(target.data(), static_cast<int32_t>(target.size()), &status);
+      if (status == U_BUFFER_OVERFLOW_ERROR) {
+        target.resize(static_cast<size_t>(length) + 1);
+        continue;
+      }
+      return U_FAILURE(status) ? -1 : length;
+    }
+    return -1;
+  };
+  if (source.size() < 256) source.resize(256);
+  if (decomposed.size() < 256) decomposed.resize(256);
+  if (folded.size() < 256) folded.resize(256);
+  const int32_t utf16 = run(source, [&](UChar* out, int32_t capacity, UErrorCode* status) {
+    int32_t length = 0;
+    u_strFromUTF8WithSub(out, capacity, &length, text.data(), static_cast<int32_t>(text.size()), 0xFFFD, nullptr,
+                         status);
+    return length;
+  });
   UErrorCode status = U_ZERO_ERROR;
-  const icu::Normalizer2* nfkd = icu::Normalizer2::getNFKDInstance(status);
-  if (U_FAILURE(status)) return std::string(text);
-  icu::UnicodeString decomposed =
-      nfkd->normalize(icu::UnicodeString::fromUTF8(icu::StringPiece(text.data(), static_cast<int32_t>(text.size()))),
-                      status);
-  if (U_FAILURE(status)) return std::string(text);
+  const UNormalizer2* nfkd = unorm2_getNFKDInstance(&status);
+  if (utf16 < 0 || U_FAILURE(status)) return std::string(text);
+  const int32_t normal = run(decomposed, [&](UChar* out, int32_t capacity, UErrorCode* error) {
+    return unorm2_normalize(nfkd, source.data(), utf16, out, capacity, error);
+  });
+  if (normal < 0) return std::string(text);
   // Marks are dropped after folding, since a folded letter may bring marks of its own (İ folds to i and a dot).
-  decomposed.foldCase();
-  icu::UnicodeString kept;
-  for (int32_t i = 0; i < decomposed.length();) {
-    const UChar32 c = decomposed.char32At(i);
-    i += U16_LENGTH(c);
-    if (u_charType(c) != U_NON_SPACING_MARK) kept.append(c);
+  const int32_t cased = run(folded, [&](UChar* out, int32_t capacity, UErrorCode* error) {
+    return u_strFoldCase(out, capacity, decomposed.data(), normal, U_FOLD_CASE_DEFAULT, error);
+  });
+  if (cased < 0) return std::string(text);
+  int32_t kept = 0;
+  for (int32_t i = 0; i < cased;) {
+    const int32_t start = i;
+    UChar32 c;
+    U16_NEXT(folded.data(), i, cased, c);
+    if (u_charType(c) == U_NON_SPACING_MARK) continue;
+    for (int32_t j = start; j < i; ++j) folded[static_cast<size_t>(kept++)] = folded[static_cast<size_t>(j)];
   }
-  std::string folded;
-  kept.toUTF8String(folded);
-  return folded;
+  std::string result(static_cast<size_t>(kept) * 3, '\0');
+  int32_t bytes = 0;
+  status = U_ZERO_ERROR;
+  u_strToUTF8(result.data(), static_cast<int32_t>(result.size()), &bytes, folded.data(), kept, &status);
+  if (U_FAILURE(status)) return std::string(text);
+  result.resize(static_cast<size_t>(bytes));
+  return result;
 }
 
 std::vector<std::string> search_words(std::string_view text) {

@@ -62,6 +62,12 @@ std::string column_text(sqlite3_stmt* statement, int column) {
   return text ? std::string(text, static_cast<size_t>(sqlite3_column_bytes(statement, column))) : std::string();
 }
 
+CategoryMask bit_reverse(CategoryMask mask) {
+  CategoryMask reversed = 0;
+  for (int k = 0; k < 64; ++k) reversed |= ((mask >> k) & 1) << (63 - k);
+  return reversed;
+}
+
 using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
 
 Statement prepare(Store& store, const std::string& sql) {
@@ -202,6 +208,7 @@ void TrackQuery::refresh_record(int record) {
   if (record < 1 || record > total() || !tracks_.is_open() || !tracks_.store()) return;
   Key& key = keys_[static_cast<size_t>(record - 1)];
   rows_.erase(key.id);
+  narrowable_ = false;
   Reader reader(*tracks_.store(), "WHERE r.id = " + std::to_string(key.id));
   if (!reader.step()) return;  // gone: the next update reads the index again
   fill_key(key, reader);
@@ -227,9 +234,20 @@ std::string_view TrackQuery::field(const Key& key, int index) const {
 }
 
 void TrackQuery::set_search(std::string_view text) {
+  const bool same = search_ == text;
   search_ = std::string(text);
-  words_ = search_words(text);
-  filter();
+  std::vector<std::string> words = search_words(text);
+  // A search that only narrows the last one (a letter typed on) looks through the rows that matched it,
+  // unless a row was written since (it may match now).
+  bool narrows = narrowable_ && !same && !words_.empty() && words.size() >= words_.size();
+  for (size_t i = 0; narrows && i < words_.size(); ++i) narrows = words[i].find(words_[i]) != std::string::npos;
+  words_ = std::move(words);
+  if (!narrows) {
+    filter();
+    return;
+  }
+  row_of_key_.clear();
+  std::erase_if(shown_, [this](int32_t index) { return !matches(keys_[index]); });
 }
 
 void TrackQuery::set_order(TrackColumn column, bool ascending) {
@@ -240,62 +258,62 @@ void TrackQuery::set_order(TrackColumn column, bool ascending) {
 
 void TrackQuery::sort_and_filter() {
   order_.resize(keys_.size());
-  for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<int32_t>(i);
-  const auto by_number = [](auto value) {
-    return [value](int32_t a, int32_t b) { return value(a) < value(b); };
-  };
-  const auto sort_by = [this](auto less) {
-    // Ties keep record order whichever way the list runs.
-    std::stable_sort(order_.begin(), order_.end(), [&](int32_t a, int32_t b) {
-      return ascending_ ? less(a, b) : less(b, a);
+  // Each row's key beside its index, sorted together: the comparisons read them in a row, not through the
+  // index. Ties keep record order whichever way the list runs.
+  const auto sort_by = [this](auto key_of) {
+    using KeyType = decltype(key_of(int32_t{0}));
+    std::vector<std::pair<KeyType, int32_t>> keyed(keys_.size());
+    for (size_t i = 0; i < keys_.size(); ++i) keyed[i] = {key_of(static_cast<int32_t>(i)), static_cast<int32_t>(i)};
+    std::stable_sort(keyed.begin(), keyed.end(), [this](const auto& a, const auto& b) {
+      return ascending_ ? a.first < b.first : b.first < a.first;
     });
+    for (size_t i = 0; i < keyed.size(); ++i) order_[i] = keyed[i].second;
   };
-  const auto text_less = [this](int index) {
-    return [this, index](int32_t a, int32_t b) {
-      const std::string_view x = field(keys_[a], index), y = field(keys_[b], index);
-      if (x.empty() != y.empty()) return y.empty();
-      return x < y;
+  // Empty texts after the others: a key that leads with whether it is empty.
+  const auto text_key = [this](int index) {
+    return [this, index](int32_t i) {
+      const std::string_view text = field(keys_[i], index);
+      return std::pair<bool, std::string_view>(text.empty(), text);
     };
   };
+  const auto flag_key = [this](uint8_t flag) { return [this, flag](int32_t i) { return (keys_[i].flags & flag) != 0; }; };
   switch (column_) {
     case TrackColumn::Number:
-      if (!ascending_) std::reverse(order_.begin(), order_.end());
+      for (size_t i = 0; i < order_.size(); ++i) order_[i] = static_cast<int32_t>(ascending_ ? i : order_.size() - 1 - i);
       break;
     case TrackColumn::Title:
-      sort_by(text_less(0));
+      sort_by(text_key(0));
       break;
     case TrackColumn::Artist:
-      sort_by(text_less(1));
+      sort_by(text_key(1));
       break;
     case TrackColumn::Album:
-      sort_by(text_less(2));
+      sort_by(text_key(2));
       break;
     case TrackColumn::Time:
-      sort_by(by_number([this](int32_t i) { return keys_[i].time_ms; }));
+      sort_by([this](int32_t i) { return keys_[i].time_ms; });
       break;
     case TrackColumn::Bitrate:
-      sort_by(by_number([this](int32_t i) { return keys_[i].bitrate; }));
+      sort_by([this](int32_t i) { return keys_[i].bitrate; });
       break;
     case TrackColumn::Samplerate:
-      sort_by(by_number([this](int32_t i) { return keys_[i].samplerate; }));
+      sort_by([this](int32_t i) { return keys_[i].samplerate; });
       break;
     case TrackColumn::Stored:
-      sort_by(by_number([this](int32_t i) { return (keys_[i].flags & kStored) != 0; }));
+      sort_by(flag_key(kStored));
       break;
     case TrackColumn::Memo:
-      sort_by(by_number([this](int32_t i) { return (keys_[i].flags & kHasMemo) != 0; }));
+      sort_by(flag_key(kHasMemo));
       break;
     case TrackColumn::Skip:
-      sort_by(by_number([this](int32_t i) { return (keys_[i].flags & kSkipped) != 0; }));
+      sort_by(flag_key(kSkipped));
       break;
     case TrackColumn::Categories:
-      // The track of the lowest category first; tracks without a category last.
-      sort_by([this](int32_t a, int32_t b) {
-        const CategoryMask x = keys_[a].categories, y = keys_[b].categories;
-        if (x == y) return false;
-        if (x == 0 || y == 0) return y == 0;
-        const CategoryMask lowest = (x ^ y) & ~((x ^ y) - 1);
-        return (x & lowest) != 0;
+      // The track of the lowest category first, tracks without a category last: the categories read from
+      // category 1 on, as the bits of a number read from the highest.
+      sort_by([this](int32_t i) {
+        const CategoryMask mask = keys_[i].categories;
+        return std::pair<bool, CategoryMask>(mask == 0, ~bit_reverse(mask));
       });
       break;
   }
@@ -320,6 +338,7 @@ bool TrackQuery::matches(const Key& key) const {
 
 void TrackQuery::filter() {
   row_of_key_.clear();
+  narrowable_ = true;
   if (words_.empty()) {
     shown_ = order_;
     return;

@@ -97,6 +97,7 @@ class TrackQuery {
   size_t dead_text_ = 0;   // bytes of text_ that rows re-read no longer use
   std::string search_;
   std::vector<std::string> words_;
+  bool narrowable_ = false;  // shown_ holds every row that matches words_
   TrackColumn column_ = TrackColumn::Number;
   bool ascending_ = true;
   std::vector<int32_t> order_;  // key indices, all rows in the chosen order
