@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QCheckBox>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
@@ -118,6 +120,36 @@ TEST_F(TrackCommandsTest, AddImportsMarkedFilesInListOrder) {
   tracks.Import1Click();
   EXPECT_FALSE(program.work.running());
   EXPECT_EQ(db.Table1.record_count(), 2);
+}
+
+TEST_F(TrackCommandsTest, AddTakesSubfoldersAndPassesOverKnownFiles) {
+  const fs::path music = dir / "music";
+  for (const char* name : {"a.mp3", "sub/b.mp3", "sub/deeper/c.mp3"}) track_file(music / name);
+  open_library();
+  ASSERT_TRUE(import_track(db.Table1, music / "a.mp3", false).added());
+  const auto add_folder = [&](bool again) {
+    answer(tracks.dialogs(), [&](QDialog&) {
+      add.Subfolders->setChecked(true);
+      add.AddAgain->setChecked(again);
+      add.DirectoryListBox1->set_folder(qpath(music));
+      ASSERT_TRUE(settle([&] { return add.FileListBox1->names().size() == 1; }));
+      EXPECT_TRUE(add.SpeedButton1->isEnabled()) << "the whole folder, nothing marked";
+      add.SpeedButton1->click();
+    });
+    tracks.Import1Click();
+    ASSERT_TRUE(work_ended());
+  };
+  add_folder(false);
+  EXPECT_EQ(db.Table1.record_count(), 3);
+  EXPECT_EQ(column(3, "PAD"), (music / "sub/deeper/c.mp3").string());
+  EXPECT_EQ(form.RzStatusBar1->currentMessage(), "2 tracks added, 1 file already in the database");
+  QSettings kept;
+  EXPECT_EQ(kept.value("AddFolder").toString(), qpath(music)) << "the next start opens there";
+  EXPECT_TRUE(kept.value("AddSubfolders").toBool());
+  add_folder(true);
+  EXPECT_EQ(db.Table1.record_count(), 6) << "added again when asked";
+  EXPECT_TRUE(messages.texts.isEmpty());
+  kept.clear();  // the tests after this one start as a first start does
 }
 
 // Enter on marked files adds them; it closed the dialog through its one push button, adding nothing.
