@@ -36,6 +36,8 @@ Desktop::Desktop(Program& program, QDBusConnection bus, std::function<void()> qu
   keys.bind_transport({[this] { controls.play(); }, [this] { controls.pause(); },
                        [this] { controls.play_pause(); }, [&player] { player.StopClick(); },
                        [&player] { player.NextClick(); }, [&player] { player.PriorClick(); }});
+  QObject::connect(&program.cover, &CoverArt::changed, &controls,
+                   [this] { controls.set_art_url(this->program.cover.art_url()); });
 }
 
 Desktop::~Desktop() = default;

@@ -34,8 +34,9 @@ class TrackCommands : public QObject {
                 TForm4& info, LibraryWork& work, QObject* parent = nullptr);
   ~TrackCommands() override;
 
-  // Adds files and folders (recursively) as "Add" does: for files dropped on the main window.
-  void import_paths(const QStringList& paths);
+  // Adds files and folders (recursively) as "Add" does: for files dropped on the main window. Files the
+  // library holds already are passed over unless `pass_known` is false.
+  void import_paths(const QStringList& paths, bool pass_known = true);
   // "&Export" is enabled while the current track has audio to export: stored, or in its file.
   void update_export_item();
   // Where a deleted track's audio is kept until the library closes (the per-user runtime folder, by default).
