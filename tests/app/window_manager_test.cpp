@@ -75,14 +75,14 @@ class WindowManagerTest : public ::testing::Test {
       ::unsetenv(name);
   }
 
-  // Starts vemla and waits for its main window; the window's X id, or empty.
+  // Starts vemla and waits for its main window (its title ends in the program's name); its X id, or empty.
   std::string start(const std::vector<std::string>& arguments = {}) {
     std::vector<std::string> command{VEMLA_PROGRAM};
     command.insert(command.end(), arguments.begin(), arguments.end());
     vemla = std::make_unique<test::ChildProcess>(command, home / "vemla.out", home / "vemla.err");
     std::string window;
     until([&] {
-      window = output_of("xdotool search --onlyvisible --name '^Vemla$' 2>/dev/null | head -n 1");
+      window = output_of("xdotool search --onlyvisible --name 'Vemla$' 2>/dev/null | head -n 1");
       return !window.empty() || vemla->ended();
     });
     return window;
