@@ -21,6 +21,8 @@
 #include "program_fixture.h"
 #include "store_support.h"
 #include "temporary_track.h"
+#include "track_list.h"
+#include "track_list_model.h"
 #include "track_files.h"
 #include "track_import.h"
 #include "track_ops.h"
@@ -436,6 +438,7 @@ TEST_F(TrackCommandsTest, DeletedTrackCanBeTakenBack) {
   db.Table1.field_by_name("DATA").save_to_file(dir / "check.mp3");
   EXPECT_EQ(test::read_file(dir / "check.mp3"), audio);
   EXPECT_FALSE(form.UndoDelete1->isEnabled()) << "only the last deleted track comes back";
+  EXPECT_TRUE(settle([&] { return form.TrackList1->model().rowCount() == 3; })) << "the list shows it again";
 
   // Once the library has closed, a deleted track is gone for good.
   go_to_record(db.Table1, 1);
