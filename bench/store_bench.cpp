@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 
+#include "rows.h"
 #include "schema.h"
 #include "store.h"
 #include "table.h"
@@ -28,10 +29,11 @@ std::string table_of(int rows) {
   return "T" + std::to_string(rows) + ".db";
 }
 
-int position_of(const char* name) {
+template <typename Kind>
+int position_of(Column<Kind> column) {
   const std::vector<ColumnDef> columns = track_columns();
   for (size_t i = 0; i < columns.size(); ++i) {
-    if (columns[i].name == name) return static_cast<int>(i);
+    if (columns[i].name == column.name) return static_cast<int>(i);
   }
   return -1;
 }
@@ -44,9 +46,10 @@ void make_track_table(int rows) {
   table.create_table(track_columns());
   SQLite::Database sql(g_folder / table_of(rows), SQLite::OPEN_READWRITE);
   SQLite::Transaction transaction(sql);
-  SQLite::Statement insert(sql, "INSERT INTO rows(" + row_column(position_of("TITLE")) + ", " +
-                                    row_column(position_of("FRAMETOTAL")) + ", " +
-                                    row_column(position_of("C1")) + ", " + row_column(position_of("PAD")) +
+  SQLite::Statement insert(sql, "INSERT INTO rows(" + row_column(position_of(TrackTable::title)) + ", " +
+                                    row_column(position_of(TrackTable::frametotal)) + ", " +
+                                    row_column(position_of(TrackTable::category(1))) + ", " +
+                                    row_column(position_of(TrackTable::pad)) +
                                     ") VALUES(?, ?, ?, ?)");
   for (int i = 1; i <= rows; ++i) {
     insert.bind(1, "Track number " + std::to_string(i));
@@ -82,7 +85,7 @@ void BM_WalkReadingFields(benchmark::State& state) {
   for (auto _ : state) {
     int64_t sum = 0;
     for (table.first(); !table.at_end(); table.next()) {
-      sum += static_cast<int64_t>(table.field_by_name("TITLE").as_text().size());
+      sum += static_cast<int64_t>(get(table, TrackTable::title).size());
       sum += table.field_by_position(0).as_boolean();
     }
     benchmark::DoNotOptimize(sum);
@@ -97,7 +100,7 @@ void BM_MoveByHalf(benchmark::State& state) {
   const int rows = static_cast<int>(state.range(0));
   open_table(table, rows);
   table.first();
-  Field title = table.field_by_name("TITLE");
+  Field title = field(table, TrackTable::title);
   for (auto _ : state) {
     table.move_by(rows / 2);
     benchmark::DoNotOptimize(title.as_text());
@@ -143,10 +146,10 @@ void BM_AppendAndPost(benchmark::State& state) {
     state.ResumeTiming();
     for (int i = 0; i < rows; ++i) {
       table.append();
-      table.field_by_name("TITLE").set_text("Appended track " + std::to_string(i));
-      table.field_by_name("FRAMETOTAL").set_integer(i);
+      set(table, TrackTable::title, "Appended track " + std::to_string(i));
+      set(table, TrackTable::frametotal, i);
       table.field_by_position(i % 64).set_boolean(true);
-      if (with_memo) table.field_by_name("MEMO").set_text("A comment of track " + std::to_string(i));
+      if (with_memo) set(table, TrackTable::memo, "A comment of track " + std::to_string(i));
       table.post();
     }
   }

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "data.h"
+#include "rows.h"
 #include "schema.h"
 #include "store.h"
 #include "table.h"
@@ -120,12 +121,12 @@ void open_library(Tdb& db, const LibraryPath& library) {
   db.Table1.open();
   name_table(db.Table3, library, names.categories);
   db.Table3.open();
-  const bool read_only = db.Table3.field_by_name("READONLY").as_boolean();
+  const bool read_only = library_read_only(db.Table3);
   set_read_only(db.Table1, read_only);
   set_read_only(db.Table3, read_only);
   if (db.Table2.is_open()) {
     db.Table2.edit();
-    db.Table2.field_by_name("READONLY").set_boolean(read_only);
+    set(db.Table2, SettingsTable::read_only, read_only);
     db.Table2.refresh();
   }
 }

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include "file_check.h"
+#include "rows.h"
 #include "schema.h"
 #include "store.h"
 #include "table.h"
@@ -34,10 +35,10 @@ void remove_quietly(const fs::path& file) {
 
 void export_track(Table& tracks, const fs::path& file) {
   if (tracks.record_count() == 0) throw TableError("There is no track to export");
-  const Field data = tracks.field_by_name("DATA");
+  const Field data = field(tracks, TrackTable::data);
   if (data.is_empty()) {
     throw TableError("The audio of this track is not stored in the database; it is kept in the file " +
-                     tracks.field_by_name("PAD").as_text());
+                     get(tracks, TrackTable::pad));
   }
   if (is_library_file(tracks, file)) throw TableError(file.string() + " is a file of the open database");
   // Through links to the file they name (which may not exist yet), so that the links stay.
@@ -78,25 +79,23 @@ bool go_to_record(Table& tracks, int record) {
 }
 
 TrackInfo track_info(Table& tracks) {
-  const auto text = [&](const char* name) { return tracks.field_by_name(name).as_text(); };
-  const auto number = [&](const char* name) { return tracks.field_by_name(name).as_integer(); };
-  const auto flag = [&](const char* name) { return tracks.field_by_name(name).as_boolean(); };
+  using T = TrackTable;
   TrackInfo info;
-  info.version = text("VERSION");
-  info.layer = text("LAYER");
-  info.bitrate = text("BITRATE");
-  info.samplerate = text("SAMPLERATE");
-  info.mode = text("MODE");
-  info.checksums = number("CHECKSUMS");
-  info.frametotal = number("FRAMETOTAL");
-  info.tracktotal = number("TRACKTOTAL");
-  info.copyright = flag("COPYRIGHT");
-  info.original = flag("ORIGINAL");
-  info.stored = !tracks.field_by_name("DATA").is_empty();
-  info.pad = text("PAD");
-  info.title = text("TITLE");
-  info.artist = text("ARTIST");
-  info.album = text("ALBUM");
+  info.version = get(tracks, T::version);
+  info.layer = get(tracks, T::layer);
+  info.bitrate = get(tracks, T::bitrate);
+  info.samplerate = get(tracks, T::samplerate);
+  info.mode = get(tracks, T::mode);
+  info.checksums = get(tracks, T::checksums);
+  info.frametotal = get(tracks, T::frametotal);
+  info.tracktotal = get(tracks, T::tracktotal);
+  info.copyright = get(tracks, T::copyright);
+  info.original = get(tracks, T::original);
+  info.stored = !is_empty(tracks, T::data);
+  info.pad = get(tracks, T::pad);
+  info.title = get(tracks, T::title);
+  info.artist = get(tracks, T::artist);
+  info.album = get(tracks, T::album);
   return info;
 }
 
@@ -105,17 +104,17 @@ const char* yes_no(bool value) {
 }
 
 bool storage(Table& settings) {
-  return settings.field_by_name("STORAGE").as_boolean();
+  return get(settings, SettingsTable::storage);
 }
 
 void set_storage(Table& settings, bool stored) {
   settings.edit();
-  settings.field_by_name("STORAGE").set_boolean(stored);
+  set(settings, SettingsTable::storage, stored);
   settings.refresh();
 }
 
 bool sync_storage(Table& tracks, Table& settings) {
-  const bool stored = tracks.record_count() > 0 && !tracks.field_by_name("DATA").is_empty();
+  const bool stored = tracks.record_count() > 0 && !is_empty(tracks, TrackTable::data);
   if (storage(settings) != stored) set_storage(settings, stored);
   return stored;
 }
@@ -142,13 +141,13 @@ bool FixJob::work(Deadline deadline) {
   };
   do {
     go_to_record(tracks_, next);
-    if (tracks_.field_by_name("DATA").is_empty()) {
-      FixOutcome outcome{next, tracks_.field_by_name("PAD").as_text(), {}};
+    if (is_empty(tracks_, TrackTable::data)) {
+      FixOutcome outcome{next, get(tracks_, TrackTable::pad), {}};
       outcome.failed = why_unreadable(outcome.file);
       if (outcome.failed.empty()) {
         try {
           tracks_.edit();
-          tracks_.field_by_name("DATA").load_from_file(outcome.file);
+          field(tracks_, TrackTable::data).load_from_file(outcome.file);
           tracks_.post();
         } catch (...) {
           tracks_.cancel();

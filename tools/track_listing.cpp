@@ -1,8 +1,7 @@
+#include "rows.h"
 #include "track_listing.h"
 
 #include <nlohmann/json.hpp>
-
-#include <charconv>
 
 #include "table.h"
 #include "track_facts.h"
@@ -12,22 +11,13 @@ namespace vemla {
 
 namespace {
 
-// C1 ... C64: a category flag's number, else 0.
-int category_number(const std::string& name) {
-  if (name.size() < 2 || (name[0] != 'C' && name[0] != 'c')) return 0;
-  int number = 0;
-  const auto [end, error] = std::from_chars(name.data() + 1, name.data() + name.size(), number);
-  if (error != std::errc() || end != name.data() + name.size() || number < 1 || number > 64) return 0;
-  return number;
-}
-
 nlohmann::ordered_json track_object(Table& tracks) {
   nlohmann::ordered_json track;
   track["RECORD"] = tracks.record_number();
   std::vector<int> categories;
   for (const ColumnDef& column : tracks.columns()) {
     const Field field = tracks.field_by_name(column.name);
-    const int category = column.type == ColumnType::Boolean ? category_number(column.name) : 0;
+    const int category = column.type == ColumnType::Boolean ? TrackTable::category_of(column.name) : 0;
     if (category > 0) {
       if (field.as_boolean()) categories.push_back(category);
       continue;
@@ -48,7 +38,7 @@ nlohmann::ordered_json track_object(Table& tracks) {
         break;
     }
   }
-  track["STORED"] = !tracks.field_by_name("DATA").is_empty();
+  track["STORED"] = !is_empty(tracks, TrackTable::data);
   track["CATEGORIES"] = categories;
   return track;
 }
