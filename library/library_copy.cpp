@@ -1,6 +1,7 @@
 #include "library_copy.h"
 
 #include "store.h"
+#include "store_copy.h"
 #include "table_error.h"
 
 namespace vemla {

@@ -98,11 +98,10 @@ std::vector<std::string> track_field_order() {
   using T = TrackTable;
   std::vector<std::string> order;
   for (int k = 1; k <= 64; ++k) order.emplace_back(T::category(k).name);
-  for (std::string_view name :
-       {T::pad.name, T::memo.name, T::skip.name, T::album.name, T::artist.name, T::title.name,
-        T::original.name, T::copyright.name, T::frametotal.name, T::tracktotal.name, T::checksums.name,
-        T::mode.name, T::samplerate.name, T::bitrate.name, T::layer.name, T::version.name, T::data.name,
-        T::key.name}) {
+  for (std::string_view name : {T::pad.name, T::memo.name, T::skip.name, T::album.name, T::artist.name,
+                                T::title.name, T::original.name, T::copyright.name, T::frametotal.name,
+                                T::tracktotal.name, T::checksums.name, T::mode.name, T::samplerate.name,
+                                T::bitrate.name, T::layer.name, T::version.name, T::data.name, T::key.name}) {
     order.emplace_back(name);
   }
   return order;

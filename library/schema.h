@@ -43,8 +43,8 @@ template <typename Kind>
 struct Column {
   std::string_view name;
 };
-using FlagColumn = Column<bool>;     // boolean
-using NumberColumn = Column<int>;    // smallint or integer
+using FlagColumn = Column<bool>;      // boolean
+using NumberColumn = Column<int>;     // smallint or integer
 using TextColumn = Column<TextKind>;  // string n
 using MemoColumn = Column<MemoKind>;
 using BlobColumn = Column<BlobKind>;
@@ -89,7 +89,7 @@ struct SettingsTable {
   static constexpr FlagColumn autoplay{"AUTOPLAY"};
   static constexpr FlagColumn nonstop{"CONTINUE"};
   static constexpr FlagColumn read_only{"READONLY"};
-  static constexpr FlagColumn storage{"STORAGE"};  // true: "Store in Base"
+  static constexpr FlagColumn storage{"STORAGE"};      // true: "Store in Base"
   static constexpr NumberColumn priority{"PRIORITY"};  // 1 ... 6
   static constexpr FlagColumn hints{"HINTS"};
   static constexpr NumberColumn x{"X"}, y{"Y"}, dx{"DX"}, dy{"DY"};

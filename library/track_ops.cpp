@@ -26,11 +26,6 @@ bool is_library_file(Table& tracks, const fs::path& file) {
   return same_file(file, table) || same_file(file, companion_of(table)) || same_file(file, categories);
 }
 
-void remove_quietly(const fs::path& file) {
-  std::error_code ignored;
-  fs::remove(file, ignored);
-}
-
 }  // namespace
 
 void export_track(Table& tracks, const fs::path& file) {
