@@ -5,6 +5,7 @@
 #include "data.h"
 #include "rows.h"
 #include "schema.h"
+#include "staged_files.h"
 #include "store.h"
 #include "table.h"
 
@@ -18,6 +19,10 @@ namespace {
 void name_table(Table& table, const LibraryPath& library, const std::string& name) {
   table.set_location(library.folder);
   table.set_table_name(name);
+}
+
+bool track_table_exists(const LibraryPath& library) {
+  return file_exists(library.tracks());
 }
 
 void set_read_only(Table& table, bool read_only) {
@@ -66,7 +71,8 @@ size_t max_library_name(const fs::path& folder) {
 }
 
 bool library_exists(const LibraryPath& library) {
-  return file_exists(library.tracks());
+  settle_folder(library.folder);
+  return track_table_exists(library);
 }
 
 void check_new_library_name(const LibraryPath& library) {
@@ -80,7 +86,7 @@ void check_new_library_name(const LibraryPath& library) {
   // N1.db is both the category names of N and the track table of N1: the two cannot share a folder.
   const LibraryPath shorter{library.folder,
                             base.size() > 1 ? base.substr(0, base.size() - 1) : std::string()};
-  if (base.size() > 1 && base.back() == '1' && library_exists(shorter)) {
+  if (base.size() > 1 && base.back() == '1' && track_table_exists(shorter)) {
     throw TableError("The database " + shorter.base + " in this folder keeps its category names in " +
                      library.tracks().filename().string() + ": a database " + base + " cannot be beside it");
   }
@@ -93,22 +99,33 @@ void check_new_library_name(const LibraryPath& library) {
 
 CreateResult create_library(Tdb& db, const LibraryPath& library) {
   if (library.base.empty()) return CreateResult::NoName;
+  settle_folder(library.folder);
   check_new_library_name(library);
-  if (library_exists(library)) return CreateResult::Exists;
-  const LibraryTables names = library_tables(library.base);
-  Table tracks, categories;
-  name_table(tracks, library, names.tracks);
-  name_table(categories, library, names.categories);
-  tracks.create_table(track_columns());
-  try {
-    categories.create_table(category_columns());
-  } catch (...) {
+  if (track_table_exists(library)) return CreateResult::Exists;
+  // The stage would put the new category names in its place: a file of that name is refused, as it was.
+  if (file_exists(library.categories()))
+    throw TableError("The table " + library.categories().string() + " exists already");
+  {
+    const LibraryTables names = library_tables(library.base);
+    StagedFiles stage(library.folder);
+    const LibraryPath staged{stage.stage(), library.base};
+    Table tracks, categories;
+    name_table(tracks, staged, names.tracks);
+    name_table(categories, staged, names.categories);
     try {
-      tracks.delete_table();
-    } catch (...) {
-      // The first error is the one to report.
+      tracks.create_table(track_columns());
+      categories.create_table(category_columns());
+    } catch (const TableError& error) {
+      // Named as the user named the library, not by the stage it was being made in.
+      std::string text = error.what();
+      const std::string stage_path = stage.stage().string();
+      for (size_t at; (at = text.find(stage_path)) != std::string::npos;)
+        text.replace(at, stage_path.size(), stage.folder().string());
+      throw TableError(text);
     }
-    throw;
+    // Made meanwhile by another program: that one is kept.
+    if (track_table_exists(library)) return CreateResult::Exists;
+    stage.commit({names.categories, library.store().filename().string(), names.tracks});
   }
   open_library(db, library);
   return CreateResult::Created;
@@ -116,6 +133,7 @@ CreateResult create_library(Tdb& db, const LibraryPath& library) {
 
 void open_library(Tdb& db, const LibraryPath& library) {
   close_library(db);
+  settle_folder(library.folder);
   const LibraryTables names = library_tables(library.base);
   name_table(db.Table1, library, names.tracks);
   db.Table1.open();
@@ -139,12 +157,16 @@ void close_library(Tdb& db) {
 void delete_library(const LibraryPath& library) {
   if (!library_exists(library))
     throw TableError("There is no database " + library.store().string());
-  const LibraryTables names = library_tables(library.base);
-  Table tracks, categories;
-  name_table(tracks, library, names.tracks);
-  name_table(categories, library, names.categories);
-  tracks.delete_table();
-  if (file_exists(library.categories())) categories.delete_table();
+  // Held while the files go: a library another program has open is left whole.
+  const ExistingTable tracks = lock_existing(library.tracks());
+  ExistingTable categories;
+  if (file_exists(library.categories())) categories = lock_existing(library.categories());
+  // The store first: the open dialogs find a library by it, and must not find one half gone.
+  std::vector<std::string> names;
+  if (tracks.has_companion) names.push_back(library.store().filename().string());
+  names.push_back(library.tracks().filename().string());
+  names.push_back(library.categories().filename().string());
+  remove_together(library.folder, names);
 }
 
 }  // namespace vemla

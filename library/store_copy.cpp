@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include "staged_files.h"
 #include "store.h"
 #include "store_error.h"
 #include "table_error.h"
@@ -9,25 +10,6 @@
 namespace vemla {
 
 namespace fs = std::filesystem;
-
-namespace {
-
-// Removes what is left of the scratch files (nothing once they are renamed into place).
-void remove_scratch(const TablePaths& scratch) {
-  for (const fs::path& file : {scratch.table, scratch.companion}) {
-    remove_quietly(file);
-    remove_quietly(file.string() + "-journal");
-  }
-}
-
-}  // namespace
-
-void copy_store(Store& source, const TablePaths& target) {
-  StoreCopy copy(source, target);
-  while (!copy.step(256)) {
-  }
-  copy.finish();
-}
 
 namespace {
 
@@ -39,21 +21,17 @@ int64_t size_of(const fs::path& file) {
 
 }  // namespace
 
-StoreCopy::StoreCopy(Store& source, const TablePaths& target)
+StoreCopy::StoreCopy(Store& source, const TablePaths& files, const TablePaths& named)
     : source_(source),
-      target_(target),
-      scratch_{scratch_name(target.table), scratch_name(target.companion)},
+      files_(files),
+      named_(named),
       table_bytes_(size_of(source.paths().table)),
       companion_bytes_(source.has_companion() ? size_of(source.paths().companion) : 0) {
-  check_folder(target.table);
+  check_folder(named.table);
   begin_part();
 }
 
-StoreCopy::~StoreCopy() {
-  backup_.reset();
-  copy_.reset();
-  if (!finished_) remove_scratch(scratch_);
-}
+StoreCopy::~StoreCopy() = default;
 
 void StoreCopy::begin_part() {
   backup_.reset();
@@ -61,7 +39,7 @@ void StoreCopy::begin_part() {
   if (part_ == 1 && !source_.has_companion()) part_ = 2;
   if (part_ == 2) return;
   try {
-    const fs::path& file = part_ == 0 ? scratch_.table : scratch_.companion;
+    const fs::path& file = part_ == 0 ? files_.table : files_.companion;
     copy_ = std::make_unique<SQLite::Database>(file, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
     backup_ = std::make_unique<SQLite::Backup>(*copy_, "main", source_.sql(), part_ == 0 ? "main" : "mb");
   } catch (const std::exception& error) {
@@ -70,12 +48,12 @@ void StoreCopy::begin_part() {
 }
 
 // A busy source is in use by another program; anything else (a folder that cannot be written, a full disk)
-// concerns the copy, which is named as the user named it rather than by its scratch name.
+// concerns the copy, which is named as the user named it.
 void StoreCopy::throw_copy_error(const std::exception& error) const {
   const auto* sql_error = dynamic_cast<const SQLite::Exception*>(&error);
   throw_store_error(error, sql_error && is_busy(*sql_error) ? source_.paths().table
-                           : part_ == 0                     ? target_.table
-                                                            : target_.companion);
+                           : part_ == 0                     ? named_.table
+                                                            : named_.companion);
 }
 
 bool StoreCopy::step(int pages) {
@@ -104,25 +82,30 @@ int64_t StoreCopy::bytes_done() const {
 
 void StoreCopy::finish() {
   if (part_ != 2) throw TableError("The copy of " + source_.paths().table.string() + " is not complete");
-  // A fresh pair token tells the copies from the originals.
   const std::string token = random_token();
   try {
-    set_pair_token(scratch_.table, token);
-    if (source_.has_companion()) set_pair_token(scratch_.companion, token);
+    set_pair_token(files_.table, token);
+    if (source_.has_companion()) set_pair_token(files_.companion, token);
   } catch (const std::exception& error) {
-    throw_store_error(error, target_.table);
+    throw_store_error(error, named_.table);
   }
+}
+
+void copy_store(Store& source, const TablePaths& target) {
+  const fs::path folder = target.table.parent_path();
+  check_folder(target.table);
+  StagedFiles stage(folder);
+  const std::string table = target.table.filename().string();
+  const std::string companion = target.companion.filename().string();
+  StoreCopy copy(source, {stage.path(table), stage.path(companion)}, target);
+  while (!copy.step(256)) {
+  }
+  copy.finish();
+  // Held until the copy is in place: a table another program has open is not replaced.
   ExistingTable existing;
-  if (file_exists(target_.table)) existing = lock_existing(target_.table);
-  std::error_code error;
-  if (source_.has_companion()) {
-    fs::rename(scratch_.companion, target_.companion, error);
-  } else if (existing.db && existing.has_companion) {
-    remove_quietly(target_.companion);
-  }
-  if (!error) fs::rename(scratch_.table, target_.table, error);
-  if (error) throw TableError("Cannot write " + target_.table.string() + ": " + error.message());
-  finished_ = true;
+  if (file_exists(target.table)) existing = lock_existing(target.table);
+  stage.commit({companion, table});
+  if (!source.has_companion() && existing.db && existing.has_companion) remove_quietly(target.companion);
 }
 
 }  // namespace vemla

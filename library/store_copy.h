@@ -1,5 +1,5 @@
 // Copies of an open table's files: made a bounded number of pages at a time, from the rows as last committed,
-// under scratch names, and put in place of the target's files when whole.
+// into new files that a stage (staged_files.h) puts in place.
 #pragma once
 
 #include <SQLiteCpp/Backup.h>
@@ -14,12 +14,12 @@ namespace vemla {
 
 class Store;
 
-// A copy of an open store's files into a new table's files, made a bounded number of pages at a time. It is
-// built under scratch names; the target appears (replacing a table of that name) only at finish, and the
-// scratch files go when the copy is dropped unfinished. The store must stay open and unchanged meanwhile.
+// A copy of an open store's files into new files, a bounded number of pages at a time. The store must stay
+// open and unchanged meanwhile. Errors name the copy as the user named it, not the files it is built in.
 class StoreCopy {
  public:
-  StoreCopy(Store& source, const TablePaths& target);
+  // files: where the copy is built (they must not exist); named: the table it is to become.
+  StoreCopy(Store& source, const TablePaths& files, const TablePaths& named);
   ~StoreCopy();
   StoreCopy(const StoreCopy&) = delete;
   StoreCopy& operator=(const StoreCopy&) = delete;
@@ -29,7 +29,7 @@ class StoreCopy {
   // Bytes of the source files copied so far, and in all.
   int64_t bytes_done() const;
   int64_t bytes_total() const { return table_bytes_ + companion_bytes_; }
-  // Puts the copied files in place of the target's; all must be copied.
+  // Gives the copies a pair token of their own, which tells them from the originals; all must be copied.
   void finish();
 
  private:
@@ -37,17 +37,17 @@ class StoreCopy {
   [[noreturn]] void throw_copy_error(const std::exception& error) const;
 
   Store& source_;
-  TablePaths target_;
-  TablePaths scratch_;
+  TablePaths files_;
+  TablePaths named_;
   int part_ = 0;  // 0: the table file, 1: the companion, 2: done
   int64_t table_bytes_ = 0;
   int64_t companion_bytes_ = 0;
   std::unique_ptr<SQLite::Database> copy_;
   std::unique_ptr<SQLite::Backup> backup_;
-  bool finished_ = false;
 };
 
-// Copies the store's files into a new table's files (replacing them), with the rows as last committed.
+// Copies the store's files over the target's (a table of that name is replaced, unless another program has
+// it open), with the rows as last committed; the copy appears whole or not at all.
 void copy_store(Store& source, const TablePaths& target);
 
 }  // namespace vemla

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <random>
 
+#include "staged_files.h"
 #include "store_error.h"
 #include "table_error.h"
 
@@ -127,24 +128,15 @@ void set_pair_token(const fs::path& file, const std::string& token) {
 
 fs::path scratch_name(const fs::path& file) {
   static std::atomic<unsigned> counter{0};
-  // Only the start of a long name: the scratch name and its journal must fit a folder's 255-byte names too.
-  return file.parent_path() / ("." + file.filename().string().substr(0, 160) + ".new-" +
-                               std::to_string(::getpid()) + "-" + std::to_string(counter++));
+  // Only the start of a long name, and its extension, by which a settle knows it for a table's: the scratch
+  // name and its journal must fit a folder's 255-byte names too.
+  return file.parent_path() / ("." + file.stem().string().substr(0, 150) + file.extension().string() +
+                               ".new-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
 }
 
 void remove_quietly(const fs::path& file) {
   std::error_code ignored;
   fs::remove(file, ignored);
-}
-
-void remove_journals(const fs::path& file) {
-  remove_quietly(file.string() + "-journal");
-  // Super-journals of multi-file commits are named after the table file with "-mj" and a random suffix.
-  std::error_code error;
-  const std::string prefix = file.filename().string() + "-mj";
-  for (const auto& entry : fs::directory_iterator(folder_of(file), error)) {
-    if (entry.path().filename().string().rfind(prefix, 0) == 0) remove_quietly(entry.path());
-  }
 }
 
 void check_folder(const fs::path& table_file) {
@@ -235,16 +227,11 @@ void create_table_files(const TablePaths& paths, const std::vector<ColumnDef>& c
 void delete_table_files(const TablePaths& paths) {
   if (!file_exists(paths.table)) throw TableError("The table " + paths.table.string() + " does not exist");
   ExistingTable existing = lock_existing(paths.table);
-  // The companion goes first: a table file left without it reports the loss, a companion left alone would
-  // look like a library in the open dialogs.
-  if (existing.has_companion) {
-    remove_quietly(paths.companion);
-    remove_journals(paths.companion);
-  }
-  remove_journals(paths.table);
-  std::error_code error;
-  fs::remove(paths.table, error);
-  if (error) throw TableError("Cannot delete " + paths.table.string() + ": " + error.message());
+  // The companion goes first: a companion left alone would look like a library in the open dialogs.
+  std::vector<std::string> names;
+  if (existing.has_companion) names.push_back(paths.companion.filename().string());
+  names.push_back(paths.table.filename().string());
+  remove_together(folder_of(paths.table), names);
 }
 
 }  // namespace vemla

@@ -32,8 +32,8 @@ void set_lock_wait(std::chrono::milliseconds wait);
 // Creates the files of a new, empty table (built under temporary names, then renamed into place); an error
 // when the table file exists already.
 void create_table_files(const TablePaths& paths, const std::vector<ColumnDef>& columns);
-// Removes a table file, its companion and their journals; an error when the table does not exist or another
-// connection has it open.
+// Removes a table file, its companion and their journals, together (staged_files.h); an error when the table
+// does not exist or another connection has it open.
 void delete_table_files(const TablePaths& paths);
 
 // Whether the file exists; false also when that cannot be told (the open that follows reports why).
@@ -54,12 +54,11 @@ constexpr int kTableFormatVersion = 1;
 std::string random_token();
 void set_pair_token(const std::filesystem::path& file, const std::string& token);
 
-// A name beside the file for building it before it is renamed into place: ".NAME.new-PID-N".
+// A name beside the file for building it before it is renamed into place: ".NAME.new-PID-N", which a settle
+// of the folder removes once process PID is gone (staged_files.h).
 std::filesystem::path scratch_name(const std::filesystem::path& file);
 
 void remove_quietly(const std::filesystem::path& file);
-// Removes the file's rollback journal and the super-journals of commits over two files named after it.
-void remove_journals(const std::filesystem::path& file);
 
 // A TableError when the folder of the table file does not exist.
 void check_folder(const std::filesystem::path& table_file);
