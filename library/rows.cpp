@@ -38,6 +38,43 @@ void set(Table& table, MemoColumn column, std::string_view value) {
   field(table, column).set_text(value);
 }
 
+namespace {
+
+// Reads through `read`; a value that does not convert is noted with what the cell holds.
+template <typename T, typename Read>
+T read_or_note(Table& table, std::string_view column, bool flag, std::vector<BadCell>& bad, Read read) {
+  const Field cell = table.field_by_name(column);
+  try {
+    return read(cell);
+  } catch (const TableError&) {
+    // A cell the store cannot read at all fails again here, and that error is the one thrown.
+    bad.push_back({std::string(column), cell.as_text(), flag});
+    return T{};
+  }
+}
+
+}  // namespace
+
+std::string describe(const BadCell& cell) {
+  std::string shown = cut_text(cell.text, 40);
+  for (char& c : shown) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+  if (shown.size() < cell.text.size()) shown += "...";
+  return cell.column + " holds \"" + shown + "\", " +
+         (cell.flag ? "which is no yes or no (read as No)" : "which is no number (read as 0)");
+}
+
+bool get_or_note(Table& table, FlagColumn column, std::vector<BadCell>& bad) {
+  return read_or_note<bool>(table, column.name, true, bad,
+                            [](const Field& cell) { return cell.as_boolean(); });
+}
+
+int get_or_note(Table& table, NumberColumn column, std::vector<BadCell>& bad) {
+  return read_or_note<int>(table, column.name, false, bad,
+                           [](const Field& cell) { return cell.as_integer(); });
+}
+
 bool setting(Table& settings, FlagColumn column) {
   return settings.is_open() && settings.record_count() > 0 && get(settings, column);
 }

@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "schema.h"
 #include "table.h"
@@ -29,6 +30,21 @@ void set(Table& table, FlagColumn column, bool value);
 void set(Table& table, NumberColumn column, int value);
 void set(Table& table, TextColumn column, std::string_view value);
 void set(Table& table, MemoColumn column, std::string_view value);
+
+// A cell whose value cannot be read as its column's kind: a text in a number or flag column, which this
+// program never writes there (another program's work, or a damaged file's).
+struct BadCell {
+  std::string column;
+  std::string text;   // what the cell holds
+  bool flag = false;  // a flag column, else a number column
+};
+// What a user is told of it: the column, what it holds (cut short, control characters shown as "?"), and
+// what it reads as.
+std::string describe(const BadCell& cell);
+// The cell's value; when it cannot be read as its column's kind, the column's empty value, with the cell
+// added to `bad`. Errors of reading the table itself are thrown.
+bool get_or_note(Table& table, FlagColumn column, std::vector<BadCell>& bad);
+int get_or_note(Table& table, NumberColumn column, std::vector<BadCell>& bad);
 
 // A flag of the settings row, false while the table is closed or has no row.
 bool setting(Table& settings, FlagColumn column);

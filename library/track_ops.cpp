@@ -81,11 +81,11 @@ TrackInfo track_info(Table& tracks) {
   info.bitrate = get(tracks, T::bitrate);
   info.samplerate = get(tracks, T::samplerate);
   info.mode = get(tracks, T::mode);
-  info.checksums = get(tracks, T::checksums);
-  info.frametotal = get(tracks, T::frametotal);
-  info.tracktotal = get(tracks, T::tracktotal);
-  info.copyright = get(tracks, T::copyright);
-  info.original = get(tracks, T::original);
+  info.checksums = get_or_note(tracks, T::checksums, info.damaged);
+  info.frametotal = get_or_note(tracks, T::frametotal, info.damaged);
+  info.tracktotal = get_or_note(tracks, T::tracktotal, info.damaged);
+  info.copyright = get_or_note(tracks, T::copyright, info.damaged);
+  info.original = get_or_note(tracks, T::original, info.damaged);
   info.stored = !is_empty(tracks, T::data);
   info.pad = get(tracks, T::pad);
   info.title = get(tracks, T::title);
@@ -136,20 +136,29 @@ bool FixJob::work(Deadline deadline) {
   };
   do {
     go_to_record(tracks_, next);
-    if (is_empty(tracks_, TrackTable::data)) {
-      FixOutcome outcome{next, get(tracks_, TrackTable::pad), {}};
-      outcome.failed = why_unreadable(outcome.file);
-      if (outcome.failed.empty()) {
-        try {
+    FixOutcome outcome{next, {}, {}};
+    try {
+      if (is_empty(tracks_, TrackTable::data)) {
+        outcome.file = get(tracks_, TrackTable::pad);
+        outcome.failed = why_unreadable(outcome.file);
+        if (outcome.failed.empty()) {
           tracks_.edit();
           field(tracks_, TrackTable::data).load_from_file(outcome.file);
           tracks_.post();
-        } catch (...) {
-          tracks_.cancel();
-          keep_done_then_rethrow(keep_done);
         }
+        done.push_back(std::move(outcome));
       }
-      done.push_back(std::move(outcome));
+    } catch (const std::exception& error) {
+      tracks_.cancel();
+      // The track is named: in a library of thousands the error alone would not say which one stopped it.
+      const std::string file = outcome.file.empty() ? std::string() : " (" + outcome.file.string() + ")";
+      const TableError named("track " + std::to_string(next) + file + ": " + error.what());
+      try {
+        keep_done();
+      } catch (...) {
+        // Nothing of the step was kept; the error being handled says why.
+      }
+      throw named;
     }
     ++next;
   } while (next <= total_ && std::chrono::steady_clock::now() < deadline);

@@ -127,19 +127,23 @@ int import(const std::string& named, const std::vector<std::string>& inputs, boo
   return skipped.empty() ? 0 : kFailed;
 }
 
+// Prints the listing, and a line on standard error for each damaged track; 1 when there was one.
+int show(const Listing& listing) {
+  std::fwrite(listing.text.data(), 1, listing.text.size(), stdout);
+  std::fflush(stdout);
+  for (const std::string& line : listing.damaged) std::cerr << "vemla-library: " << line << '\n';
+  return listing.damaged.empty() ? 0 : kFailed;
+}
+
 int list(const std::string& named, bool json) {
   OpenLibrary library(named);
-  const std::string text = json ? tracks_json(library.tracks()) : tracks_text(library.tracks());
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  return 0;
+  return show(json ? tracks_json(library.tracks()) : tracks_text(library.tracks()));
 }
 
 int info(const std::string& named, int record) {
   OpenLibrary library(named);
   library.go_to(record);
-  const std::string text = track_info_text(library.tracks());
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  return 0;
+  return show(track_info_text(library.tracks()));
 }
 
 int export_audio(const std::string& named, int record, const std::string& out) {
