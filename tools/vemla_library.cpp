@@ -3,7 +3,6 @@
 // Exit status: 0 done, 1 a failure (or a file not imported, a track not fixed), 2 a usage error.
 #include <CLI/CLI.hpp>
 
-#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <iostream>
@@ -14,6 +13,7 @@
 #include "library_copy.h"
 #include "library_files.h"
 #include "settings_location.h"
+#include "stop_signals.h"
 #include "table.h"
 #include "track_import.h"
 #include "track_listing.h"
@@ -33,29 +33,21 @@ struct Failure {
   int status = kFailed;
 };
 
-volatile std::sig_atomic_t g_interrupted = 0;
-
-extern "C" void on_interrupt(int) {
-  g_interrupted = 1;
-}
-
-// Runs the job to its end; Ctrl-C cancels it between steps, keeping what is done. report is called after each
-// step. False when it did not finish.
-bool run_job(LibraryJob& job, const std::function<void()>& report) {
-  std::signal(SIGINT, on_interrupt);
-  std::signal(SIGTERM, on_interrupt);
+// Runs the job to its end; Ctrl-C (or SIGTERM, SIGHUP, SIGQUIT) cancels it between steps. report is called
+// after each step; cancelled tells what a cancel leaves ("what was done is kept", "nothing was copied").
+void run_job(LibraryJob& job, const std::function<void()>& report, const std::string& cancelled) {
+  const StopSignals stop;
   for (;;) {
-    if (g_interrupted) job.cancel();
+    if (StopSignals::stop_requested()) job.cancel();
     const bool more = job.step();
     report();
     if (!more) break;
   }
-  std::signal(SIGINT, SIG_DFL);
-  std::signal(SIGTERM, SIG_DFL);
   if (!job.error().empty()) throw Failure{job.error()};
-  if (job.cancelled()) throw Failure{"interrupted; what was done is kept"};
-  return true;
+  if (job.cancelled()) throw Failure{"interrupted; " + cancelled};
 }
+
+constexpr const char* kDoneIsKept = "what was done is kept";
 
 // The library a command names by its ".mb" file (or its ".db" file, or its path without an extension).
 LibraryPath existing_library(const std::string& named) {
@@ -115,7 +107,7 @@ int import(const std::string& named, const std::vector<std::string>& inputs, boo
     std::fflush(stdout);
   };
   try {
-    run_job(job, show);
+    run_job(job, show, kDoneIsKept);
   } catch (const Failure&) {
     std::printf("%d added before the import ended\n", job.added());
     throw;
@@ -167,7 +159,7 @@ int fix(const std::string& named) {
       }
     }
     std::fflush(stdout);
-  });
+  }, kDoneIsKept);
   const int failed = static_cast<int>(job.outcomes().size()) - job.filled();
   std::printf("%d stored, %d not stored\n", job.filled(), failed);
   return failed == 0 ? 0 : kFailed;
@@ -183,7 +175,7 @@ int delete_one_track(const std::string& named, int record) {
 
 int copy_or_move(const std::string& named, const std::string& destination, CopyKind kind) {
   CopyJob job(existing_library(named), destination, kind, false);
-  run_job(job, [] {});
+  run_job(job, [] {}, kind == CopyKind::Move ? "nothing was moved" : "nothing was copied");
   std::printf("%s %s\n", kind == CopyKind::Move ? "moved to" : "copied to", job.destination().store().c_str());
   return 0;
 }

@@ -217,5 +217,37 @@ TEST_F(VemlaLibrary, ABadCellNamesItsTrackAndTheOthersAreListed) {
   EXPECT_NE(fixed.out.find("3 stored, 0 not stored"), std::string::npos) << fixed.out;
 }
 
+// A stop signal that arrives while a copy runs ends it as Ctrl-C does: the copy is dropped, and nothing of it
+// is left in the destination. The signal waits, blocked, for the tool to take it, so that it always falls
+// into the copy.
+TEST_F(VemlaLibrary, AStoppedCopyLeavesNothingAndSaysSo) {
+  ASSERT_EQ(tool("new Lib").status, 0);
+  fs::create_directories(dir / "copies");
+  for (const int stop : {SIGHUP, SIGINT, SIGTERM}) {
+    SCOPED_TRACE("signal " + std::to_string(stop));
+    const pid_t child = ::fork();
+    if (child == 0) {
+      if (::chdir(dir.path().c_str()) != 0) ::_exit(97);
+      ::setenv("VEMLA_HOME", "home", 1);
+      const int err = ::open("err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(err, STDERR_FILENO);
+      sigset_t blocked;
+      sigemptyset(&blocked);
+      sigaddset(&blocked, stop);
+      ::sigprocmask(SIG_BLOCK, &blocked, nullptr);
+      ::raise(stop);
+      ::execl(kTool.c_str(), kTool.c_str(), "copy", "Lib.mb", "copies", static_cast<char*>(nullptr));
+      ::_exit(96);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(file_text(dir / "err.txt"), "vemla-library: interrupted; nothing was copied\n");
+    EXPECT_TRUE(fs::is_empty(dir / "copies"));
+  }
+  EXPECT_EQ(listing("Lib.mb").size(), 0u);
+}
+
 }  // namespace
 }  // namespace vemla::test
