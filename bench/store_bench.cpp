@@ -1,6 +1,7 @@
 // The table store: opening and walking a track table of 100,000 rows, moving by +-50,000, appending and
 // posting 10,000 rows, and moving, counting and numbering on 10 rows next to 100,000 (the two should cost the
-// same). Run: build/bench/store_bench
+// same), and a library opened as the windows open it, in a folder of its own and beside 10,000 files (the
+// folder is settled first, a look at each name in it). Run: build/bench/store_bench
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
@@ -13,6 +14,8 @@
 #include <random>
 #include <string>
 
+#include "data.h"
+#include "library_files.h"
 #include "rows.h"
 #include "schema.h"
 #include "store.h"
@@ -49,8 +52,7 @@ void make_track_table(int rows) {
   SQLite::Statement insert(sql, "INSERT INTO rows(" + row_column(position_of(TrackTable::title)) + ", " +
                                     row_column(position_of(TrackTable::frametotal)) + ", " +
                                     row_column(position_of(TrackTable::category(1))) + ", " +
-                                    row_column(position_of(TrackTable::pad)) +
-                                    ") VALUES(?, ?, ?, ?)");
+                                    row_column(position_of(TrackTable::pad)) + ") VALUES(?, ?, ?, ?)");
   for (int i = 1; i <= rows; ++i) {
     insert.bind(1, "Track number " + std::to_string(i));
     insert.bind(2, i * 7);
@@ -163,6 +165,25 @@ BENCHMARK(BM_AppendAndPost)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);
 
+// library_exists and open_library, as the windows and vemla-library call them, then close: in a folder
+// holding only the library, and in one holding 10,000 other files as well.
+void BM_OpenLibrary(benchmark::State& state) {
+  const int others = static_cast<int>(state.range(0));
+  const fs::path folder = g_folder / ("beside" + std::to_string(others));
+  fs::create_directories(folder);
+  Tdb db(g_folder / "settings");
+  const LibraryPath library{folder, "Lib"};
+  if (!library_exists(library)) create_library(db, library);
+  for (int i = 0; i < others; ++i)
+    std::fclose(std::fopen((folder / ("track" + std::to_string(i) + ".mp3")).c_str(), "w"));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(library_exists(library));
+    open_library(db, library);
+    close_library(db);
+  }
+}
+BENCHMARK(BM_OpenLibrary)->Arg(0)->Arg(10000)->Unit(benchmark::kMillisecond);
+
 // Prints, after the usual table, how much the 100,000-row runs cost against the 10-row runs.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
@@ -180,6 +201,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
         std::printf("  %-20s %.2f\n", name, large->second / small->second);
       }
     }
+    const auto alone = times_.find("BM_OpenLibrary/0");
+    const auto beside = times_.find("BM_OpenLibrary/10000");
+    if (alone != times_.end() && beside != times_.end() && alone->second > 0)
+      std::printf("\nA library opened beside 10,000 files against alone (time ratio):\n  %-20s %.2f\n",
+                  "BM_OpenLibrary", beside->second / alone->second);
   }
 
  private:

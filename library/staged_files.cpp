@@ -1,5 +1,6 @@
 #include "staged_files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -262,20 +263,29 @@ void remove_together(const fs::path& folder, const std::vector<std::string>& nam
 }
 
 void settle_folder(const fs::path& folder) {
-  std::error_code error;
   const fs::path where = folder.empty() ? fs::path(".") : folder;
-  for (const auto& entry : fs::directory_iterator(where, error)) {
-    const std::string name = entry.path().filename().string();
+  // readdir itself: a library may sit among thousands of track files, and only hidden names concern us.
+  DIR* listing = ::opendir(where.c_str());
+  if (!listing) return;
+  std::vector<std::string> stages, scratch;
+  while (const dirent* entry = ::readdir(listing)) {
+    if (entry->d_name[0] != '.') continue;
+    const std::string name = entry->d_name;
     if (name.rfind(kStagePrefix, 0) == 0) {
-      std::error_code kind_error;
-      if (entry.is_directory(kind_error)) settle_stage(where, entry.path(), name);
-      continue;
+      stages.push_back(name);
+    } else if (const long owner = scratch_owner(name);
+               owner > 0 && owner != ::getpid() && !process_alive(owner)) {
+      scratch.push_back(name);
     }
-    const long owner = scratch_owner(name);
-    if (owner > 0 && owner != ::getpid() && !process_alive(owner)) {
-      std::error_code ignored;
-      fs::remove(entry.path(), ignored);
-    }
+  }
+  ::closedir(listing);
+  for (const std::string& name : stages) {
+    std::error_code error;
+    if (fs::is_directory(where / name, error)) settle_stage(where, where / name, name);
+  }
+  for (const std::string& name : scratch) {
+    std::error_code ignored;
+    fs::remove(where / name, ignored);
   }
 }
 
