@@ -205,8 +205,8 @@ StagedFiles::StagedFiles(const fs::path& folder) : folder_(folder.empty() ? fs::
     while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
     }
     // A settle that came upon the stage before it was locked may have taken it away: then make another.
-    struct stat held {
-    }, named{};
+    struct stat held = {};
+    struct stat named = {};
     if (::fstat(fd, &held) != 0 || ::stat(name.c_str(), &named) != 0 || held.st_ino != named.st_ino ||
         held.st_dev != named.st_dev) {
       ::close(fd);
