@@ -81,9 +81,10 @@ std::vector<ColumnDef> track_columns() {
       column(T::frametotal, ColumnType::Integer),
       column(T::copyright, ColumnType::Boolean),
       column(T::original, ColumnType::Boolean),
-      string_column(T::title, 40),
-      string_column(T::artist, 40),
-      string_column(T::album, 40),
+      // Wide enough for the texts of version 2 tags, which cutting at 40 characters lost without a word.
+      string_column(T::title, kTagTextWidth),
+      string_column(T::artist, kTagTextWidth),
+      string_column(T::album, kTagTextWidth),
       column(T::skip, ColumnType::Boolean),
       column(T::memo, ColumnType::Memo),
   };

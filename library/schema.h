@@ -97,6 +97,8 @@ struct SettingsTable {
 
 // The width of PAD in a new track table.
 constexpr int kPadWidth = 4096;
+// The width of TITLE, ARTIST and ALBUM in a new track table; tables made with 40 keep their width.
+constexpr int kTagTextWidth = 255;
 
 // The track table's columns in the order a new track table is created.
 std::vector<ColumnDef> track_columns();

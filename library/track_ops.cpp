@@ -2,11 +2,17 @@
 
 #include <unistd.h>
 
+#include <optional>
+
+#include "bitstream.h"
 #include "file_check.h"
+#include "header.h"
+#include "notifier.h"
 #include "rows.h"
 #include "schema.h"
 #include "store.h"
 #include "table.h"
+#include "track_facts.h"
 
 namespace vemla {
 
@@ -24,6 +30,19 @@ bool is_library_file(Table& tracks, const fs::path& file) {
   const fs::path table = tracks.file_path();
   const fs::path categories = table.parent_path() / library_tables(table.stem().string()).categories;
   return same_file(file, table) || same_file(file, companion_of(table)) || same_file(file, categories);
+}
+
+// The playing time of the file's exact sample count, where the encoder's figures give it.
+std::optional<int32_t> exact_playing_time(const fs::path& file) {
+  FirstMessage quiet;  // a file without frames keeps the time it has
+  ThreadNotifierScope scope(quiet);
+  Ibitstream stream(file.string());
+  Header header;
+  Crc16* crc = nullptr;
+  if (!stream.is_open() || !header.read_frame_header(stream, crc)) return {};
+  const TrackFacts facts = track_facts(header, stream);
+  if (!facts.exact) return {};
+  return facts.tracktotal;
 }
 
 }  // namespace
@@ -116,12 +135,15 @@ bool sync_storage(Table& tracks, Table& settings) {
 
 FixJob::FixJob(Table& tracks) : tracks_(tracks), total_(tracks.record_count()) {}
 
+FixJob::FixJob(Table& tracks, std::vector<int> records)
+    : tracks_(tracks), records_(std::move(records)), total_(static_cast<int>(records_.size())) {}
+
 LibraryJob::Progress FixJob::progress() const {
   return {next_ - 1, total_};
 }
 
 bool FixJob::work(Deadline deadline) {
-  total_ = tracks_.record_count();
+  total_ = records_.empty() ? tracks_.record_count() : static_cast<int>(records_.size());
   if (next_ > total_) return false;
   TableBatch batch(tracks_);
   std::vector<FixOutcome> done;
@@ -135,15 +157,18 @@ bool FixJob::work(Deadline deadline) {
     next_ = next;
   };
   do {
-    go_to_record(tracks_, next);
-    FixOutcome outcome{next, {}, {}};
+    const int record = record_of(next);
+    FixOutcome outcome{record, {}, {}};
     try {
-      if (is_empty(tracks_, TrackTable::data)) {
+      if (go_to_record(tracks_, record) && is_empty(tracks_, TrackTable::data)) {
         outcome.file = get(tracks_, TrackTable::pad);
         outcome.failed = why_unreadable(outcome.file);
         if (outcome.failed.empty()) {
           tracks_.edit();
           field(tracks_, TrackTable::data).load_from_file(outcome.file);
+          // Tracks added by earlier versions get the time that is heard.
+          if (const std::optional<int32_t> time = exact_playing_time(outcome.file))
+            set(tracks_, TrackTable::tracktotal, *time);
           tracks_.post();
         }
         done.push_back(std::move(outcome));
@@ -152,7 +177,7 @@ bool FixJob::work(Deadline deadline) {
       tracks_.cancel();
       // The track is named: in a library of thousands the error alone would not say which one stopped it.
       const std::string file = outcome.file.empty() ? std::string() : " (" + outcome.file.string() + ")";
-      const TableError named("track " + std::to_string(next) + file + ": " + error.what());
+      const TableError named("track " + std::to_string(record) + file + ": " + error.what());
       try {
         keep_done();
       } catch (...) {
