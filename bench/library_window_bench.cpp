@@ -22,6 +22,7 @@
 #include "error_box.h"
 #include "null_device.h"
 #include "program.h"
+#include "rows.h"
 
 namespace vemla {
 namespace {
@@ -45,8 +46,8 @@ fs::path make_library(const fs::path& root, int count) {
     TableBatch batch(db.Table1);
     for (int i = 0; i < count; ++i) {
       db.Table1.append();
-      db.Table1.field_by_name("TITLE").set_text("Track " + std::to_string(i));
-      db.Table1.field_by_name("PAD").set_text(folder.string() + "/missing.mp3");
+      set(db.Table1, TrackTable::title, "Track " + std::to_string(i));
+      set(db.Table1, TrackTable::pad, folder.string() + "/missing.mp3");
       db.Table1.field_by_position(i % 8).set_boolean(true);
       if (i % 3 == 0) db.Table1.field_by_position((i + 3) % 8).set_boolean(true);
       db.Table1.post();

@@ -28,10 +28,11 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-int position_of(const std::string& name) {
+template <typename Kind>
+int position_of(Column<Kind> column) {
   const std::vector<ColumnDef> columns = track_columns();
   for (size_t i = 0; i < columns.size(); ++i) {
-    if (columns[i].name == name) return static_cast<int>(i);
+    if (columns[i].name == column.name) return static_cast<int>(i);
   }
   return -1;
 }
@@ -45,10 +46,10 @@ std::string make_library(const fs::path& folder, int rows, bool categories) {
   table.create_table(track_columns());
   SQLite::Database sql(folder / name, SQLite::OPEN_READWRITE);
   SQLite::Transaction transaction(sql);
-  std::string columns = row_column(position_of("TITLE"));
+  std::string columns = row_column(position_of(TrackTable::title));
   std::string marks = "?";
   for (int k = 1; k <= 64; ++k) {
-    columns += ", " + row_column(position_of("C" + std::to_string(k)));
+    columns += ", " + row_column(position_of(TrackTable::category(k)));
     marks += ", ?";
   }
   SQLite::Statement insert(sql, "INSERT INTO rows(" + columns + ") VALUES(" + marks + ")");

@@ -1,6 +1,7 @@
 // The table store: opening and walking a track table of 100,000 rows, moving by +-50,000, appending and
 // posting 10,000 rows, and moving, counting and numbering on 10 rows next to 100,000 (the two should cost the
-// same). Run: build/bench/store_bench
+// same), and a library opened as the windows open it, in a folder of its own and beside 10,000 files (the
+// folder is settled first, a look at each name in it). Run: build/bench/store_bench
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 #include <SQLiteCpp/Transaction.h>
@@ -13,6 +14,9 @@
 #include <random>
 #include <string>
 
+#include "data.h"
+#include "library_files.h"
+#include "rows.h"
 #include "schema.h"
 #include "store.h"
 #include "table.h"
@@ -28,10 +32,11 @@ std::string table_of(int rows) {
   return "T" + std::to_string(rows) + ".db";
 }
 
-int position_of(const char* name) {
+template <typename Kind>
+int position_of(Column<Kind> column) {
   const std::vector<ColumnDef> columns = track_columns();
   for (size_t i = 0; i < columns.size(); ++i) {
-    if (columns[i].name == name) return static_cast<int>(i);
+    if (columns[i].name == column.name) return static_cast<int>(i);
   }
   return -1;
 }
@@ -44,10 +49,10 @@ void make_track_table(int rows) {
   table.create_table(track_columns());
   SQLite::Database sql(g_folder / table_of(rows), SQLite::OPEN_READWRITE);
   SQLite::Transaction transaction(sql);
-  SQLite::Statement insert(sql, "INSERT INTO rows(" + row_column(position_of("TITLE")) + ", " +
-                                    row_column(position_of("FRAMETOTAL")) + ", " +
-                                    row_column(position_of("C1")) + ", " + row_column(position_of("PAD")) +
-                                    ") VALUES(?, ?, ?, ?)");
+  SQLite::Statement insert(sql, "INSERT INTO rows(" + row_column(position_of(TrackTable::title)) + ", " +
+                                    row_column(position_of(TrackTable::frametotal)) + ", " +
+                                    row_column(position_of(TrackTable::category(1))) + ", " +
+                                    row_column(position_of(TrackTable::pad)) + ") VALUES(?, ?, ?, ?)");
   for (int i = 1; i <= rows; ++i) {
     insert.bind(1, "Track number " + std::to_string(i));
     insert.bind(2, i * 7);
@@ -82,7 +87,7 @@ void BM_WalkReadingFields(benchmark::State& state) {
   for (auto _ : state) {
     int64_t sum = 0;
     for (table.first(); !table.at_end(); table.next()) {
-      sum += static_cast<int64_t>(table.field_by_name("TITLE").as_text().size());
+      sum += static_cast<int64_t>(get(table, TrackTable::title).size());
       sum += table.field_by_position(0).as_boolean();
     }
     benchmark::DoNotOptimize(sum);
@@ -97,7 +102,7 @@ void BM_MoveByHalf(benchmark::State& state) {
   const int rows = static_cast<int>(state.range(0));
   open_table(table, rows);
   table.first();
-  Field title = table.field_by_name("TITLE");
+  Field title = field(table, TrackTable::title);
   for (auto _ : state) {
     table.move_by(rows / 2);
     benchmark::DoNotOptimize(title.as_text());
@@ -143,10 +148,10 @@ void BM_AppendAndPost(benchmark::State& state) {
     state.ResumeTiming();
     for (int i = 0; i < rows; ++i) {
       table.append();
-      table.field_by_name("TITLE").set_text("Appended track " + std::to_string(i));
-      table.field_by_name("FRAMETOTAL").set_integer(i);
+      set(table, TrackTable::title, "Appended track " + std::to_string(i));
+      set(table, TrackTable::frametotal, i);
       table.field_by_position(i % 64).set_boolean(true);
-      if (with_memo) table.field_by_name("MEMO").set_text("A comment of track " + std::to_string(i));
+      if (with_memo) set(table, TrackTable::memo, "A comment of track " + std::to_string(i));
       table.post();
     }
   }
@@ -159,6 +164,25 @@ BENCHMARK(BM_AppendAndPost)
     ->Iterations(1)
     ->UseRealTime()
     ->Unit(benchmark::kSecond);
+
+// library_exists and open_library, as the windows and vemla-library call them, then close: in a folder
+// holding only the library, and in one holding 10,000 other files as well.
+void BM_OpenLibrary(benchmark::State& state) {
+  const int others = static_cast<int>(state.range(0));
+  const fs::path folder = g_folder / ("beside" + std::to_string(others));
+  fs::create_directories(folder);
+  Tdb db(g_folder / "settings");
+  const LibraryPath library{folder, "Lib"};
+  if (!library_exists(library)) create_library(db, library);
+  for (int i = 0; i < others; ++i)
+    std::fclose(std::fopen((folder / ("track" + std::to_string(i) + ".mp3")).c_str(), "w"));
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(library_exists(library));
+    open_library(db, library);
+    close_library(db);
+  }
+}
+BENCHMARK(BM_OpenLibrary)->Arg(0)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 // Prints, after the usual table, how much the 100,000-row runs cost against the 10-row runs.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -177,6 +201,11 @@ class RatioReporter : public benchmark::ConsoleReporter {
         std::printf("  %-20s %.2f\n", name, large->second / small->second);
       }
     }
+    const auto alone = times_.find("BM_OpenLibrary/0");
+    const auto beside = times_.find("BM_OpenLibrary/10000");
+    if (alone != times_.end() && beside != times_.end() && alone->second > 0)
+      std::printf("\nA library opened beside 10,000 files against alone (time ratio):\n  %-20s %.2f\n",
+                  "BM_OpenLibrary", beside->second / alone->second);
   }
 
  private:

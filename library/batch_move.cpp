@@ -1,6 +1,7 @@
 #include "batch_move.h"
 
 #include "store.h"
+#include "store_copy.h"
 #include "table.h"
 
 namespace vemla {
@@ -25,10 +26,10 @@ void BatchMove::copy(Table& source, Table& destination) {
   if (same_file(from.table, to.table))
     throw TableError("The table " + from.table.string() + " cannot be copied onto itself");
   if (source.is_open()) {
-    source.store_->copy_to(to);
+    copy_store(*source.store_, to);
   } else {
     Store store(from, Store::Access::Read);
-    store.copy_to(to);
+    copy_store(store, to);
   }
 }
 

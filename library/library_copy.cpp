@@ -1,6 +1,8 @@
 #include "library_copy.h"
 
+#include "staged_files.h"
 #include "store.h"
+#include "store_copy.h"
 #include "table_error.h"
 
 namespace vemla {
@@ -36,14 +38,23 @@ void check_copy(const LibraryPath& source, const fs::path& destination) {
 
 CopyJob::CopyJob(const LibraryPath& source, const fs::path& destination, CopyKind kind, bool replace)
     : source_(source), destination_{destination, source.base}, kind_(kind) {
+  // A copy, move or delete killed there before is completed or taken back first.
+  settle_folder(source.folder);
+  settle_folder(destination);
   check_copy(source_, destination);
   if (!replace && (file_exists(destination_.tracks()) || file_exists(destination_.categories()))) {
     throw TableError("There is a database " + source_.base + " in " + destination.string() + " already");
   }
   tracks_ = std::make_unique<Store>(paths_of(source_.tracks()), Store::Access::Read);
   categories_ = std::make_unique<Store>(paths_of(source_.categories()), Store::Access::Read);
-  tracks_copy_ = std::make_unique<StoreCopy>(*tracks_, paths_of(destination_.tracks()));
-  categories_copy_ = std::make_unique<StoreCopy>(*categories_, paths_of(destination_.categories()));
+  stage_ = std::make_unique<StagedFiles>(destination);
+  const auto staged = [&](const fs::path& file) {
+    return paths_of(stage_->path(file.filename().string()));
+  };
+  tracks_copy_ = std::make_unique<StoreCopy>(*tracks_, staged(destination_.tracks()),
+                                             paths_of(destination_.tracks()));
+  categories_copy_ = std::make_unique<StoreCopy>(*categories_, staged(destination_.categories()),
+                                                 paths_of(destination_.categories()));
 }
 
 CopyJob::~CopyJob() {
@@ -62,6 +73,7 @@ bool CopyJob::work(Deadline deadline) {
     if (!categories_copy_->step(kPagesPerTurn)) continue;
     tracks_copy_->finish();
     categories_copy_->finish();
+    put_in_place();
     if (kind_ == CopyKind::Move) {
       // The source's locks go before its files can.
       end();
@@ -77,10 +89,24 @@ bool CopyJob::work(Deadline deadline) {
   return true;
 }
 
-void CopyJob::end() noexcept {
+void CopyJob::put_in_place() {
+  // Held while the copies take their place: a library another program has open there is not replaced.
+  ExistingTable old_tracks, old_categories;
+  if (file_exists(destination_.tracks())) old_tracks = lock_existing(destination_.tracks());
+  if (file_exists(destination_.categories())) old_categories = lock_existing(destination_.categories());
   last_progress_ = progress();
   tracks_copy_.reset();
   categories_copy_.reset();
+  // The track table last: the library is found by it, so it must not be found before its other files.
+  stage_->commit({destination_.categories().filename().string(), destination_.store().filename().string(),
+                  destination_.tracks().filename().string()});
+}
+
+void CopyJob::end() noexcept {
+  if (tracks_copy_) last_progress_ = progress();
+  tracks_copy_.reset();
+  categories_copy_.reset();
+  stage_.reset();  // with the copies, unless they were put in place
   tracks_.reset();
   categories_.reset();
 }

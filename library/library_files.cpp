@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include "data.h"
+#include "rows.h"
 #include "schema.h"
+#include "staged_files.h"
 #include "store.h"
 #include "table.h"
 
@@ -30,6 +32,10 @@ void refuse_odd_files(const LibraryPath& library) {
     if (::stat(file.c_str(), &status) != 0 || S_ISREG(status.st_mode)) continue;
     throw TableError(file.string() + (S_ISDIR(status.st_mode) ? " is a folder" : " is not a regular file"));
   }
+}
+
+bool track_table_exists(const LibraryPath& library) {
+  return file_exists(library.tracks());
 }
 
 void set_read_only(Table& table, bool read_only) {
@@ -78,7 +84,8 @@ size_t max_library_name(const fs::path& folder) {
 }
 
 bool library_exists(const LibraryPath& library) {
-  return file_exists(library.tracks());
+  settle_folder(library.folder);
+  return track_table_exists(library);
 }
 
 void check_new_library_name(const LibraryPath& library) {
@@ -92,7 +99,7 @@ void check_new_library_name(const LibraryPath& library) {
   // N1.db is both the category names of N and the track table of N1: the two cannot share a folder.
   const LibraryPath shorter{library.folder,
                             base.size() > 1 ? base.substr(0, base.size() - 1) : std::string()};
-  if (base.size() > 1 && base.back() == '1' && library_exists(shorter)) {
+  if (base.size() > 1 && base.back() == '1' && track_table_exists(shorter)) {
     throw TableError("The database " + shorter.base + " in this folder keeps its category names in " +
                      library.tracks().filename().string() + ": a database " + base + " cannot be beside it");
   }
@@ -105,22 +112,33 @@ void check_new_library_name(const LibraryPath& library) {
 
 CreateResult create_library(Tdb& db, const LibraryPath& library) {
   if (library.base.empty()) return CreateResult::NoName;
+  settle_folder(library.folder);
   check_new_library_name(library);
-  if (library_exists(library)) return CreateResult::Exists;
-  const LibraryTables names = library_tables(library.base);
-  Table tracks, categories;
-  name_table(tracks, library, names.tracks);
-  name_table(categories, library, names.categories);
-  tracks.create_table(track_columns());
-  try {
-    categories.create_table(category_columns());
-  } catch (...) {
+  if (track_table_exists(library)) return CreateResult::Exists;
+  // The stage would put the new category names in its place: a file of that name is refused, as it was.
+  if (file_exists(library.categories()))
+    throw TableError("The table " + library.categories().string() + " exists already");
+  {
+    const LibraryTables names = library_tables(library.base);
+    StagedFiles stage(library.folder);
+    const LibraryPath staged{stage.stage(), library.base};
+    Table tracks, categories;
+    name_table(tracks, staged, names.tracks);
+    name_table(categories, staged, names.categories);
     try {
-      tracks.delete_table();
-    } catch (...) {
-      // The first error is the one to report.
+      tracks.create_table(track_columns());
+      categories.create_table(category_columns());
+    } catch (const TableError& error) {
+      // Named as the user named the library, not by the stage it was being made in.
+      std::string text = error.what();
+      const std::string stage_path = stage.stage().string();
+      for (size_t at; (at = text.find(stage_path)) != std::string::npos;)
+        text.replace(at, stage_path.size(), stage.folder().string());
+      throw TableError(text);
     }
-    throw;
+    // Made meanwhile by another program: that one is kept.
+    if (track_table_exists(library)) return CreateResult::Exists;
+    stage.commit({names.categories, library.store().filename().string(), names.tracks});
   }
   open_library(db, library);
   return CreateResult::Created;
@@ -128,18 +146,19 @@ CreateResult create_library(Tdb& db, const LibraryPath& library) {
 
 void open_library(Tdb& db, const LibraryPath& library) {
   close_library(db);
+  settle_folder(library.folder);
   refuse_odd_files(library);
   const LibraryTables names = library_tables(library.base);
   name_table(db.Table1, library, names.tracks);
   db.Table1.open();
   name_table(db.Table3, library, names.categories);
   db.Table3.open();
-  const bool read_only = db.Table3.field_by_name("READONLY").as_boolean();
+  const bool read_only = library_read_only(db.Table3);
   set_read_only(db.Table1, read_only);
   set_read_only(db.Table3, read_only);
   if (db.Table2.is_open()) {
     db.Table2.edit();
-    db.Table2.field_by_name("READONLY").set_boolean(read_only);
+    set(db.Table2, SettingsTable::read_only, read_only);
     db.Table2.refresh();
   }
 }
@@ -154,7 +173,7 @@ void check_library_opens(const LibraryPath& library) {
   tracks.set_field_order(track_field_order());
   tracks.open();
   categories.open();
-  categories.field_by_name("READONLY").as_boolean();
+  library_read_only(categories);  // a table without the column is no library
 }
 
 void close_library(Tdb& db) {
@@ -165,12 +184,16 @@ void close_library(Tdb& db) {
 void delete_library(const LibraryPath& library) {
   if (!library_exists(library))
     throw TableError("There is no database " + library.store().string());
-  const LibraryTables names = library_tables(library.base);
-  Table tracks, categories;
-  name_table(tracks, library, names.tracks);
-  name_table(categories, library, names.categories);
-  tracks.delete_table();
-  if (file_exists(library.categories())) categories.delete_table();
+  // Held while the files go: a library another program has open is left whole.
+  const ExistingTable tracks = lock_existing(library.tracks());
+  ExistingTable categories;
+  if (file_exists(library.categories())) categories = lock_existing(library.categories());
+  // The store first: the open dialogs find a library by it, and must not find one half gone.
+  std::vector<std::string> names;
+  if (tracks.has_companion) names.push_back(library.store().filename().string());
+  names.push_back(library.tracks().filename().string());
+  names.push_back(library.categories().filename().string());
+  remove_together(library.folder, names);
 }
 
 void check_library_not_in_use(const LibraryPath& library) {

@@ -1,5 +1,7 @@
 // Whole libraries: naming one by a chosen file, creating, opening and closing it in the data module, and
-// deleting its files. Copy and move are jobs of their own (library_copy.h). Errors are TableErrors.
+// deleting its files. Copy and move are jobs of their own (library_copy.h). A library's three files appear
+// and go together (staged_files.h): every routine here settles the library's folder first, so that what a
+// killed program left there is completed or taken back before it is looked at. Errors are TableErrors.
 #pragma once
 
 #include <cstddef>
@@ -25,7 +27,7 @@ struct LibraryPath {
 // has none), the folder what comes before the file name (the current folder when nothing does).
 LibraryPath split_library_path(const std::filesystem::path& chosen);
 
-// Whether the library's track table exists.
+// Whether the library's track table exists, once its folder is settled.
 bool library_exists(const LibraryPath& library);
 
 // The longest base name a library in the folder can have: its files and the journals SQLite names after them
@@ -39,8 +41,9 @@ void check_new_library_name(const LibraryPath& library);
 enum class CreateResult { Created, Exists, NoName };
 
 // Creates the library's two tables, empty, and opens it in db (closing the library open before). Does
-// nothing when the base name is empty or its track table exists. The tables appear both or neither; a
-// failure leaves the library that was open as it was. Thread: the user-interface thread, like all of db.
+// nothing when the base name is empty or its track table exists. The tables appear both or neither, even to
+// a kill; a failure leaves the library that was open as it was. Thread: the user-interface thread, like all
+// of db.
 CreateResult create_library(Tdb& db, const LibraryPath& library);
 
 // Opens the library's track and category-name tables in db, read-only when the library's READONLY flag is
@@ -56,8 +59,8 @@ void check_library_opens(const LibraryPath& library);
 // Posts pending changes of the track and category-name tables and closes both; the settings table stays.
 void close_library(Tdb& db);
 
-// Deletes the library's track table (with its store), then its category-name table when there is one; an
-// error, with nothing deleted, when the track table does not exist or the library is in use.
+// Deletes the library's track table (with its store) and its category-name table when there is one,
+// together; an error, with nothing deleted, when the track table does not exist or the library is in use.
 void delete_library(const LibraryPath& library);
 
 // An error, as delete_library gives it, when the library's track table does not exist or another program has

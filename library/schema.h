@@ -1,5 +1,6 @@
-// The column lists of the program's three tables (track, category names, settings), the column types of the
-// table engine, and the rule that cuts a text to its column's width.
+// The column lists of the program's three tables (track, category names, settings), each column named once
+// here as a typed constant, the column types of the table engine, and the rule that cuts a text to its
+// column's width. rows.h reads and writes the current row through these constants.
 #pragma once
 
 #include <cstdint>
@@ -32,6 +33,67 @@ inline bool stored_apart(ColumnType type) {
 std::string_view type_name(ColumnType type);
 // The type of a recorded name; false when the name is unknown.
 bool type_from_name(std::string_view name, ColumnType& type);
+
+// A column named with the kind of value it holds, so that reading or writing it as another kind, or naming a
+// column that does not exist, fails where the program is built rather than where the line runs.
+struct TextKind {};
+struct MemoKind {};
+struct BlobKind {};
+template <typename Kind>
+struct Column {
+  std::string_view name;
+};
+using FlagColumn = Column<bool>;      // boolean
+using NumberColumn = Column<int>;     // smallint or integer
+using TextColumn = Column<TextKind>;  // string n
+using MemoColumn = Column<MemoKind>;
+using BlobColumn = Column<BlobKind>;
+
+// The track table: one row per track.
+struct TrackTable {
+  static constexpr BlobColumn data{"DATA"};  // the audio, when stored in the library
+  static constexpr TextColumn version{"VERSION"};
+  static constexpr TextColumn layer{"LAYER"};
+  static constexpr TextColumn bitrate{"BITRATE"};
+  static constexpr TextColumn samplerate{"SAMPLERATE"};
+  static constexpr TextColumn mode{"MODE"};
+  static constexpr NumberColumn checksums{"CHECKSUMS"};
+  static constexpr NumberColumn tracktotal{"TRACKTOTAL"};  // ms
+  static constexpr NumberColumn frametotal{"FRAMETOTAL"};
+  static constexpr FlagColumn copyright{"COPYRIGHT"};
+  static constexpr FlagColumn original{"ORIGINAL"};
+  static constexpr TextColumn title{"TITLE"};
+  static constexpr TextColumn artist{"ARTIST"};
+  static constexpr TextColumn album{"ALBUM"};
+  static constexpr FlagColumn skip{"SKIP"};
+  static constexpr MemoColumn memo{"MEMO"};
+  static constexpr TextColumn pad{"PAD"};  // the audio file's name
+  static constexpr NumberColumn key{"KEY"};
+  // C1 ... C64: whether the track belongs to category k (1 ... 64).
+  static FlagColumn category(int k);
+  // k when the name is that of C1 ... C64 (in any letter case), else 0.
+  static int category_of(std::string_view column_name);
+};
+
+// The category-name table: one row (none in a new library).
+struct CategoryTable {
+  // C1 ... C64: the name of category k (1 ... 64).
+  static TextColumn name(int k);
+  static constexpr FlagColumn read_only{"READONLY"};
+};
+
+// The settings table "reg.db": one row.
+struct SettingsTable {
+  static constexpr TextColumn name{"NAME"};
+  static constexpr TextColumn code{"CODE"};
+  static constexpr FlagColumn autoplay{"AUTOPLAY"};
+  static constexpr FlagColumn nonstop{"CONTINUE"};
+  static constexpr FlagColumn read_only{"READONLY"};
+  static constexpr FlagColumn storage{"STORAGE"};      // true: "Store in Base"
+  static constexpr NumberColumn priority{"PRIORITY"};  // 1 ... 6
+  static constexpr FlagColumn hints{"HINTS"};
+  static constexpr NumberColumn x{"X"}, y{"Y"}, dx{"DX"}, dy{"DY"};
+};
 
 // The width of PAD in a new track table.
 constexpr int kPadWidth = 4096;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "rows.h"
 #include "schema.h"
 #include "store.h"
 #include "table.h"
@@ -49,10 +50,10 @@ void create_settings_table(const fs::path& file) {
     table.create_table(settings_columns());
     table.open();
     table.append();
-    for (const char* name : {"AUTOPLAY", "CONTINUE", "READONLY", "STORAGE"})
-      table.field_by_name(name).set_boolean(false);
-    table.field_by_name("PRIORITY").set_integer(3);
-    table.field_by_name("HINTS").set_boolean(true);
+    using S = SettingsTable;
+    for (FlagColumn flag : {S::autoplay, S::nonstop, S::read_only, S::storage}) set(table, flag, false);
+    set(table, S::priority, 3);
+    set(table, S::hints, true);
     table.post();
     table.close();
     if (!rename_no_replace(folder / scratch, file)) table.delete_table();

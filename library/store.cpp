@@ -1,18 +1,10 @@
 #include "store.h"
 
-#include <SQLiteCpp/Backup.h>
-#include <SQLiteCpp/Transaction.h>
-#include <fcntl.h>
 #include <sqlite3.h>
 #include <strings.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cerrno>
 #include <climits>
-#include <cstdio>
-#include <cstring>
-#include <random>
 #include <set>
 
 #include "blob_stream.h"
@@ -24,126 +16,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kApplicationId = 0x566D6C61;  // "Vmla" in the SQLite header's application id
-constexpr int kFormatVersion = 1;
-std::atomic<int64_t> g_lock_wait_ms{3000};
-
 std::string apart_sql(int position) {
   return "mb.v" + std::to_string(position);
-}
-
-const char* sql_type(ColumnType type) {
-  switch (type) {
-    case ColumnType::String:
-    case ColumnType::Memo:
-      return "TEXT";
-    case ColumnType::Blob:
-      return "BLOB";
-    default:
-      return "INTEGER";
-  }
-}
-
-bool is_busy(const SQLite::Exception& error) {
-  const int code = error.getErrorCode() & 0xff;
-  return code == SQLITE_BUSY || code == SQLITE_LOCKED;
-}
-
-std::string random_token() {
-  std::random_device random;
-  char text[17];
-  std::snprintf(text, sizeof text, "%08x%08x", random(), random());
-  return text;
-}
-
-// A name beside the final one for building a file before it is renamed into place.
-fs::path scratch_name(const fs::path& file) {
-  static std::atomic<unsigned> counter{0};
-  // Only the start of a long name: the scratch name and its journal must fit a folder's 255-byte names too.
-  return file.parent_path() / ("." + file.filename().string().substr(0, 160) + ".new-" +
-                               std::to_string(::getpid()) + "-" + std::to_string(counter++));
-}
-
-void remove_quietly(const fs::path& file) {
-  std::error_code ignored;
-  fs::remove(file, ignored);
-}
-
-// Removes what is left of the scratch files (nothing once they are renamed into place).
-struct ScratchFiles {
-  std::vector<fs::path> files;
-  ~ScratchFiles() {
-    for (const fs::path& file : files) {
-      remove_quietly(file);
-      remove_quietly(file.string() + "-journal");
-    }
-  }
-};
-
-void check_folder(const fs::path& table_file) {
-  const fs::path folder = table_file.parent_path();
-  std::error_code error;
-  if (!folder.empty() && !fs::is_directory(folder, error))
-    throw TableError("The folder " + folder.string() + " does not exist");
-}
-
-void write_header(SQLite::Database& db, const std::string& token) {
-  db.exec("PRAGMA application_id=" + std::to_string(kApplicationId) +
-          "; PRAGMA user_version=" + std::to_string(kFormatVersion));
-  db.exec("CREATE TABLE info(key TEXT PRIMARY KEY, value TEXT NOT NULL)");
-  SQLite::Statement pair(db, "INSERT INTO info VALUES('pair', ?)");
-  pair.bind(1, token);
-  pair.exec();
-}
-
-void set_pair_token(const fs::path& file, const std::string& token) {
-  SQLite::Database db(file, SQLite::OPEN_READWRITE);
-  SQLite::Statement update(db, "UPDATE info SET value=? WHERE key='pair'");
-  update.bind(1, token);
-  update.exec();
-}
-
-void validate(const std::vector<ColumnDef>& columns) {
-  if (columns.empty()) throw TableError("A table needs at least one column");
-  for (size_t i = 0; i < columns.size(); ++i) {
-    const ColumnDef& column = columns[i];
-    if (column.name.empty()) throw TableError("A column has no name");
-    if (column.type == ColumnType::String && column.size < 1) {
-      throw TableError("The string column " + column.name + " needs a size of at least 1");
-    }
-    for (size_t j = 0; j < i; ++j) {
-      if (strcasecmp(columns[j].name.c_str(), column.name.c_str()) == 0) {
-        throw TableError("The column " + column.name + " is defined twice");
-      }
-    }
-  }
-}
-
-// The lock an open takes, taken on an existing table file so that a table another program has open is
-// neither replaced nor removed; no connection when the file is no table at all (it goes all the same).
-struct ExistingTable {
-  std::unique_ptr<SQLite::Database> db;
-  bool has_companion = true;  // when unknown, the companion goes with the table
-};
-
-ExistingTable lock_existing(const fs::path& table_file) {
-  ExistingTable existing;
-  try {
-    existing.db = std::make_unique<SQLite::Database>(table_file, SQLite::OPEN_READWRITE,
-                                                     static_cast<int>(g_lock_wait_ms.load()));
-    existing.db->exec("PRAGMA locking_mode=EXCLUSIVE");
-    existing.db->exec("BEGIN EXCLUSIVE; COMMIT");
-  } catch (const SQLite::Exception& error) {
-    if (is_busy(error)) throw_store_error(error, table_file);
-    existing.db.reset();
-    return existing;
-  }
-  try {
-    existing.has_companion =
-        existing.db->execAndGet("SELECT count(*) FROM columns WHERE type IN ('memo', 'blob')").getInt() > 0;
-  } catch (const SQLite::Exception&) {
-  }
-  return existing;
 }
 
 // The names of the tables in the schema ("main" or "mb"), or of the columns of its table `table`.
@@ -162,161 +36,19 @@ std::set<std::string> part_names(SQLite::Database& db, const std::string& schema
   throw TableError(file.string() + " is damaged: it lacks " + lacking);
 }
 
-void remove_journals(const fs::path& file) {
-  remove_quietly(file.string() + "-journal");
-  // Super-journals of multi-file commits are named after the table file with "-mj" and a random suffix.
-  std::error_code error;
-  const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
-  const std::string prefix = file.filename().string() + "-mj";
-  for (const auto& entry : fs::directory_iterator(folder, error)) {
-    if (entry.path().filename().string().rfind(prefix, 0) == 0) remove_quietly(entry.path());
-  }
-}
-
 }  // namespace
-
-std::string row_column(int position) {
-  return "c" + std::to_string(position);
-}
-
-fs::path companion_of(const fs::path& table_file) {
-  fs::path companion = table_file;
-  return companion.replace_extension(table_file.extension() == ".DB" ? ".MB" : ".mb");
-}
-
-bool file_exists(const fs::path& file) {
-  std::error_code error;
-  return fs::exists(file, error);
-}
-
-bool rename_no_replace(const fs::path& from, const fs::path& to) {
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno == EEXIST) return false;
-  if (errno != EINVAL && errno != ENOSYS)
-    throw TableError("Cannot create " + to.string() + ": " + std::strerror(errno));
-  // File systems without RENAME_NOREPLACE: link() refuses an existing target too.
-  if (::link(from.c_str(), to.c_str()) != 0) {
-    if (errno == EEXIST) return false;
-    throw TableError("Cannot create " + to.string() + ": " + std::strerror(errno));
-  }
-  ::unlink(from.c_str());
-  return true;
-}
-
-std::chrono::milliseconds lock_wait() {
-  return std::chrono::milliseconds(g_lock_wait_ms.load());
-}
-void set_lock_wait(std::chrono::milliseconds wait) {
-  g_lock_wait_ms = wait.count();
-}
-
-void throw_store_error(const std::exception& error, const fs::path& file) {
-  if (const auto* table_error = dynamic_cast<const TableError*>(&error)) throw *table_error;
-  if (const auto* sql_error = dynamic_cast<const SQLite::Exception*>(&error)) {
-    if (is_busy(*sql_error)) {
-      throw TableError("The table " + file.string() +
-                       " is in use by another program: try again once that program has closed it");
-    }
-    if ((sql_error->getErrorCode() & 0xff) == SQLITE_NOTADB)
-      throw TableError(file.string() + " is not a table file");
-    if ((sql_error->getErrorCode() & 0xff) == SQLITE_FULL)
-      throw TableError("The disk holding " + file.string() + " is full: make room there and try again");
-    if ((sql_error->getErrorCode() & 0xff) == SQLITE_CORRUPT)
-      throw TableError(file.string() + " is damaged (" + sql_error->what() +
-                       "): put back a copy of it, if you have one");
-    // SQLite's own text for this is "attempt to write a readonly database", which sends the user to the
-    // file's rights; the file (or its folder) is simply not where it was opened any more.
-    if (sql_error->getExtendedErrorCode() == SQLITE_READONLY_DBMOVED)
-      throw TableError("The table " + file.string() +
-                       " was deleted or moved while it was open; open the database again where it is now");
-  }
-  throw TableError("Table " + file.string() + ": " + error.what());
-}
-
-void create_table_files(const TablePaths& paths, const std::vector<ColumnDef>& columns) {
-  validate(columns);
-  check_folder(paths.table);
-  if (file_exists(paths.table)) throw TableError("The table " + paths.table.string() + " exists already");
-  bool apart = false;
-  for (const ColumnDef& column : columns) apart = apart || stored_apart(column.type);
-  const std::string token = random_token();
-  ScratchFiles scratch;
-  const fs::path new_table = scratch_name(paths.table);
-  const fs::path new_companion = scratch_name(paths.companion);
-  scratch.files = {new_table, new_companion};
-  try {
-    {
-      SQLite::Database db(new_table, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
-      SQLite::Transaction transaction(db);
-      write_header(db, token);
-      db.exec(
-          "CREATE TABLE columns(position INTEGER PRIMARY KEY, name TEXT NOT NULL, type TEXT NOT NULL, "
-          "size INTEGER NOT NULL)");
-      SQLite::Statement insert(db, "INSERT INTO columns VALUES(?, ?, ?, ?)");
-      std::string rows = "CREATE TABLE rows(id INTEGER PRIMARY KEY";
-      for (size_t i = 0; i < columns.size(); ++i) {
-        insert.bind(1, static_cast<int64_t>(i));
-        insert.bind(2, columns[i].name);
-        insert.bind(3, std::string(type_name(columns[i].type)));
-        insert.bind(4, columns[i].type == ColumnType::String ? columns[i].size : 0);
-        insert.exec();
-        insert.reset();
-        if (!stored_apart(columns[i].type))
-          rows += ", " + row_column(static_cast<int>(i)) + " " + sql_type(columns[i].type);
-      }
-      db.exec(rows + ")");
-      transaction.commit();
-    }
-    if (apart) {
-      SQLite::Database db(new_companion, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
-      SQLite::Transaction transaction(db);
-      write_header(db, token);
-      for (size_t i = 0; i < columns.size(); ++i) {
-        if (!stored_apart(columns[i].type)) continue;
-        db.exec("CREATE TABLE v" + std::to_string(i) + "(id INTEGER PRIMARY KEY, value " +
-                sql_type(columns[i].type) + ")");
-      }
-      transaction.commit();
-    }
-  } catch (const std::exception& error) {
-    throw_store_error(error, paths.table);
-  }
-  if (!rename_no_replace(new_table, paths.table)) {
-    throw TableError("The table " + paths.table.string() + " exists already");
-  }
-  if (apart) {
-    std::error_code error;
-    fs::rename(new_companion, paths.companion, error);
-    if (error) throw TableError("Cannot create " + paths.companion.string() + ": " + error.message());
-  }
-}
-
-void delete_table_files(const TablePaths& paths) {
-  if (!file_exists(paths.table)) throw TableError("The table " + paths.table.string() + " does not exist");
-  ExistingTable existing = lock_existing(paths.table);
-  // The companion goes first: a table file left without it reports the loss, a companion left alone would
-  // look like a library in the open dialogs.
-  if (existing.has_companion) {
-    remove_quietly(paths.companion);
-    remove_journals(paths.companion);
-  }
-  remove_journals(paths.table);
-  std::error_code error;
-  fs::remove(paths.table, error);
-  if (error) throw TableError("Cannot delete " + paths.table.string() + ": " + error.message());
-}
 
 Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
   if (!file_exists(paths.table)) throw TableError("The table " + paths.table.string() + " does not exist");
   try {
     db_ = std::make_unique<SQLite::Database>(paths.table, SQLite::OPEN_READWRITE,
-                                             static_cast<int>(g_lock_wait_ms.load()));
+                                             static_cast<int>(lock_wait().count()));
     db_->exec("PRAGMA locking_mode=EXCLUSIVE");
     // The first read takes the lock, and rolls back what a crashed program left half-written.
-    if (db_->execAndGet("PRAGMA application_id").getInt() != kApplicationId) {
+    if (db_->execAndGet("PRAGMA application_id").getInt() != kTableApplicationId) {
       throw TableError(paths.table.string() + " is not a table file");
     }
-    if (db_->execAndGet("PRAGMA user_version").getInt() > kFormatVersion) {
+    if (db_->execAndGet("PRAGMA user_version").getInt() > kTableFormatVersion) {
       throw TableError("The table " + paths.table.string() + " was made by a newer version of the program");
     }
     const std::set<std::string> tables = part_names(*db_, "main");
@@ -357,7 +89,8 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
         throw_store_error(error, paths.companion);
       }
       // An empty file reads as a table file of no kind: it is no companion at all, not another table's.
-      if (companion_id != kApplicationId) throw TableError(paths.companion.string() + " is not a table file");
+      if (companion_id != kTableApplicationId)
+        throw TableError(paths.companion.string() + " is not a table file");
       if (db_->execAndGet("SELECT (SELECT value FROM main.info WHERE key='pair') IS "
                           "(SELECT value FROM mb.info WHERE key='pair')")
               .getInt() != 1) {
@@ -392,6 +125,19 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
 }
 
 Store::~Store() = default;
+
+int Store::position_of(std::string_view name) const {
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    const std::string& column = columns_[i].name;
+    if (column.size() == name.size() && strncasecmp(column.data(), name.data(), name.size()) == 0)
+      return static_cast<int>(i);
+  }
+  return -1;
+}
+
+bool Store::in_transaction() const {
+  return sqlite3_get_autocommit(db_->getHandle()) == 0;
+}
 
 SQLite::Statement& Store::rewound(SQLite::Statement& statement) {
   // tryReset: reset() would throw again the error of a run that failed before (a full disk, say).
@@ -629,107 +375,33 @@ void Store::delete_row(int64_t id) {
   }
 }
 
-void Store::copy_to(const TablePaths& target) {
-  StoreCopy copy(*this, target);
-  while (!copy.step(256)) {
-  }
-  copy.finish();
+StoreTransaction::StoreTransaction(Store& store) : store_(store), level_(store.transaction_depth_) {
+  store_.sql().exec(level_ == 0 ? std::string("BEGIN") : "SAVEPOINT " + savepoint());
+  ++store_.transaction_depth_;
 }
 
-namespace {
-
-int64_t size_of(const fs::path& file) {
-  std::error_code error;
-  const auto size = fs::file_size(file, error);
-  return error ? 0 : static_cast<int64_t>(size);
+std::string StoreTransaction::savepoint() const {
+  return "level" + std::to_string(level_);
 }
 
-}  // namespace
-
-StoreCopy::StoreCopy(Store& source, const TablePaths& target)
-    : source_(source),
-      target_(target),
-      scratch_{scratch_name(target.table), scratch_name(target.companion)},
-      table_bytes_(size_of(source.paths().table)),
-      companion_bytes_(source.has_companion() ? size_of(source.paths().companion) : 0) {
-  check_folder(target.table);
-  begin_part();
+void StoreTransaction::commit() {
+  if (!open_) return;
+  store_.sql().exec(level_ == 0 ? std::string("COMMIT") : "RELEASE " + savepoint());
+  open_ = false;
+  --store_.transaction_depth_;
 }
 
-StoreCopy::~StoreCopy() {
-  backup_.reset();
-  copy_.reset();
-  if (!finished_) ScratchFiles cleanup{{scratch_.table, scratch_.companion}};
-}
-
-void StoreCopy::begin_part() {
-  backup_.reset();
-  copy_.reset();
-  if (part_ == 1 && !source_.has_companion()) part_ = 2;
-  if (part_ == 2) return;
+void StoreTransaction::rollback() noexcept {
+  if (!open_) return;
+  open_ = false;
+  --store_.transaction_depth_;
+  if (!store_.in_transaction()) return;
   try {
-    const fs::path& file = part_ == 0 ? scratch_.table : scratch_.companion;
-    copy_ = std::make_unique<SQLite::Database>(file, SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
-    backup_ = std::make_unique<SQLite::Backup>(*copy_, "main", *source_.db_, part_ == 0 ? "main" : "mb");
-  } catch (const std::exception& error) {
-    throw_copy_error(error);
+    store_.sql().exec(level_ == 0 ? std::string("ROLLBACK")
+                                  : "ROLLBACK TO " + savepoint() + "; RELEASE " + savepoint());
+  } catch (...) {
+    // The transaction ends with the connection at the latest.
   }
-}
-
-// A busy source is in use by another program; anything else (a folder that cannot be written, a full disk)
-// concerns the copy, which is named as the user named it rather than by its scratch name.
-void StoreCopy::throw_copy_error(const std::exception& error) const {
-  const auto* sql_error = dynamic_cast<const SQLite::Exception*>(&error);
-  throw_store_error(error, sql_error && is_busy(*sql_error) ? source_.paths().table
-                           : part_ == 0                     ? target_.table
-                                                            : target_.companion);
-}
-
-bool StoreCopy::step(int pages) {
-  if (part_ == 2) return true;
-  try {
-    // The backup copies page by page, from the rows as last committed.
-    if (backup_->executeStep(pages) == SQLITE_DONE) {
-      ++part_;
-      begin_part();
-    }
-  } catch (const std::exception& error) {
-    throw_copy_error(error);
-  }
-  return part_ == 2;
-}
-
-int64_t StoreCopy::bytes_done() const {
-  if (part_ == 2) return bytes_total();
-  const int64_t done_before = part_ == 0 ? 0 : table_bytes_;
-  const int64_t part_bytes = part_ == 0 ? table_bytes_ : companion_bytes_;
-  const int total_pages = backup_->getTotalPageCount();
-  if (total_pages <= 0) return done_before;
-  const int64_t copied = total_pages - backup_->getRemainingPageCount();
-  return done_before + part_bytes * copied / total_pages;
-}
-
-void StoreCopy::finish() {
-  if (part_ != 2) throw TableError("The copy of " + source_.paths().table.string() + " is not complete");
-  // A fresh pair token tells the copies from the originals.
-  const std::string token = random_token();
-  try {
-    set_pair_token(scratch_.table, token);
-    if (source_.has_companion()) set_pair_token(scratch_.companion, token);
-  } catch (const std::exception& error) {
-    throw_store_error(error, target_.table);
-  }
-  ExistingTable existing;
-  if (file_exists(target_.table)) existing = lock_existing(target_.table);
-  std::error_code error;
-  if (source_.has_companion()) {
-    fs::rename(scratch_.companion, target_.companion, error);
-  } else if (existing.db && existing.has_companion) {
-    remove_quietly(target_.companion);
-  }
-  if (!error) fs::rename(scratch_.table, target_.table, error);
-  if (error) throw TableError("Cannot write " + target_.table.string() + ": " + error.message());
-  finished_ = true;
 }
 
 }  // namespace vemla

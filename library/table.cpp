@@ -1,8 +1,5 @@
 #include "table.h"
 
-#include <SQLiteCpp/Transaction.h>
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cctype>
 
@@ -152,7 +149,7 @@ void Table::open() {
 
 void Table::close() {
   if (!is_open()) return;
-  if (in_batch_) {
+  if (batch_) {
     cancel();
     end_batch(false);
   }
@@ -346,57 +343,42 @@ void Table::reload_ids() {
 }
 
 void Table::write_atomically(const std::function<void()>& write) {
-  SQLite::Database& sql = store_->sql();
-  if (!in_batch_) {
-    SQLite::Transaction transaction(sql);
-    write();
-    transaction.commit();
-    return;
-  }
-  sql.exec("SAVEPOINT row");
+  StoreTransaction transaction(*store_);  // inside a batch, a savepoint within it
   try {
     write();
   } catch (...) {
-    try {
-      sql.exec("ROLLBACK TO row; RELEASE row");
-    } catch (...) {
-    }
+    transaction.rollback();
     // After some errors (a full disk, an I/O error) SQLite ends the whole transaction by itself; the rows of
     // the batch are gone, and later writes must not run outside a transaction.
-    if (sqlite3_get_autocommit(sql.getHandle())) {
-      in_batch_ = false;
+    if (batch_ && !store_->in_transaction()) {
+      batch_.reset();
       batch_lost_ = true;
       reread_rows();
     }
     throw;
   }
-  sql.exec("RELEASE row");
+  transaction.commit();
 }
 
 void Table::end_batch(bool commit) {
-  if (!in_batch_) {
+  if (!batch_) {
     const bool lost = batch_lost_;
     batch_lost_ = false;
     if (commit && lost) throw TableError("The changes to " + name_ + " were rolled back after an error");
     return;
   }
-  in_batch_ = false;
-  SQLite::Database& sql = store_->sql();
-  try {
-    sql.exec(commit ? "COMMIT" : "ROLLBACK");
-    if (commit) return;
-  } catch (const std::exception& error) {
-    if (!sqlite3_get_autocommit(sql.getHandle())) {
-      try {
-        sql.exec("ROLLBACK");
-      } catch (...) {
-      }
-    }
-    if (commit) {
+  const std::unique_ptr<StoreTransaction> batch = std::move(batch_);
+  if (commit) {
+    try {
+      batch->commit();
+      return;
+    } catch (const std::exception& error) {
+      batch->rollback();
       reread_rows();
       store_->throw_write_error(error);
     }
   }
+  batch->rollback();
   reread_rows();
 }
 
@@ -409,20 +391,19 @@ void Table::reread_rows() {
 
 TableBatch::TableBatch(Table& table) : table_(table) {
   table.check_writable();
-  if (table.in_batch_) throw TableError("The table " + table.name_ + " has a batch already");
+  if (table.batch_) throw TableError("The table " + table.name_ + " has a batch already");
   table.check_browse_mode();
   try {
-    table.store_->sql().exec("BEGIN");
+    table.batch_ = std::make_unique<StoreTransaction>(*table.store_);
   } catch (const std::exception& error) {
     throw_store_error(error, table.store_->paths().table);
   }
-  table.in_batch_ = true;
   table.batch_lost_ = false;
 }
 
 TableBatch::~TableBatch() {
   try {
-    if (table_.is_open() && (table_.in_batch_ || table_.batch_lost_)) {
+    if (table_.is_open() && (table_.batch_ || table_.batch_lost_)) {
       table_.cancel();
       table_.end_batch(false);
     }

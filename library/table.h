@@ -21,6 +21,7 @@ namespace vemla {
 class BatchMove;
 class PendingBlob;
 class Store;
+class StoreTransaction;
 class Table;
 struct TablePaths;
 
@@ -162,7 +163,7 @@ class Table {
   void check_browse_mode();
   void begin_insert();
   void end_edit();
-  // Runs write inside the open transaction: the batch's savepoint, else a transaction of its own.
+  // Runs write as one unit: a savepoint within the batch's transaction, else a transaction of its own.
   void write_atomically(const std::function<void()>& write);
   void end_batch(bool commit);
   // After a rollback: the rows as committed, the cursor on the same row or the next one left.
@@ -206,7 +207,7 @@ class Table {
   std::vector<char> changed_;
   std::vector<std::unique_ptr<PendingBlob>> pending_blobs_;
   bool modified_ = false;
-  bool in_batch_ = false;
+  std::unique_ptr<StoreTransaction> batch_;  // the transaction of the batch under way
   bool batch_lost_ = false;  // the engine ended the batch's transaction after an error
 
   std::vector<TableListener*> listeners_;

@@ -1,7 +1,5 @@
 #include "track_import.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cctype>
 
@@ -9,6 +7,7 @@
 #include "file_check.h"
 #include "header.h"
 #include "notifier.h"
+#include "rows.h"
 #include "schema.h"
 #include "store.h"
 #include "table.h"
@@ -37,10 +36,10 @@ bool is_track_file(const fs::path& file) {
 // Of the texts, how many the columns cut (a column's recorded width governs).
 int texts_cut(Table& tracks, const TagTexts& tag) {
   int cut = 0;
-  for (const auto& [column, text] : {std::pair<const char*, const std::string*>{"TITLE", &tag.title},
-                                     {"ARTIST", &tag.artist},
-                                     {"ALBUM", &tag.album}}) {
-    const Field field = tracks.field_by_name(column);
+  for (const auto& [column, text] : {std::pair<TextColumn, const std::string*>{TrackTable::title, &tag.title},
+                                     {TrackTable::artist, &tag.artist},
+                                     {TrackTable::album, &tag.album}}) {
+    const Field field = vemla::field(tracks, column);
     if (field.type() == ColumnType::String && cut_text(*text, field.size()) != *text) ++cut;
   }
   return cut;
@@ -50,23 +49,24 @@ void write_track(Table& tracks, const TrackFacts& facts, const TagTexts& tag, co
                  bool store) {
   tracks.append();
   try {
-    if (store) tracks.field_by_name("DATA").load_from_file(file);
-    tracks.field_by_name("LAYER").set_text(facts.layer);
-    tracks.field_by_name("MODE").set_text(facts.mode);
-    tracks.field_by_name("CHECKSUMS").set_integer(facts.checksums ? 1 : 0);
-    tracks.field_by_name("SAMPLERATE").set_text(facts.samplerate);
-    tracks.field_by_name("BITRATE").set_text(facts.bitrate);
-    tracks.field_by_name("VERSION").set_text(facts.version);
-    tracks.field_by_name("COPYRIGHT").set_boolean(facts.copyright);
-    tracks.field_by_name("ORIGINAL").set_boolean(facts.original);
-    tracks.field_by_name("TRACKTOTAL").set_integer(facts.tracktotal);
-    tracks.field_by_name("FRAMETOTAL").set_integer(facts.frametotal);
-    tracks.field_by_name("PAD").set_text(file.string());
-    tracks.field_by_name("SKIP").set_boolean(false);
-    tracks.field_by_name("TITLE").set_text(tag.title);
-    tracks.field_by_name("ALBUM").set_text(tag.album);
-    tracks.field_by_name("ARTIST").set_text(tag.artist);
-    tracks.field_by_name("MEMO").set_text(tag.comment);
+    using T = TrackTable;
+    if (store) field(tracks, T::data).load_from_file(file);
+    set(tracks, T::layer, facts.layer);
+    set(tracks, T::mode, facts.mode);
+    set(tracks, T::checksums, facts.checksums ? 1 : 0);
+    set(tracks, T::samplerate, facts.samplerate);
+    set(tracks, T::bitrate, facts.bitrate);
+    set(tracks, T::version, facts.version);
+    set(tracks, T::copyright, facts.copyright);
+    set(tracks, T::original, facts.original);
+    set(tracks, T::tracktotal, facts.tracktotal);
+    set(tracks, T::frametotal, facts.frametotal);
+    set(tracks, T::pad, file.string());
+    set(tracks, T::skip, false);
+    set(tracks, T::title, tag.title);
+    set(tracks, T::album, tag.album);
+    set(tracks, T::artist, tag.artist);
+    set(tracks, T::memo, tag.comment);
     tracks.post();
   } catch (...) {
     tracks.cancel();
@@ -100,7 +100,7 @@ ImportOutcome import_track(Table& tracks, const fs::path& file, bool store) {
   const fs::path& path = outcome.file;
   outcome.skipped = why_unreadable(path);
   if (!outcome.skipped.empty()) return outcome;
-  const int pad_width = tracks.field_by_name("PAD").size();
+  const int pad_width = field(tracks, TrackTable::pad).size();
   if (!store && cut_text(path.string(), pad_width) != path.string()) {
     outcome.skipped = "its path is longer than the " + std::to_string(pad_width) +
                       " characters this database keeps for a file name";
@@ -155,10 +155,7 @@ std::vector<std::string> known_files(Table& tracks) {
   std::vector<std::string> files;
   Store* store = tracks.is_open() ? tracks.store() : nullptr;
   if (!store) return files;
-  int pad = -1;
-  for (size_t c = 0; c < store->columns().size(); ++c) {
-    if (strcasecmp(store->columns()[c].name.c_str(), "PAD") == 0) pad = static_cast<int>(c);
-  }
+  const int pad = store->position_of(TrackTable::pad.name);
   if (pad < 0 || stored_apart(store->columns()[pad].type)) return files;
   try {
     SQLite::Statement select(store->sql(), "SELECT " + row_column(pad) + " FROM rows WHERE " + row_column(pad) +

@@ -8,6 +8,7 @@
 #include "file_check.h"
 #include "header.h"
 #include "notifier.h"
+#include "rows.h"
 #include "schema.h"
 #include "store.h"
 #include "table.h"
@@ -44,20 +45,15 @@ std::optional<int32_t> exact_playing_time(const fs::path& file) {
   return facts.tracktotal;
 }
 
-void remove_quietly(const fs::path& file) {
-  std::error_code ignored;
-  fs::remove(file, ignored);
-}
-
 }  // namespace
 
 void export_track(Table& tracks, const fs::path& file) {
   if (tracks.record_count() == 0) throw TableError("There is no track to export");
-  const Field data = tracks.field_by_name("DATA");
+  const Field data = field(tracks, TrackTable::data);
   // A track kept on disk is exported from its file.
   fs::path kept;
   if (data.is_empty()) {
-    kept = tracks.field_by_name("PAD").as_text();
+    kept = get(tracks, TrackTable::pad);
     const std::string why = why_unreadable(kept);
     if (!why.empty()) {
       throw TableError("The audio of this track is not stored in the database, and its file " +
@@ -104,8 +100,8 @@ void export_track(Table& tracks, const fs::path& file) {
 
 bool can_export(Table& tracks) {
   if (!tracks.is_open() || tracks.record_count() == 0 || tracks.state() == TableState::Insert) return false;
-  return !tracks.field_by_name("DATA").is_empty() ||
-         why_unreadable(tracks.field_by_name("PAD").as_text()).empty();
+  return !is_empty(tracks, TrackTable::data) ||
+         why_unreadable(get(tracks, TrackTable::pad)).empty();
 }
 
 bool delete_track(Table& tracks) {
@@ -122,25 +118,23 @@ bool go_to_record(Table& tracks, int record) {
 }
 
 TrackInfo track_info(Table& tracks) {
-  const auto text = [&](const char* name) { return tracks.field_by_name(name).as_text(); };
-  const auto number = [&](const char* name) { return tracks.field_by_name(name).as_integer(); };
-  const auto flag = [&](const char* name) { return tracks.field_by_name(name).as_boolean(); };
+  using T = TrackTable;
   TrackInfo info;
-  info.version = text("VERSION");
-  info.layer = text("LAYER");
-  info.bitrate = text("BITRATE");
-  info.samplerate = text("SAMPLERATE");
-  info.mode = text("MODE");
-  info.checksums = number("CHECKSUMS");
-  info.frametotal = number("FRAMETOTAL");
-  info.tracktotal = number("TRACKTOTAL");
-  info.copyright = flag("COPYRIGHT");
-  info.original = flag("ORIGINAL");
-  info.stored = !tracks.field_by_name("DATA").is_empty();
-  info.pad = text("PAD");
-  info.title = text("TITLE");
-  info.artist = text("ARTIST");
-  info.album = text("ALBUM");
+  info.version = get(tracks, T::version);
+  info.layer = get(tracks, T::layer);
+  info.bitrate = get(tracks, T::bitrate);
+  info.samplerate = get(tracks, T::samplerate);
+  info.mode = get(tracks, T::mode);
+  info.checksums = get_or_note(tracks, T::checksums, info.damaged);
+  info.frametotal = get_or_note(tracks, T::frametotal, info.damaged);
+  info.tracktotal = get_or_note(tracks, T::tracktotal, info.damaged);
+  info.copyright = get_or_note(tracks, T::copyright, info.damaged);
+  info.original = get_or_note(tracks, T::original, info.damaged);
+  info.stored = !is_empty(tracks, T::data);
+  info.pad = get(tracks, T::pad);
+  info.title = get(tracks, T::title);
+  info.artist = get(tracks, T::artist);
+  info.album = get(tracks, T::album);
   return info;
 }
 
@@ -149,17 +143,17 @@ const char* yes_no(bool value) {
 }
 
 bool storage(Table& settings) {
-  return settings.field_by_name("STORAGE").as_boolean();
+  return get(settings, SettingsTable::storage);
 }
 
 void set_storage(Table& settings, bool stored) {
   settings.edit();
-  settings.field_by_name("STORAGE").set_boolean(stored);
+  set(settings, SettingsTable::storage, stored);
   settings.refresh();
 }
 
 bool sync_storage(Table& tracks, Table& settings) {
-  const bool stored = tracks.record_count() > 0 && !tracks.field_by_name("DATA").is_empty();
+  const bool stored = tracks.record_count() > 0 && !is_empty(tracks, TrackTable::data);
   if (storage(settings) != stored) set_storage(settings, stored);
   return stored;
 }
@@ -190,24 +184,33 @@ bool FixJob::work(Deadline deadline) {
   };
   do {
     const int record = record_of(next);
-    if (go_to_record(tracks_, record) && tracks_.field_by_name("DATA").is_empty()) {
-      FixOutcome outcome{record, tracks_.field_by_name("PAD").as_text(), {}};
-      outcome.failed = why_unreadable(outcome.file);
-      if (outcome.failed.empty()) {
-        try {
+    FixOutcome outcome{record, {}, {}};
+    try {
+      if (go_to_record(tracks_, record) && is_empty(tracks_, TrackTable::data)) {
+        outcome.file = get(tracks_, TrackTable::pad);
+        outcome.failed = why_unreadable(outcome.file);
+        if (outcome.failed.empty()) {
           tracks_.edit();
-          tracks_.field_by_name("DATA").load_from_file(outcome.file);
+          field(tracks_, TrackTable::data).load_from_file(outcome.file);
           // Tracks added by earlier versions get the time that is heard.
           if (const std::optional<int32_t> time = exact_playing_time(outcome.file))
-            tracks_.field_by_name("TRACKTOTAL").set_integer(*time);
+            set(tracks_, TrackTable::tracktotal, *time);
           tracks_.post();
-        } catch (...) {
-          tracks_.cancel();
-          keep_done_then_rethrow(keep_done);
+          stored = true;
         }
-        stored = true;
+        done.push_back(std::move(outcome));
       }
-      done.push_back(std::move(outcome));
+    } catch (const std::exception& error) {
+      tracks_.cancel();
+      // The track is named: in a library of thousands the error alone would not say which one stopped it.
+      const std::string file = outcome.file.empty() ? std::string() : " (" + outcome.file.string() + ")";
+      const TableError named("track " + std::to_string(record) + file + ": " + error.what());
+      try {
+        keep_done();
+      } catch (...) {
+        // Nothing of the step was kept; the error being handled says why.
+      }
+      throw named;
     }
     ++next;
     // Each track's audio is committed on its own: a full disk, which takes the whole transaction with it, then

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "library_job.h"
+#include "rows.h"
 
 namespace vemla {
 
@@ -28,7 +29,8 @@ bool delete_track(Table& tracks);
 // The track table's current row, by record number (1-based); false when there is no such row.
 bool go_to_record(Table& tracks, int record);
 
-// What the info window shows of the current track.
+// What the info window shows of the current track. A number or flag whose cell cannot be read as one reads as
+// 0 or false and is named in `damaged`, so that one bad cell costs that value, not the track.
 struct TrackInfo {
   std::string version, layer, bitrate, samplerate, mode;
   int checksums = 0;
@@ -38,6 +40,7 @@ struct TrackInfo {
   bool stored = false;  // DATA holds the audio
   std::string pad;
   std::string title, artist, album;
+  std::vector<BadCell> damaged;
 };
 TrackInfo track_info(Table& tracks);
 // "Yes" or "No", as the info window shows the copyright and original bits.

@@ -28,7 +28,7 @@ AlsaDevice::~AlsaDevice() {
 }
 
 bool AlsaDevice::open(const PcmFormat& format, std::string& reason) {
-  std::lock_guard lock(mutex_);
+  const auto lock = queue_.lock();
   if (pcm_) {
     reason = "ALSA PCM \"" + name_ + "\" is already open";
     return false;
@@ -62,7 +62,8 @@ bool AlsaDevice::open(const PcmFormat& format, std::string& reason) {
   history_.assign(buffer * format.frame_bytes(), 0);
   replay_.assign(history_.size(), 0);
   history_end_ = history_filled_ = replay_left_ = 0;
-  quit_ = paused_ = writing_ = sounding_ = false;
+  quit_ = writing_ = sounding_ = false;
+  queue_.set_paused(false);
   queue_.clear();
   front_written_ = 0;
   given_ = unplayed_ = 0;
@@ -72,64 +73,57 @@ bool AlsaDevice::open(const PcmFormat& format, std::string& reason) {
 }
 
 bool AlsaDevice::is_open() const {
-  std::lock_guard lock(mutex_);
+  const auto lock = queue_.lock();
   return pcm_ != nullptr;
 }
 
-bool AlsaDevice::queued(const WaveBlock* block) const {
-  if (!block) return !queue_.empty() || sounding_;
-  return std::find(queue_.begin(), queue_.end(), block) != queue_.end();
+bool AlsaDevice::busy(const WaveBlock* block) const {
+  return queue_.holds(block) || (!block && sounding_);
 }
 
 void AlsaDevice::write(const WaveBlock& block) {
-  std::lock_guard lock(mutex_);
+  const auto lock = queue_.lock();
   if (!pcm_) return;
-  queue_.push_back(&block);
-  changed_.notify_all();
+  queue_.push(block);
 }
 
 bool AlsaDevice::still_playing(const WaveBlock& block) {
-  std::lock_guard lock(mutex_);
-  return queued(&block);
+  const auto lock = queue_.lock();
+  return queue_.holds(&block);
 }
 
 bool AlsaDevice::wait(const WaveBlock* block, std::chrono::milliseconds timeout) {
-  std::unique_lock lock(mutex_);
-  const bool was_paused = paused_;
-  changed_.wait_for(lock, timeout, [&] { return !queued(block) || paused_ != was_paused; });
-  return queued(block);
+  auto lock = queue_.lock();
+  return queue_.wait_while(lock, timeout, [&] { return busy(block); });
 }
 
 void AlsaDevice::pause() {
-  std::lock_guard lock(mutex_);
-  paused_ = true;
-  changed_.notify_all();
+  const auto lock = queue_.lock();
+  queue_.set_paused(true);
 }
 
 void AlsaDevice::restart() {
-  std::lock_guard lock(mutex_);
-  paused_ = false;
-  changed_.notify_all();
+  const auto lock = queue_.lock();
+  queue_.set_paused(false);
 }
 
 void AlsaDevice::reset() {
-  std::unique_lock lock(mutex_);
-  queue_.clear();
+  auto lock = queue_.lock();
   front_written_ = 0;
   sounding_ = false;
   given_ = unplayed_ = 0;
   ++resets_;
-  changed_.notify_all();
+  queue_.clear();
   // The blocks are returned: once this returns, the worker no longer reads their memory.
-  changed_.wait(lock, [&] { return !writing_; });
+  while (writing_) queue_.wait(lock);
 }
 
 bool AlsaDevice::close() {
-  std::unique_lock lock(mutex_);
+  auto lock = queue_.lock();
   if (!pcm_) return true;
   if (!queue_.empty() || sounding_ || replay_left_ > 0) return false;
   quit_ = true;
-  changed_.notify_all();
+  queue_.notify();
   lock.unlock();
   worker_.join();
   lock.lock();
@@ -139,12 +133,12 @@ bool AlsaDevice::close() {
 }
 
 uint64_t AlsaDevice::played_frames() {
-  std::lock_guard lock(mutex_);
+  const auto lock = queue_.lock();
   return given_ - std::min(unplayed_, given_);
 }
 
 std::string AlsaDevice::last_error() const {
-  std::lock_guard lock(mutex_);
+  const auto lock = queue_.lock();
   return error_;
 }
 
@@ -245,15 +239,14 @@ void AlsaDevice::fail(int error) {
   // The PCM is gone (for example the device was unplugged): the queued blocks are returned unplayed rather
   // than left to wait for ever.
   error_ = "ALSA PCM \"" + name_ + "\" failed: " + alsa_text(error);
-  queue_.clear();
   front_written_ = 0;
   sounding_ = false;
   replay_left_ = 0;
-  changed_.notify_all();
+  queue_.clear();
 }
 
 void AlsaDevice::run() {
-  std::unique_lock lock(mutex_);
+  auto lock = queue_.lock();
   uint64_t resets_seen = resets_;
   Held held = Held::No;
   size_t replay_total = 0;
@@ -267,11 +260,11 @@ void AlsaDevice::run() {
       held = Held::No;
       replay_left_ = 0;
       history_filled_ = 0;
-      changed_.notify_all();
+      queue_.notify();
       continue;
     }
-    if (paused_ != (held != Held::No)) {
-      const bool pause = paused_;
+    if (queue_.paused() != (held != Held::No)) {
+      const bool pause = queue_.paused();
       size_t replay = 0;
       lock.unlock();
       if (pause) {
@@ -282,31 +275,31 @@ void AlsaDevice::run() {
       }
       lock.lock();
       if (pause && held == Held::ByDropping) replay_total = replay_left_ = unplayed_ = replay;
-      changed_.notify_all();
+      queue_.notify();
       continue;
     }
     if (held != Held::No) {
-      changed_.wait(lock);
+      queue_.wait(lock);
       continue;
     }
 
     const bool replaying = replay_left_ > 0;
     if (!replaying && queue_.empty()) {
       if (!sounding_) {
-        changed_.wait(lock);
+        queue_.wait(lock);
         continue;
       }
       long delay = 0;
       lock.unlock();
       const bool still = sounding(delay);
       lock.lock();
-      if (resets_seen != resets_ || paused_) continue;
+      if (resets_seen != resets_ || queue_.paused()) continue;
       unplayed_ = still ? static_cast<uint64_t>(delay) : 0;
       if (!still) {
         sounding_ = false;
-        changed_.notify_all();
+        queue_.notify();
       } else {
-        changed_.wait_for(lock, std::chrono::milliseconds(20));
+        queue_.wait(lock, std::chrono::milliseconds(20));
       }
       continue;
     }
@@ -320,7 +313,7 @@ void AlsaDevice::run() {
       continue;
     }
     if (resets_seen == resets_) unplayed_ = static_cast<uint64_t>(before) + replay_left_;
-    if (frames_free == 0 || resets_seen != resets_ || paused_) continue;
+    if (frames_free == 0 || resets_seen != resets_ || queue_.paused()) continue;
 
     const size_t frame = format_.frame_bytes();
     const uint8_t* data;
@@ -329,9 +322,9 @@ void AlsaDevice::run() {
       data = replay_.data() + (replay_total - replay_left_) * frame;
       frames = replay_left_;
     } else {
-      const WaveBlock* block = queue_.front();
-      data = block->data + front_written_;
-      frames = (block->length - front_written_) / frame;
+      const WaveBlock& block = queue_.front();
+      data = block.data + front_written_;
+      frames = (block.length - front_written_) / frame;
     }
     frames = std::min(frames, static_cast<size_t>(frames_free));
     writing_ = true;
@@ -341,7 +334,7 @@ void AlsaDevice::run() {
     const long after = written >= 0 ? pcm_delay() : 0;
     lock.lock();
     writing_ = false;
-    changed_.notify_all();
+    queue_.notify();
     if (written < 0) {
       fail(static_cast<int>(written));
       continue;
@@ -357,10 +350,9 @@ void AlsaDevice::run() {
     unplayed_ = static_cast<uint64_t>(after);
     front_written_ += static_cast<size_t>(written) * frame;
     // A block whose length is not whole frames ends with its last whole frame.
-    if (front_written_ + frame > queue_.front()->length) {
-      queue_.pop_front();
+    if (front_written_ + frame > queue_.front().length) {
       front_written_ = 0;
-      changed_.notify_all();
+      queue_.pop_front();
     }
   }
 }

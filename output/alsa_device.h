@@ -4,12 +4,10 @@
 // holds and plays it again at restart.
 #pragma once
 
-#include <condition_variable>
-#include <deque>
-#include <mutex>
 #include <thread>
 #include <vector>
 
+#include "block_queue.h"
 #include "sound_device.h"
 
 struct _snd_pcm;
@@ -60,24 +58,22 @@ class AlsaDevice final : public SoundDevice {
   // Frames the PCM holds that have not been played yet (0 when it cannot tell).
   long pcm_delay();
   void fail(int error);
-  bool queued(const WaveBlock* block) const;
+  // Whether the block is queued; with null, whether any block is or the PCM still sounds.
+  bool busy(const WaveBlock* block) const;
 
   const std::string name_;
   const Options options_;
 
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
+  BlockQueue queue_;  // its lock guards the members below too, unless said otherwise
   _snd_pcm* pcm_ = nullptr;
   PcmFormat format_;
   std::thread worker_;
   bool can_pause_ = false;
   unsigned long buffer_frames_ = 0;
 
-  // Requests from the device's users, guarded by mutex_.
+  // Requests from the device's users.
   bool quit_ = false;
-  bool paused_ = false;
   uint64_t resets_ = 0;
-  std::deque<const WaveBlock*> queue_;
   size_t front_written_ = 0;  // bytes of the front block given to the PCM
   bool writing_ = false;      // the worker is reading the front block's memory
   bool sounding_ = false;     // the PCM holds sound not yet played

@@ -40,7 +40,8 @@ int create_beside(const std::string& target, mode_t mode, std::string& name) {
   const fs::path where(target);
   const fs::path folder = where.has_parent_path() ? where.parent_path() : fs::path(".");
   const std::string stem = name_stem(folder, where.filename().string());
-  static std::mt19937_64 random{std::random_device{}()};
+  // One generator per thread: files are made on several threads at once (decode runs, tests).
+  thread_local std::mt19937_64 random{std::random_device{}()};
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[20];
     std::snprintf(suffix, sizeof suffix, "%08x", static_cast<unsigned>(random()));

@@ -1,6 +1,5 @@
 #include "wav_device.h"
 
-#include <algorithm>
 #include <bit>
 #include <stdexcept>
 
@@ -12,12 +11,12 @@ static_assert(std::endian::native == std::endian::little,
               "blocks hold little-endian samples in memory order");
 
 WavDevice::~WavDevice() {
-  std::lock_guard lock(mutex_);
+  const auto lock = queue_.lock();
   if (file_) file_->finish();
 }
 
 bool WavDevice::open(const PcmFormat& format, std::string& reason) {
-  std::lock_guard lock(mutex_);
+  const auto lock = queue_.lock();
   if (file_) {
     reason = path_ + " is already open";
     return false;
@@ -29,7 +28,7 @@ bool WavDevice::open(const PcmFormat& format, std::string& reason) {
     return false;
   }
   error_.clear();
-  paused_ = false;
+  queue_.set_paused(false);
   queue_.clear();
   frame_bytes_ = std::max(1u, format.frame_bytes());
   written_since_reset_ = 0;
@@ -37,18 +36,17 @@ bool WavDevice::open(const PcmFormat& format, std::string& reason) {
 }
 
 bool WavDevice::is_open() const {
-  std::lock_guard lock(mutex_);
+  const auto lock = queue_.lock();
   return file_ != nullptr;
 }
 
 void WavDevice::write_queue() {
   while (!queue_.empty()) {
-    const WaveBlock* block = queue_.front();
-    if (!file_->write(block->data, block->length / 2) && error_.empty()) error_ = write_failure();
-    written_since_reset_ += block->length;
+    const WaveBlock& block = queue_.front();
+    if (!file_->write(block.data, block.length / 2) && error_.empty()) error_ = write_failure();
+    written_since_reset_ += block.length;
     queue_.pop_front();
   }
-  changed_.notify_all();
 }
 
 std::string WavDevice::write_failure() const {
@@ -56,51 +54,42 @@ std::string WavDevice::write_failure() const {
   return "cannot write " + path_ + (reason.empty() ? "" : ": " + reason);
 }
 
-bool WavDevice::queued(const WaveBlock* block) const {
-  if (!block) return !queue_.empty();
-  return std::find(queue_.begin(), queue_.end(), block) != queue_.end();
-}
-
 void WavDevice::write(const WaveBlock& block) {
-  std::lock_guard lock(mutex_);
+  const auto lock = queue_.lock();
   if (!file_) return;
-  queue_.push_back(&block);
-  if (!paused_) write_queue();
+  queue_.push(block);
+  if (!queue_.paused()) write_queue();
 }
 
 bool WavDevice::still_playing(const WaveBlock& block) {
-  std::lock_guard lock(mutex_);
-  return queued(&block);
+  const auto lock = queue_.lock();
+  return queue_.holds(&block);
 }
 
 bool WavDevice::wait(const WaveBlock* block, std::chrono::milliseconds timeout) {
-  std::unique_lock lock(mutex_);
-  const bool was_paused = paused_;
-  changed_.wait_for(lock, timeout, [&] { return !queued(block) || paused_ != was_paused; });
-  return queued(block);
+  auto lock = queue_.lock();
+  return queue_.wait_while(lock, timeout, [&] { return queue_.holds(block); });
 }
 
 void WavDevice::pause() {
-  std::lock_guard lock(mutex_);
-  paused_ = true;
-  changed_.notify_all();
+  const auto lock = queue_.lock();
+  queue_.set_paused(true);
 }
 
 void WavDevice::restart() {
-  std::lock_guard lock(mutex_);
-  paused_ = false;
+  const auto lock = queue_.lock();
+  queue_.set_paused(false);
   if (file_) write_queue();
 }
 
 void WavDevice::reset() {
-  std::lock_guard lock(mutex_);
+  const auto lock = queue_.lock();
   queue_.clear();
   written_since_reset_ = 0;
-  changed_.notify_all();
 }
 
 bool WavDevice::close() {
-  std::lock_guard lock(mutex_);
+  const auto lock = queue_.lock();
   if (!queue_.empty()) return false;
   if (file_) {
     // Nothing else would tell the user that the file is incomplete.
@@ -112,12 +101,12 @@ bool WavDevice::close() {
 }
 
 uint64_t WavDevice::played_frames() {
-  std::lock_guard lock(mutex_);
+  const auto lock = queue_.lock();
   return written_since_reset_ / frame_bytes_;
 }
 
 std::string WavDevice::last_error() const {
-  std::lock_guard lock(mutex_);
+  const auto lock = queue_.lock();
   return error_;
 }
 

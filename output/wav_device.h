@@ -3,11 +3,9 @@
 // anew.
 #pragma once
 
-#include <condition_variable>
-#include <deque>
 #include <memory>
-#include <mutex>
 
+#include "block_queue.h"
 #include "sound_device.h"
 #include "wav_file.h"
 
@@ -33,17 +31,14 @@ class WavDevice final : public SoundDevice {
   const std::string& path() const { return path_; }
 
  private:
+  // Writes the queued blocks to the file; the queue's lock held.
   void write_queue();
-  bool queued(const WaveBlock* block) const;
   // "cannot write PATH: the system's reason"; the file must be open.
   std::string write_failure() const;
 
   const std::string path_;
-  mutable std::mutex mutex_;
-  std::condition_variable changed_;
+  BlockQueue queue_;  // its lock guards the members below too
   std::unique_ptr<WavFile> file_;
-  bool paused_ = false;
-  std::deque<const WaveBlock*> queue_;
   unsigned frame_bytes_ = 4;
   uint64_t written_since_reset_ = 0;  // bytes written since the last open or reset
   std::string error_;

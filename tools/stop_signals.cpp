@@ -36,11 +36,15 @@ StopSignals::StopSignals() {
   action.sa_flags = 0;  // no SA_RESTART: a blocked call returns with EINTR
   sigemptyset(&action.sa_mask);
   for (int s : kStopSignals) sigaddset(&action.sa_mask, s);
+  sigset_t handled;
+  sigemptyset(&handled);
   for (size_t i = 0; i < std::size(kStopSignals); ++i) {
     installed[i] = false;
     if (sigaction(kStopSignals[i], nullptr, &earlier[i]) != 0 || earlier[i].sa_handler == SIG_IGN) continue;
     installed[i] = sigaction(kStopSignals[i], &action, nullptr) == 0;
+    if (installed[i]) sigaddset(&handled, kStopSignals[i]);
   }
+  pthread_sigmask(SIG_UNBLOCK, &handled, nullptr);
 }
 
 StopSignals::~StopSignals() {

@@ -2,7 +2,8 @@
 // handler installed without SA_RESTART, so that a blocked open, read or write returns; the program's loops
 // look at the note, complete what they write and end with 128 + the signal's number (130, 143, 129, 131). A
 // terminal in key mode is put back by the handler itself, whatever the program is doing; a second signal ends
-// the program on the spot. Signals ignored when the program started (nohup, a background job) stay ignored.
+// the program on the spot. Signals ignored when the program started (nohup, a background job) stay ignored;
+// signals blocked when it started are let through, since the program could not be stopped otherwise.
 #pragma once
 
 #include <termios.h>

@@ -2,8 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include <charconv>
-
+#include "rows.h"
 #include "table.h"
 #include "track_facts.h"
 #include "track_ops.h"
@@ -12,35 +11,35 @@ namespace vemla {
 
 namespace {
 
-// C1 ... C64: a category flag's number, else 0.
-int category_number(const std::string& name) {
-  if (name.size() < 2 || (name[0] != 'C' && name[0] != 'c')) return 0;
-  int number = 0;
-  const auto [end, error] = std::from_chars(name.data() + 1, name.data() + name.size(), number);
-  if (error != std::errc() || end != name.data() + name.size() || number < 1 || number > 64) return 0;
-  return number;
+// "track 3 (/music/a.mp3) is damaged: CHECKSUMS holds ...; ..."
+std::string damage_line(int record, const std::string& file, const std::vector<BadCell>& cells) {
+  std::string line =
+      "track " + std::to_string(record) + (file.empty() ? "" : " (" + file + ")") + " is damaged: ";
+  for (size_t i = 0; i < cells.size(); ++i) line += (i ? "; " : "") + describe(cells[i]);
+  return line;
 }
 
-nlohmann::ordered_json track_object(Table& tracks) {
+nlohmann::ordered_json track_object(Table& tracks, Listing& listing) {
   nlohmann::ordered_json track;
   track["RECORD"] = tracks.record_number();
   std::vector<int> categories;
+  std::vector<BadCell> bad;
   for (const ColumnDef& column : tracks.columns()) {
     const Field field = tracks.field_by_name(column.name);
-    const int category = column.type == ColumnType::Boolean ? category_number(column.name) : 0;
+    const int category = column.type == ColumnType::Boolean ? TrackTable::category_of(column.name) : 0;
     if (category > 0) {
-      if (field.as_boolean()) categories.push_back(category);
+      if (get_or_note(tracks, FlagColumn{column.name}, bad)) categories.push_back(category);
       continue;
     }
     switch (column.type) {
       case ColumnType::Blob:
         break;  // DATA: only whether it holds audio
       case ColumnType::Boolean:
-        track[column.name] = field.as_boolean();
+        track[column.name] = get_or_note(tracks, FlagColumn{column.name}, bad);
         break;
       case ColumnType::SmallInt:
       case ColumnType::Integer:
-        track[column.name] = field.as_integer();
+        track[column.name] = get_or_note(tracks, NumberColumn{column.name}, bad);
         break;
       case ColumnType::String:
       case ColumnType::Memo:
@@ -48,33 +47,46 @@ nlohmann::ordered_json track_object(Table& tracks) {
         break;
     }
   }
-  track["STORED"] = !tracks.field_by_name("DATA").is_empty();
+  track["STORED"] = !is_empty(tracks, TrackTable::data);
   track["CATEGORIES"] = categories;
+  if (!bad.empty()) {
+    std::vector<std::string> columns;
+    for (const BadCell& cell : bad) columns.push_back(cell.column);
+    track["DAMAGED"] = columns;
+    listing.damaged.push_back(damage_line(tracks.record_number(), get(tracks, TrackTable::pad), bad));
+  }
   return track;
 }
 
 }  // namespace
 
-std::string tracks_json(Table& tracks) {
+Listing tracks_json(Table& tracks) {
+  Listing listing;
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
-  for (tracks.first(); !tracks.at_end(); tracks.next()) list.push_back(track_object(tracks));
-  return list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+  for (tracks.first(); !tracks.at_end(); tracks.next()) list.push_back(track_object(tracks, listing));
+  listing.text = list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
+  return listing;
 }
 
-std::string tracks_text(Table& tracks) {
-  std::string text;
+Listing tracks_text(Table& tracks) {
+  Listing listing;
   for (tracks.first(); !tracks.at_end(); tracks.next()) {
     const TrackInfo info = track_info(tracks);
-    text += std::to_string(tracks.record_number()) + '\t' + time_text(info.tracktotal / 1000) + '\t' +
-            info.title + '\t' + info.artist + '\t' + info.album + '\t' + (info.stored ? "stored" : "on disk") +
-            '\n';
+    listing.text += std::to_string(tracks.record_number()) + '\t' + time_text(info.tracktotal / 1000) + '\t' +
+                    info.title + '\t' + info.artist + '\t' + info.album + '\t' +
+                    (info.stored ? "stored" : "on disk") + '\n';
+    if (!info.damaged.empty())
+      listing.damaged.push_back(damage_line(tracks.record_number(), info.pad, info.damaged));
   }
-  return text;
+  return listing;
 }
 
-std::string track_info_text(Table& tracks) {
+Listing track_info_text(Table& tracks) {
   const TrackInfo info = track_info(tracks);
-  std::string text;
+  Listing listing;
+  if (!info.damaged.empty())
+    listing.damaged.push_back(damage_line(tracks.record_number(), info.pad, info.damaged));
+  std::string& text = listing.text;
   const auto line = [&](const char* caption, const std::string& value) {
     std::string padded(caption);
     padded.resize(std::max<size_t>(padded.size() + 1, 15), ' ');
@@ -95,7 +107,7 @@ std::string track_info_text(Table& tracks) {
   line("Original:", yes_no(info.original));
   line("Stored:", yes_no(info.stored));
   line("Original file and path:", info.pad);
-  return text;
+  return listing;
 }
 
 }  // namespace vemla

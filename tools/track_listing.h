@@ -2,20 +2,30 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace vemla {
 
 class Table;
 
+// What a listing shows, and a line for each track it found damaged: its record number, its file and the
+// cells that cannot be read as their column's kind, which are shown as the column's empty value (as the
+// window shows them) while the track's other values and the other tracks are listed as ever.
+struct Listing {
+  std::string text;
+  std::vector<std::string> damaged;
+};
+
 // One array with an object per track: "RECORD" (its record number), every column of the table by its name
-// and type except DATA and C1 ... C64, "STORED" (whether DATA holds audio) and "CATEGORIES" (the numbers of
-// the categories it belongs to). Texts that are not valid UTF-8 get U+FFFD in place of the bad bytes.
-std::string tracks_json(Table& tracks);
+// and type except DATA and C1 ... C64, "STORED" (whether DATA holds audio), "CATEGORIES" (the numbers of the
+// categories it belongs to) and, for a damaged track, "DAMAGED" (the names of the columns that cannot be
+// read). Texts that are not valid UTF-8 get U+FFFD in place of the bad bytes.
+Listing tracks_json(Table& tracks);
 
 // A line per track: record number, playing time, title, artist, album and where the audio is, tab-separated.
-std::string tracks_text(Table& tracks);
+Listing tracks_text(Table& tracks);
 
-// The facts the info window shows, a line each, under its captions.
-std::string track_info_text(Table& tracks);
+// The facts the info window shows of the current track, a line each, under its captions.
+Listing track_info_text(Table& tracks);
 
 }  // namespace vemla

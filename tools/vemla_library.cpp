@@ -15,6 +15,7 @@
 #include "library_files.h"
 #include "printable.h"
 #include "settings_location.h"
+#include "stop_signals.h"
 #include "table.h"
 #include "track_import.h"
 #include "track_listing.h"
@@ -34,29 +35,21 @@ struct Failure {
   int status = kFailed;
 };
 
-volatile std::sig_atomic_t g_interrupted = 0;
-
-extern "C" void on_interrupt(int) {
-  g_interrupted = 1;
-}
-
-// Runs the job to its end; Ctrl-C cancels it between steps, keeping what is done. report is called after each
-// step. False when it did not finish.
-bool run_job(LibraryJob& job, const std::function<void()>& report) {
-  std::signal(SIGINT, on_interrupt);
-  std::signal(SIGTERM, on_interrupt);
+// Runs the job to its end; Ctrl-C (or SIGTERM, SIGHUP, SIGQUIT) cancels it between steps. report is called
+// after each step; cancelled tells what a cancel leaves ("what was done is kept", "nothing was copied").
+void run_job(LibraryJob& job, const std::function<void()>& report, const std::string& cancelled) {
+  const StopSignals stop;
   for (;;) {
-    if (g_interrupted) job.cancel();
+    if (StopSignals::stop_requested()) job.cancel();
     const bool more = job.step();
     report();
     if (!more) break;
   }
-  std::signal(SIGINT, SIG_DFL);
-  std::signal(SIGTERM, SIG_DFL);
   if (!job.error().empty()) throw Failure{job.error()};
-  if (job.cancelled()) throw Failure{"interrupted; what was done is kept"};
-  return true;
+  if (job.cancelled()) throw Failure{"interrupted; " + cancelled};
 }
+
+constexpr const char* kDoneIsKept = "what was done is kept";
 
 // The library a command names by its ".mb" file (or its ".db" file, or its path without an extension).
 LibraryPath existing_library(const std::string& named) {
@@ -116,7 +109,7 @@ int import(const std::string& named, const std::vector<std::string>& inputs, boo
     std::fflush(stdout);
   };
   try {
-    run_job(job, show);
+    run_job(job, show, kDoneIsKept);
   } catch (const Failure&) {
     std::printf("%d added before the import ended\n", job.added());
     throw;
@@ -131,19 +124,23 @@ int import(const std::string& named, const std::vector<std::string>& inputs, boo
   return skipped.empty() ? 0 : kFailed;
 }
 
+// Prints the listing, and a line on standard error for each damaged track; 1 when there was one.
+int show(const Listing& listing) {
+  std::fwrite(listing.text.data(), 1, listing.text.size(), stdout);
+  std::fflush(stdout);
+  for (const std::string& line : listing.damaged) std::cerr << "vemla-library: " << line << '\n';
+  return listing.damaged.empty() ? 0 : kFailed;
+}
+
 int list(const std::string& named, bool json) {
   OpenLibrary library(named);
-  const std::string text = json ? tracks_json(library.tracks()) : tracks_text(library.tracks());
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  return 0;
+  return show(json ? tracks_json(library.tracks()) : tracks_text(library.tracks()));
 }
 
 int info(const std::string& named, int record) {
   OpenLibrary library(named);
   library.go_to(record);
-  const std::string text = track_info_text(library.tracks());
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  return 0;
+  return show(track_info_text(library.tracks()));
 }
 
 int export_audio(const std::string& named, int record, const std::string& out) {
@@ -168,7 +165,7 @@ int fix(const std::string& named) {
       }
     }
     std::fflush(stdout);
-  });
+  }, kDoneIsKept);
   const int failed = static_cast<int>(job.outcomes().size()) - job.filled();
   std::printf("%d stored, %d not stored\n", job.filled(), failed);
   return failed == 0 ? 0 : kFailed;
@@ -184,7 +181,7 @@ int delete_one_track(const std::string& named, int record) {
 
 int copy_or_move(const std::string& named, const std::string& destination, CopyKind kind) {
   CopyJob job(existing_library(named), destination, kind, false);
-  run_job(job, [] {});
+  run_job(job, [] {}, kind == CopyKind::Move ? "nothing was moved" : "nothing was copied");
   std::printf("%s %s\n", kind == CopyKind::Move ? "moved to" : "copied to", job.destination().store().c_str());
   return 0;
 }

@@ -44,6 +44,7 @@
 #include "playlist.h"
 #include "please_window.h"
 #include "program.h"
+#include "rows.h"
 #include "schema.h"
 #include "track_facts.h"
 #include "track_import.h"
@@ -97,11 +98,11 @@ void make_library(const fs::path& folder, const std::string& base, const std::ve
     // Added as "Add" adds a file, then given the texts and categories a user would.
     if (!import_track(table, fs::absolute(track.file), false).added()) continue;
     table.edit();
-    table.field_by_name("TITLE").set_text(track.title);
-    table.field_by_name("ARTIST").set_text(track.artist);
-    table.field_by_name("ALBUM").set_text(track.album);
-    table.field_by_name("MEMO").set_text("Made for the screenshots from a generated test signal.");
-    for (int k : track.categories) table.field_by_position(k - 1).set_boolean(true);
+    set(table, TrackTable::title, track.title);
+    set(table, TrackTable::artist, track.artist);
+    set(table, TrackTable::album, track.album);
+    set(table, TrackTable::memo, "Made for the screenshots from a generated test signal.");
+    for (int k : track.categories) set(table, TrackTable::category(k), true);
     table.post();
   }
   Table categories(names.categories);
@@ -110,7 +111,7 @@ void make_library(const fs::path& folder, const std::string& base, const std::ve
   categories.open();
   categories.append();
   const char* category_names[] = {"Rock", "Jazz", "Classical", "Ambient", "Folk", "Live", "Favourites"};
-  for (int k = 0; k < 7; ++k) categories.field_by_name("C" + std::to_string(k + 1)).set_text(category_names[k]);
+  for (int k = 0; k < 7; ++k) set(categories, CategoryTable::name(k + 1), category_names[k]);
   categories.post();
 }
 
@@ -228,7 +229,7 @@ bool render_library_dialogs(TForm1& window, Tdb& data, const fs::path& out, cons
   please.end();
 
   data.Table1.first();
-  const fs::path tracks_folder = fs::path(data.Table1.field_by_name("PAD").as_text()).parent_path();
+  const fs::path tracks_folder = fs::path(get(data.Table1, TrackTable::pad)).parent_path();
   TForm8 add(data, &window);
   add.show();
   add.DirectoryListBox1->set_folder(QString::fromStdString(tracks_folder.string()));
@@ -238,7 +239,7 @@ bool render_library_dialogs(TForm1& window, Tdb& data, const fs::path& out, cons
     add.FileListBox1->mark(names[0]);
     add.FileListBox1->mark(names[1], true);
   }
-  add.Label1->setText(QString::fromStdString(time_text(data.Table1.field_by_name("TRACKTOTAL").as_integer() / 1000)));
+  add.Label1->setText(QString::fromStdString(time_text(get(data.Table1, TrackTable::tracktotal) / 1000)));
   saved &= save(add, out, "add", suffix);
   add.hide();
 

@@ -2,6 +2,7 @@
 #include "table.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <random>
@@ -282,6 +283,53 @@ TEST_F(TableTest, BatchNotCommittedIsForgotten) {
   after.commit();
   reopen();
   EXPECT_EQ(tracks.record_count(), 3);
+}
+
+// Every connection opened while it lives refuses values longer than `bytes`, so that a post of a longer blob
+// fails after the post has written the row and its memo.
+class ShortValues {
+ public:
+  explicit ShortValues(int bytes) {
+    limit_ = bytes;
+    sqlite3_auto_extension(reinterpret_cast<void (*)()>(&apply));
+  }
+  ~ShortValues() { sqlite3_cancel_auto_extension(reinterpret_cast<void (*)()>(&apply)); }
+  ShortValues(const ShortValues&) = delete;
+  ShortValues& operator=(const ShortValues&) = delete;
+
+ private:
+  static int apply(sqlite3* db, const char**, const sqlite3_api_routines*) {
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, limit_);
+    return SQLITE_OK;
+  }
+  static inline int limit_ = 0;
+};
+
+TEST_F(TableTest, AFailedPostInsideABatchIsTakenBackAlone) {
+  fill(1);
+  tracks.close();
+  test::write_text(dir.path() / "big.bin", std::string(200000, 'x'));
+  {
+    const ShortValues limit(100000);
+    tracks.open();
+    TableBatch batch(tracks);
+    append_track(tracks, "t2", "memo two");
+    tracks.append();
+    set(tracks, TrackTable::title, "failed");
+    set(tracks, TrackTable::memo, "memo of the row that fails");
+    field(tracks, TrackTable::data).load_from_file(dir.path() / "big.bin");
+    EXPECT_THROW(tracks.post(), TableError);
+    tracks.cancel();
+    EXPECT_EQ(tracks.record_count(), 2);
+    append_track(tracks, "t3");
+    batch.commit();
+    tracks.close();
+  }
+  tracks.open();
+  EXPECT_EQ(titles(), (std::vector<std::string>{"t1", "t2", "t3"}));
+  tracks.first();
+  tracks.next();
+  EXPECT_EQ(get(tracks, TrackTable::memo), "memo two");
 }
 
 TEST_F(TableTest, BatchNeedsAWritableTable) {

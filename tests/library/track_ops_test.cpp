@@ -1,6 +1,7 @@
 // Export, delete, facts and fix of the tracks of a library, and the settings' storage flag.
 #include "track_ops.h"
 
+#include <SQLiteCpp/Database.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -153,6 +154,37 @@ TEST_F(TrackOps, InfoShowsTheFactsOfTheCurrentTrack) {
   EXPECT_FALSE(info.stored);
 }
 
+// Text where a number or flag belongs (another program's work, or a damaged file's) costs that value, which
+// reads as empty and is named, not the track: its other facts are read as ever.
+TEST_F(TrackOps, InfoReadsATrackPastACellThatHoldsNoNumber) {
+  tracks.append();
+  set(tracks, TrackTable::version, "MPEG-1");
+  set(tracks, TrackTable::frametotal, 1150);
+  set(tracks, TrackTable::pad, "/music/a.mp3");
+  tracks.post();
+  tracks.close();
+  {
+    SQLite::Database raw(dir / "Lib.db", SQLite::OPEN_READWRITE);
+    const std::vector<ColumnDef> columns = track_columns();
+    const auto position = [&](std::string_view name) {
+      for (size_t i = 0; i < columns.size(); ++i)
+        if (columns[i].name == name) return row_column(static_cast<int>(i));
+      return std::string();
+    };
+    raw.exec("UPDATE rows SET " + position(TrackTable::checksums.name) + "='abc\n', " +
+             position(TrackTable::copyright.name) + "='maybe'");
+  }
+  tracks.open();
+  const TrackInfo info = track_info(tracks);
+  EXPECT_EQ(info.version, "MPEG-1");
+  EXPECT_EQ(info.frametotal, 1150);
+  EXPECT_EQ(info.checksums, 0);
+  EXPECT_FALSE(info.copyright);
+  ASSERT_EQ(info.damaged.size(), 2u);
+  EXPECT_EQ(describe(info.damaged[0]), "CHECKSUMS holds \"abc?\", which is no number (read as 0)");
+  EXPECT_EQ(describe(info.damaged[1]), "COPYRIGHT holds \"maybe\", which is no yes or no (read as No)");
+}
+
 TEST_F(TrackOps, StorageFollowsTheCurrentTrack) {
   Table settings("reg.db");
   settings.set_location(dir / "home");
@@ -273,9 +305,11 @@ TEST_F(TrackOps, FixOnAFullDiskSaysWhyAndKeepsTheLibrary) {
   }
   FixJob job(full);
   EXPECT_FALSE(run_to_end(job));
-  // What the user needs is why, and where.
+  // What the user needs is why, where, and which track met it.
   EXPECT_NE(job.error().find("is full"), std::string::npos) << job.error();
   EXPECT_NE(job.error().find(small.string()), std::string::npos) << job.error();
+  EXPECT_EQ(job.error().rfind("track ", 0), 0u) << job.error();
+  EXPECT_NE(job.error().find(".mp3): "), std::string::npos) << job.error();
   EXPECT_EQ(full.record_count(), 12);
   // The tracks that fitted keep their audio, although the step's transaction went with the error.
   EXPECT_GT(job.filled(), 0);

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <stdexcept>
+#include <thread>
 
 #include "support.h"
 
@@ -136,6 +137,24 @@ TEST(OutputFile, TargetOfTheLongestNameIsWritten) {
   ASSERT_TRUE(file.commit());
   EXPECT_EQ(text_of(target), "long");
   EXPECT_EQ(entries(dir.path()), 1u);
+}
+
+// Threads write their files side by side (the decoder's tests and the program's runs do): each file gets a
+// temporary name of its own and reaches its target.
+TEST(OutputFile, ThreadsMakeTheirFilesSideBySide) {
+  TempDir dir;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&dir, t] {
+      for (int i = 0; i < 25; ++i) {
+        OutputFile file((dir / (std::to_string(t) + "-" + std::to_string(i) + ".wav")).string());
+        std::fputs("data", file.stream());
+        EXPECT_TRUE(file.commit()) << file.error();
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(entries(dir.path()), 100u);
 }
 
 TEST(OutputFile, TellsWhyItCannotBeCreated) {

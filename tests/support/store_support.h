@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "rows.h"
 #include "schema.h"
 #include "store.h"
 #include "table.h"
@@ -34,13 +35,13 @@ inline void name_table(Table& table, const std::filesystem::path& folder, const 
 // Appends one track row with a title (and, when given, a memo).
 inline void append_track(Table& table, const std::string& title, const std::string& memo = {}) {
   table.append();
-  table.field_by_name("TITLE").set_text(title);
-  if (!memo.empty()) table.field_by_name("MEMO").set_text(memo);
+  set(table, TrackTable::title, title);
+  if (!memo.empty()) set(table, TrackTable::memo, memo);
   table.post();
 }
 
 inline std::string title(Table& table) {
-  return table.field_by_name("TITLE").as_text();
+  return get(table, TrackTable::title);
 }
 
 inline std::string file_text(const std::filesystem::path& file) {

@@ -1,5 +1,10 @@
 // vemla-library as a user runs it: its commands, what they print, and its exit statuses.
+#include <SQLiteCpp/Database.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
@@ -191,6 +196,78 @@ TEST_F(VemlaLibrary, CopyMoveAndDeleteWholeLibraries) {
   EXPECT_TRUE(fs::is_empty(dir / "moved"));
   EXPECT_EQ(tool("delete moved/Lib.mb").status, 1);
   EXPECT_FALSE(fs::exists(dir / "home/reg.db"));  // none of these needs the settings
+}
+
+// Another program (or a damaged file) put a text where a number belongs: the others are listed as ever, the
+// damaged track is listed with what can be read of it and named, with its file, on standard error.
+TEST_F(VemlaLibrary, ABadCellNamesItsTrackAndTheOthersAreListed) {
+  ASSERT_EQ(tool("new Lib").status, 0);
+  copy_track(layer3_file(), dir / "music/a.mp3");
+  const fs::path b = copy_track(layer3_file(), dir / "music/b.mp3");
+  copy_track(layer3_file(), dir / "music/c.mp3");
+  ASSERT_EQ(tool("import Lib.mb music").status, 0);
+  {
+    SQLite::Database raw(dir / "Lib.db", SQLite::OPEN_READWRITE);
+    raw.exec("UPDATE rows SET c6='abc' WHERE id=2");  // CHECKSUMS, the seventh column
+  }
+  const Result text = tool("list Lib.mb");
+  EXPECT_EQ(text.status, 1);
+  EXPECT_EQ(lines(text.out), 3) << text.out;
+  EXPECT_NE(text.err.find("track 2 (" + b.string() + ") is damaged: CHECKSUMS holds \"abc\""), std::string::npos)
+      << text.err;
+  EXPECT_EQ(lines(text.err), 1);
+
+  const Result json = tool("list Lib.mb --json");
+  EXPECT_EQ(json.status, 1);
+  EXPECT_EQ(json.err, text.err);
+  const nlohmann::json list = nlohmann::json::parse(json.out);
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_EQ(list[1]["DAMAGED"], nlohmann::json::array({"CHECKSUMS"}));
+  EXPECT_EQ(list[1]["CHECKSUMS"], 0);  // as the window's "MPEG Info" shows it
+  EXPECT_EQ(list[1]["LAYER"], "III");
+  EXPECT_FALSE(list[0].contains("DAMAGED"));
+
+  const Result info = tool("info Lib.mb 2");
+  EXPECT_EQ(info.status, 1);
+  EXPECT_NE(info.out.find("Checksums:     0\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("Layer:         III\n"), std::string::npos) << info.out;
+  EXPECT_EQ(tool("info Lib.mb 1").status, 0);
+
+  const Result fixed = tool("fix Lib.mb");
+  EXPECT_EQ(fixed.status, 0) << fixed.err;
+  EXPECT_NE(fixed.out.find("3 stored, 0 not stored"), std::string::npos) << fixed.out;
+}
+
+// A stop signal that arrives while a copy runs ends it as Ctrl-C does: the copy is dropped, and nothing of it
+// is left in the destination. The signal waits, blocked, for the tool to take it, so that it always falls
+// into the copy.
+TEST_F(VemlaLibrary, AStoppedCopyLeavesNothingAndSaysSo) {
+  ASSERT_EQ(tool("new Lib").status, 0);
+  fs::create_directories(dir / "copies");
+  for (const int stop : {SIGHUP, SIGINT, SIGTERM}) {
+    SCOPED_TRACE("signal " + std::to_string(stop));
+    const pid_t child = ::fork();
+    if (child == 0) {
+      if (::chdir(dir.path().c_str()) != 0) ::_exit(97);
+      ::setenv("VEMLA_HOME", "home", 1);
+      const int err = ::open("err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(err, STDERR_FILENO);
+      sigset_t blocked;
+      sigemptyset(&blocked);
+      sigaddset(&blocked, stop);
+      ::sigprocmask(SIG_BLOCK, &blocked, nullptr);
+      ::raise(stop);
+      ::execl(kTool.c_str(), kTool.c_str(), "copy", "Lib.mb", "copies", static_cast<char*>(nullptr));
+      ::_exit(96);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(file_text(dir / "err.txt"), "vemla-library: interrupted; nothing was copied\n");
+    EXPECT_TRUE(fs::is_empty(dir / "copies"));
+  }
+  EXPECT_EQ(listing("Lib.mb").size(), 0u);
 }
 
 }  // namespace

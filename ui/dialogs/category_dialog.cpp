@@ -31,7 +31,7 @@ TForm3::TForm3(Tdb& db, QWidget* parent) : QDialog(parent), db_(db) {
   for (int k = 1; k <= kRows * kColumns; ++k) {
     const QByteArray name = "RzDBLineEdit" + QByteArray::number(k);
     auto* edit = named(new DBLineEdit(this), name.constData());
-    edit->bind(db_.categories, "C" + std::to_string(k));
+    edit->bind(db_.categories, CategoryTable::name(k));
     // What is typed is what is kept: the edit holds no more than the column does.
     edit->setMaxLength(kNameWidth);
     edit->setPlaceholderText(QStringLiteral("Category %1").arg(k));

@@ -19,7 +19,7 @@ TForm9::TForm9(Tdb& db, QWidget* parent) : QDialog(parent), db_(db) {
   setModal(false);
 
   DBMemo1 = named(new DBMemo(this), "DBMemo1");
-  DBMemo1->bind(db_.data, "MEMO");
+  DBMemo1->bind(db_.data, TrackTable::memo);
   DBMemo1->setTabChangesFocus(false);
   DBMemo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   hint(DBMemo1, QStringLiteral("a memo on this track"));

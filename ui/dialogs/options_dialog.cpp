@@ -16,6 +16,7 @@
 #include "data_controls.h"
 #include "error_box.h"
 #include "look.h"
+#include "rows.h"
 
 namespace vemla {
 
@@ -56,14 +57,14 @@ TForm2::TForm2(Tdb& db, QWidget* parent) : QDialog(parent), db_(db) {
                                             QStringLiteral("4"), QStringLiteral("5"), QStringLiteral("6")},
                                            TabSheet1),
                           "RzDBRadioGroup2");
-  RzDBRadioGroup2->bind(db_.reg, "PRIORITY");
+  RzDBRadioGroup2->bind(db_.reg, SettingsTable::priority);
   hint(RzDBRadioGroup2, QStringLiteral("PC-power reserved to Vemla"));
 
   RzDBRadioGroup1 = named(new DBRadioGroup(QStringLiteral("MPEG Storage"),
                                            {QStringLiteral("Keep on Disk"), QStringLiteral("Store in Base")},
                                            {QStringLiteral("False"), QStringLiteral("True")}, TabSheet1),
                           "RzDBRadioGroup1");
-  RzDBRadioGroup1->bind(db_.reg, "STORAGE");
+  RzDBRadioGroup1->bind(db_.reg, SettingsTable::storage);
   hint(RzDBRadioGroup1, QStringLiteral("Location of the MPEG files"));
 
   RadioGroup1 = named(new QGroupBox(QStringLiteral("Mix"), TabSheet1), "RadioGroup1");
@@ -112,7 +113,7 @@ int TForm2::mix_index() const {
 void TForm2::FormActivate() {
   bool read_only = false;
   try {
-    if (db_.Table3.is_open()) read_only = db_.Table3.field_by_name("READONLY").as_boolean();
+    if (db_.Table3.is_open()) read_only = library_read_only(db_.Table3);
   } catch (const TableError&) {
     // A category table without the flag reads as writable.
   }
@@ -147,10 +148,10 @@ void TForm2::apply_read_only(bool read_only) {
   go_to_record(categories, category_record);
   if (settings.is_open()) {
     settings.edit();
-    settings.field_by_name("READONLY").set_boolean(read_only);
+    set(settings, SettingsTable::read_only, read_only);
   }
   categories.edit();  // on a new library's empty table this begins its one row
-  categories.field_by_name("READONLY").set_boolean(read_only);
+  set(categories, CategoryTable::read_only, read_only);
   if (read_only) {
     tracks.refresh();
     categories.refresh();

@@ -44,7 +44,7 @@ TForm4::TForm4(Tdb& db, QWidget* parent) : QDialog(parent), db_(db) {
 
   auto* file_caption = new QLabel(QStringLiteral("Original file and path:"), this);
   RzDBLineEdit1 = named(new DBLineEdit(this), "RzDBLineEdit1");
-  RzDBLineEdit1->bind(db.data, "PAD");
+  RzDBLineEdit1->bind(db.data, TrackTable::pad);
   RzDBLineEdit1->setAccessibleName(QStringLiteral("Original file and path"));
   file_caption->setBuddy(RzDBLineEdit1);
 

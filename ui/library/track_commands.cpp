@@ -20,6 +20,7 @@
 #include "main_window.h"
 #include "playlist_control.h"
 #include "printable.h"
+#include "rows.h"
 #include "stop_playing.h"
 #include "temporary_track.h"
 #include "track_import.h"
@@ -57,9 +58,9 @@ QString printable_path(const fs::path& file) {
 
 // The name an export offers: the file the track came from, else its title.
 QString export_name(Table& tracks) {
-  const fs::path pad = tracks.field_by_name("PAD").as_text();
+  const fs::path pad = get(tracks, TrackTable::pad);
   if (!pad.filename().empty()) return QFile::decodeName(QByteArray::fromStdString(pad.filename().string()));
-  QString title = QString::fromStdString(tracks.field_by_name("TITLE").as_text()).trimmed();
+  QString title = QString::fromStdString(get(tracks, TrackTable::title)).trimmed();
   title.replace(QLatin1Char('/'), QLatin1Char('_'));
   return (title.isEmpty() ? QStringLiteral("track") : title) + QStringLiteral(".mp3");
 }

@@ -130,10 +130,10 @@ void TForm1::build_left_panel() {
     const char* caption;
     DBLineEdit*& edit;
     const char* edit_name;
-    const char* column;
-  } rows[] = {{Label1, "Label1", "Title:", RzDBLineEdit1, "RzDBLineEdit1", "TITLE"},
-              {Label2, "Label2", "Artist:", RzDBLineEdit2, "RzDBLineEdit2", "ARTIST"},
-              {Label3, "Label3", "Album:", RzDBLineEdit3, "RzDBLineEdit3", "ALBUM"}};
+    TextColumn column;
+  } rows[] = {{Label1, "Label1", "Title:", RzDBLineEdit1, "RzDBLineEdit1", TrackTable::title},
+              {Label2, "Label2", "Artist:", RzDBLineEdit2, "RzDBLineEdit2", TrackTable::artist},
+              {Label3, "Label3", "Album:", RzDBLineEdit3, "RzDBLineEdit3", TrackTable::album}};
   int row = 0;
   for (const auto& r : rows) {
     r.label = named(new QLabel(QString::fromLatin1(r.caption), RzPanel2), r.label_name);
@@ -162,9 +162,9 @@ void TForm1::build_left_panel() {
   hint(DBCheckBox3, QStringLiteral("Repeat total playlist"));
   hint(DBCheckBox1, QStringLiteral("Automatic skip this track"));
   hint(DBCheckBox2, QStringLiteral("Automatically start playing"));
-  DBCheckBox3->bind(db_.reg, "CONTINUE");
-  DBCheckBox1->bind(db_.data, "SKIP");
-  DBCheckBox2->bind(db_.reg, "AUTOPLAY");
+  DBCheckBox3->bind(db_.reg, SettingsTable::nonstop);
+  DBCheckBox1->bind(db_.data, TrackTable::skip);
+  DBCheckBox2->bind(db_.reg, SettingsTable::autoplay);
   auto* options = new QVBoxLayout;
   options->setSpacing(2);
   for (QCheckBox* box : {CheckBox2, static_cast<QCheckBox*>(DBCheckBox3), static_cast<QCheckBox*>(DBCheckBox1),
@@ -230,7 +230,7 @@ void TForm1::build_right_panel() {
 
   GroupBox2 = named(new QGroupBox(QStringLiteral("Memo"), RzPanel6), "GroupBox2");
   DBMemo1 = named(new DBMemo(GroupBox2), "DBMemo1");
-  DBMemo1->bind(db_.data, "MEMO");
+  DBMemo1->bind(db_.data, TrackTable::memo);
   hint(DBMemo1, QStringLiteral("a memo on this track"));
   DBMemo1->setAccessibleName(QStringLiteral("a memo on this track"));
   DBMemo1->setMinimumWidth(100);

@@ -24,6 +24,7 @@
 #include "options_dialog.h"
 #include "player_control.h"
 #include "playlist_control.h"
+#include "rows.h"
 #include "settings_recovery.h"
 #include "track_commands.h"
 #include "window_geometry.h"
@@ -162,7 +163,7 @@ void Shell::close_table(Table& table) {
 
 bool Shell::stored_hints() {
   try {
-    if (db_.Table2.is_open()) return db_.Table2.field_by_name("HINTS").as_boolean();
+    if (db_.Table2.is_open()) return get(db_.Table2, SettingsTable::hints);
   } catch (const TableError&) {
   }
   return true;
@@ -180,9 +181,7 @@ void Shell::ShowHint1Click() {
   Table& settings = db_.Table2;
   if (!settings.is_open()) return;
   try {
-    settings.edit();
-    settings.field_by_name("HINTS").set_boolean(on);
-    settings.refresh();
+    write_setting(settings, SettingsTable::hints, on);
   } catch (const TableError& error) {
     show_error(&form_, QString::fromUtf8(error.what()));
   }

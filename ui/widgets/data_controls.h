@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "data.h"
+#include "schema.h"
 
 class QButtonGroup;
 class QGridLayout;
@@ -73,7 +74,7 @@ class DBLineEdit : public QLineEdit {
   Q_OBJECT
  public:
   explicit DBLineEdit(QWidget* parent = nullptr);
-  void bind(DataSource& source, std::string column) { binding_.bind(&source, std::move(column)); }
+  void bind(DataSource& source, TextColumn column) { binding_.bind(&source, std::string(column.name)); }
   ColumnBinding& binding() { return binding_; }
 
  private:
@@ -85,7 +86,7 @@ class DBCheckBox : public QCheckBox {
   Q_OBJECT
  public:
   explicit DBCheckBox(const QString& text, QWidget* parent = nullptr);
-  void bind(DataSource& source, std::string column) { binding_.bind(&source, std::move(column)); }
+  void bind(DataSource& source, FlagColumn column) { binding_.bind(&source, std::string(column.name)); }
   ColumnBinding& binding() { return binding_; }
 
  private:
@@ -97,7 +98,7 @@ class DBMemo : public QPlainTextEdit {
   Q_OBJECT
  public:
   explicit DBMemo(QWidget* parent = nullptr);
-  void bind(DataSource& source, std::string column) { binding_.bind(&source, std::move(column)); }
+  void bind(DataSource& source, MemoColumn column) { binding_.bind(&source, std::string(column.name)); }
   ColumnBinding& binding() { return binding_; }
 
  private:
@@ -112,7 +113,8 @@ class DBRadioGroup : public QGroupBox {
   // values[i] is what item i stands for; without values, the items' captions (less their "&") are.
   DBRadioGroup(const QString& title, const QStringList& items, const QStringList& values = {},
                QWidget* parent = nullptr);
-  void bind(DataSource& source, std::string column) { binding_.bind(&source, std::move(column)); }
+  void bind(DataSource& source, NumberColumn column) { binding_.bind(&source, std::string(column.name)); }
+  void bind(DataSource& source, FlagColumn column) { binding_.bind(&source, std::string(column.name)); }
   ColumnBinding& binding() { return binding_; }
 
   // The checked item, or -1.

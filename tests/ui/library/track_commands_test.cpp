@@ -3,6 +3,7 @@
 // its progress and cancel, delete, and "MPEG Info".
 #include "track_commands.h"
 
+#include <SQLiteCpp/Database.h>
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -358,6 +359,35 @@ TEST_F(TrackCommandsTest, FixStoresAudioNamesMissingFilesAndCancels) {
   ASSERT_TRUE(work_ended());
   EXPECT_TRUE(stored(2));
   EXPECT_EQ(form.RzStatusBar1->currentMessage(), "The audio of 1 track stored");
+  EXPECT_TRUE(errors.isEmpty());
+}
+
+// Text where a number belongs (another program's work, or a damaged file's): "MPEG Info" shows the track's
+// other facts, and the number as 0, as vemla-library lists it.
+TEST_F(TrackCommandsTest, InfoShowsATrackPastACellThatHoldsNoNumber) {
+  {
+    Table lib;
+    test::name_table(lib, dir / "lib", "Lib.db");
+    lib.open();
+    ASSERT_TRUE(import_track(lib, track_file(dir / "music" / "a.mp3"), false).added());
+  }
+  {
+    SQLite::Database raw(dir / "lib" / "Lib.db", SQLite::OPEN_READWRITE);
+    const std::vector<ColumnDef> columns = track_columns();
+    for (size_t i = 0; i < columns.size(); ++i) {
+      if (columns[i].name == TrackTable::checksums.name)
+        raw.exec("UPDATE rows SET " + row_column(static_cast<int>(i)) + "='abc'");
+    }
+  }
+  open_library();
+  answer(tracks.dialogs(), [&](QDialog& dialog) {
+    auto& info = static_cast<TForm4&>(dialog);
+    EXPECT_EQ(info.DBText1->text(), "MPEG-1");
+    EXPECT_EQ(info.DBText2->text(), "III");
+    EXPECT_EQ(info.DBText6->text(), "0");
+    info.BitBtn1->click();
+  });
+  tracks.Info1Click();
   EXPECT_TRUE(errors.isEmpty());
 }
 

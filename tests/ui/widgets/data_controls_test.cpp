@@ -41,9 +41,9 @@ class DataControlsTest : public ::testing::Test {
 // Title, memo and skip flag of the track table, as the main window has them.
 struct TrackControls {
   explicit TrackControls(DataSource& tracks) {
-    title.bind(tracks, "TITLE");
-    memo.bind(tracks, "MEMO");
-    skip.bind(tracks, "SKIP");
+    title.bind(tracks, TrackTable::title);
+    memo.bind(tracks, TrackTable::memo);
+    skip.bind(tracks, TrackTable::skip);
   }
   DBLineEdit title;
   DBMemo memo;
@@ -84,7 +84,7 @@ TEST_F(DataControlsTest, UserChangesWriteThroughTheDataSource) {
   TrackControls controls(data.data);
   auto& [title, memo, skip] = controls;
   DBLineEdit same_title;  // a second control on the column follows the first
-  same_title.bind(data.data, "TITLE");
+  same_title.bind(data.data, TrackTable::title);
 
   title.setFocus();
   title.end(false);
@@ -155,8 +155,8 @@ TEST_F(DataControlsTest, RadioGroupChoosesTheStoredValue) {
                         {"1", "2", "3", "4", "5", "6"});
   DBRadioGroup storage(QStringLiteral("Storage"), {QStringLiteral("Store in &Base"), QStringLiteral("&Keep on Disk")},
                        {"True", "False"});
-  priority.bind(data.reg, "PRIORITY");
-  storage.bind(data.reg, "STORAGE");
+  priority.bind(data.reg, SettingsTable::priority);
+  storage.bind(data.reg, SettingsTable::storage);
   EXPECT_EQ(priority.item_index(), 2);
   EXPECT_EQ(storage.item_index(), 1);
   priority.button(5)->click();
@@ -170,7 +170,7 @@ TEST_F(DataControlsTest, RadioGroupChoosesTheStoredValue) {
   data.Table2.field_by_name("PRIORITY").set_integer(9);
   EXPECT_EQ(priority.item_index(), -1);
   DBRadioGroup captions(QStringLiteral("Mode"), {QStringLiteral("&True"), QStringLiteral("False")});
-  captions.bind(data.reg, "STORAGE");
+  captions.bind(data.reg, SettingsTable::storage);
   EXPECT_EQ(captions.item_index(), 0);
   data.Table2.close();
   EXPECT_FALSE(priority.isEnabled());
@@ -181,14 +181,14 @@ TEST_F(DataControlsTest, AWriteErrorIsShownAndTheStoredValueComesBack) {
   data.Table2.open();
   DBRadioGroup priority(QStringLiteral("Priority"), {QStringLiteral("Normal"), QStringLiteral("Broken")},
                         {"3", "not a number"});
-  priority.bind(data.reg, "PRIORITY");
+  priority.bind(data.reg, SettingsTable::priority);
   priority.button(1)->click();
   ASSERT_EQ(errors.size(), 1);
   EXPECT_TRUE(errors[0].contains(QStringLiteral("not a valid integer"))) << errors[0].toStdString();
   EXPECT_EQ(priority.item_index(), 0);
 
   DBLineEdit nowhere;  // a column the table lacks: nothing to show or edit
-  nowhere.bind(data.reg, "NO_SUCH_COLUMN");
+  nowhere.bind(data.reg, TextColumn{"NO_SUCH_COLUMN"});
   EXPECT_FALSE(nowhere.isEnabled());
 }
 
