@@ -10,6 +10,7 @@
 #include "schema.h"
 #include "table.h"
 #include "track_facts.h"
+#include "track_gains.h"
 #include "track_tag.h"
 
 namespace vemla {
@@ -81,7 +82,7 @@ std::string why_not_playable(const fs::path& file) {
 }
 
 ImportOutcome import_track(Table& tracks, const fs::path& file, bool store) {
-  ImportOutcome outcome{absolute_path(file), 0, {}};
+  ImportOutcome outcome{absolute_path(file), 0, {}, {}};
   const fs::path& path = outcome.file;
   outcome.skipped = why_unreadable(path);
   if (!outcome.skipped.empty()) return outcome;
@@ -104,8 +105,20 @@ ImportOutcome import_track(Table& tracks, const fs::path& file, bool store) {
       return outcome;
     }
   }
-  write_track(tracks, facts, read_tag(path), path, store);
+  TagReading tags = read_tags(path);
+  write_track(tracks, facts, tags.texts, path, store);
   outcome.record = tracks.record_number();
+  outcome.passed_over = std::move(tags.passed_over);
+  try {
+    if (!tags.gain.empty()) write_gains(tracks, TrackGains{tags.gain, std::nullopt, GainSource::Tag});
+  } catch (...) {
+    // The track goes with its gains: no half-added track stays behind the error.
+    try {
+      tracks.delete_record();
+    } catch (...) {
+    }
+    throw;
+  }
   return outcome;
 }
 
@@ -117,7 +130,7 @@ std::vector<fs::path> import_files(const std::vector<fs::path>& inputs, std::vec
       if (fs::exists(input, error)) {
         files.push_back(input);
       } else {
-        unusable.push_back({absolute_path(input), 0, "no such file or folder"});
+        unusable.push_back({absolute_path(input), 0, "no such file or folder", {}});
       }
       continue;
     }
@@ -127,7 +140,7 @@ std::vector<fs::path> import_files(const std::vector<fs::path>& inputs, std::vec
       std::error_code kind_error;
       if (entry->is_regular_file(kind_error) && is_track_file(entry->path())) found.push_back(entry->path());
     }
-    if (error) unusable.push_back({absolute_path(input), 0, "cannot be listed: " + error.message()});
+    if (error) unusable.push_back({absolute_path(input), 0, "cannot be listed: " + error.message(), {}});
     std::sort(found.begin(), found.end());
     files.insert(files.end(), found.begin(), found.end());
   }

@@ -6,6 +6,8 @@
 #include "schema.h"
 #include "store.h"
 #include "table.h"
+#include "track_gains.h"
+#include "track_tag.h"
 
 namespace vemla {
 
@@ -28,6 +30,14 @@ bool is_library_file(Table& tracks, const fs::path& file) {
 void remove_quietly(const fs::path& file) {
   std::error_code ignored;
   fs::remove(file, ignored);
+}
+
+// A track filled from its file takes the file's ReplayGain tags, unless the scan has measured it.
+void take_tag_gains(Table& tracks, const fs::path& file) {
+  const std::optional<TrackGains> kept = read_gains(tracks);
+  if (kept && kept->source == GainSource::Scan) return;
+  const ReplayGain gain = read_tags(file).gain;
+  if (!gain.empty()) write_gains(tracks, TrackGains{gain, std::nullopt, GainSource::Tag});
 }
 
 }  // namespace
@@ -150,6 +160,7 @@ bool FixJob::work(Deadline deadline) {
           tracks_.edit();
           tracks_.field_by_name("DATA").load_from_file(outcome.file);
           tracks_.post();
+          take_tag_gains(tracks_, outcome.file);
         } catch (...) {
           tracks_.cancel();
           keep_done_then_rethrow(keep_done);

@@ -116,7 +116,7 @@ int decode_command(const DecodeOptions& options) {
     }
   }
   FrameCounter counter(file ? &*file : nullptr);
-  FrameDecoder decoder(stream, header, counter, options.choice);
+  FrameDecoder decoder(stream, header, counter, options.choice, static_cast<float>(32768.0 * options.gain));
   if (!decoder.seek(0)) {
     if (file) file->discard();
     std::cerr << "vemla-decode: " << name << ": cannot position at the first frame\n";

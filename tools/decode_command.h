@@ -17,6 +17,7 @@ struct DecodeOptions {
   bool info = false;   // print the facts first
   bool decode = true;  // false: the facts only
   ChannelChoice choice = ChoiceStereo;
+  double gain = 1.0;   // factor applied to the samples before the 16-bit conversion (gain_stage.h)
 };
 
 // Does what the options ask and returns the exit status: 0 done (also when damaged frames were left out),
