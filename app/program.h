@@ -23,6 +23,7 @@
 #include "playlist_control.h"
 #include "please_window.h"
 #include "shell.h"
+#include "loudness_commands.h"
 #include "track_commands.h"
 #include "window_notifier.h"
 
@@ -66,6 +67,7 @@ class Program {
   LibraryWork work{form1};
   LibraryCommands library{form1, data_module, player_control, playlist, form5, form6, form7, work};
   TrackCommands tracks{form1, data_module, player_control, playlist, form8, form4, work};
+  LoudnessCommands loudness{form1, data_module, work};
   Shell shell{form1, data_module, player_control, playlist, library, tracks, form2, form3, form11, form9};
 };
 

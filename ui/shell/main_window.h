@@ -100,6 +100,9 @@ class TForm1 : public QMainWindow {
   QAction* Import1;
   QAction* Export1;
   QAction* fix1;
+  QMenu* Loudness1;  // "Analyse &Loudness"
+  QAction* LoudnessTrack1;
+  QAction* LoudnessAll1;
   QAction* Delete2;
   QAction* Options1;
   QAction* Info1;
