@@ -395,7 +395,7 @@ std::string size_text(uint64_t bytes) {
 
 BoundedTags read_bounded_tags(const std::filesystem::path& file) {
   BoundedTags tags;
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return tags;
   struct stat st {};
   if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <map>
 
+#include "file_check.h"
 #include "table.h"
 #include "track_ops.h"
 
@@ -55,11 +56,13 @@ GainJob::GainJob(Table& tracks, GainScope scope, int record, LoudnessMeter::Peak
   std::vector<bool> measured;
   size_t wanted_album = SIZE_MAX;
   const int count = tracks.record_count();
-  for (int r = 1; r <= count; ++r) {
-    go_to_record(tracks, r);
-    const TrackInfo info = track_info(tracks);
+  // Only what the grouping needs is read: a library of many thousand tracks is planned in a moment.
+  const Field album = tracks.field_by_name("ALBUM");
+  const Field pad = tracks.field_by_name("PAD");
+  tracks.first();
+  for (int r = 1; r <= count; ++r, tracks.next()) {
     const Member member{r, tracks.row_id()};
-    const std::string key = album_key(info.album, info.pad);
+    const std::string key = album_key(album.as_text(), pad.as_text());
     size_t at;
     const auto found = key.empty() ? album_at.end() : album_at.find(key);
     if (found != album_at.end()) {
@@ -114,6 +117,10 @@ bool GainJob::open_meter() {
   const TrackInfo info = track_info(tracks_);
   outcome.file = info.pad;
   fs::path source = info.pad;
+  if (!info.stored && !(outcome.failed = why_unreadable(source)).empty()) {
+    pending_.emplace_back(std::move(outcome), nullptr);
+    return false;
+  }
   if (info.stored) {
     scratch_ = scratch_name();
     export_track(tracks_, scratch_);

@@ -94,6 +94,9 @@ TagTexts parse_id3v1(std::span<const uint8_t, 128> block) {
 
 TagReading read_tags(const std::filesystem::path& file) {
   TagReading reading;
+  // A pipe or a device could block the reader or never end.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(file, error)) return reading;
   reading.texts = read_id3v1(file);
   BoundedTags tags = read_bounded_tags(file);
   reading.passed_over = std::move(tags.passed_over);
