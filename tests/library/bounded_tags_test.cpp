@@ -159,11 +159,5 @@ TEST_F(BoundedTags, DamagedBytesAnywhereInTheTagsAreSurvived) {
   }
 }
 
-TEST(SizeText, AsTheReasonsGiveIt) {
-  EXPECT_EQ(size_text(512), "512 bytes");
-  EXPECT_EQ(size_text(1500), "1.5 kB");
-  EXPECT_EQ(size_text(1u << 30), "1.1 GB");
-}
-
 }  // namespace
 }  // namespace vemla

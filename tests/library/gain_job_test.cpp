@@ -8,7 +8,7 @@
 #include <cmath>
 #include <numbers>
 #include <random>
-#include <regex>
+#include <cstdlib>
 
 #include "batch_move.h"
 #include "schema.h"
@@ -59,10 +59,13 @@ double ffmpeg_loudness(const fs::path& file, bool dual_mono = false) {
   test::run("ffmpeg -nostats -hide_banner -i '" + file.string() + "' -af ebur128" +
             (dual_mono ? "=dualmono=true" : "") + " -f null - 2>'" + log.string() + "'");
   const std::string text = test::file_text(log);
-  std::smatch match;
-  const std::string summary = text.substr(std::min(text.size(), text.rfind("Summary:")));
-  if (!std::regex_search(summary, match, std::regex(R"(I:\s+(-?[0-9.]+) LUFS)"))) return NAN;
-  return std::stod(match[1]);
+  // "Summary: ... Integrated loudness:\n    I:         -27.3 LUFS"
+  const size_t summary = text.rfind("Summary:");
+  const size_t at = summary == std::string::npos ? summary : text.find("I:", summary);
+  if (at == std::string::npos) return NAN;
+  char* end = nullptr;
+  const double lufs = std::strtod(text.c_str() + at + 2, &end);
+  return end == text.c_str() + at + 2 ? NAN : lufs;
 }
 
 double measured(const fs::path& file) {

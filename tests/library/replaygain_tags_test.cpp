@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "support.h"
-#include "test_streams.h"
 #include "track_files.h"
 #include "track_tag.h"
 
@@ -101,17 +100,6 @@ TEST(ReplayGainTags, LameHeaderFieldsByNameCodeAndSign) {
   EXPECT_TRUE(replaygain_from_lame(body.data(), body.size(), 1, 0).empty());
   // A body too short for the fields is read no further than its end.
   EXPECT_TRUE(replaygain_from_lame(body.data(), 150, 1, 0).empty());
-}
-
-TEST(ReplayGainTags, LameWritesItsGainIntoFilesItEncodes) {
-  REQUIRE_LAME();
-  test::TempDir dir;
-  test::write_test_wav(dir / "in.wav", 2, 44100, 3.0);
-  ASSERT_EQ(test::run("lame --quiet '" + (dir / "in.wav").string() + "' '" + (dir / "out.mp3").string() + "'"), 0);
-  const ReplayGain gain = read_tags(dir / "out.mp3").gain;
-  ASSERT_TRUE(gain.track_gain);
-  EXPECT_GT(*gain.track_gain, -30.0);
-  EXPECT_LT(*gain.track_gain, 30.0);
 }
 
 }  // namespace
