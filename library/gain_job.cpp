@@ -56,6 +56,7 @@ GainJob::GainJob(Table& tracks, GainScope scope, int record, LoudnessMeter::Peak
   std::vector<bool> measured;
   size_t wanted_album = SIZE_MAX;
   const int count = tracks.record_count();
+  const int home = tracks.record_number();
   // Only what the grouping needs is read: a library of many thousand tracks is planned in a moment.
   const Field album = tracks.field_by_name("ALBUM");
   const Field pad = tracks.field_by_name("PAD");
@@ -78,6 +79,7 @@ GainJob::GainJob(Table& tracks, GainScope scope, int record, LoudnessMeter::Peak
     if (kept == gains.end() || kept->second.source != GainSource::Scan) measured[at] = false;
     if (r == record) wanted_album = at;
   }
+  go_to_record(tracks, home);
   for (size_t a = 0; a < all.size(); ++a) {
     const bool take = scope == GainScope::All || (scope == GainScope::Unmeasured && !measured[a]) ||
                       (scope == GainScope::AlbumOf && a == wanted_album);
@@ -141,6 +143,18 @@ bool GainJob::open_meter() {
 
 bool GainJob::work(Deadline deadline) {
   if (album_ >= albums_.size()) return false;
+  // The user's track is current again after every step: a long scan runs while the window is used.
+  struct BackHome {
+    Table& tracks;
+    int record;
+    ~BackHome() {
+      try {
+        go_to_record(tracks, record);
+      } catch (...) {
+        // The step's own error, if any, is the one to report.
+      }
+    }
+  } home{tracks_, tracks_.record_number()};
   do {
     const Album& album = albums_[album_];
     if (member_ < album.members.size()) {

@@ -39,8 +39,8 @@ struct GainOutcome {
 // peak, and for the tracks of an album the album's gain and peak; a silent track gets no gain. A track kept on
 // disk is read from its file, a stored one from a scratch copy of its audio. Each album's gains are written
 // together once all its tracks are measured (an album with a track that cannot be read is measured from the
-// others); cancel keeps the albums done. Progress in tracks. The job moves the table's current row; the table
-// must stay open, and its rows unchanged, while it runs.
+// others); cancel keeps the albums done. Progress in tracks. Each step leaves the table's current row where it
+// found it; the table must stay open, and its rows unchanged, while the job runs.
 class GainJob : public LibraryJob {
  public:
   GainJob(Table& tracks, GainScope scope, int record = 0, LoudnessMeter::Peak peak = LoudnessMeter::Peak::Sample);

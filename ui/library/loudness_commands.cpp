@@ -10,7 +10,6 @@
 #include "gain_job.h"
 #include "library_work.h"
 #include "main_window.h"
-#include "track_ops.h"
 #include "user_dialogs.h"
 
 namespace vemla {
@@ -57,29 +56,20 @@ void LoudnessCommands::analyse(GainScope scope) {
                                     kStatusTime);
     return;
   }
-  const int record = db_.Table1.record_number();
   std::unique_ptr<GainJob> job;
   try {
     db_.Table1.post();  // an edit in progress is kept before the job moves the row
-    job = std::make_unique<GainJob>(db_.Table1, scope, record);
+    job = std::make_unique<GainJob>(db_.Table1, scope, db_.Table1.record_number());
   } catch (const std::exception& error) {
     show_error(&form_, QString::fromUtf8(error.what()));
     return;
   }
   GainJob* scan = job.get();
   work_.start(std::move(job), QStringLiteral("Analysing loudness"), nullptr,
-              {nullptr, [this, scan, record] { analysed(*scan, record); }});
+              {nullptr, [this, scan] { analysed(*scan); }});
 }
 
-void LoudnessCommands::analysed(const GainJob& job, int record) {
-  // The user's track is current again, wherever the work left the table.
-  if (db_.Table1.is_open()) {
-    try {
-      go_to_record(db_.Table1, record);
-    } catch (const TableError& error) {
-      show_error(&form_, QString::fromUtf8(error.what()));
-    }
-  }
+void LoudnessCommands::analysed(const GainJob& job) {
   QStringList failed;
   for (const GainOutcome& outcome : job.outcomes()) {
     if (!outcome.failed.empty())

@@ -26,7 +26,7 @@ class LoudnessCommands : public QObject {
 
  private:
   void analyse(GainScope scope);
-  void analysed(const GainJob& job, int record);
+  void analysed(const GainJob& job);
   void update_items();
 
   TForm1& form_;
