@@ -12,6 +12,7 @@
 #include "info_dialog.h"
 #include "library_commands.h"
 #include "library_work.h"
+#include "loudness_commands.h"
 #include "main_window.h"
 #include "memo_window.h"
 #include "move_dialog.h"
@@ -23,7 +24,6 @@
 #include "playlist_control.h"
 #include "please_window.h"
 #include "shell.h"
-#include "loudness_commands.h"
 #include "track_commands.h"
 #include "window_notifier.h"
 

@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
 #ifdef VEMLA_WITH_TAGS
   replaygain_mode_from_text(replaygain, gain_settings.mode);
   if (play && gain_settings.mode != ReplayGainMode::Off) {
-    std::cerr << "vemla-decode: --replaygain applies to decoding into a file; --play plays without it\n";
+    std::cerr << "vemla-decode: --replaygain applies when decoding (-o or --null), not to --play\n";
     return 2;
   }
 #endif

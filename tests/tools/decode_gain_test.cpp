@@ -70,6 +70,8 @@ TEST_F(DecodeGain, LevelFollowsTheGainOfEveryKindOfTag) {
     EXPECT_NEAR(change_db(file, "--replaygain track --preamp 2.5"), -3.5, 0.1);
     EXPECT_NEAR(change_db(file, "--replaygain album"), -3.0, 0.1);
   }
+  // Playing does not take the gain yet: said at once, before any device is opened.
+  EXPECT_EQ(run("'" + kDecode + "' '" + layer3_file().string() + "' --play --device null --replaygain track 2>/dev/null"), 2);
   // Album mode takes the track's gain where the file has no album gain.
   const fs::path track_only = copy_track(layer3_file(), dir / "track_only.mp3");
   add_replaygain_txxx(track_only, ReplayGain{-4.0, std::nullopt, std::nullopt, std::nullopt});

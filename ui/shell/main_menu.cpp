@@ -56,6 +56,9 @@ void TForm1::build_menu_bar() {
               QStringLiteral("Fix the MPEG's in the database"));
   Loudness1 = named(MPEG1->addMenu(QStringLiteral("Analyse &Loudness")), "Loudness1");
   Loudness1->menuAction()->setStatusTip(QStringLiteral("Measure how loud tracks are and keep their ReplayGain"));
+  Loudness1->menuAction()->setToolTip(Loudness1->menuAction()->statusTip());
+  Loudness1->menuAction()->setEnabled(false);
+  Loudness1->setToolTipsVisible(true);
   LoudnessTrack1 = item(this, Loudness1, "LoudnessTrack1", QStringLiteral("&Current Track"),
                         QStringLiteral("Measure this track with the other tracks of its album"));
   LoudnessAll1 = item(this, Loudness1, "LoudnessAll1", QStringLiteral("&All Tracks"),
