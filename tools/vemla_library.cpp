@@ -1,6 +1,7 @@
 // vemla-library: the library and track operations of the desktop program from the command line: create,
-// import into, list, fix, copy, move and delete libraries, and show, export and delete their tracks.
-// Exit status: 0 done, 1 a failure (or a file not imported, a track not fixed), 2 a usage error.
+// import into, list, fix, measure the loudness of, copy, move and delete libraries, and show, export and delete
+// their tracks. Exit status: 0 done, 1 a failure (or a file not imported, a track not fixed or measured), 2 a
+// usage error.
 #include <CLI/CLI.hpp>
 
 #include <csignal>
