@@ -7,7 +7,6 @@ namespace vemla {
 
 Program::Program(std::unique_ptr<SoundDevice> device)
     : player(player_settings, title, messages, std::move(device)) {
-  playlist.set_player_control(player_control);
   // A library another program holds (vemla-library at work) is waited for only briefly: the window's thread
   // waits with it, frozen. The command-line tool keeps the longer wait.
   set_lock_wait(kWindowLockWait);

@@ -25,6 +25,7 @@
 #include "please_window.h"
 #include "shell.h"
 #include "track_commands.h"
+#include "transport.h"
 #include "window_notifier.h"
 
 namespace vemla {
@@ -62,8 +63,9 @@ class Program {
   LabelTitle title{*form1.Label1};
   Player player;
 
-  PlaylistControl playlist{form1, data_module};
-  PlayerControl player_control{form1, player, data_module, playlist};
+  Transport transport{player, data_module, &form1};
+  PlaylistControl playlist{form1, data_module, transport};
+  PlayerControl player_control{form1, transport, data_module};
   LibraryWork work{form1};
   LibraryCommands library{form1, data_module, player_control, playlist, form5, form6, form7, work};
   TrackCommands tracks{form1, data_module, player_control, playlist, form8, form4, work};

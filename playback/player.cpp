@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
+#include <mutex>
 
 #include "decode_run.h"
 #include "null_device.h"
@@ -52,6 +53,8 @@ struct Player::Impl {
   bool title_tells_error = false;
   PlayerState state = Stopped;
   float frame_duration = 0.0f;
+  mutable std::mutex following_mutex;
+  FollowingTrack following;
 };
 
 Player::Player(PlayerSettings& settings, TitleLabel& title, Notifier& notifier,
@@ -163,6 +166,16 @@ void Player::request_seek(unsigned frame) {
   // A paused player keeps the device silent until Play; a playing one goes on from the new position.
   if (p.state != Paused) p.device->restart();
   if (p.thread) p.thread->resume();
+}
+
+void Player::set_following_track(FollowingTrack track) {
+  std::lock_guard lock(impl_->following_mutex);
+  impl_->following = std::move(track);
+}
+
+FollowingTrack Player::following_track() const {
+  std::lock_guard lock(impl_->following_mutex);
+  return impl_->following;
 }
 
 bool Player::run_open() const { return impl_->run_open; }

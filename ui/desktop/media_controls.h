@@ -1,7 +1,7 @@
 // The desktop's media controls (media keys, sound menus, lock screens): what each of their commands does in the
-// main window, and what they are shown of the player and the current track. Each command does what the window's
-// button does, so that the player's state rules hold for both. Knows nothing of the bus: mpris_service.h puts
-// it there. User-interface thread only.
+// main window, and what they are shown of the player and the current track. Each command goes to the transport
+// the window's buttons use, so that the player's rules hold for both. Knows nothing of the bus: mpris_service.h
+// puts it there. User-interface thread only.
 #pragma once
 
 #include <QObject>
@@ -14,6 +14,7 @@ namespace vemla {
 class PlayerControl;
 class TForm1;
 class Tdb;
+class Transport;
 
 // The current track as the controls show it.
 struct TrackFacts {
@@ -36,6 +37,8 @@ struct MediaState {
   bool can_go_next = false;
   bool can_go_previous = false;
   bool can_seek = false;
+  bool shuffle = false;        // the list is in an order of Shuffle or Arrange (until Reset)
+  QString loop_status;         // "Track" (Repeat Track), "Playlist" (Nonstop Play) or "None"
   friend bool operator==(const MediaState&, const MediaState&) = default;
 };
 
@@ -63,6 +66,12 @@ class MediaControls : public QObject {
   // Moves to a position of the current track; nothing when `track_id` names another track or the position
   // lies outside the track.
   void set_position(const QString& track_id, qint64 position_us);
+  // True runs Shuffle; false puts the list back in the library's order as Reset does (only when it is
+  // shuffled, since Reset stops what plays).
+  void set_shuffle(bool on);
+  // "Track" ticks Repeat Track; "Playlist" clears it and ticks Nonstop Play; "None" clears both. False, and
+  // nothing changed, for any other value.
+  bool set_loop_status(const QString& status);
 
   MediaState state() const;
   TrackFacts current_track() const;
@@ -82,6 +91,7 @@ class MediaControls : public QObject {
   TForm1& form_;
   Tdb& db_;
   PlayerControl& player_;
+  Transport& transport_;
   std::function<void()> quit_application_;
   std::unique_ptr<Watcher> watcher_;
   bool change_pending_ = false;
