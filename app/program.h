@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "about_dialog.h"
+#include "cover_art.h"
 #include "add_dialog.h"
 #include "category_dialog.h"
 #include "data.h"
@@ -23,10 +24,13 @@
 #include "player_settings.h"
 #include "playlist_control.h"
 #include "please_window.h"
+#include "selection_commands.h"
 #include "shell.h"
 #include "track_commands.h"
+#include "track_list_control.h"
 #include "transport.h"
 #include "window_notifier.h"
+#include "window_room.h"
 
 namespace vemla {
 
@@ -71,6 +75,10 @@ class Program {
   TrackCommands tracks{form1, data_module, player_control, playlist, form8, form4, work};
   LoudnessCommands loudness{form1, data_module, work};
   Shell shell{form1, data_module, player_control, playlist, library, tracks, form2, form3, form11, form9};
+  WindowRoom room{form1};
+  TrackListControl track_list{form1, data_module, player_control, playlist};
+  CoverArt cover{data_module};
+  SelectionCommands selection{form1, data_module, player_control, playlist, work, track_list};
 };
 
 }  // namespace vemla

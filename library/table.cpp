@@ -482,11 +482,6 @@ int64_t Table::row_id() const {
   return ids_[position_];
 }
 
-Store& Table::store() {
-  check_open();
-  return *store_;
-}
-
 void Table::write_beside(const std::function<void()>& write) {
   check_writable();
   try {

@@ -20,6 +20,12 @@ constexpr const char* kCreate =
 constexpr const char* kColumns = "id, track_gain, track_peak, album_gain, album_peak, loudness, source";
 constexpr const char* kInsert = "INSERT OR REPLACE INTO gains VALUES(?, ?, ?, ?, ?, ?, ?)";
 
+Store& open_store(Table& tracks) {
+  Store* store = tracks.store();
+  if (!store) throw TableError("The table " + tracks.table_name() + " is not open");
+  return *store;
+}
+
 bool has_gains_table(SQLite::Database& sql) {
   return sql.execAndGet("SELECT count(*) FROM main.sqlite_master WHERE type='table' AND name='gains'").getInt() > 0;
 }
@@ -58,7 +64,7 @@ const char* gain_source_text(GainSource source) {
 std::optional<TrackGains> read_gains(Table& tracks) {
   const int64_t id = tracks.row_id();
   if (id == 0) return std::nullopt;
-  Store& store = tracks.store();
+  Store& store = open_store(tracks);
   try {
     if (!has_gains_table(store.sql())) return std::nullopt;
     SQLite::Statement query(store.sql(), std::string("SELECT ") + kColumns + " FROM gains WHERE id=?");
@@ -71,7 +77,7 @@ std::optional<TrackGains> read_gains(Table& tracks) {
 }
 
 std::unordered_map<int64_t, TrackGains> read_all_gains(Table& tracks) {
-  Store& store = tracks.store();
+  Store& store = open_store(tracks);
   std::unordered_map<int64_t, TrackGains> all;
   try {
     if (!has_gains_table(store.sql())) return all;
@@ -84,7 +90,7 @@ std::unordered_map<int64_t, TrackGains> read_all_gains(Table& tracks) {
 }
 
 void write_gains(Table& tracks, int64_t row_id, const TrackGains& gains) {
-  SQLite::Database& sql = tracks.store().sql();
+  SQLite::Database& sql = open_store(tracks).sql();
   tracks.write_beside([&] {
     sql.exec(kCreate);
     SQLite::Statement insert(sql, kInsert);

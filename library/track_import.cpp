@@ -1,5 +1,7 @@
 #include "track_import.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -8,6 +10,7 @@
 #include "header.h"
 #include "notifier.h"
 #include "schema.h"
+#include "store.h"
 #include "table.h"
 #include "track_facts.h"
 #include "track_gains.h"
@@ -30,6 +33,18 @@ bool is_track_file(const fs::path& file) {
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return extension == ".mp3" || extension == ".mp2";
+}
+
+// Of the texts, how many the columns cut (a column's recorded width governs).
+int texts_cut(Table& tracks, const TagTexts& tag) {
+  int cut = 0;
+  for (const auto& [column, text] : {std::pair<const char*, const std::string*>{"TITLE", &tag.title},
+                                     {"ARTIST", &tag.artist},
+                                     {"ALBUM", &tag.album}}) {
+    const Field field = tracks.field_by_name(column);
+    if (field.type() == ColumnType::String && cut_text(*text, field.size()) != *text) ++cut;
+  }
+  return cut;
 }
 
 void write_track(Table& tracks, const TrackFacts& facts, const TagTexts& tag, const fs::path& file,
@@ -82,7 +97,7 @@ std::string why_not_playable(const fs::path& file) {
 }
 
 ImportOutcome import_track(Table& tracks, const fs::path& file, bool store) {
-  ImportOutcome outcome{absolute_path(file), 0, {}, {}};
+  ImportOutcome outcome{absolute_path(file), 0, {}};
   const fs::path& path = outcome.file;
   outcome.skipped = why_unreadable(path);
   if (!outcome.skipped.empty()) return outcome;
@@ -108,6 +123,7 @@ ImportOutcome import_track(Table& tracks, const fs::path& file, bool store) {
   TagReading tags = read_tags(path);
   write_track(tracks, facts, tags.texts, path, store);
   outcome.record = tracks.record_number();
+  outcome.texts_cut = texts_cut(tracks, tags.texts);
   outcome.passed_over = std::move(tags.passed_over);
   try {
     if (!tags.gain.empty()) write_gains(tracks, TrackGains{tags.gain, std::nullopt, GainSource::Tag});
@@ -130,7 +146,7 @@ std::vector<fs::path> import_files(const std::vector<fs::path>& inputs, std::vec
       if (fs::exists(input, error)) {
         files.push_back(input);
       } else {
-        unusable.push_back({absolute_path(input), 0, "no such file or folder", {}});
+        unusable.push_back({absolute_path(input), 0, "no such file or folder"});
       }
       continue;
     }
@@ -140,16 +156,38 @@ std::vector<fs::path> import_files(const std::vector<fs::path>& inputs, std::vec
       std::error_code kind_error;
       if (entry->is_regular_file(kind_error) && is_track_file(entry->path())) found.push_back(entry->path());
     }
-    if (error) unusable.push_back({absolute_path(input), 0, "cannot be listed: " + error.message(), {}});
+    if (error) unusable.push_back({absolute_path(input), 0, "cannot be listed: " + error.message()});
     std::sort(found.begin(), found.end());
     files.insert(files.end(), found.begin(), found.end());
   }
   return files;
 }
 
-ImportJob::ImportJob(Table& tracks, const std::vector<fs::path>& inputs, bool store)
-    : tracks_(tracks), store_(store) {
+std::vector<std::string> known_files(Table& tracks) {
+  std::vector<std::string> files;
+  Store* store = tracks.is_open() ? tracks.store() : nullptr;
+  if (!store) return files;
+  int pad = -1;
+  for (size_t c = 0; c < store->columns().size(); ++c) {
+    if (strcasecmp(store->columns()[c].name.c_str(), "PAD") == 0) pad = static_cast<int>(c);
+  }
+  if (pad < 0 || stored_apart(store->columns()[pad].type)) return files;
+  try {
+    SQLite::Statement select(store->sql(), "SELECT " + row_column(pad) + " FROM rows WHERE " + row_column(pad) +
+                                               " IS NOT NULL");
+    while (select.executeStep()) files.push_back(select.getColumn(0).getString());
+  } catch (const std::exception& error) {
+    throw_store_error(error, store->paths().table);
+  }
+  return files;
+}
+
+ImportJob::ImportJob(Table& tracks, const std::vector<fs::path>& inputs, bool store, bool pass_known)
+    : tracks_(tracks), store_(store), pass_known_(pass_known) {
   files_ = import_files(inputs, outcomes_);
+  if (pass_known_) {
+    for (std::string& file : known_files(tracks)) known_files_.insert(std::move(file));
+  }
 }
 
 LibraryJob::Progress ImportJob::progress() const {
@@ -159,7 +197,7 @@ LibraryJob::Progress ImportJob::progress() const {
 std::vector<ImportOutcome> ImportJob::skipped() const {
   std::vector<ImportOutcome> result;
   for (const ImportOutcome& outcome : outcomes_) {
-    if (!outcome.added()) result.push_back(outcome);
+    if (!outcome.added() && !outcome.known) result.push_back(outcome);
   }
   return result;
 }
@@ -174,15 +212,24 @@ bool ImportJob::work(Deadline deadline) {
     batch.commit();
     for (ImportOutcome& outcome : done) {
       added_ += outcome.added();
+      known_ += outcome.known;
+      texts_cut_ += outcome.texts_cut;
       outcomes_.push_back(std::move(outcome));
     }
     next_ = next;
   };
   do {
-    try {
-      done.push_back(import_track(tracks_, files_[next], store_));
-    } catch (...) {
-      keep_done_then_rethrow(keep_done);
+    const fs::path file = absolute_path(files_[next]);
+    if (pass_known_ && known_files_.count(file.string())) {
+      done.push_back({file, 0, "already in the database", 0, true});
+    } else {
+      try {
+        done.push_back(import_track(tracks_, files_[next], store_));
+      } catch (...) {
+        keep_done_then_rethrow(keep_done);
+      }
+      // The same file twice in one import is added once.
+      if (pass_known_ && done.back().added()) known_files_.insert(done.back().file.string());
     }
     ++next;
   } while (next < files_.size() && std::chrono::steady_clock::now() < deadline);

@@ -132,12 +132,15 @@ bool sync_storage(Table& tracks, Table& settings) {
 
 FixJob::FixJob(Table& tracks) : tracks_(tracks), total_(tracks.record_count()) {}
 
+FixJob::FixJob(Table& tracks, std::vector<int> records)
+    : tracks_(tracks), records_(std::move(records)), total_(static_cast<int>(records_.size())) {}
+
 LibraryJob::Progress FixJob::progress() const {
   return {next_ - 1, total_};
 }
 
 bool FixJob::work(Deadline deadline) {
-  total_ = tracks_.record_count();
+  total_ = records_.empty() ? tracks_.record_count() : static_cast<int>(records_.size());
   if (next_ > total_) return false;
   TableBatch batch(tracks_);
   std::vector<FixOutcome> done;
@@ -151,9 +154,9 @@ bool FixJob::work(Deadline deadline) {
     next_ = next;
   };
   do {
-    go_to_record(tracks_, next);
-    if (tracks_.field_by_name("DATA").is_empty()) {
-      FixOutcome outcome{next, tracks_.field_by_name("PAD").as_text(), {}};
+    const int record = record_of(next);
+    if (go_to_record(tracks_, record) && tracks_.field_by_name("DATA").is_empty()) {
+      FixOutcome outcome{record, tracks_.field_by_name("PAD").as_text(), {}};
       outcome.failed = why_unreadable(outcome.file);
       if (outcome.failed.empty()) {
         try {

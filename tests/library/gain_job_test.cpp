@@ -241,7 +241,7 @@ TEST_F(GainScan, GainsStayWithTheirTrackAndOlderLibrariesHaveNone) {
   EXPECT_TRUE(read_all_gains(tracks).empty());
   go_to_record(tracks, first);
   EXPECT_FALSE(read_gains(tracks));
-  EXPECT_EQ(tracks.store().sql().execAndGet("SELECT count(*) FROM sqlite_master WHERE name='gains'").getInt(), 0);
+  EXPECT_EQ(tracks.store()->sql().execAndGet("SELECT count(*) FROM sqlite_master WHERE name='gains'").getInt(), 0);
 
   const TrackGains kept{ReplayGain{-5.0, 0.5, {}, {}}, -13.0, GainSource::Scan};
   go_to_record(tracks, 2);

@@ -186,10 +186,17 @@ TrackFacts MediaControls::current_track() const {
     track.artist = text(tracks.field_by_name("ARTIST"));
     track.album = text(tracks.field_by_name("ALBUM"));
     track.length_us = std::max<qint64>(0, tracks.field_by_name("TRACKTOTAL").as_integer()) * 1000;
+    track.art_url = art_url_;
   } catch (const std::exception&) {
     // A row that cannot be read shows as far as it was read; the window reports the table's errors.
   }
   return track;
+}
+
+void MediaControls::set_art_url(const QString& art_url) {
+  if (art_url == art_url_) return;
+  art_url_ = art_url;
+  changed_soon();
 }
 
 qint64 MediaControls::position_us() const {

@@ -25,6 +25,7 @@ struct TrackFacts {
   QString artist;
   QString album;
   qint64 length_us = 0;
+  QString art_url;  // the cover picture's copy ("file:///..."); empty without one
   friend bool operator==(const TrackFacts&, const TrackFacts&) = default;
 };
 
@@ -73,6 +74,9 @@ class MediaControls : public QObject {
   // nothing changed, for any other value.
   bool set_loop_status(const QString& status);
 
+  // The current track's cover picture, as an address the desktop can read ("" for none).
+  void set_art_url(const QString& art_url);
+
   MediaState state() const;
   TrackFacts current_track() const;
   qint64 position_us() const;
@@ -95,6 +99,7 @@ class MediaControls : public QObject {
   std::function<void()> quit_application_;
   std::unique_ptr<Watcher> watcher_;
   bool change_pending_ = false;
+  QString art_url_;
 };
 
 }  // namespace vemla

@@ -14,6 +14,7 @@ QVariantMap metadata(const TrackFacts& track) {
   if (!track.title.isEmpty()) map.insert(QStringLiteral("xesam:title"), track.title);
   if (!track.artist.isEmpty()) map.insert(QStringLiteral("xesam:artist"), QStringList{track.artist});
   if (!track.album.isEmpty()) map.insert(QStringLiteral("xesam:album"), track.album);
+  if (!track.art_url.isEmpty()) map.insert(QStringLiteral("mpris:artUrl"), track.art_url);
   return map;
 }
 
