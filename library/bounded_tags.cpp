@@ -9,7 +9,9 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <optional>
+#include <span>
 #include <string_view>
 
 namespace vemla {
@@ -18,13 +20,23 @@ namespace {
 
 // Frames the import reads (ID3v2.3 and 2.4 names, then ID3v2.2's): title, artist, album, year, comment,
 // user texts (ReplayGain) and relative volume (ReplayGain).
-constexpr std::array<std::string_view, 14> kWanted = {"TIT2", "TPE1", "TALB", "TYER", "TDRC", "COMM", "TXXX",
-                                                      "RVA2", "TT2",  "TP1",  "TAL",  "TYE",  "COM",  "TXX"};
+constexpr std::array<std::string_view, 14> kTextFrames = {"TIT2", "TPE1", "TALB", "TYER", "TDRC", "COMM", "TXXX",
+                                                          "RVA2", "TT2",  "TP1",  "TAL",  "TYE",  "COM",  "TXX"};
+constexpr std::array<std::string_view, 2> kPictureFrames = {"APIC", "PIC"};
 constexpr size_t kMaxReasons = 8;
 
-bool wanted(std::string_view id) {
-  return std::find(kWanted.begin(), kWanted.end(), id) != kWanted.end();
-}
+// The frames a reading keeps, and how much of them in all.
+struct Wanted {
+  std::span<const std::string_view> ids;
+  size_t total;
+  bool has(std::string_view id) const { return std::find(ids.begin(), ids.end(), id) != ids.end(); }
+};
+constexpr Wanted kTexts{kTextFrames, kMaxKeptFrames};
+constexpr Wanted kPictures{kPictureFrames, 2 * kMaxFrame};
+
+// Reads up to n bytes at an offset of the tag's source (a file, or bytes in memory); the number read, 0 at
+// its end or on an error.
+using ReadAt = std::function<size_t(uint8_t* out, size_t n, uint64_t offset)>;
 
 // Texts, comments and lyrics: what any real one needs is a few kilobytes.
 bool text_like(std::string_view id) {
@@ -100,8 +112,8 @@ std::optional<std::string> inflate_bounded(std::string_view data, size_t limit) 
 // stretch seeks over it when nothing has to be undone.
 class RegionReader {
  public:
-  RegionReader(int fd, uint64_t start, uint64_t length, bool unsync)
-      : fd_(fd), position_(start), end_(start + length), unsync_(unsync) {}
+  RegionReader(const ReadAt& read_at, uint64_t start, uint64_t length, bool unsync)
+      : read_at_(&read_at), position_(start), end_(start + length), unsync_(unsync) {}
 
   bool read(uint8_t* out, size_t n) {
     for (size_t i = 0; i < n; ++i) {
@@ -148,17 +160,17 @@ class RegionReader {
     if (buffer_at_ == buffer_length_) {
       const size_t want = static_cast<size_t>(std::min<uint64_t>(buffer_.size(), end_ - position_));
       if (want == 0) return false;
-      const ssize_t got = ::pread(fd_, buffer_.data(), want, static_cast<off_t>(position_));
-      if (got <= 0) return false;
-      position_ += static_cast<uint64_t>(got);
-      buffer_length_ = static_cast<size_t>(got);
+      const size_t got = (*read_at_)(buffer_.data(), want, position_);
+      if (got == 0) return false;
+      position_ += got;
+      buffer_length_ = got;
       buffer_at_ = 0;
     }
     byte = buffer_[buffer_at_++];
     return true;
   }
 
-  int fd_;
+  const ReadAt* read_at_;
   uint64_t position_;
   uint64_t end_;
   bool unsync_;
@@ -272,9 +284,9 @@ void append_frame(std::string& tag, int major, const std::string& id, const std:
   tag += data;
 }
 
-std::string read_id3v2(int fd, uint64_t file_size, Reasons& reasons) {
+std::string read_id3v2(const ReadAt& read_at, uint64_t file_size, const Wanted& wanted, Reasons& reasons) {
   uint8_t header[10];
-  if (file_size < 10 || ::pread(fd, header, 10, 0) != 10 || std::memcmp(header, "ID3", 3) != 0) return {};
+  if (file_size < 10 || read_at(header, 10, 0) != 10 || std::memcmp(header, "ID3", 3) != 0) return {};
   const int major = header[3];
   const std::optional<uint32_t> size = syncsafe(header + 6);
   if (major < 2 || major > 4 || !size) return {};
@@ -286,7 +298,7 @@ std::string read_id3v2(int fd, uint64_t file_size, Reasons& reasons) {
   }
   // Before 2.4 the unsynchronisation covers the whole tag, headers too; in 2.4 each frame says so itself.
   const bool unsync = (flags & 0x80) && major <= 3;
-  RegionReader reader(fd, 10, std::min<uint64_t>(*size, file_size - 10), unsync);
+  RegionReader reader(read_at, 10, std::min<uint64_t>(*size, file_size - 10), unsync);
   if (major >= 3 && (flags & 0x40)) {
     uint8_t extended[4];
     if (!reader.read(extended, 4)) return {};
@@ -322,12 +334,12 @@ std::string read_id3v2(int fd, uint64_t file_size, Reasons& reasons) {
       if (!reader.skip(head.size)) break;
       continue;
     }
-    if (!wanted(head.id) || frame_flags.encrypted || head.size == 0) {
+    if (!wanted.has(head.id) || frame_flags.encrypted || head.size == 0) {
       if (!reader.skip(head.size)) break;
       continue;
     }
-    if (frames.size() + full_size > kMaxKeptFrames) {
-      reasons.add("the ID3v2 frame " + head.id + " was passed over: the tag's texts already take " +
+    if (frames.size() + full_size > wanted.total) {
+      reasons.add("the ID3v2 frame " + head.id + " was passed over: the frames read before it already take " +
                   size_text(frames.size()) + ", more than any real tag needs");
       if (!reader.skip(head.size)) break;
       continue;
@@ -341,7 +353,7 @@ std::string read_id3v2(int fd, uint64_t file_size, Reasons& reasons) {
       if (!why.empty()) reasons.add(why + "; it was passed over");
       continue;
     }
-    if (frames.size() + plain->size() > kMaxKeptFrames) continue;
+    if (frames.size() + plain->size() > wanted.total) continue;
     append_frame(frames, major, head.id, *plain);
   }
   if (frames.empty()) return {};
@@ -393,6 +405,17 @@ std::string size_text(uint64_t bytes) {
   return text;
 }
 
+std::string bounded_id3v2_pictures(std::span<const uint8_t> tag, std::vector<std::string>& passed_over) {
+  Reasons reasons(passed_over);
+  const ReadAt read_at = [tag](uint8_t* out, size_t n, uint64_t offset) -> size_t {
+    if (offset >= tag.size()) return 0;
+    const size_t got = std::min<size_t>(n, tag.size() - offset);
+    std::memcpy(out, tag.data() + offset, got);
+    return got;
+  };
+  return read_id3v2(read_at, tag.size(), kPictures, reasons);
+}
+
 BoundedTags read_bounded_tags(const std::filesystem::path& file) {
   BoundedTags tags;
   const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
@@ -401,7 +424,11 @@ BoundedTags read_bounded_tags(const std::filesystem::path& file) {
   if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
     Reasons reasons(tags.passed_over);
     const auto file_size = static_cast<uint64_t>(st.st_size);
-    tags.id3v2 = read_id3v2(fd, file_size, reasons);
+    const ReadAt read_at = [fd](uint8_t* out, size_t n, uint64_t offset) -> size_t {
+      const ssize_t got = ::pread(fd, out, n, static_cast<off_t>(offset));
+      return got > 0 ? static_cast<size_t>(got) : 0;
+    };
+    tags.id3v2 = read_id3v2(read_at, file_size, kTexts, reasons);
     tags.ape = read_ape(fd, file_size, reasons);
   }
   ::close(fd);

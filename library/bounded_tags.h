@@ -8,7 +8,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,10 @@ struct BoundedTags {
 
 // Reads the tags of the file within the bounds above; nothing when it cannot be read.
 BoundedTags read_bounded_tags(const std::filesystem::path& file);
+
+// The pictures of an ID3v2 tag held in memory (the whole tag), read the same way: a clean tag of its picture
+// frames, each within kMaxFrame unpacked and twice that in all; empty when it has none.
+std::string bounded_id3v2_pictures(std::span<const uint8_t> tag, std::vector<std::string>& passed_over);
 
 // "512 bytes", "1.5 MB", "1.0 GB": a size as the reasons give it.
 std::string size_text(uint64_t bytes);
