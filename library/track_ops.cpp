@@ -2,10 +2,16 @@
 
 #include <unistd.h>
 
+#include <optional>
+
+#include "bitstream.h"
 #include "file_check.h"
+#include "header.h"
+#include "notifier.h"
 #include "schema.h"
 #include "store.h"
 #include "table.h"
+#include "track_facts.h"
 #include "track_gains.h"
 #include "track_tag.h"
 
@@ -25,6 +31,19 @@ bool is_library_file(Table& tracks, const fs::path& file) {
   const fs::path table = tracks.file_path();
   const fs::path categories = table.parent_path() / library_tables(table.stem().string()).categories;
   return same_file(file, table) || same_file(file, companion_of(table)) || same_file(file, categories);
+}
+
+// The playing time of the file's exact sample count, where the encoder's figures give it.
+std::optional<int32_t> exact_playing_time(const fs::path& file) {
+  FirstMessage quiet;  // a file without frames keeps the time it has
+  ThreadNotifierScope scope(quiet);
+  Ibitstream stream(file.string());
+  Header header;
+  Crc16* crc = nullptr;
+  if (!stream.is_open() || !header.read_frame_header(stream, crc)) return {};
+  const TrackFacts facts = track_facts(header, stream);
+  if (!facts.exact) return {};
+  return facts.tracktotal;
 }
 
 void remove_quietly(const fs::path& file) {
@@ -162,6 +181,9 @@ bool FixJob::work(Deadline deadline) {
         try {
           tracks_.edit();
           tracks_.field_by_name("DATA").load_from_file(outcome.file);
+          // Tracks added by earlier versions get the time that is heard.
+          if (const std::optional<int32_t> time = exact_playing_time(outcome.file))
+            tracks_.field_by_name("TRACKTOTAL").set_integer(*time);
           tracks_.post();
           take_tag_gains(tracks_, outcome.file);
         } catch (...) {

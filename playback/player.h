@@ -18,6 +18,7 @@
 
 namespace vemla {
 
+class FollowingStreams;
 class Header;
 class Ibitstream;
 class MP_INIT;
@@ -36,6 +37,9 @@ class PlayerSettings {
   virtual int priority() = 0;
   // The "Mix" item: 0 Stereo, 1 Left, 2 Right, 3 Mono; any other value keeps the last choice.
   virtual int mix_index() = 0;
+  // Exactly the encoder's input of each track (its delay and padding dropped where the tags give them), and
+  // seeks that land on the sample a straight decode has there.
+  virtual bool gapless() { return true; }
 };
 
 // Where the player says why a file cannot be played ("Error: No header found").
@@ -117,8 +121,15 @@ class Player {
   float frame_duration() const;
   // The frame the decoder published last (up to two device blocks ahead of what is heard). Any thread.
   int32_t reported_frame() const;
-  // The frame being heard: the device's played position counted from the last seek. Any thread.
+  // The frame being heard: the device's played position counted from the last seek, or from the start of
+  // the stream being heard. Any thread.
   int32_t heard_frame() const;
+  // Where the next run goes on, without a break, when its stream ends (null: it ends there); the object
+  // must outlive the runs.
+  void set_following_streams(FollowingStreams* following);
+  // Of the open run: the streams it went on into, and the one being heard (0 the first). Any thread.
+  uint32_t streams_followed() const;
+  uint32_t heard_stream() const;
   // The run's stream ended and its audio has been played. Any thread.
   bool done() const;
   // Forgets a seen end of run: done() is false again until a run ends anew, and the reported (and heard)

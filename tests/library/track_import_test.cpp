@@ -122,6 +122,15 @@ TEST_F(ImportTrack, AddsHeaderFactsTagTextsAndTheAbsolutePath) {
   EXPECT_TRUE(tracks.field_by_name("C1").is_empty());
 }
 
+// With the encoder's figures the time is the source's to the millisecond, not the frames' estimate.
+TEST_F(ImportTrack, TheTimeOfAGaplessFileIsItsExactLength) {
+  if (test::gapless_layer3_file().empty()) GTEST_SKIP() << "lame is missing; the test file cannot be made";
+  const fs::path file = test::copy_track(test::gapless_layer3_file(), dir / "exact.mp3");
+  ASSERT_TRUE(import_track(tracks, file, false).added());
+  EXPECT_EQ(number("TRACKTOTAL"), 2000);
+  EXPECT_GT(number("FRAMETOTAL") * 1152, 2 * 44100);
+}
+
 TEST_F(ImportTrack, StoresTheAudioWhenAsked) {
   const fs::path file = copy("stored.mp3");
   ASSERT_TRUE(import_track(tracks, file, true).added());
