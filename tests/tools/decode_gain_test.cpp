@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <span>
 
 #include "store_support.h"
 #include "support.h"
@@ -31,15 +32,20 @@ class DecodeGain : public ::testing::Test {
   void SetUp() override {
     if (layer3_file().empty()) GTEST_SKIP() << "lame is missing; the test files cannot be made";
   }
-  // Decodes the file to raw 16-bit PCM with the options and measures it.
-  Level decoded(const fs::path& file, const std::string& options) {
+  // Decodes the files, as one stream, to raw 16-bit PCM with the options.
+  std::vector<int16_t> samples(const std::vector<fs::path>& files, const std::string& options) {
     const fs::path out = dir / "out.raw";
-    const int status = run("'" + kDecode + "' '" + file.string() + "' -o '" + out.string() + "' " + options +
-                           " 2>'" + (dir / "err.txt").string() + "'");
+    std::string inputs;
+    for (const fs::path& file : files) inputs += "'" + file.string() + "' ";
+    const int status = run("'" + kDecode + "' " + inputs + "-o '" + out.string() + "' " + options + " 2>'" +
+                           (dir / "err.txt").string() + "'");
     EXPECT_EQ(status, 0) << file_text(dir / "err.txt");
     const std::vector<uint8_t> bytes = read_file(out);
     std::vector<int16_t> pcm(bytes.size() / 2);
     std::memcpy(pcm.data(), bytes.data(), pcm.size() * 2);
+    return pcm;
+  }
+  static Level measured(std::span<const int16_t> pcm) {
     Level level;
     double sum = 0;
     for (const int16_t s : pcm) {
@@ -50,6 +56,7 @@ class DecodeGain : public ::testing::Test {
     if (!pcm.empty()) level.rms_db = 10 * std::log10(sum / static_cast<double>(pcm.size()));
     return level;
   }
+  Level decoded(const fs::path& file, const std::string& options) { return measured(samples({file}, options)); }
   double change_db(const fs::path& file, const std::string& options) {
     return decoded(file, options).rms_db - decoded(file, "").rms_db;
   }
@@ -76,6 +83,21 @@ TEST_F(DecodeGain, LevelFollowsTheGainOfEveryKindOfTag) {
   const fs::path track_only = copy_track(layer3_file(), dir / "track_only.mp3");
   add_replaygain_txxx(track_only, ReplayGain{-4.0, std::nullopt, std::nullopt, std::nullopt});
   EXPECT_NEAR(change_db(track_only, "--replaygain album"), -4.0, 0.1);
+}
+
+// Several inputs decode as one stream, each file at the level of its own tags.
+TEST_F(DecodeGain, EachInputOfOneStreamTakesItsOwnGain) {
+  const fs::path quiet = copy_track(layer3_file(), dir / "quiet.mp3");
+  add_replaygain_txxx(quiet, ReplayGain{-6.0, 0.5, std::nullopt, std::nullopt});
+  const fs::path plain = copy_track(layer3_file(), dir / "plain.mp3");
+  const size_t first = samples({quiet}, "").size();
+  const std::vector<int16_t> before = samples({quiet, plain}, "");
+  const std::vector<int16_t> after = samples({quiet, plain}, "--replaygain track");
+  ASSERT_EQ(after.size(), before.size());
+  ASSERT_GT(before.size(), first);
+  const std::span<const int16_t> b(before), a(after);
+  EXPECT_NEAR(measured(a.first(first)).rms_db - measured(b.first(first)).rms_db, -6.0, 0.1);
+  EXPECT_NEAR(measured(a.subspan(first)).rms_db - measured(b.subspan(first)).rms_db, 0.0, 0.01);
 }
 
 TEST_F(DecodeGain, LameHeaderGainAppliesWithThePreamp) {
