@@ -1,9 +1,8 @@
 // vemla-library: the library and track operations of the desktop program from the command line: create,
 // import into, list, fix, measure the loudness of, copy, move and delete libraries, and show, export and delete
-// their tracks. Exit status: 0 done, 1 a failure (or a file not imported, a track not fixed or measured), 2 a
-// usage error.
+// their tracks. File names are printed one to a line, whatever they hold (printable.h).
+// Exit status: 0 done, 1 a failure (or a file not imported, a track not fixed or measured), 2 a usage error.
 #include <CLI/CLI.hpp>
-
 #include <csignal>
 #include <cstdio>
 #include <functional>
@@ -15,6 +14,7 @@
 #include "gain_job.h"
 #include "library_copy.h"
 #include "library_files.h"
+#include "printable.h"
 #include "settings_location.h"
 #include "table.h"
 #include "track_import.h"
@@ -111,10 +111,10 @@ int import(const std::string& named, const std::vector<std::string>& inputs, boo
       if (outcome.added()) {
         std::string passed_over;
         for (const std::string& reason : outcome.passed_over) passed_over += (passed_over.empty() ? "" : "; ") + reason;
-        std::printf("added %d: %s%s\n", outcome.record, outcome.file.c_str(),
+        std::printf("added %d: %s%s\n", outcome.record, printable(outcome.file.string()).c_str(),
                     passed_over.empty() ? "" : (" (tag: " + passed_over + ")").c_str());
       } else {
-        std::printf("skipped %s: %s\n", outcome.file.c_str(), outcome.skipped.c_str());
+        std::printf("skipped %s: %s\n", printable(outcome.file.string()).c_str(), outcome.skipped.c_str());
       }
     }
     std::fflush(stdout);
@@ -131,7 +131,7 @@ int import(const std::string& named, const std::vector<std::string>& inputs, boo
   if (job.texts_cut() > 0) std::printf(", %d %s cut to fit the database", job.texts_cut(), job.texts_cut() == 1 ? "text" : "texts");
   std::printf("\n");
   for (const ImportOutcome& outcome : skipped)
-    std::printf("not added: %s: %s\n", outcome.file.c_str(), outcome.skipped.c_str());
+    std::printf("not added: %s: %s\n", printable(outcome.file.string()).c_str(), outcome.skipped.c_str());
   return skipped.empty() ? 0 : kFailed;
 }
 
@@ -165,9 +165,10 @@ int fix(const std::string& named) {
     for (; shown < job.outcomes().size(); ++shown) {
       const FixOutcome& outcome = job.outcomes()[shown];
       if (outcome.failed.empty()) {
-        std::printf("stored %d: %s\n", outcome.record, outcome.file.c_str());
+        std::printf("stored %d: %s\n", outcome.record, printable(outcome.file.string()).c_str());
       } else {
-        std::printf("not stored %d: %s: %s\n", outcome.record, outcome.file.c_str(), outcome.failed.c_str());
+        std::printf("not stored %d: %s: %s\n", outcome.record, printable(outcome.file.string()).c_str(),
+                    outcome.failed.c_str());
       }
     }
     std::fflush(stdout);
@@ -180,7 +181,8 @@ int fix(const std::string& named) {
 // "measured 3: -14.20 LUFS, track gain -3.80 dB, peak 0.912, album gain -4.10 dB: FILE"
 std::string gain_line(const GainOutcome& outcome) {
   const std::string record = std::to_string(outcome.record);
-  if (!outcome.failed.empty()) return "not measured " + record + ": " + outcome.file.string() + ": " + outcome.failed;
+  if (!outcome.failed.empty())
+    return "not measured " + record + ": " + printable(outcome.file.string()) + ": " + outcome.failed;
   const auto number = [](const char* format, const std::optional<double>& value, const char* none) {
     if (!value) return std::string(none);
     char text[32];
@@ -192,7 +194,7 @@ std::string gain_line(const GainOutcome& outcome) {
                      number("%+.2f dB", g.gain.track_gain, "none") + ", peak " +
                      number("%.3f", g.gain.track_peak, "none");
   if (g.gain.album_gain) line += ", album gain " + number("%+.2f dB", g.gain.album_gain, "none");
-  return line + ": " + outcome.file.string();
+  return line + ": " + printable(outcome.file.string());
 }
 
 int gain(const std::string& named, bool all) {
@@ -306,11 +308,11 @@ int main(int argc, char** argv) {
     if (remove->parsed()) return delete_whole(library);
   } catch (const Failure& failure) {
     std::fflush(stdout);
-    std::cerr << "vemla-library: " << failure.text << '\n';
+    std::cerr << "vemla-library: " << printable(failure.text) << '\n';
     return failure.status;
   } catch (const std::exception& error) {
     std::fflush(stdout);
-    std::cerr << "vemla-library: " << error.what() << '\n';
+    std::cerr << "vemla-library: " << printable(error.what()) << '\n';
     return kFailed;
   }
   return kUsage;

@@ -112,6 +112,7 @@ class TForm1 : public QMainWindow {
   QAction* LoudnessTrack1;
   QAction* LoudnessAll1;
   QAction* Delete2;
+  QAction* UndoDelete1;  // takes back the last deleted track
   QAction* Options1;
   QAction* Info1;
   QAction* Memo1;

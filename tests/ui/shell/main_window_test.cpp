@@ -127,12 +127,14 @@ TEST_F(MainWindowTest, MenuBarHasItsCaptionsHintsAndSeparators) {
             (QStringList{"Open1|&Open|Open a database", "Move1|&Move|Move a database", "Copy1|&Copy|Copy a database",
                          "Delete1|&Delete|Remove a database", "New1|&New|Create a new database", "-",
                          "Exit1|E&xit|Leave the program"}));
-  EXPECT_EQ(describe(window.MPEG1->actions()),
-            (QStringList{"Import1|&Add|Add MPEG to the database", "Export1|&Export|Copy the MPEG from database to disk",
-                         "fix1|&Fix MPEG into database|Fix the MPEG's in the database",
-                         "|Analyse &Loudness|Measure how loud tracks are and keep their ReplayGain", "-",
-                         "Delete2|&Delete |remove this track", "-", "Options1|&Options|General options",
-                         "Info1|&Info|info on this track"}));
+  EXPECT_EQ(
+      describe(window.MPEG1->actions()),
+      (QStringList{
+          "Import1|&Add|Add MPEG to the database", "Export1|&Export|Copy the MPEG from database to disk",
+          "fix1|&Fix MPEG into database|Fix the MPEG's in the database",
+          "|Analyse &Loudness|Measure how loud tracks are and keep their ReplayGain", "-",
+          "Delete2|&Delete |remove this track", "UndoDelete1|&Undo Delete|take back the last deleted track",
+          "-", "Options1|&Options|General options", "Info1|&Info|info on this track"}));
   EXPECT_EQ(describe(window.Loudness1->actions()),
             (QStringList{"LoudnessTrack1|&Current Track|Measure this track with the other tracks of its album",
                          "LoudnessAll1|&All Tracks|Measure every track of the database"}));
