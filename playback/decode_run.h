@@ -24,6 +24,8 @@ class FollowingStreams {
   // goes on into it when its sampling rate and channels are the device's (streams_followed counts it);
   // otherwise, or when it has no frame, the run ends as it would without it.
   virtual std::string following_file() = 0;
+  // Decode thread: the run went on into the file last given, whose first frame it now holds.
+  virtual void followed() {}
 };
 
 // Only the fields marked "crosses threads" are touched by both the user-interface thread and the decode
