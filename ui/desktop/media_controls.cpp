@@ -185,7 +185,10 @@ TrackFacts MediaControls::current_track() const {
     track.title = text(tracks.field_by_name("TITLE"));
     track.artist = text(tracks.field_by_name("ARTIST"));
     track.album = text(tracks.field_by_name("ALBUM"));
-    track.length_us = std::max<qint64>(0, tracks.field_by_name("TRACKTOTAL").as_integer()) * 1000;
+    // The track heard, as the run hears it where it knows better than the row.
+    const bool heard = transport_.run_record() == tracks.record_number() && transport_.run_length_ms() >= 0;
+    const int length_ms = heard ? transport_.run_length_ms() : tracks.field_by_name("TRACKTOTAL").as_integer();
+    track.length_us = std::max<qint64>(0, length_ms) * 1000;
     track.art_url = art_url_;
   } catch (const std::exception&) {
     // A row that cannot be read shows as far as it was read; the window reports the table's errors.

@@ -236,7 +236,11 @@ void PlayerControl::show_total() {
   Table& tracks = db_.Table1;
   int total_ms = 0;
   try {
-    if (tracks.is_open() && tracks.record_count() > 0) total_ms = tracks.field_by_name("TRACKTOTAL").as_integer();
+    if (tracks.is_open() && tracks.record_count() > 0) {
+      // The track heard, as the run hears it where it knows better than the row.
+      const bool heard = transport_.run_record() == tracks.record_number() && transport_.run_length_ms() >= 0;
+      total_ms = heard ? transport_.run_length_ms() : tracks.field_by_name("TRACKTOTAL").as_integer();
+    }
   } catch (const std::exception&) {
     // A row that cannot be read shows no length; the commands report the table's errors.
   }

@@ -18,6 +18,10 @@ int WindowPlayerSettings::mix_index() {
   return options_.mix_index();
 }
 
+bool WindowPlayerSettings::gapless() {
+  return TForm2::gapless_playback();
+}
+
 bool setting(Table& settings, const char* column) {
   return settings.is_open() && settings.record_count() > 0 && settings.field_by_name(column).as_boolean();
 }
