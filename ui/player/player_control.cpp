@@ -83,6 +83,7 @@ PlayerControl::PlayerControl(TForm1& form, Transport& transport, Tdb& db, QObjec
 
   connect(&transport_, &Transport::state_changed, this, [this] {
     show_state();
+    show_total();  // without a run, the row's length again
     MyIdleHandler();
   });
   connect(&transport_, &Transport::run_opened, this, &PlayerControl::run_opened);

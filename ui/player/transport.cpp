@@ -290,6 +290,8 @@ bool Transport::start_current_track() {
   bool started = false;
   guarded([&] {
     if (!open_current_track()) return;
+    // Named before the decoder starts, so that a short track does not end before the next one is known.
+    update_following();
     player_.start_run();
     started = player_.player_state() == Playing;
   });
