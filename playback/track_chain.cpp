@@ -40,6 +40,11 @@ std::string TrackChain::following_file() {
   return handed_.file;
 }
 
+float TrackChain::following_scale(float run_scale) {
+  std::lock_guard lock(mutex_);
+  return handed_.scale > 0 ? handed_.scale : run_scale;
+}
+
 void TrackChain::followed() {
   {
     std::lock_guard lock(mutex_);

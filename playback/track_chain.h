@@ -21,6 +21,8 @@ struct FollowingTrack {
   // its own). A stored track gets a temporary file of its own, written before it is named here.
   std::string file;
   uint32_t after = 0;  // the run's stream it follows: 0 the first, 1 the one the run went on into, ...
+  // The synthesis filters' scale for it (its own gain); 0 keeps the scale of the stream before.
+  float scale = 0.0f;
   friend bool operator==(const FollowingTrack&, const FollowingTrack&) = default;
 };
 
@@ -44,6 +46,8 @@ class TrackChain final : public FollowingStreams {
 
   // Decode thread: the following track's file when it follows the stream that just ended, else empty.
   std::string following_file() override;
+  // Decode thread: the scale named with the file last handed out, else the run's.
+  float following_scale(float run_scale) override;
   // Decode thread: the run went on into the file last handed out.
   void followed() override;
 

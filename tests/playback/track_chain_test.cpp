@@ -18,6 +18,7 @@ TEST(TrackChain, HandsOutOnlyWhatFollowsTheStreamThatEnded) {
 
   chain.set_following({2, "/music/b.mp3", 0});
   EXPECT_EQ(chain.following_file(), "/music/b.mp3");
+  EXPECT_EQ(chain.following_scale(32768.0f), 32768.0f) << "no gain of its own: the run's";
   chain.followed();
   EXPECT_EQ(told, 1);
   EXPECT_EQ(chain.streams_taken(), 1u);
@@ -29,8 +30,9 @@ TEST(TrackChain, HandsOutOnlyWhatFollowsTheStreamThatEnded) {
   chain.set_following({3, "/music/c.mp3", 1});
   EXPECT_EQ(chain.following_file(), "/music/c.mp3");
   // A file handed out but not taken (another format) is not noted.
-  chain.set_following({4, "/music/d.mp3", 1});
+  chain.set_following({4, "/music/d.mp3", 1, 8192.0f});
   EXPECT_EQ(chain.following_file(), "/music/d.mp3");
+  EXPECT_EQ(chain.following_scale(32768.0f), 8192.0f);
   chain.followed();
   EXPECT_EQ(chain.stream_track(2).record, 4);
 
