@@ -39,13 +39,16 @@ struct Args {
   std::atomic<bool> done{false};  // crosses threads: the stream ended and its audio has been played
 };
 
+// The synthesis filters' scale of full-scale 16-bit output.
+inline constexpr float kFullScale = 32768.0f;
+
 struct MPEG_Args : Args {
   std::atomic<uint32_t> desired_frame{0};    // crosses threads: 0-based frame to continue at
   std::atomic<bool> position_change{false};  // crosses threads: a seek to desired_frame is pending
   std::unique_ptr<Ibitstream> stream;        // the run's bitstream source
   std::unique_ptr<Header> header;            // the run's frame header
   ChannelChoice channels = ChoiceStereo;
-  float scale_factor = 32768.0f;           // handed to the synthesis filters of the stream being decoded
+  float scale_factor = kFullScale;         // handed to the synthesis filters of the stream being decoded
   SoundDevice* device_handle = nullptr;    // the device the output buffer opens and the player controls
   std::atomic<int32_t> reported_frame{0};  // crosses threads: frame at the last frame boundary
   // Crosses threads: which stream and frame the device's played count stands for.

@@ -99,6 +99,8 @@ bool Player::open_run(unsigned frame) {
   if (first > 0) args.heard.restart(first);
   args.streams_followed = 0;
   args.gapless = p.settings.gapless();
+  // A gain given to a track of the last run's chain is not this run's.
+  args.scale_factor = kFullScale;
   const int mix = p.settings.mix_index();
   if (mix >= ChoiceStereo && mix <= ChoiceMono) args.channels = static_cast<ChannelChoice>(mix);
   p.run_open = true;

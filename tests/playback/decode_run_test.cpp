@@ -156,6 +156,16 @@ TEST_F(FollowingStreamsTest, EachFollowingFileMayHaveAScaleOfItsOwn) {
   for (size_t i = 0; i < heard.size(); ++i) off += expected[i] != -32768 && std::abs(heard[i] - expected[i]) > 1;
   EXPECT_EQ(off, 0) << "b at half scale, and c after it too; a at the run's";
   player->close_run();
+
+  // The next run starts at full scale again.
+  const size_t before = device->written().size();
+  following.files.clear();
+  following.next = 0;
+  play("c", {});
+  const std::vector<std::vector<uint8_t>> blocks = device->written();
+  EXPECT_EQ(samples_of({blocks.begin() + static_cast<long>(before), blocks.end()}),
+            decode_file(file("c"), ChoiceStereo, false, true).pcm);
+  player->close_run();
 }
 
 TEST_F(FollowingStreamsTest, WithoutGaplessEveryDecodedSampleFollows) {
