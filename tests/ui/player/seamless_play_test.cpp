@@ -265,12 +265,13 @@ TEST_F(SeamlessPlayTest, NextAndStopWhileTheNextTrackIsOnItsWay) {
   EXPECT_EQ(record(), 2);
   EXPECT_EQ(state(), Playing);
   EXPECT_EQ(program->transport.run_record(), 2);
-  EXPECT_EQ(player().streams_followed(), 0u);
+  EXPECT_EQ(player().heard_stream(), 0u) << "a run of its own";
   EXPECT_EQ(player().heard_frame(), 0);
 
   null->set_speed(kSpeed);
   ASSERT_TRUE(test::settles([&] { return player().streams_followed() == 1; }));
   null->set_speed(0);
+  ASSERT_EQ(player().heard_stream(), 0u);
   window().Stop->click();
   EXPECT_TRUE(ended());
   EXPECT_EQ(record(), 2) << "the track heard stays current";
