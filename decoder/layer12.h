@@ -16,8 +16,9 @@ class Layer12Decoder {
   Layer12Decoder(const Layer12Decoder&) = delete;
   Layer12Decoder& operator=(const Layer12Decoder&) = delete;
 
-  // Decodes the frame in the stream's buffer. False, with no samples and no end_frame, when the frame's
-  // CRC does not match or an allocation is forbidden. filter2 is null unless two channels are put out.
+  // Decodes the frame in the stream's buffer. False, with no samples and no end_frame, when an allocation is
+  // forbidden or the frame's CRC does not match (once a frame's CRC has matched). filter2 is null unless two
+  // channels are put out.
   bool decode_frame(Ibitstream& stream, const Header& header, Crc16* crc, ChannelChoice choice,
                     SynthesisFilter& filter1, SynthesisFilter* filter2, Obuffer& output);
 
@@ -33,6 +34,7 @@ class Layer12Decoder {
   Subband* subbands_[32] = {};
   PreparedSlots slots_ = {};
   unsigned count_ = 0;
+  bool crc_trusted_ = false;
 };
 
 }  // namespace vemla

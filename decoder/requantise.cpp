@@ -95,7 +95,7 @@ void dequantise(const int32_t* quantised, const GranuleInfo& granule, const Scal
       add(bands.long_starts[band], bands.long_starts[band + 1], long_factor(band));
   } else {
     // Short bands are stored band by band, and within a band window by window. In a mixed block the long
-    // bands end at line 36, where short band 3 begins.
+    // bands end where short band 3 begins.
     int first_short = 0;
     if (granule.mixed_block_flag) {
       const int long_bands = mixed_long_bands(bands);

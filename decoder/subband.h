@@ -54,11 +54,14 @@ class Subband {
         break;
     }
   }
-  // The n samples of a group of a one-channel subband: filter 1 gets them unless the choice is Right.
+  // The n samples of a group of a one-channel subband: filter 1 gets them unless the choice is Right, and
+  // with Stereo (a one-channel frame in a two-channel output) filter 2 too.
   template <unsigned n>
   void prepare_single(const float* y) {
     if (choice_ == ChoiceRight) return;
     for (unsigned i = 0; i < n; ++i) prepared_[0][i][subband_] = y[i];
+    if (choice_ == ChoiceStereo)
+      for (unsigned i = 0; i < n; ++i) prepared_[1][i][subband_] = y[i];
   }
 
   unsigned subband_;

@@ -79,7 +79,8 @@ int decode_run(MPEG_Args& args) {
 
   Ibitstream& stream = *args.stream;
   Header& header = *args.header;
-  const ChannelChoice choice = header.mode() == SingleChannel ? ChoiceLeft : args.channels;
+  // The frame decoder sees to streams of one channel, and to frames whose channel count differs from the first.
+  const ChannelChoice choice = args.channels;
 
   DecoderObjects objects(args, self);
   // A device that cannot be opened: the user has been told; the run ends as if stopped.
