@@ -1,5 +1,6 @@
 #include "synthesis.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -48,7 +49,7 @@ inline void fast_dct(const float* in, float* out, const float* const* factors) {
   }
 }
 
-void portable_matrix(const float* s, float* current, float* other, float* odd16) {
+void portable_matrix(const float* s, const SynthesisTables&, float* current, float* other, float* odd16) {
   static const float* const factors[5] = {lee_factors<32>().value, lee_factors<16>().value, lee_factors<8>().value,
                                           lee_factors<4>().value, lee_factors<2>().value};
   float x[32];
@@ -93,12 +94,12 @@ void portable_window_pcm16(const float* v, const float* extra, const SynthesisTa
   float sums[32];
   portable_window(v, extra, t, c, scale, sums);
   // to_pcm16 in a form the compiler turns into vector instructions: not-a-number to 0, clipped, truncated.
+  int32_t whole[32];
   for (int j = 0; j < 32; ++j) {
-    float x = sums[j] == sums[j] ? sums[j] : 0.0f;
-    x = x > 32767.0f ? 32767.0f : x;
-    x = x < -32768.0f ? -32768.0f : x;
-    out[j] = static_cast<int16_t>(static_cast<int32_t>(x));
+    const float x = sums[j] == sums[j] ? sums[j] : 0.0f;
+    whole[j] = static_cast<int32_t>(std::min(std::max(x, -32768.0f), 32767.0f));
   }
+  for (int j = 0; j < 32; ++j) out[j] = static_cast<int16_t>(whole[j]);
 }
 
 }  // namespace
@@ -151,7 +152,7 @@ void SynthesisFilter::reset() {
 void SynthesisFilter::put_subband_samples(const float* values) { std::memcpy(inputs_, values, sizeof inputs_); }
 
 void SynthesisFilter::compute_v(const float* samples) {
-  kernels_.matrix(samples, v_[current_][write_column_], v_[current_ ^ 1][write_column_],
+  kernels_.matrix(samples, tables_, v_[current_][write_column_], v_[current_ ^ 1][write_column_],
                   &edge_[current_ ^ 1][write_column_]);
 }
 

@@ -61,8 +61,8 @@ VEMLA_AVX2 inline void matrix_rows(const SynthesisTables& t, int i, __m256 av, _
 // X, the 32-point DCT of S, from a[i] = s[i] + s[31 - i] (its even values) and b[i] = s[i] - s[31 - i] (its
 // odd values), each a 16 x 16 product with one input broadcast per row; then the columns by permutations:
 //   current = X16..X31          other = -X16, -X15..-X1          odd16 = -X0
-VEMLA_AVX2 void avx2_matrix(const float* s, float* current, float* other, float* odd16) {
-  const SynthesisTables& t = synthesis_tables();
+VEMLA_AVX2 void avx2_matrix(const float* s, const SynthesisTables& t, float* current, float* other,
+                            float* odd16) {
   const __m256 s0 = _mm256_loadu_ps(s), s1 = _mm256_loadu_ps(s + 8);
   const __m256 s2 = reversed(_mm256_loadu_ps(s + 24)), s3 = reversed(_mm256_loadu_ps(s + 16));
   // a[0..7], a[8..15], b[0..7], b[8..15]

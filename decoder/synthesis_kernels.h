@@ -33,7 +33,7 @@ const SynthesisTables& synthesis_tables();
 struct SynthesisKernels {
   // The matrixing of one block: its `even` values into `current` and its `odd` values into `other` (the
   // block's column in each V buffer), odd16 into `odd16`.
-  void (*matrix)(const float* s, float* current, float* other, float* odd16);
+  void (*matrix)(const float* s, const SynthesisTables& t, float* current, float* other, float* odd16);
   // out[j] = scale x the window sums of output j over the 16 columns of a V buffer (`v` holds the columns'
   // values, 16 each, `extra` their odd16 values), c the write column.
   void (*window)(const float* v, const float* extra, const SynthesisTables& t, int c, float scale, float* out);
