@@ -23,7 +23,10 @@ Desktop::Desktop(Program& program, QDBusConnection bus, std::function<void()> qu
       instance([this](const QString& library) { activate(library); }, bus),
       keys(program.form1, [this] { controls.play_pause(); }),
       last_library(program.form1, program.library, program.form2),
-      bus_(std::move(bus)) {}
+      bus_(std::move(bus)) {
+  QObject::connect(&program.cover, &CoverArt::changed, &controls,
+                   [this] { controls.set_art_url(this->program.cover.art_url()); });
+}
 
 Desktop::~Desktop() = default;
 

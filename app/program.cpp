@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include "cover_view.h"
 #include "sound_device.h"
 #include "store.h"
 
@@ -7,12 +8,17 @@ namespace vemla {
 
 Program::Program(std::unique_ptr<SoundDevice> device)
     : player(player_settings, title, messages, std::move(device)) {
-  playlist.set_player_control(player_control);
   // A library another program holds (vemla-library at work) is waited for only briefly: the window's thread
   // waits with it, frozen. The command-line tool keeps the longer wait.
   set_lock_wait(kWindowLockWait);
   // Messages raised on this thread outside a run (a header the decoder refuses) go to the same boxes.
   set_notifier(&messages);
+  // The current track's picture in the left panel, where a larger window has room for it.
+  QObject::connect(&track_list, &TrackListControl::synced, &cover, &CoverArt::show_current);
+  QObject::connect(&cover, &CoverArt::changed, &form1, [this] {
+    form1.CoverArt->set_picture(cover.image());
+    room.set_cover_available(!cover.image().isNull());
+  });
 }
 
 Program::~Program() {

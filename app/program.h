@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "about_dialog.h"
+#include "cover_art.h"
 #include "add_dialog.h"
 #include "category_dialog.h"
 #include "data.h"
@@ -22,9 +23,13 @@
 #include "player_settings.h"
 #include "playlist_control.h"
 #include "please_window.h"
+#include "selection_commands.h"
 #include "shell.h"
 #include "track_commands.h"
+#include "track_list_control.h"
+#include "transport.h"
 #include "window_notifier.h"
+#include "window_room.h"
 
 namespace vemla {
 
@@ -61,12 +66,17 @@ class Program {
   LabelTitle title{*form1.Label1};
   Player player;
 
-  PlaylistControl playlist{form1, data_module};
-  PlayerControl player_control{form1, player, data_module, playlist};
+  Transport transport{player, data_module, &form1};
+  PlaylistControl playlist{form1, data_module, transport};
+  PlayerControl player_control{form1, transport, data_module};
   LibraryWork work{form1};
   LibraryCommands library{form1, data_module, player_control, playlist, form5, form6, form7, work};
   TrackCommands tracks{form1, data_module, player_control, playlist, form8, form4, work};
   Shell shell{form1, data_module, player_control, playlist, library, tracks, form2, form3, form11, form9};
+  WindowRoom room{form1};
+  TrackListControl track_list{form1, data_module, player_control, playlist};
+  CoverArt cover{data_module};
+  SelectionCommands selection{form1, data_module, player_control, playlist, work, track_list};
 };
 
 }  // namespace vemla

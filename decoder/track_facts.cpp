@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "gapless_info.h"
+
 namespace vemla {
 namespace {
 
@@ -26,6 +28,15 @@ TrackFacts track_facts(const Header& header, const Ibitstream& stream) {
   constexpr float kLongest = 2147483520.0f;  // the largest float below 2^31
   facts.frametotal = static_cast<int32_t>(std::min(header.frame_count_estimate(stream), kLargest));
   facts.tracktotal = static_cast<int32_t>(std::min(header.total_duration_ms(stream), kLongest));
+  const GaplessInfo gapless = find_gapless_info(header, stream);
+  if (gapless.known() && header.frequency() > 0) {
+    facts.exact = true;
+    facts.encoder_delay = gapless.delay;
+    facts.encoder_padding = gapless.padding;
+    facts.samples = gapless.samples;
+    const uint64_t ms = gapless.samples * 1000 / header.frequency();
+    facts.tracktotal = static_cast<int32_t>(std::min<uint64_t>(ms, kLargest));
+  }
   return facts;
 }
 

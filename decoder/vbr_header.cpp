@@ -8,6 +8,14 @@ namespace {
 // Xing/Info flags: which optional fields follow the flags word, in this order.
 constexpr uint32_t kXingFrames = 0x1;
 constexpr uint32_t kXingBytes = 0x2;
+constexpr uint32_t kXingToc = 0x4;      // 100 bytes of seek table
+constexpr uint32_t kXingQuality = 0x8;  // 4 bytes
+
+// LAME's extension after the Xing fields: a 9-byte encoder name, then revision, lowpass, peak, two gains,
+// flags and bit rate (12 bytes), then 3 bytes of delay and padding, 12 bits each.
+constexpr size_t kLameDelayAt = 21;
+// Encoders that fill the extension: LAME itself, and FFmpeg's muxer and encoder library.
+constexpr const char* kLameNames[] = {"LAME", "Lavf", "Lavc"};
 
 // The 32-bit big-endian value at body[at], or false when it does not fit in the body.
 bool field32(const uint8_t* body, size_t length, size_t at, uint32_t& value) {
@@ -19,6 +27,18 @@ bool field32(const uint8_t* body, size_t length, size_t at, uint32_t& value) {
 
 bool magic_at(const uint8_t* body, size_t length, size_t at, const char* magic) {
   return at <= length && length - at >= 4 && std::memcmp(body + at, magic, 4) == 0;
+}
+
+void read_lame_extension(const uint8_t* body, size_t length, size_t at, VbrHeader& header) {
+  if (at > length || length - at < kLameDelayAt + 3) return;
+  const uint8_t* p = body + at;
+  bool named = false;
+  for (const char* name : kLameNames) named = named || std::memcmp(p, name, 4) == 0;
+  if (!named) return;
+  const uint8_t* d = p + kLameDelayAt;
+  header.has_encoder_padding = true;
+  header.encoder_delay = static_cast<uint16_t>(d[0] << 4 | d[1] >> 4);
+  header.encoder_padding = static_cast<uint16_t>((d[1] & 0x0F) << 8 | d[2]);
 }
 
 VbrHeader read_xing(const uint8_t* body, size_t length, size_t at, VbrHeader::Kind kind) {
@@ -33,7 +53,14 @@ VbrHeader read_xing(const uint8_t* body, size_t length, size_t at, VbrHeader::Ki
     header.frames = value;
     field += 4;
   }
-  if ((flags & kXingBytes) && field32(body, length, field, value)) header.bytes = value;
+  if (flags & kXingBytes) {
+    if (!field32(body, length, field, value)) return header;
+    header.bytes = value;
+    field += 4;
+  }
+  if (flags & kXingToc) field += 100;
+  if (flags & kXingQuality) field += 4;
+  read_lame_extension(body, length, field, header);
   return header;
 }
 

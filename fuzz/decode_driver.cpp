@@ -7,6 +7,7 @@
 
 #include "bitstream.h"
 #include "frame_decoder.h"
+#include "stream_decoder.h"
 #include "header.h"
 #include "notifier.h"
 #include "obuffer.h"
@@ -56,16 +57,19 @@ class CheckingSink final : public Obuffer {
 };
 
 // Decodes up to `limit` frames from the one in the buffer on; false when the stream ended.
-bool decode_frames(FrameDecoder& decoder, Ibitstream& stream, Header& header, unsigned limit) {
+bool decode_frames(StreamDecoder& decoder, Ibitstream& stream, Header& header, unsigned limit) {
   Crc16* crc = header.frame_crc();
   for (unsigned n = 0; n < limit; ++n) {
     decoder.decode_frame(crc);
-    if (!header.read_frame_header(stream, crc)) return false;
+    if (!header.read_frame_header(stream, crc)) {
+      decoder.finish(true);
+      return false;
+    }
   }
   return true;
 }
 
-void seek_and_decode(FrameDecoder& decoder, Ibitstream& stream, Header& header, unsigned frame,
+void seek_and_decode(StreamDecoder& decoder, Ibitstream& stream, Header& header, unsigned frame,
                      unsigned limit) {
   if (!decoder.seek(frame)) return;
   if (stream.current_frame() != static_cast<int>(frame)) broken("a seek that succeeded elsewhere than asked");
@@ -88,7 +92,8 @@ void decode_bytes(const uint8_t* data, size_t size) {
   const TrackFacts facts = track_facts(header, stream);
   if (facts.frametotal < 0 || facts.tracktotal < 0) broken("a negative frame count or playing time");
 
-  // The last bytes choose how to play: channel choice, sample kind, how far to go before and between seeks.
+  // The last bytes choose how to play: channel choice, sample kind, how far to go before and between seeks,
+  // gapless or not.
   const uint8_t options = size ? data[size - 1] : 0;
   const auto target = [&](size_t back) {
     const unsigned frames = header.frame_count_estimate(stream) + 2;
@@ -97,10 +102,11 @@ void decode_bytes(const uint8_t* data, size_t size) {
   const ChannelChoice choice = static_cast<ChannelChoice>(options & 3);
   const bool floats = (options & 4) != 0;
   const unsigned first_run = (options >> 3) & 7;
+  const bool gapless = (options & 0x40) != 0;
   const unsigned first_seek = target(1), second_seek = target(2);
 
   CheckingSink sink(FrameDecoder::output_channels(header, choice), floats);
-  FrameDecoder decoder(stream, header, sink, choice);
+  StreamDecoder decoder(stream, header, sink, choice, gapless);
   if (!decoder.seek(0)) return;
   decode_frames(decoder, stream, header, first_run);
   seek_and_decode(decoder, stream, header, first_seek, 12);

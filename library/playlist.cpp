@@ -99,12 +99,14 @@ void Playlist::shuffle(const Draw& draw) {
 }
 
 bool Playlist::arrange(const Draw& draw, const ArrangeProgress& progress) {
-  exchange_from(0, draw);
   filter_ = 0;
   if (!tracks_.is_open()) {
+    exchange_from(0, draw);
     cursor_ = 0;
     return false;
   }
+  reset();
+  exchange_from(0, draw);
   // Every track's mask read once, then kept in list order beside the entries, so that the search for a
   // neighbour scans memory instead of moving the table to each candidate.
   const std::vector<CategoryMask> by_record = all_categories();

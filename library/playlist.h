@@ -64,11 +64,12 @@ class Playlist {
   // Exchanges each entry from the cursor up to the first empty slot with a partner drawn among all the filled
   // entries (those before the cursor too). The table does not move.
   void shuffle(const Draw& draw);
-  // Shuffles the whole list, clears the filter, then orders it so that each track shares a category with the
-  // one before it where a later entry allows: for each entry, the first later entry (the last one included)
-  // that shares a category with it is brought next to it. The cursor goes to 0 and the table to the first
-  // entry's track; returns whether it was found. `progress` is told after each entry; when it says stop, the
-  // rest of the list stays as the shuffle left it.
+  // Clears the filter and lists every track of the table (a list of one category would hold only tracks that
+  // share it, and the ones left out would not come back under "all"), shuffles it, then orders it so that each
+  // track shares a category with the one before it where a later entry allows: for each entry, the first later
+  // entry (the last one included) that shares a category with it is brought next to it. The cursor goes to 0
+  // and the table to the first entry's track; returns whether it was found. `progress` is told after each
+  // entry; when it says stop, the rest of the list stays as the shuffle left it.
   bool arrange(const Draw& draw, const ArrangeProgress& progress = {});
 
   // The entries from the cursor up to the first empty slot, each as "%02d " (record 7: "07 ", 123: "123 ").

@@ -45,9 +45,10 @@ std::vector<ColumnDef> track_columns() {
       column("FRAMETOTAL", ColumnType::Integer),
       column("COPYRIGHT", ColumnType::Boolean),
       column("ORIGINAL", ColumnType::Boolean),
-      string_column("TITLE", 40),
-      string_column("ARTIST", 40),
-      string_column("ALBUM", 40),
+      // Wide enough for the texts of version 2 tags, which cutting at 40 characters lost without a word.
+      string_column("TITLE", kTagTextWidth),
+      string_column("ARTIST", kTagTextWidth),
+      string_column("ALBUM", kTagTextWidth),
       column("SKIP", ColumnType::Boolean),
       column("MEMO", ColumnType::Memo),
   };

@@ -35,6 +35,8 @@ bool type_from_name(std::string_view name, ColumnType& type);
 
 // The width of PAD in a new track table.
 constexpr int kPadWidth = 4096;
+// The width of TITLE, ARTIST and ALBUM in a new track table; tables made with 40 keep their width.
+constexpr int kTagTextWidth = 255;
 
 // The track table's columns in the order a new track table is created.
 std::vector<ColumnDef> track_columns();

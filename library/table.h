@@ -146,6 +146,9 @@ class Table {
   void add_listener(TableListener& listener);
   void remove_listener(TableListener& listener);
 
+  // The open table's files, for queries that read a few columns of every row at once; null while closed.
+  Store* store() { return store_.get(); }
+
  private:
   friend class Field;
   friend class BatchMove;

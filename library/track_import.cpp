@@ -1,5 +1,7 @@
 #include "track_import.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <cctype>
 
@@ -8,6 +10,7 @@
 #include "header.h"
 #include "notifier.h"
 #include "schema.h"
+#include "store.h"
 #include "table.h"
 #include "track_facts.h"
 #include "track_tag.h"
@@ -29,6 +32,18 @@ bool is_track_file(const fs::path& file) {
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   return extension == ".mp3" || extension == ".mp2";
+}
+
+// Of the texts, how many the columns cut (a column's recorded width governs).
+int texts_cut(Table& tracks, const TagTexts& tag) {
+  int cut = 0;
+  for (const auto& [column, text] : {std::pair<const char*, const std::string*>{"TITLE", &tag.title},
+                                     {"ARTIST", &tag.artist},
+                                     {"ALBUM", &tag.album}}) {
+    const Field field = tracks.field_by_name(column);
+    if (field.type() == ColumnType::String && cut_text(*text, field.size()) != *text) ++cut;
+  }
+  return cut;
 }
 
 void write_track(Table& tracks, const TrackFacts& facts, const TagTexts& tag, const fs::path& file,
@@ -104,8 +119,10 @@ ImportOutcome import_track(Table& tracks, const fs::path& file, bool store) {
       return outcome;
     }
   }
-  write_track(tracks, facts, read_tag(path), path, store);
+  const TagTexts tag = read_tag(path);
+  write_track(tracks, facts, tag, path, store);
   outcome.record = tracks.record_number();
+  outcome.texts_cut = texts_cut(tracks, tag);
   return outcome;
 }
 
@@ -134,9 +151,31 @@ std::vector<fs::path> import_files(const std::vector<fs::path>& inputs, std::vec
   return files;
 }
 
-ImportJob::ImportJob(Table& tracks, const std::vector<fs::path>& inputs, bool store)
-    : tracks_(tracks), store_(store) {
+std::vector<std::string> known_files(Table& tracks) {
+  std::vector<std::string> files;
+  Store* store = tracks.is_open() ? tracks.store() : nullptr;
+  if (!store) return files;
+  int pad = -1;
+  for (size_t c = 0; c < store->columns().size(); ++c) {
+    if (strcasecmp(store->columns()[c].name.c_str(), "PAD") == 0) pad = static_cast<int>(c);
+  }
+  if (pad < 0 || stored_apart(store->columns()[pad].type)) return files;
+  try {
+    SQLite::Statement select(store->sql(), "SELECT " + row_column(pad) + " FROM rows WHERE " + row_column(pad) +
+                                               " IS NOT NULL");
+    while (select.executeStep()) files.push_back(select.getColumn(0).getString());
+  } catch (const std::exception& error) {
+    throw_store_error(error, store->paths().table);
+  }
+  return files;
+}
+
+ImportJob::ImportJob(Table& tracks, const std::vector<fs::path>& inputs, bool store, bool pass_known)
+    : tracks_(tracks), store_(store), pass_known_(pass_known) {
   files_ = import_files(inputs, outcomes_);
+  if (pass_known_) {
+    for (std::string& file : known_files(tracks)) known_files_.insert(std::move(file));
+  }
 }
 
 LibraryJob::Progress ImportJob::progress() const {
@@ -146,7 +185,7 @@ LibraryJob::Progress ImportJob::progress() const {
 std::vector<ImportOutcome> ImportJob::skipped() const {
   std::vector<ImportOutcome> result;
   for (const ImportOutcome& outcome : outcomes_) {
-    if (!outcome.added()) result.push_back(outcome);
+    if (!outcome.added() && !outcome.known) result.push_back(outcome);
   }
   return result;
 }
@@ -161,15 +200,24 @@ bool ImportJob::work(Deadline deadline) {
     batch.commit();
     for (ImportOutcome& outcome : done) {
       added_ += outcome.added();
+      known_ += outcome.known;
+      texts_cut_ += outcome.texts_cut;
       outcomes_.push_back(std::move(outcome));
     }
     next_ = next;
   };
   do {
-    try {
-      done.push_back(import_track(tracks_, files_[next], store_));
-    } catch (...) {
-      keep_done_then_rethrow(keep_done);
+    const fs::path file = absolute_path(files_[next]);
+    if (pass_known_ && known_files_.count(file.string())) {
+      done.push_back({file, 0, "already in the database", 0, true});
+    } else {
+      try {
+        done.push_back(import_track(tracks_, files_[next], store_));
+      } catch (...) {
+        keep_done_then_rethrow(keep_done);
+      }
+      // The same file twice in one import is added once.
+      if (pass_known_ && done.back().added()) known_files_.insert(done.back().file.string());
     }
     ++next;
   } while (next < files_.size() && std::chrono::steady_clock::now() < deadline);

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "library_job.h"
@@ -16,6 +17,8 @@ struct ImportOutcome {
   std::filesystem::path file;
   int record = 0;       // the new track's record number, when added
   std::string skipped;  // why the file was not added; empty when it was
+  int texts_cut = 0;    // of the title, artist and album, how many were longer than their column
+  bool known = false;   // passed over: the library holds the file already
   bool added() const { return skipped.empty(); }
 };
 
@@ -36,17 +39,26 @@ std::string why_not_playable(const std::filesystem::path& file);
 std::vector<std::filesystem::path> import_files(const std::vector<std::filesystem::path>& inputs,
                                                 std::vector<ImportOutcome>& unusable);
 
+// The files the track table holds already: the PAD of every row (as written, an absolute path since imports
+// store one).
+std::vector<std::string> known_files(Table& tracks);
+
 // Imports the files of the inputs (import_files) one after another, the rows of each step committed together.
 // Progress in files. Cancel keeps the files added so far; an error of the table engine ends the job there,
-// keeping the files added before it. The table must stay open while the job runs.
+// keeping the files added before it. With `pass_known`, a file whose absolute path a track of the table holds
+// already is passed over (an outcome marked known). The table must stay open while the job runs.
 class ImportJob : public LibraryJob {
  public:
-  ImportJob(Table& tracks, const std::vector<std::filesystem::path>& inputs, bool store);
+  ImportJob(Table& tracks, const std::vector<std::filesystem::path>& inputs, bool store, bool pass_known = false);
 
   Progress progress() const override;
   // What became of each file so far, in import order; inputs that were no files or folders come first.
   const std::vector<ImportOutcome>& outcomes() const { return outcomes_; }
   int added() const { return added_; }
+  // Files passed over as known, and texts cut to their column, so far.
+  int known() const { return known_; }
+  int texts_cut() const { return texts_cut_; }
+  // The files not added, known ones apart.
   std::vector<ImportOutcome> skipped() const;
 
  private:
@@ -57,6 +69,10 @@ class ImportJob : public LibraryJob {
   std::vector<std::filesystem::path> files_;
   size_t next_ = 0;
   int added_ = 0;
+  int known_ = 0;
+  int texts_cut_ = 0;
+  bool pass_known_ = false;
+  std::unordered_set<std::string> known_files_;
   std::vector<ImportOutcome> outcomes_;
 };
 

@@ -2,10 +2,16 @@
 
 #include <unistd.h>
 
+#include <optional>
+
+#include "bitstream.h"
 #include "file_check.h"
+#include "header.h"
+#include "notifier.h"
 #include "schema.h"
 #include "store.h"
 #include "table.h"
+#include "track_facts.h"
 
 namespace vemla {
 
@@ -23,6 +29,19 @@ bool is_library_file(Table& tracks, const fs::path& file) {
   const fs::path table = tracks.file_path();
   const fs::path categories = table.parent_path() / library_tables(table.stem().string()).categories;
   return same_file(file, table) || same_file(file, companion_of(table)) || same_file(file, categories);
+}
+
+// The playing time of the file's exact sample count, where the encoder's figures give it.
+std::optional<int32_t> exact_playing_time(const fs::path& file) {
+  FirstMessage quiet;  // a file without frames keeps the time it has
+  ThreadNotifierScope scope(quiet);
+  Ibitstream stream(file.string());
+  Header header;
+  Crc16* crc = nullptr;
+  if (!stream.is_open() || !header.read_frame_header(stream, crc)) return {};
+  const TrackFacts facts = track_facts(header, stream);
+  if (!facts.exact) return {};
+  return facts.tracktotal;
 }
 
 void remove_quietly(const fs::path& file) {
@@ -122,12 +141,15 @@ bool sync_storage(Table& tracks, Table& settings) {
 
 FixJob::FixJob(Table& tracks) : tracks_(tracks), total_(tracks.record_count()) {}
 
+FixJob::FixJob(Table& tracks, std::vector<int> records)
+    : tracks_(tracks), records_(std::move(records)), total_(static_cast<int>(records_.size())) {}
+
 LibraryJob::Progress FixJob::progress() const {
   return {next_ - 1, total_};
 }
 
 bool FixJob::work(Deadline deadline) {
-  total_ = tracks_.record_count();
+  total_ = records_.empty() ? tracks_.record_count() : static_cast<int>(records_.size());
   if (next_ > total_) return false;
   TableBatch batch(tracks_);
   std::vector<FixOutcome> done;
@@ -141,14 +163,17 @@ bool FixJob::work(Deadline deadline) {
     next_ = next;
   };
   do {
-    go_to_record(tracks_, next);
-    if (tracks_.field_by_name("DATA").is_empty()) {
-      FixOutcome outcome{next, tracks_.field_by_name("PAD").as_text(), {}};
+    const int record = record_of(next);
+    if (go_to_record(tracks_, record) && tracks_.field_by_name("DATA").is_empty()) {
+      FixOutcome outcome{record, tracks_.field_by_name("PAD").as_text(), {}};
       outcome.failed = why_unreadable(outcome.file);
       if (outcome.failed.empty()) {
         try {
           tracks_.edit();
           tracks_.field_by_name("DATA").load_from_file(outcome.file);
+          // Tracks added by earlier versions get the time that is heard.
+          if (const std::optional<int32_t> time = exact_playing_time(outcome.file))
+            tracks_.field_by_name("TRACKTOTAL").set_integer(*time);
           tracks_.post();
         } catch (...) {
           tracks_.cancel();

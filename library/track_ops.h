@@ -62,6 +62,8 @@ struct FixOutcome {
 class FixJob : public LibraryJob {
  public:
   explicit FixJob(Table& tracks);
+  // Only these tracks (record numbers, in this order); no rows may be added or deleted while it runs.
+  FixJob(Table& tracks, std::vector<int> records);
 
   Progress progress() const override;
   // The tracks it tried to fill, in order.
@@ -71,8 +73,12 @@ class FixJob : public LibraryJob {
  private:
   bool work(Deadline deadline) override;
 
+  // The record number of the n-th track to look at (1-based).
+  int record_of(int n) const { return records_.empty() ? n : records_[static_cast<size_t>(n - 1)]; }
+
   Table& tracks_;
-  int next_ = 1;  // record number of the next row to look at
+  std::vector<int> records_;  // empty: every track
+  int next_ = 1;              // the next track to look at, counted from 1
   int total_ = 0;
   int filled_ = 0;
   std::vector<FixOutcome> outcomes_;

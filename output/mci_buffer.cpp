@@ -58,7 +58,7 @@ MCIbuffer::~MCIbuffer() {
   if (stop_) {
     device_.reset();
   } else {
-    queue_the_rest();
+    queue_the_rest(true);
   }
   bool told_to_stop = stop_;
   for (int i = 2; i >= 0 && !told_to_stop; --i)
@@ -79,14 +79,23 @@ MCIbuffer::~MCIbuffer() {
   if (!told_to_stop) std::this_thread::sleep_for(kPoll);  // as after closing a wave device
 }
 
-void MCIbuffer::queue_the_rest() {
+size_t MCIbuffer::frames_in_block() const {
+  size_t frames = 0;
+  for (unsigned c = 0; c < channels_; ++c) frames = std::max(frames, (position_[c] - c) / channels_);
+  return std::min(frames * channels_, block_samples_) / channels_;
+}
+
+void MCIbuffer::queue_the_rest(bool pad) {
   if (blocks_started_ == 1) queue(*slots_[0]);  // the one full block not yet queued
-  if (frames_in_block_ != 0 || position_[0] != 0) {
-    // The last block, silent after the samples written so far, played with its full length.
+  const size_t frames = frames_in_block();
+  if ((frames_in_block_ != 0 || position_[0] != 0) && (pad || frames != 0)) {
+    // The last block, silent after the samples written so far, played with its full length or up to the
+    // last sample.
+    const size_t end = pad ? block_samples_ : frames * channels_;
     int16_t* samples = slots_[2]->samples.get();
     for (unsigned c = 0; c < channels_; ++c)
-      for (size_t i = position_[c]; i < block_samples_; i += channels_) samples[i] = 0;
-    slots_[2]->block.length = block_samples_ * 2;
+      for (size_t i = position_[c]; i < end; i += channels_) samples[i] = 0;
+    slots_[2]->block.length = end * 2;
     queue(*slots_[2]);
     rotate();
   }
@@ -96,10 +105,10 @@ void MCIbuffer::queue_the_rest() {
   restart_positions();
 }
 
-bool MCIbuffer::play_out() {
+bool MCIbuffer::play_out(bool pad_last_block) {
   if (!opened_) return true;
   if (stopping()) return false;
-  queue_the_rest();
+  queue_the_rest(pad_last_block);
   for (int i = 2; i >= 0; --i)
     if (slots_[i]->block.user && !wait_for(*slots_[i])) return false;
   return true;
@@ -168,10 +177,12 @@ void MCIbuffer::rotate() {
 
 void MCIbuffer::complete_block() {
   frames_in_block_ = 0;
-  // Normally the whole block; less only when the stream changed to a layer with shorter frames.
-  size_t frames = 0;
-  for (unsigned c = 0; c < channels_; ++c) frames = std::max(frames, (position_[c] - c) / channels_);
-  slots_[2]->block.length = std::min(frames * channels_, block_samples_) * 2;
+  // Normally the whole block; less when the stream changed to a layer with shorter frames or its frames
+  // were trimmed, and nothing to queue when no frame gave a sample.
+  const size_t frames = frames_in_block();
+  if (frames == 0) return restart_positions();
+  slots_[2]->block.length = frames * channels_ * 2;
+  completed_frames_ += frames;
 
   if (blocks_started_ >= 2) {
     queue(*slots_[2]);
@@ -209,6 +220,7 @@ void MCIbuffer::clear() {
   restart_positions();
   frames_in_block_ = 0;
   blocks_started_ = 0;
+  completed_frames_ = 0;
 }
 
 }  // namespace vemla

@@ -51,8 +51,13 @@ class MCIbuffer final : public Obuffer {
   void clear() override;
   void request_stop() override { stop_ = true; }
   // Plays out what is buffered, as the destructor does, but keeps the device open, so that a seek (clear,
-  // then more samples) can follow. False when the run's control asked to stop before the audio ended.
-  bool play_out();
+  // then more samples) can follow. The last block is played with its full length, silent after the samples,
+  // or, without `pad_last_block`, ends with the last sample. False when the run's control asked to stop
+  // before the audio ended.
+  bool play_out(bool pad_last_block = true);
+  // Sample frames taken since the device was opened or the buffer cleared: the device's played count at
+  // which whatever comes next begins.
+  uint64_t frames_written() const { return completed_frames_ + frames_in_block(); }
 
  private:
   struct Slot {
@@ -69,8 +74,10 @@ class MCIbuffer final : public Obuffer {
   void rotate();
   void restart_positions();
   // Queues the blocks not yet at the device: the first one when playback never started, and the one being
-  // filled, silent after its samples.
-  void queue_the_rest();
+  // filled, silent after its samples to its full length when `pad`.
+  void queue_the_rest(bool pad);
+  // Sample frames in the block being filled.
+  size_t frames_in_block() const;
   // Waits while the device still plays the slot's block; false when the run was told to stop first.
   bool wait_for(const Slot& slot);
   bool stopping() { return stop_ || control_.stop_requested(); }
@@ -85,6 +92,7 @@ class MCIbuffer final : public Obuffer {
   size_t position_[2] = {0, 1};  // next value of each channel in the block being filled
   unsigned frames_in_block_ = 0;
   unsigned blocks_started_ = 0;
+  uint64_t completed_frames_ = 0;  // sample frames in the blocks completed since the last clear
   bool opened_ = false;
   bool stop_ = false;
 };

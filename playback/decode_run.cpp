@@ -1,7 +1,8 @@
 #include "decode_run.h"
 
-#include "frame_decoder.h"
 #include "mci_buffer.h"
+#include "notifier.h"
+#include "stream_decoder.h"
 #include "worker_thread.h"
 
 namespace vemla {
@@ -14,7 +15,8 @@ class RunWaits final : public WaitControl {
  public:
   RunWaits(MPEG_Args& args, WorkerThread* thread) : args_(args), thread_(thread) {}
   bool stop_requested() override {
-    return args_.stop.load() || (thread_ && thread_->terminated()) || (seeks_end_waits && args_.position_change);
+    return args_.stop.load() || (thread_ && thread_->terminated()) ||
+           (seeks_end_waits && args_.position_change);
   }
   bool seeks_end_waits = false;
   void pause_point() override {
@@ -26,29 +28,65 @@ class RunWaits final : public WaitControl {
   WorkerThread* thread_;
 };
 
-// The decoder objects of one run: the output buffer, the synthesis filters and the Layer III decoder.
+// The decoder objects of one run: the output buffer, and the decoder of the stream being decoded.
 class DecoderObjects {
  public:
-  DecoderObjects(MPEG_Args& args, WorkerThread* thread) : waits_(args, thread) {}
+  DecoderObjects(MPEG_Args& args, WorkerThread* thread) : args_(args), waits_(args, thread) {}
   ~DecoderObjects() { release_decoder_objects(true); }
 
   // False, after the user has been told, when the sound device cannot be opened.
-  bool open(MPEG_Args& args, ChannelChoice choice) {
-    Header& header = *args.header;
-    const PcmFormat format{FrameDecoder::output_channels(header, choice), header.frequency()};
+  bool open() {
+    Header& header = *args_.header;
+    // The frame decoder sees to streams of one channel, and to frames whose channel count differs from the
+    // first.
+    const ChannelChoice choice = args_.channels;
+    format_ = PcmFormat{FrameDecoder::output_channels(header, choice), header.frequency()};
     auto buffer =
-        std::make_unique<MCIbuffer>(format, header.samples_per_frame(), *args.device_handle, waits_);
+        std::make_unique<MCIbuffer>(format_, header.samples_per_frame(), *args_.device_handle, waits_);
     if (!buffer->opened()) return false;
-    args.frame_samples.store(buffer->frame_samples());
+    args_.heard.set_frame_samples(buffer->frame_samples());
     device_buffer_ = buffer.get();
     output = std::move(buffer);
-    frames = std::make_unique<FrameDecoder>(*args.stream, header, *output, choice, args.scale_factor);
+    frames = std::make_unique<StreamDecoder>(*args_.stream, header, *output, choice, args_.gapless,
+                                             args_.scale_factor);
     return true;
   }
-  // Plays out the audio queued at the end of the stream; false when a stop or a seek came first.
+  // At the end of the current stream: takes the following one, when there is one whose samples the device
+  // can play as they are, and decodes it into the same output from its first frame, which it then holds.
+  bool go_on_into_following() {
+    FollowingStreams* const following = args_.following.load();
+    if (!following || !device_buffer_) return false;
+    const std::string file = following->following_file();
+    if (file.empty()) return false;
+    auto stream = std::make_unique<Ibitstream>(file);
+    auto header = std::make_unique<Header>();
+    {
+      // A file that cannot be played is the owner's to report, when it opens a run on it.
+      FirstMessage quiet;
+      ThreadNotifierScope scope(quiet);
+      Crc16* crc = nullptr;
+      if (!stream->is_open() || !header->read_frame_header(*stream, crc)) return false;
+    }
+    const ChannelChoice choice = args_.channels;
+    if (header->frequency() != format_.frequency ||
+        FrameDecoder::output_channels(*header, choice) != format_.channels)
+      return false;
+    std::lock_guard lock(args_.mutex);
+    frames.reset();
+    args_.stream = std::move(stream);
+    args_.header = std::move(header);
+    frames = std::make_unique<StreamDecoder>(*args_.stream, *args_.header, *output, choice, args_.gapless,
+                                             args_.scale_factor);
+    args_.heard.follow(device_buffer_->frames_written(), args_.header->samples_per_frame());
+    args_.reported_frame.store(args_.stream->current_frame());
+    ++args_.streams_followed;
+    return true;
+  }
+  // Plays out the audio queued at the end of the stream; false when a stop or a seek came first. A trimmed
+  // stream ends on its last sample, an untrimmed one on a block filled with silence, as it always did.
   bool play_out() {
     waits_.seeks_end_waits = true;
-    const bool played = !device_buffer_ || device_buffer_->play_out();
+    const bool played = !device_buffer_ || device_buffer_->play_out(!frames->trims());
     waits_.seeks_end_waits = false;
     return played;
   }
@@ -61,10 +99,12 @@ class DecoderObjects {
   }
 
   std::unique_ptr<Obuffer> output;
-  std::unique_ptr<FrameDecoder> frames;
+  std::unique_ptr<StreamDecoder> frames;
 
  private:
+  MPEG_Args& args_;
   RunWaits waits_;
+  PcmFormat format_;
   MCIbuffer* device_buffer_ = nullptr;  // `output`
 };
 
@@ -77,15 +117,13 @@ int decode_run(MPEG_Args& args) {
   if (told_to_stop()) return 0;
   if (!args.stream || !args.header || !args.device_handle) return 1;  // no run was opened
 
-  Ibitstream& stream = *args.stream;
-  Header& header = *args.header;
-  // The frame decoder sees to streams of one channel, and to frames whose channel count differs from the first.
-  const ChannelChoice choice = args.channels;
-
   DecoderObjects objects(args, self);
   // A device that cannot be opened: the user has been told; the run ends as if stopped.
-  if (!objects.open(args, choice)) return 1;
+  if (!objects.open()) return 1;
 
+  // The stream and header change when the run goes on into a following stream.
+  Ibitstream* stream = args.stream.get();
+  Header* header = args.header.get();
   Crc16* crc = nullptr;
   for (;;) {
     if (self) self->safe_point();
@@ -101,35 +139,42 @@ int decode_run(MPEG_Args& args) {
         if (!objects.frames->seek(frame)) {
           // A frame after the last one the stream holds (the position bar's length is an estimate, a file
           // cut short) is its end, as if played to there; any other failed seek ends the run unfinished.
-          const int last = stream.highest_frame();
+          const int last = stream->highest_frame();
           if (last >= 0 && static_cast<int64_t>(frame) > last) break;
           objects.release_decoder_objects(false);
           return 1;
         }
         // The seek cleared the device: its played count starts again at this frame.
-        args.heard_origin.store(static_cast<int32_t>(frame));
-        crc = header.frame_crc();  // the seek loaded the frame asked for
+        args.heard.restart(static_cast<int32_t>(frame));
+        crc = header->frame_crc();  // the seek loaded the frame asked for
       }
-      args.reported_frame.store(stream.current_frame());
+      args.reported_frame.store(stream->current_frame());
     }
     objects.frames->decode_frame(crc);
-    if (header.layer() != 3 && self && self->terminated()) {
+    if (header->layer() != 3 && self && self->terminated()) {
       objects.release_decoder_objects(true);
       return 0;
     }
-    if (!header.read_frame_header(stream, crc)) {
+    if (!header->read_frame_header(*stream, crc)) {
+      objects.frames->finish(true);
+      if (objects.go_on_into_following()) {
+        stream = args.stream.get();
+        header = args.header.get();
+        crc = header->frame_crc();
+        continue;
+      }
       // The end plays out here, where a seek back into the track (also while paused) still finds the run.
       if (objects.play_out() || told_to_stop() || !args.position_change) break;
     }
   }
 
   std::lock_guard lock(args.mutex);
-  if (!args.stop) args.reported_frame.store(stream.current_frame());
+  if (!args.stop) args.reported_frame.store(stream->current_frame());
   objects.release_decoder_objects(false);
   // A stop that came while the last blocks played out means the track was not heard to its end.
   if (!args.stop) {
     args.done.store(true);
-    args.reported_frame.store(stream.current_frame());
+    args.reported_frame.store(stream->current_frame());
   }
   return 0;
 }

@@ -6,12 +6,25 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "bitstream.h"
 #include "header.h"
+#include "heard_position.h"
 #include "sound_device.h"
 
 namespace vemla {
+
+// Where a run finds the stream that follows its current one without a break (gapless play): its samples go
+// into the same output buffer and device queue, with no drain, reset or reopening between the two.
+class FollowingStreams {
+ public:
+  virtual ~FollowingStreams() = default;
+  // Decode thread, once for each stream that has ended: the file to go on into, or empty for none. The run
+  // goes on into it when its sampling rate and channels are the device's (streams_followed counts it);
+  // otherwise, or when it has no frame, the run ends as it would without it.
+  virtual std::string following_file() = 0;
+};
 
 // Only the fields marked "crosses threads" are touched by both the user-interface thread and the decode
 // thread; each is atomic. The user-interface thread never takes `mutex`.
@@ -30,17 +43,21 @@ struct MPEG_Args : Args {
   float scale_factor = 32768.0f;           // handed to every synthesis filter
   SoundDevice* device_handle = nullptr;    // the device the output buffer opens and the player controls
   std::atomic<int32_t> reported_frame{0};  // crosses threads: frame at the last frame boundary
-  // Where the device's played count starts: the frame the run or its last seek began at (crosses threads),
-  // and the sample frames per MPEG frame of the run's output, 0 until the device is open (crosses threads).
-  std::atomic<int32_t> heard_origin{0};
-  std::atomic<uint32_t> frame_samples{0};
+  // Crosses threads: which stream and frame the device's played count stands for.
+  HeardPosition heard;
+  // Gapless play: the encoders' delay and padding are dropped where the tags give them, and a seek decodes
+  // the frames before its frame first, without a sound, so that it lands on the sample a straight decode has.
+  bool gapless = true;
+  std::atomic<FollowingStreams*> following{nullptr};  // crosses threads; null: nothing follows
+  std::atomic<uint32_t> streams_followed{0};          // crosses threads: streams the run went on into
 };
 
-// Decodes from the frame in the stream's buffer (after the pending seek) to the end of the stream into the
-// record's sound device, on the calling thread (the decode thread). The run's decoder objects live in this
-// call. 0 when the stream ended (also by a seek past its last frame) or the run was told to stop; 1 when a
-// seek failed otherwise or the sound device could not be opened. Only a run that played its stream to the end
-// raises `done`. A seek while the end plays out continues the run.
+// Decodes from the frame in the stream's buffer (after the pending seek) to the end of the stream, and on
+// into the streams that follow it, into the record's sound device, on the calling thread (the decode
+// thread). The run's decoder objects live in this call; a stream it goes on into replaces the record's
+// stream and header. 0 when the stream ended (also by a seek past its last frame) or the run was told to
+// stop; 1 when a seek failed otherwise or the sound device could not be opened. Only a run that played its
+// streams to the end raises `done`. A seek while the end plays out continues the run.
 int decode_run(MPEG_Args& args);
 
 }  // namespace vemla

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
+#include <mutex>
 
 #include "decode_run.h"
 #include "null_device.h"
@@ -52,6 +53,8 @@ struct Player::Impl {
   bool title_tells_error = false;
   PlayerState state = Stopped;
   float frame_duration = 0.0f;
+  mutable std::mutex following_mutex;
+  FollowingTrack following;
 };
 
 Player::Player(PlayerSettings& settings, TitleLabel& title, Notifier& notifier,
@@ -91,8 +94,9 @@ bool Player::open_run() {
   args.stream = std::make_unique<Ibitstream>(track_file_name);
   args.header = std::make_unique<Header>();
   args.reported_frame = 0;
-  args.heard_origin = 0;
-  args.frame_samples = 0;
+  args.heard.reset();
+  args.streams_followed = 0;
+  args.gapless = p.settings.gapless();
   const int mix = p.settings.mix_index();
   if (mix >= ChoiceStereo && mix <= ChoiceMono) args.channels = static_cast<ChannelChoice>(mix);
   p.run_open = true;
@@ -156,13 +160,23 @@ void Player::request_seek(unsigned frame) {
   if (!p.run_open || !p.header_found) return;
   const auto limit = static_cast<unsigned>(std::numeric_limits<int32_t>::max());
   p.args.desired_frame = frame;
-  p.args.heard_origin = static_cast<int32_t>(std::min(frame, limit));
+  p.args.heard.restart(static_cast<int32_t>(std::min(frame, limit)));
   p.args.position_change = true;
   p.device->pause();
   p.device->reset();
   // A paused player keeps the device silent until Play; a playing one goes on from the new position.
   if (p.state != Paused) p.device->restart();
   if (p.thread) p.thread->resume();
+}
+
+void Player::set_following_track(FollowingTrack track) {
+  std::lock_guard lock(impl_->following_mutex);
+  impl_->following = std::move(track);
+}
+
+FollowingTrack Player::following_track() const {
+  std::lock_guard lock(impl_->following_mutex);
+  return impl_->following;
 }
 
 bool Player::run_open() const { return impl_->run_open; }
@@ -184,13 +198,17 @@ int32_t Player::heard_frame() const {
   const int32_t reported = p.args.reported_frame;
   // A run that has returned played (or dropped) everything it decoded.
   if (p.args.done || p.returned) return reported;
-  const int32_t origin = p.args.heard_origin;
-  const uint32_t frame_samples = p.args.frame_samples;
-  if (frame_samples == 0) return origin;
-  const int64_t heard = origin + static_cast<int64_t>(p.device->played_frames() / frame_samples);
-  // Nothing is heard beyond what was decoded; right after a seek the decoder may not have got there yet.
-  const int64_t limit = reported >= origin ? reported : std::numeric_limits<int32_t>::max();
-  return static_cast<int32_t>(std::min(heard, limit));
+  return p.args.heard.at(p.device->played_frames(), reported).frame;
+}
+
+void Player::set_following_streams(FollowingStreams* following) { impl_->args.following = following; }
+
+uint32_t Player::streams_followed() const { return impl_->args.streams_followed; }
+
+uint32_t Player::heard_stream() const {
+  const Impl& p = *impl_;
+  if (p.args.done || p.returned) return p.args.streams_followed;
+  return p.args.heard.at(p.device->played_frames(), p.args.reported_frame).stream;
 }
 
 bool Player::done() const { return impl_->args.done; }

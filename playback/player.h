@@ -4,9 +4,9 @@
 // unless it says otherwise.
 //
 // Gapless play fits this design: at the end of its stream the decode thread would take the next track's
-// stream and go on writing into the same output buffer, so that the next frames follow the last ones in the
-// device queue with no drain, reset or close between them; heard_frame would then count from the device
-// position where the next track's frames begin.
+// stream (following_track, below) and go on writing into the same output buffer, so that the next frames
+// follow the last ones in the device queue with no drain, reset or close between them; heard_frame would then
+// count from the device position where the next track's frames begin.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,7 @@
 
 namespace vemla {
 
+class FollowingStreams;
 class Header;
 class Ibitstream;
 class MP_INIT;
@@ -36,6 +37,9 @@ class PlayerSettings {
   virtual int priority() = 0;
   // The "Mix" item: 0 Stereo, 1 Left, 2 Right, 3 Mono; any other value keeps the last choice.
   virtual int mix_index() = 0;
+  // Exactly the encoder's input of each track (its delay and padding dropped where the tags give them), and
+  // seeks that land on the sample a straight decode has there.
+  virtual bool gapless() { return true; }
 };
 
 // Where the player says why a file cannot be played ("Error: No header found").
@@ -59,6 +63,16 @@ class PlayerListener {
   virtual void events_waiting() {}
 };
 
+// The track that plays when the current run ends by itself, as the owner's play order last worked it out.
+struct FollowingTrack {
+  int32_t record = 0;  // the library's record number; 0: nothing follows
+  // The file to open, empty when not yet known. A track stored in the library plays from a temporary file
+  // that the current run may be reading; a following stored track would get a second temporary file of its
+  // own (the two names taking turns), written on the owner's thread before it is named here.
+  std::string file;
+  friend bool operator==(const FollowingTrack&, const FollowingTrack&) = default;
+};
+
 class Player {
  public:
   // `device` is the sound device every run plays on; the player owns it (without one, runs play on a silent
@@ -75,6 +89,12 @@ class Player {
 
   // The file the next run opens.
   std::string track_file_name;
+
+  // What follows the current run. The owner's thread sets it whenever its play order's answer changes (the
+  // cursor, the list, the filter, a skip flag or the playing options); any thread may read it, the decode
+  // thread included, so that it can open the next file before the current one ends.
+  void set_following_track(FollowingTrack track);
+  FollowingTrack following_track() const;
 
   // Prepares a run on track_file_name and reads its first frame header; the decode thread stays suspended.
   // The run counts as open (run_open) even when no header was found: then "Error: No header found" is in
@@ -101,8 +121,15 @@ class Player {
   float frame_duration() const;
   // The frame the decoder published last (up to two device blocks ahead of what is heard). Any thread.
   int32_t reported_frame() const;
-  // The frame being heard: the device's played position counted from the last seek. Any thread.
+  // The frame being heard: the device's played position counted from the last seek, or from the start of
+  // the stream being heard. Any thread.
   int32_t heard_frame() const;
+  // Where the next run goes on, without a break, when its stream ends (null: it ends there); the object
+  // must outlive the runs.
+  void set_following_streams(FollowingStreams* following);
+  // Of the open run: the streams it went on into, and the one being heard (0 the first). Any thread.
+  uint32_t streams_followed() const;
+  uint32_t heard_stream() const;
   // The run's stream ended and its audio has been played. Any thread.
   bool done() const;
   // Forgets a seen end of run: done() is false again until a run ends anew, and the reported (and heard)

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "file_sink.h"
-#include "frame_decoder.h"
 #include "notifier.h"
 #include "stop_signals.h"
+#include "stream_decoder.h"
 #include "track_facts.h"
 
 namespace vemla {
@@ -50,17 +50,91 @@ class FrameCounter final : public Obuffer {
 void print_info(const Header& header, const Ibitstream& stream) {
   const TrackFacts f = track_facts(header, stream);
   const auto yes_no = [](bool b) { return b ? "yes" : "no"; };
-  std::printf("VERSION     %s\nLAYER       %s\nBITRATE     %s\nSAMPLERATE  %s\nMODE        %s\n", f.version.c_str(),
-              f.layer.c_str(), f.bitrate.c_str(), f.samplerate.c_str(), f.mode.c_str());
+  std::printf("VERSION     %s\nLAYER       %s\nBITRATE     %s\nSAMPLERATE  %s\nMODE        %s\n",
+              f.version.c_str(), f.layer.c_str(), f.bitrate.c_str(), f.samplerate.c_str(), f.mode.c_str());
   std::printf("CHECKSUMS   %s\nCOPYRIGHT   %s\nORIGINAL    %s\n", yes_no(f.checksums), yes_no(f.copyright),
               yes_no(f.original));
   std::printf("FRAMETOTAL  %d\nTRACKTOTAL  %d\nTIME        %s\n", static_cast<int>(f.frametotal),
               static_cast<int>(f.tracktotal), time_text(f.tracktotal / 1000).c_str());
+  if (f.exact)
+    std::printf("DELAY       %u\nPADDING     %u\nSAMPLES     %llu\n", f.encoder_delay, f.encoder_padding,
+                static_cast<unsigned long long>(f.samples));
   std::fflush(stdout);
 }
 
 void say_no_audio_frames(const std::string& name) {
   std::cerr << "vemla-decode: " << name << ": no audio frame follows the encoder's header\n";
+}
+
+// An input with its first frame read.
+struct OpenInput {
+  explicit OpenInput(const InputFile& file) : stream(file.path) {}
+  Ibitstream stream;
+  Header header;
+};
+
+// Reads the input's first frame; false, with the program's line, when there is none.
+bool open_input(const InputFile& file, OpenInput& input) {
+  if (!input.stream.is_open()) return false;  // the notifier has said why
+  // What the decoder says while it looks for the first frame (why it found none) goes in the program's line.
+  FirstMessage message;
+  ThreadNotifierScope scope(message);
+  Crc16* crc = nullptr;
+  if (input.header.read_frame_header(input.stream, crc)) return true;
+  std::cerr << "vemla-decode: " << file.name << ": "
+            << (message.empty() ? "no MPEG audio frame header found" : message.caption + ": " + message.text)
+            << '\n';
+  return false;
+}
+
+// What the output of a stream is: its sampling rate and the channels it decodes to.
+struct Format {
+  unsigned frequency = 0;
+  unsigned channels = 0;
+  std::string text;  // "44.1 kHz stereo"
+  bool operator==(const Format& other) const {
+    return frequency == other.frequency && channels == other.channels;
+  }
+};
+
+Format format_of(const Header& header, ChannelChoice choice) {
+  Format f;
+  f.frequency = header.frequency();
+  f.channels = FrameDecoder::output_channels(header, choice);
+  const char* rate = header.sample_rate_text();
+  f.text = std::string(rate ? rate : "?") + (f.channels == 2 ? " stereo" : " mono");
+  return f;
+}
+
+// Looks at every input before anything is written: each has a first frame, the facts are printed when
+// asked for, and all decode to one format. 0 when they do, else the exit status.
+int check_inputs(const DecodeOptions& options, Format& format) {
+  const bool several = options.inputs.size() > 1;
+  bool audio = true;
+  for (size_t i = 0; i < options.inputs.size(); ++i) {
+    const InputFile& file = options.inputs[i];
+    OpenInput input(file);
+    if (!open_input(file, input)) return 1;
+    if (options.info) {
+      if (several) std::printf("%sFILE        %s\n", i ? "\n" : "", file.name.c_str());
+      print_info(input.header, input.stream);
+      if (!options.decode && input.header.frame_count_estimate(input.stream) == 0) {
+        say_no_audio_frames(file.name);
+        audio = false;
+      }
+    }
+    const Format f = format_of(input.header, options.choice);
+    if (i == 0) {
+      format = f;
+    } else if (options.decode && !(f == format)) {
+      std::cerr << "vemla-decode: " << file.name << " is " << f.text << " and " << options.inputs[0].name
+                << " " << format.text
+                << ": files of different sampling rates or channels cannot be one stream; "
+                << "decode them one at a time\n";
+      return 1;
+    }
+  }
+  return audio ? 0 : 1;
 }
 
 }  // namespace
@@ -76,75 +150,65 @@ bool has_audio_frames(const std::string& input, const std::string& name) {
 }
 
 int decode_command(const DecodeOptions& options) {
-  const std::string& name = options.name;
-  Ibitstream stream(options.input);
-  if (!stream.is_open()) return 1;  // the notifier has said why
-  Header header;
-  Crc16* crc = nullptr;
-  // What the decoder says while it looks for the first frame (why it found none) goes in the program's line.
-  FirstMessage message;
-  bool found = false;
-  {
-    ThreadNotifierScope scope(message);
-    found = header.read_frame_header(stream, crc);
-  }
-  if (!found) {
-    std::cerr << "vemla-decode: " << name << ": "
-              << (message.empty() ? "no MPEG audio frame header found" : message.caption + ": " + message.text)
-              << '\n';
-    return 1;
-  }
-  if (options.info) {
-    print_info(header, stream);
-    if (!options.decode) {
-      if (header.frame_count_estimate(stream) > 0) return 0;
-      say_no_audio_frames(name);
-      return 1;
-    }
-  }
+  Format format;
+  if (const int status = check_inputs(options, format); status != 0 || !options.decode) return status;
 
   std::optional<FileSink> file;
   if (!options.output.empty()) {
     try {
       file.emplace(options.output, options.wav ? FileSink::Format::Wav : FileSink::Format::Raw,
-                   options.f32 ? WavFile::Sample::Float32 : WavFile::Sample::Int16,
-                   FrameDecoder::output_channels(header, options.choice), header.frequency());
+                   options.f32 ? WavFile::Sample::Float32 : WavFile::Sample::Int16, format.channels,
+                   format.frequency);
     } catch (const std::exception& e) {
       // A stop signal ends the wait for a FIFO's reader: that is no failure to report.
       if (!StopSignals::stop_requested()) std::cerr << "vemla-decode: " << e.what() << '\n';
       return 1;
     }
   }
-  FrameCounter counter(file ? &*file : nullptr);
-  FrameDecoder decoder(stream, header, counter, options.choice);
-  if (!decoder.seek(0)) {
+  // An output with a part missing would pass for a decoded one.
+  const auto fail = [&file](const std::string& name, const char* why) {
     if (file) file->discard();
-    std::cerr << "vemla-decode: " << name << ": cannot position at the first frame\n";
+    if (!StopSignals::stop_requested()) std::cerr << "vemla-decode: " << name << ": " << why << '\n';
     return 1;
-  }
-  // The pass every run makes, one frame at a time so that a stop signal ends it between frames.
-  uint64_t audio_frames = 0;
-  crc = header.frame_crc();
-  do {
-    if (StopSignals::stop_requested()) break;
-    if (!header.tag_frame()) ++audio_frames;
-    decoder.decode_frame(crc);
-  } while (header.read_frame_header(stream, crc));
+  };
 
-  if (counter.frames == 0) {
-    // An empty file under the output's name would pass for a decoded one.
+  uint64_t decoded = 0;
+  for (const InputFile& input_file : options.inputs) {
+    if (StopSignals::stop_requested()) break;
+    OpenInput input(input_file);
+    if (!open_input(input_file, input)) return fail(input_file.name, "could not be read again");
+    if (!(format_of(input.header, options.choice) == format))
+      return fail(input_file.name, "changed its format");
+    Ibitstream& stream = input.stream;
+    Header& header = input.header;
+    FrameCounter counter(file ? &*file : nullptr);
+    StreamDecoder decoder(stream, header, counter, options.choice, options.gapless);
+    if (!decoder.seek(0)) return fail(input_file.name, "cannot position at the first frame");
+    // The pass every run makes, one frame at a time so that a stop signal ends it between frames.
+    uint64_t audio_frames = 0;
+    bool stopped = false;
+    Crc16* crc = header.frame_crc();
+    do {
+      if ((stopped = StopSignals::stop_requested())) break;
+      if (!header.tag_frame()) ++audio_frames;
+      decoder.decode_frame(crc);
+    } while (header.read_frame_header(stream, crc));
+    decoder.finish(!stopped);
+
+    if (counter.frames == 0 && !stopped) return fail(input_file.name, "no audio frame could be decoded");
+    decoded += counter.frames;
+    if (audio_frames > counter.frames && !stopped)
+      std::cerr << "vemla-decode: " << input_file.name << ": " << audio_frames - counter.frames << " of "
+                << audio_frames << " frames were damaged and left out\n";
+  }
+  if (decoded == 0) {
     if (file) file->discard();
-    if (StopSignals::stop_requested()) return 1;
-    std::cerr << "vemla-decode: " << name << ": no audio frame could be decoded\n";
-    return 1;
+    return 1;  // stopped before anything was decoded
   }
   if (file && !file->finish()) {
     std::cerr << "vemla-decode: cannot write " << options.output << ": " << file->error() << '\n';
     return 1;
   }
-  if (audio_frames > counter.frames && !StopSignals::stop_requested())
-    std::cerr << "vemla-decode: " << name << ": " << audio_frames - counter.frames << " of " << audio_frames
-              << " frames were damaged and left out\n";
   return 0;
 }
 

@@ -1,27 +1,36 @@
-// vemla-decode without --play: prints the facts the library stores about a file and decodes it to WAV or raw
-// PCM, saying on standard error when nothing could be decoded and how many frames were left out as damaged.
+// vemla-decode without --play: prints the facts the library stores about files and decodes them, one after
+// the other as one stream, to WAV or raw PCM, saying on standard error when nothing could be decoded and how
+// many frames were left out as damaged.
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "header.h"
 
 namespace vemla {
 
+struct InputFile {
+  std::string path;  // the file to read
+  std::string name;  // as messages name it
+};
+
 struct DecodeOptions {
-  std::string input;   // the file to read
-  std::string name;    // the input as messages name it
+  std::vector<InputFile> inputs;  // decoded in this order into one output
   std::string output;  // the file to write, "-" for standard output; empty: nothing is written
   bool wav = false;    // WAV rather than raw PCM
   bool f32 = false;    // 32-bit float samples taken before the 16-bit conversion
   bool info = false;   // print the facts first
   bool decode = true;  // false: the facts only
+  bool gapless = true;  // exactly the encoder's input where the tags say which samples it is
   ChannelChoice choice = ChoiceStereo;
 };
 
 // Does what the options ask and returns the exit status: 0 done (also when damaged frames were left out),
-// 1 no frame found or decoded, or the output could not be written. A stop signal ends the decoding between
-// two frames; what was decoded is then written out complete, and the caller turns the signal into the status.
+// 1 an input without a frame or with no frame decoded, inputs whose sampling rates or channels differ, or an
+// output that could not be written; nothing is then left under the output's name. A stop signal ends the
+// decoding between two frames; what was decoded is then written out complete, and the caller turns the
+// signal into the status.
 int decode_command(const DecodeOptions& options);
 
 // Before playing: false, with a message, when the file's first frame is an encoder's header that no audio

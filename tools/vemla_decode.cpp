@@ -1,13 +1,17 @@
-// vemla-decode: decodes an MPEG audio file to WAV or raw PCM through the same frame sequence the player
-// uses, prints the facts the library stores about it, or plays it. Exit status: 0 done, 1 failed (nothing
-// decoded, an unreadable input, a device or an output that failed), 2 bad usage, 128 + N after signal N.
+// vemla-decode: decodes MPEG audio files, one after the other as one stream, to WAV or raw PCM through the
+// same frame sequence the player uses, prints the facts the library stores about them, or plays them. Exit
+// status: 0 done, 1 failed (nothing decoded, an unreadable input, inputs of different formats, a device or an
+// output that failed), 2 bad usage, 128 + N after signal N.
 #include <CLI/CLI.hpp>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <iostream>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "command_input.h"
 #include "decode_command.h"
@@ -35,9 +39,10 @@ ChannelChoice channel_choice(const std::string& mix) {
   return ChoiceStereo;
 }
 
-// Writing the decoded audio over the file it comes from would destroy it.
-bool refuse_same_file(const CommandInput& input, const std::string& output, const std::string& what) {
-  if (!input.is_same_file(output)) return false;
+// Writing the decoded audio over a file it comes from would destroy it.
+template <typename IsAnInput>
+bool refuse_same_file(const IsAnInput& is_an_input, const std::string& output, const std::string& what) {
+  if (!is_an_input(output)) return false;
   std::cerr << "vemla-decode: " << what << " " << output << " is the input file; name another\n";
   return true;
 }
@@ -45,13 +50,17 @@ bool refuse_same_file(const CommandInput& input, const std::string& output, cons
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Decodes an MPEG audio file (Layer I, II or III) to WAV or raw PCM."};
-  std::string input, output;
+  CLI::App app{"Decodes MPEG audio files (Layer I, II or III) to WAV or raw PCM, several as one stream."};
+  std::vector<std::string> inputs;
+  std::string output;
   std::string format;
   std::string mix = "stereo";
-  bool f32 = false, info = false, null_output = false;
+  bool f32 = false, info = false, null_output = false, no_gapless = false;
 
-  app.add_option("input", input, "MPEG audio file; - for standard input")->required();
+  app.add_option("input", inputs,
+                 "MPEG audio files, decoded or played one after the other without a break; - for standard "
+                 "input")
+      ->required();
   app.add_option("-o,--output", output, "output file: .wav for WAV, anything else raw; - for standard output");
   app.add_option("--format", format, "output format (default: by the output's extension; raw for -)")
       ->check(CLI::IsMember({"wav", "raw"}));
@@ -60,11 +69,14 @@ int main(int argc, char** argv) {
       ->transform(CLI::IsMember({"stereo", "left", "right", "mono"}, CLI::ignore_case));
   app.add_flag("--info", info, "print the first frame header's facts as the library stores them");
   app.add_flag("-n,--null", null_output, "decode without writing anything (for timing)");
+  app.add_flag("--no-gapless", no_gapless,
+               "every decoded sample, the encoder's delay and padding included (by default they are dropped "
+               "where the file's tags give them)");
   bool play = false;
 #ifdef VEMLA_WITH_PLAYBACK
   PlayOptions play_options;
   app.add_flag("--play", play,
-               "play the file on the sound device; in a terminal: space pauses and resumes, the left and right "
+               "play the files on the sound device; in a terminal: space pauses and resumes, the left and right "
                "arrows go 10 s back and forth, q stops");
   app.add_option("--device", play_options.device,
                  "sound device for --play: alsa (ALSA's default), alsa:PCM, null, null:SPEED or wav:PATH "
@@ -86,46 +98,61 @@ int main(int argc, char** argv) {
     std::cerr << "vemla-decode: name an output with -o (or use --info, --null or --play)\n";
     return 2;
   }
+  if (std::count(inputs.begin(), inputs.end(), "-") > 1) {
+    std::cerr << "vemla-decode: standard input (-) can be read once only\n";
+    return 2;
+  }
   const ChannelChoice choice = channel_choice(mix);
 
   StopSignals signals;
-  CommandInput source;
+  std::vector<std::unique_ptr<CommandInput>> sources;
   std::string error;
   {
     // While --play waits for a FIFO's writer, q in a terminal gives up as it stops playing.
+    const bool reads_stdin = std::count(inputs.begin(), inputs.end(), "-") > 0;
     std::optional<KeyMode> keys;
-    if (play && input != "-" && isatty(STDIN_FILENO)) keys.emplace();
+    if (play && !reads_stdin && isatty(STDIN_FILENO)) keys.emplace();
     const auto keep_waiting = [&keys] { return !keys || !keys->active() || read_key(0) != Key::Quit; };
-    if (!source.open(input, error, keep_waiting)) {
-      if (error.empty()) return StopSignals::exit_status(0);  // stopped while waiting
-      std::cerr << "vemla-decode: " << input << ": " << error << '\n';
-      return StopSignals::exit_status(1);
+    for (const std::string& input : inputs) {
+      sources.push_back(std::make_unique<CommandInput>());
+      if (!sources.back()->open(input, error, keep_waiting)) {
+        if (error.empty()) return StopSignals::exit_status(0);  // stopped while waiting
+        std::cerr << "vemla-decode: " << input << ": " << error << '\n';
+        return StopSignals::exit_status(1);
+      }
     }
   }
+  const auto is_an_input = [&sources](const std::string& path) {
+    return std::any_of(sources.begin(), sources.end(),
+                       [&path](const auto& source) { return source->is_same_file(path); });
+  };
 
 #ifdef VEMLA_WITH_PLAYBACK
   if (play) {
     const std::string device =
         play_options.device.empty() ? sound_device_choice_from_environment() : play_options.device;
-    if (device.rfind("wav:", 0) == 0 && refuse_same_file(source, device.substr(4), "the wav: device's file"))
+    if (device.rfind("wav:", 0) == 0 &&
+        refuse_same_file(is_an_input, device.substr(4), "the wav: device's file"))
       return 2;
-    if (!has_audio_frames(source.path(), input)) return 1;
-    play_options.input = source.path();
-    play_options.name = input;
+    for (size_t i = 0; i < inputs.size(); ++i) {
+      if (!has_audio_frames(sources[i]->path(), inputs[i])) return 1;
+      play_options.inputs.push_back({sources[i]->path(), inputs[i]});
+    }
     play_options.choice = choice;
-    return StopSignals::exit_status(play_file(play_options));
+    play_options.gapless = !no_gapless;
+    return StopSignals::exit_status(play_files(play_options));
   }
 #endif
 
   DecodeOptions options;
-  options.input = source.path();
-  options.name = input;
+  for (size_t i = 0; i < inputs.size(); ++i) options.inputs.push_back({sources[i]->path(), inputs[i]});
   options.info = info;
   options.decode = !output.empty() || null_output;
   if (!null_output) options.output = output;
-  if (refuse_same_file(source, options.output, "the output")) return 2;
+  if (refuse_same_file(is_an_input, options.output, "the output")) return 2;
   options.wav = format.empty() ? ends_with(output, ".wav") || ends_with(output, ".WAV") : format == "wav";
   options.f32 = f32;
   options.choice = choice;
+  options.gapless = !no_gapless;
   return StopSignals::exit_status(decode_command(options));
 }

@@ -121,7 +121,10 @@ int import(const std::string& named, const std::vector<std::string>& inputs, boo
     throw;
   }
   const std::vector<ImportOutcome> skipped = job.skipped();
-  std::printf("%d added, %zu skipped\n", job.added(), skipped.size());
+  std::printf("%d added, %zu skipped", job.added(), skipped.size());
+  // Texts longer than their column are kept cut; the user hears of it.
+  if (job.texts_cut() > 0) std::printf(", %d %s cut to fit the database", job.texts_cut(), job.texts_cut() == 1 ? "text" : "texts");
+  std::printf("\n");
   for (const ImportOutcome& outcome : skipped)
     std::printf("not added: %s: %s\n", outcome.file.c_str(), outcome.skipped.c_str());
   return skipped.empty() ? 0 : kFailed;

@@ -290,6 +290,15 @@ int run(int argc, char** argv) {
 
   fs::create_directories(out);
   if (!save(window, out, "main", suffix)) return 1;
+  {
+    // Larger: the track list beside the panels, the cover picture in the left panel.
+    const QSize normal = window.size();
+    window.resize(normal + QSize(520, 240));
+    settle([] { return false; });
+    if (!save(window, out, "main-large", suffix)) return 1;
+    window.resize(normal);
+    settle([] { return false; });
+  }
   bool shell_saved = save_shell_windows(window, program.data_module, out, suffix);
   {
     // The options' page that the desktop adds: reopening the last library.

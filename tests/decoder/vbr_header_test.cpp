@@ -109,6 +109,49 @@ TEST(FindVbrHeader, FlagsDecideWhichFieldsFollow) {
   EXPECT_EQ(find_vbr_header(none.data(), none.size(), 1, 0, false).frames, 0u);
 }
 
+// LAME's extension after the fields the flags announce, with an encoder's name and the delay and padding.
+std::vector<uint8_t> lame_body(size_t length, uint32_t flags, const char* name, unsigned delay,
+                               unsigned padding) {
+  std::vector<uint8_t> body = xing_body(400, 32, "Info", flags, 100, 5000);
+  const size_t at =
+      32 + 8 + (flags & 1 ? 4 : 0) + (flags & 2 ? 4 : 0) + (flags & 4 ? 100 : 0) + (flags & 8 ? 4 : 0);
+  std::memcpy(&body[at], name, 4);
+  body[at + 21] = static_cast<uint8_t>(delay >> 4);
+  body[at + 22] = static_cast<uint8_t>((delay & 15) << 4 | padding >> 8);
+  body[at + 23] = static_cast<uint8_t>(padding);
+  body.resize(length);
+  return body;
+}
+
+TEST(FindVbrHeader, TakesTheEncodersDelayAndPaddingFromLamesExtension) {
+  for (uint32_t flags : {0xFu, 0x3u, 0x5u, 0x0u}) {
+    const std::vector<uint8_t> body = lame_body(400, flags, "LAME", 576, 1260);
+    const VbrHeader h = find_vbr_header(body.data(), body.size(), 1, 0, false);
+    EXPECT_TRUE(h.has_encoder_padding) << flags;
+    EXPECT_EQ(h.encoder_delay, 576u) << flags;
+    EXPECT_EQ(h.encoder_padding, 1260u) << flags;
+  }
+  for (const char* name : {"Lavf", "Lavc"}) {
+    const std::vector<uint8_t> body = lame_body(400, 0xF, name, 4095, 4095);
+    const VbrHeader h = find_vbr_header(body.data(), body.size(), 1, 0, false);
+    EXPECT_EQ(h.encoder_delay, 4095u) << name;
+    EXPECT_EQ(h.encoder_padding, 4095u) << name;
+  }
+  // Another encoder's bytes there say nothing of its delay.
+  const std::vector<uint8_t> other = lame_body(400, 0xF, "GOGO", 576, 1260);
+  EXPECT_FALSE(find_vbr_header(other.data(), other.size(), 1, 0, false).has_encoder_padding);
+  // A body that ends inside the extension keeps the frame count and has no figures.
+  const size_t end = 32 + 8 + 4 + 4 + 100 + 4 + 24;
+  for (size_t length : {end - 1, end - 20, size_t{60}}) {
+    const std::vector<uint8_t> cut = lame_body(length, 0xF, "LAME", 576, 1260);
+    const VbrHeader h = find_vbr_header(cut.data(), cut.size(), 1, 0, false);
+    EXPECT_EQ(h.frames, 100u) << length;
+    EXPECT_FALSE(h.has_encoder_padding) << length;
+  }
+  const std::vector<uint8_t> whole = lame_body(end, 0xF, "LAME", 1, 2);
+  EXPECT_TRUE(find_vbr_header(whole.data(), end, 1, 0, false).has_encoder_padding);
+}
+
 // A 48 kHz stream: frame 0 carries a Xing header announcing `announced` frames, then `frames` audio frames.
 std::vector<uint8_t> tagged_stream(uint32_t announced, size_t frames) {
   HeaderFields fields = layer3_fields();

@@ -226,8 +226,9 @@ TEST_F(TableTest, TextsAreCutToTheColumnWidthInCharacters) {
   tracks.append();
   tracks.field_by_name("VERSION").set_text("MPEG-2 (LSF)");
   EXPECT_EQ(tracks.field_by_name("VERSION").as_text(), "MPEG-2 (LSF");
-  // 39 ASCII characters, then two-byte and four-byte characters: the 40th character is kept whole.
-  const std::string title39(39, 'a');
+  // One ASCII character fewer than the column holds, then two-byte and four-byte characters: the last
+  // character the column holds is kept whole.
+  const std::string title39(kTagTextWidth - 1, 'a');
   tracks.field_by_name("TITLE").set_text(title39 + "\xC3\xA9" + "\xF0\x9F\x8E\xB5" + "zz");
   tracks.field_by_name("ARTIST").set_text(title39 + "\xF0\x9F\x8E\xB5\xC3\xA9");
   const std::string long_memo(10000, 'm');

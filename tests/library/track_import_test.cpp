@@ -122,6 +122,15 @@ TEST_F(ImportTrack, AddsHeaderFactsTagTextsAndTheAbsolutePath) {
   EXPECT_TRUE(tracks.field_by_name("C1").is_empty());
 }
 
+// With the encoder's figures the time is the source's to the millisecond, not the frames' estimate.
+TEST_F(ImportTrack, TheTimeOfAGaplessFileIsItsExactLength) {
+  if (test::gapless_layer3_file().empty()) GTEST_SKIP() << "lame is missing; the test file cannot be made";
+  const fs::path file = test::copy_track(test::gapless_layer3_file(), dir / "exact.mp3");
+  ASSERT_TRUE(import_track(tracks, file, false).added());
+  EXPECT_EQ(number("TRACKTOTAL"), 2000);
+  EXPECT_GT(number("FRAMETOTAL") * 1152, 2 * 44100);
+}
+
 TEST_F(ImportTrack, StoresTheAudioWhenAsked) {
   const fs::path file = copy("stored.mp3");
   ASSERT_TRUE(import_track(tracks, file, true).added());
@@ -165,7 +174,7 @@ TEST_F(ImportTrack, APictureInTheTagHidesNeitherFramesNorTexts) {
   ASSERT_TRUE(import_track(tracks, file, false).added());
   EXPECT_EQ(number("FRAMETOTAL"), frames);
   EXPECT_EQ(text("LAYER"), "III");
-  EXPECT_EQ(text("TITLE"), std::string(40, 'L'));  // cut to the column
+  EXPECT_EQ(text("TITLE"), long_title);
   EXPECT_EQ(text("ARTIST"), "\xC3\x89milie");
   EXPECT_EQ(text("MEMO"), "a comment longer than thirty characters");
 }
@@ -215,6 +224,49 @@ TEST_F(ImportTrack, AnOlderLibraryKeepsItsNarrowPad) {
   EXPECT_EQ(old.field_by_name("PAD").as_text().size(), 120u);
   ASSERT_TRUE(import_track(old, copy("short.mp3"), false).added());
   EXPECT_EQ(old.record_count(), 2);
+}
+
+TEST_F(ImportTrack, LongTextsAreCutToTheRecordedWidthAndCounted) {
+  const fs::path file = copy("long.mp3");
+  test::add_id3v2(file, {std::string(300, 'T'), std::string(60, 'A'), "Album", "", ""});
+  const ImportOutcome wide = import_track(tracks, file, false);
+  ASSERT_TRUE(wide.added());
+  EXPECT_EQ(text("TITLE"), std::string(255, 'T'));
+  EXPECT_EQ(text("ARTIST"), std::string(60, 'A'));
+  EXPECT_EQ(wide.texts_cut, 1);
+  // A library made with 40 characters keeps them.
+  std::vector<ColumnDef> columns = track_columns();
+  for (ColumnDef& column : columns) {
+    if (column.name == "TITLE" || column.name == "ARTIST" || column.name == "ALBUM") column.size = 40;
+  }
+  Table old("Old.db");
+  old.set_location(dir.path());
+  old.create_table(columns);
+  old.open();
+  ImportJob job(old, {file, copy("short.mp3")}, false);
+  ASSERT_TRUE(run_to_end(job));
+  EXPECT_EQ(job.texts_cut(), 2);
+  old.first();
+  EXPECT_EQ(old.field_by_name("TITLE").as_text(), std::string(40, 'T'));
+  EXPECT_EQ(old.field_by_name("ALBUM").as_text(), "Album");
+}
+
+TEST_F(ImportTrack, FilesTheLibraryHoldsArePassedOverUnlessAsked) {
+  fs::create_directories(dir / "in/sub");
+  copy("in/1.mp3");
+  copy("in/sub/2.mp3");
+  ASSERT_TRUE(import_track(tracks, dir / "in/1.mp3", false).added());
+  ImportJob again(tracks, {dir / "in", dir / "in/sub/2.mp3"}, false, true);
+  ASSERT_TRUE(run_to_end(again));
+  EXPECT_EQ(again.added(), 1) << "the file named twice is added once";
+  EXPECT_EQ(again.known(), 2);
+  EXPECT_TRUE(again.skipped().empty());
+  EXPECT_EQ(tracks.record_count(), 2);
+  EXPECT_EQ(known_files(tracks), (std::vector<std::string>{(dir / "in/1.mp3").string(), (dir / "in/sub/2.mp3").string()}));
+  ImportJob asked(tracks, {dir / "in"}, false, false);
+  ASSERT_TRUE(run_to_end(asked));
+  EXPECT_EQ(asked.added(), 2);
+  EXPECT_EQ(tracks.record_count(), 4);
 }
 
 TEST_F(ImportTrack, AReadOnlyLibraryRefusesWithNoRowLeft) {

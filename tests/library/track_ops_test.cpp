@@ -8,6 +8,7 @@
 #include "store_support.h"
 #include "support.h"
 #include "table.h"
+#include "track_files.h"
 
 namespace vemla {
 namespace {
@@ -149,6 +150,32 @@ TEST_F(TrackOps, FixStoresTheAudioOfEveryTrackOnDisk) {
   FixJob again(tracks);
   EXPECT_TRUE(run_to_end(again));
   EXPECT_TRUE(again.outcomes().empty());
+}
+
+// A track added by an earlier version keeps the frames' estimate of its time until fix reads its file.
+TEST_F(TrackOps, FixStoresTheExactTimeWhereTheFileGivesIt) {
+  if (test::gapless_layer3_file().empty() || test::layer3_file().empty())
+    GTEST_SKIP() << "lame is missing; the test files cannot be made";
+  const auto add = [&](const fs::path& file, int time) {
+    tracks.append();
+    tracks.field_by_name("PAD").set_text(file.string());
+    tracks.field_by_name("TRACKTOTAL").set_integer(time);
+    tracks.post();
+  };
+  add(test::copy_track(test::gapless_layer3_file(), dir / "exact.mp3"), 2063);
+  add(test::copy_track(test::layer3_file(), dir / "plain.mp3"), 2063);
+  add(dir / "plain.mp3", 1234);
+  FixJob job(tracks);
+  EXPECT_TRUE(run_to_end(job));
+  EXPECT_EQ(job.filled(), 3);
+  const auto time = [&](int record) {
+    go_to_record(tracks, record);
+    return tracks.field_by_name("TRACKTOTAL").as_integer();
+  };
+  EXPECT_EQ(time(1), 2000);
+  // Without figures the time stored is kept, whatever it says.
+  EXPECT_EQ(time(2), 2063);
+  EXPECT_EQ(time(3), 1234);
 }
 
 TEST_F(TrackOps, FixGoesOnPastAFileThatIsGone) {

@@ -227,6 +227,26 @@ TEST_F(BufferTest, SingleSamplesAndRunsOfSamplesFillBlocksAlike) {
   expect_heard_with_padding(concatenated(device.written()), 36864 / 2);
 }
 
+// Trimmed frames (the start and end of a gapless track) carry fewer samples or none: the blocks take them
+// without a gap, the count of what was taken says where the next track's samples begin in the device's
+// played count, and the end played without padding stops at the last sample.
+TEST_F(BufferTest, ShortFramesLeaveNoGapAndTheEndNeedsNoPadding) {
+  {
+    MCIbuffer buffer({2, header->frequency()}, header->samples_per_frame(), device, control);
+    for (int k = 0; k < 40; ++k) buffer.end_frame(1);  // frames that gave nothing queue nothing
+    EXPECT_EQ(buffer.frames_written(), 0u);
+    feed(buffer, 1, 64);
+    feed(buffer, 70);
+    feed(buffer, 1, 96);
+    EXPECT_EQ(buffer.frames_written(), expected.size() / 2);
+    EXPECT_TRUE(buffer.play_out(false));
+    EXPECT_EQ(concatenated(device.written()), expected);
+    EXPECT_EQ(device.played_frames(), expected.size() / 2);
+  }
+  EXPECT_EQ(concatenated(device.written()), expected) << "nothing more when the buffer goes";
+  EXPECT_EQ(device.log().back(), "close");
+}
+
 TEST_F(BufferTest, FramesLongerThanTheBlockWasSizedForLoseNoSample) {
   // A stream that changes from Layer I to Layer II: blocks sized for 384-sample frames get 1152-sample ones.
   const auto layer1 = make_header(kLayer1Stereo48k, kLayer1Stereo48kBytes);

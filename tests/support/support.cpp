@@ -13,6 +13,7 @@
 
 #include "bitstream.h"
 #include "frame_decoder.h"
+#include "stream_decoder.h"
 
 namespace vemla::test {
 
@@ -87,7 +88,7 @@ void MemorySink::clear() {
   written_[0] = written_[1] = 0;
 }
 
-Decoded decode_file(const fs::path& path, ChannelChoice choice, bool floats) {
+Decoded decode_file(const fs::path& path, ChannelChoice choice, bool floats, bool gapless) {
   Decoded result;
   Ibitstream stream(path.string());
   Header header;
@@ -97,7 +98,15 @@ Decoded decode_file(const fs::path& path, ChannelChoice choice, bool floats) {
   result.channels = FrameDecoder::output_channels(header, choice);
   result.frequency = header.frequency();
   MemorySink sink(result.channels, floats);
-  {
+  if (gapless) {
+    StreamDecoder decoder(stream, header, sink, choice, true);
+    if (decoder.seek(0)) {
+      crc = header.frame_crc();
+      do decoder.decode_frame(crc);
+      while (header.read_frame_header(stream, crc));
+      decoder.finish(true);
+    }
+  } else {
     FrameDecoder decoder(stream, header, sink, choice);
     decoder.decode_all();
   }

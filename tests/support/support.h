@@ -73,8 +73,10 @@ struct Decoded {
   size_t frames = 0;  // end_frame calls
 };
 
-// Decodes a whole file as the decode run does (a seek to frame 0, then every frame).
-Decoded decode_file(const std::filesystem::path& path, ChannelChoice choice = ChoiceStereo, bool floats = false);
+// Decodes a whole file as the decode run does (a seek to frame 0, then every frame); with `gapless`, the
+// encoder's delay and padding dropped where the tags give them.
+Decoded decode_file(const std::filesystem::path& path, ChannelChoice choice = ChoiceStereo, bool floats = false,
+                    bool gapless = false);
 
 // The result of comparing decoded PCM (in 16-bit steps) with a reference, aligned by whole sample frames.
 struct Comparison {

@@ -60,6 +60,16 @@ const fs::path& mpeg2_layer3_file() {
   return file;
 }
 
+const fs::path& gapless_layer3_file() {
+  static const fs::path file = encoded("gapless.mp3", [](const fs::path& out) {
+    if (!have_program("lame")) return false;
+    const fs::path wav = out.string() + ".wav";
+    write_test_wav(wav, 2, 44100, 2.0);
+    return run("lame --quiet -b 128 '" + wav.string() + "' '" + out.string() + "' >/dev/null 2>&1") == 0;
+  });
+  return file;
+}
+
 fs::path copy_track(const fs::path& source, const fs::path& target) {
   fs::copy_file(source, target, fs::copy_options::overwrite_existing);
   return target;

@@ -14,6 +14,8 @@ namespace vemla::test {
 const std::filesystem::path& layer3_file();        // lame: MPEG-1 Layer III, 44.1 kHz stereo, 128 kbit/s
 const std::filesystem::path& layer2_file();        // twolame: MPEG-1 Layer II, 48 kHz stereo, CRC words
 const std::filesystem::path& mpeg2_layer3_file();  // lame: MPEG-2 Layer III, 22.05 kHz mono
+// lame with its Info header, whose figures make the 44.1 kHz stereo track exactly 2 seconds long.
+const std::filesystem::path& gapless_layer3_file();
 
 // Copies source to target (replacing it); returns target.
 std::filesystem::path copy_track(const std::filesystem::path& source, const std::filesystem::path& target);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QMetaObject>
+#include <QToolButton>
 #include <QWidget>
 #include <algorithm>
 #include <exception>
@@ -10,6 +11,7 @@
 #include "data.h"
 #include "main_window.h"
 #include "player_control.h"
+#include "transport.h"
 
 namespace vemla {
 
@@ -31,16 +33,21 @@ MediaControls::MediaControls(TForm1& form, Tdb& db, PlayerControl& player, std::
       form_(form),
       db_(db),
       player_(player),
+      transport_(player.transport()),
       quit_application_(std::move(quit_application)),
       watcher_(std::make_unique<Watcher>(*this)) {
   if (!quit_application_) quit_application_ = [] { QCoreApplication::quit(); };
-  connect(&player_, &PlayerControl::state_changed, this, &MediaControls::changed_soon);
-  connect(&player_, &PlayerControl::track_changed, this, &MediaControls::changed_soon);
-  connect(&player_, &PlayerControl::seeked, this, &MediaControls::seeked);
+  connect(&transport_, &Transport::state_changed, this, &MediaControls::changed_soon);
+  connect(&transport_, &Transport::track_changed, this, &MediaControls::changed_soon);
+  connect(&transport_, &Transport::current_changed, this, &MediaControls::changed_soon);
+  connect(&transport_, &Transport::options_changed, this, &MediaControls::changed_soon);
+  connect(&transport_, &Transport::seeked, this, &MediaControls::seeked);
   db_.data.attach(*watcher_);
+  db_.reg.attach(*watcher_);  // Nonstop Play ticked in the window
 }
 
 MediaControls::~MediaControls() {
+  db_.reg.detach(*watcher_);
   db_.data.detach(*watcher_);
 }
 
@@ -81,37 +88,32 @@ void MediaControls::quit() {
 }
 
 void MediaControls::play() {
-  if (commands_allowed()) player_.PlayClick();
+  if (commands_allowed()) transport_.play();
   changed_soon();
 }
 
 void MediaControls::pause() {
-  if (commands_allowed() && player_.player_state() == Playing) player_.PauseClick();
+  if (commands_allowed() && transport_.state() == Playing) transport_.pause();
   changed_soon();
 }
 
 void MediaControls::play_pause() {
-  if (!commands_allowed()) return;
-  if (player_.player_state() == Playing) {
-    player_.PauseClick();
-  } else {
-    player_.PlayClick();
-  }
+  if (commands_allowed()) transport_.play_pause();
   changed_soon();
 }
 
 void MediaControls::stop() {
-  if (commands_allowed()) player_.StopClick();
+  if (commands_allowed()) transport_.stop();
   changed_soon();
 }
 
 void MediaControls::next() {
-  if (commands_allowed()) player_.NextClick();
+  if (commands_allowed()) transport_.next();
   changed_soon();
 }
 
 void MediaControls::previous() {
-  if (commands_allowed()) player_.PriorClick();
+  if (commands_allowed()) transport_.prior();
   changed_soon();
 }
 
@@ -122,7 +124,7 @@ void MediaControls::seek(qint64 offset_us) {
   if (length > 0 && target > length) {
     next();
   } else {
-    player_.seek_to_us(target);
+    transport_.seek_to_us(target);
   }
 }
 
@@ -131,7 +133,28 @@ void MediaControls::set_position(const QString& track_id, qint64 position_us) {
   const TrackFacts track = current_track();
   if (track.id.isEmpty() || track_id != track.id) return;
   if (position_us < 0 || (track.length_us > 0 && position_us > track.length_us)) return;
-  player_.seek_to_us(position_us);
+  transport_.seek_to_us(position_us);
+}
+
+void MediaControls::set_shuffle(bool on) {
+  if (!commands_allowed() || !db_.Table1.is_open()) return;
+  // The window's own handlers, so that the label, the filter and the progress follow as for the buttons.
+  if (on) {
+    form_.Shuffle->click();
+  } else if (transport_.shuffled()) {
+    form_.Reset->click();
+  }
+  changed_soon();
+}
+
+bool MediaControls::set_loop_status(const QString& status) {
+  if (status != QLatin1String("Track") && status != QLatin1String("Playlist") && status != QLatin1String("None"))
+    return false;
+  if (!commands_allowed()) return true;
+  transport_.set_repeat_track(status == QLatin1String("Track"));
+  if (status != QLatin1String("Track")) transport_.set_nonstop(status == QLatin1String("Playlist"));
+  changed_soon();
+  return true;
 }
 
 // --- What is shown ---
@@ -163,10 +186,17 @@ TrackFacts MediaControls::current_track() const {
     track.artist = text(tracks.field_by_name("ARTIST"));
     track.album = text(tracks.field_by_name("ALBUM"));
     track.length_us = std::max<qint64>(0, tracks.field_by_name("TRACKTOTAL").as_integer()) * 1000;
+    track.art_url = art_url_;
   } catch (const std::exception&) {
     // A row that cannot be read shows as far as it was read; the window reports the table's errors.
   }
   return track;
+}
+
+void MediaControls::set_art_url(const QString& art_url) {
+  if (art_url == art_url_) return;
+  art_url_ = art_url;
+  changed_soon();
 }
 
 qint64 MediaControls::position_us() const {
@@ -184,10 +214,20 @@ MediaState MediaControls::state() const {
   const bool open = tracks.is_open();
   state.can_play = open && tracks.record_count() > 0;
   state.can_pause = state.can_play;
-  state.can_go_next = open && !tracks.at_end();
-  state.can_go_previous = open && !tracks.at_beginning();
+  state.can_go_next = open && transport_.can_go_next();
+  state.can_go_previous = open && transport_.can_go_prior();
   // Seeking follows the position bar, which moves a playing or paused run only.
   state.can_seek = player_.player().run_open() && (player_state == Playing || player_state == Paused);
+  state.shuffle = open && transport_.shuffled();
+  bool nonstop = false;
+  try {
+    nonstop = transport_.settings(false).nonstop;
+  } catch (const std::exception&) {
+    // An unreadable settings table shows as no loop; the window reports the table's errors.
+  }
+  state.loop_status = transport_.repeat_track() ? QStringLiteral("Track")
+                      : nonstop                 ? QStringLiteral("Playlist")
+                                                : QStringLiteral("None");
   return state;
 }
 

@@ -1,7 +1,7 @@
 // The desktop's media controls (media keys, sound menus, lock screens): what each of their commands does in the
-// main window, and what they are shown of the player and the current track. Each command does what the window's
-// button does, so that the player's state rules hold for both. Knows nothing of the bus: mpris_service.h puts
-// it there. User-interface thread only.
+// main window, and what they are shown of the player and the current track. Each command goes to the transport
+// the window's buttons use, so that the player's rules hold for both. Knows nothing of the bus: mpris_service.h
+// puts it there. User-interface thread only.
 #pragma once
 
 #include <QObject>
@@ -14,6 +14,7 @@ namespace vemla {
 class PlayerControl;
 class TForm1;
 class Tdb;
+class Transport;
 
 // The current track as the controls show it.
 struct TrackFacts {
@@ -24,6 +25,7 @@ struct TrackFacts {
   QString artist;
   QString album;
   qint64 length_us = 0;
+  QString art_url;  // the cover picture's copy ("file:///..."); empty without one
   friend bool operator==(const TrackFacts&, const TrackFacts&) = default;
 };
 
@@ -36,6 +38,8 @@ struct MediaState {
   bool can_go_next = false;
   bool can_go_previous = false;
   bool can_seek = false;
+  bool shuffle = false;        // the list is in an order of Shuffle or Arrange (until Reset)
+  QString loop_status;         // "Track" (Repeat Track), "Playlist" (Nonstop Play) or "None"
   friend bool operator==(const MediaState&, const MediaState&) = default;
 };
 
@@ -63,6 +67,15 @@ class MediaControls : public QObject {
   // Moves to a position of the current track; nothing when `track_id` names another track or the position
   // lies outside the track.
   void set_position(const QString& track_id, qint64 position_us);
+  // True runs Shuffle; false puts the list back in the library's order as Reset does (only when it is
+  // shuffled, since Reset stops what plays).
+  void set_shuffle(bool on);
+  // "Track" ticks Repeat Track; "Playlist" clears it and ticks Nonstop Play; "None" clears both. False, and
+  // nothing changed, for any other value.
+  bool set_loop_status(const QString& status);
+
+  // The current track's cover picture, as an address the desktop can read ("" for none).
+  void set_art_url(const QString& art_url);
 
   MediaState state() const;
   TrackFacts current_track() const;
@@ -82,9 +95,11 @@ class MediaControls : public QObject {
   TForm1& form_;
   Tdb& db_;
   PlayerControl& player_;
+  Transport& transport_;
   std::function<void()> quit_application_;
   std::unique_ptr<Watcher> watcher_;
   bool change_pending_ = false;
+  QString art_url_;
 };
 
 }  // namespace vemla

@@ -14,6 +14,7 @@ QVariantMap metadata(const TrackFacts& track) {
   if (!track.title.isEmpty()) map.insert(QStringLiteral("xesam:title"), track.title);
   if (!track.artist.isEmpty()) map.insert(QStringLiteral("xesam:artist"), QStringList{track.artist});
   if (!track.album.isEmpty()) map.insert(QStringLiteral("xesam:album"), track.album);
+  if (!track.art_url.isEmpty()) map.insert(QStringLiteral("mpris:artUrl"), track.art_url);
   return map;
 }
 
@@ -26,7 +27,9 @@ QVariantMap player_properties(const MediaState& state) {
           {QStringLiteral("CanPause"), state.can_pause},
           {QStringLiteral("CanGoNext"), state.can_go_next},
           {QStringLiteral("CanGoPrevious"), state.can_go_previous},
-          {QStringLiteral("CanSeek"), state.can_seek}};
+          {QStringLiteral("CanSeek"), state.can_seek},
+          {QStringLiteral("Shuffle"), state.shuffle},
+          {QStringLiteral("LoopStatus"), state.loop_status}};
 }
 
 QVariantMap changed_player_properties(const MediaState& before, const MediaState& now) {
@@ -42,6 +45,8 @@ QVariantMap changed_player_properties(const MediaState& before, const MediaState
   keep("CanGoNext", before.can_go_next != now.can_go_next);
   keep("CanGoPrevious", before.can_go_previous != now.can_go_previous);
   keep("CanSeek", before.can_seek != now.can_seek);
+  keep("Shuffle", before.shuffle != now.shuffle);
+  keep("LoopStatus", before.loop_status != now.loop_status);
   return changed;
 }
 
@@ -129,6 +134,23 @@ bool MprisPlayerAdaptor::CanPause() const {
 
 bool MprisPlayerAdaptor::CanSeek() const {
   return service_.controls().state().can_seek;
+}
+
+bool MprisPlayerAdaptor::Shuffle() const {
+  return service_.controls().state().shuffle;
+}
+
+void MprisPlayerAdaptor::setShuffle(bool shuffle) {
+  service_.controls().set_shuffle(shuffle);
+}
+
+QString MprisPlayerAdaptor::LoopStatus() const {
+  return service_.controls().state().loop_status;
+}
+
+void MprisPlayerAdaptor::setLoopStatus(const QString& status) {
+  // A property write has no reply of its own to refuse with: another value changes nothing.
+  service_.controls().set_loop_status(status);
 }
 
 void MprisPlayerAdaptor::Next() {

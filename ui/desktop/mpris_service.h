@@ -94,6 +94,8 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
   Q_PROPERTY(bool CanPause READ CanPause)
   Q_PROPERTY(bool CanSeek READ CanSeek)
   Q_PROPERTY(bool CanControl READ CanControl)
+  Q_PROPERTY(bool Shuffle READ Shuffle WRITE setShuffle)
+  Q_PROPERTY(QString LoopStatus READ LoopStatus WRITE setLoopStatus)
  public:
   explicit MprisPlayerAdaptor(MprisService& service);
 
@@ -111,6 +113,12 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
   bool CanPause() const;
   bool CanSeek() const;
   bool CanControl() const { return true; }
+  // True runs Shuffle; false puts the list back in the library's order (Reset).
+  bool Shuffle() const;
+  void setShuffle(bool shuffle);
+  // "Track" is Repeat Track, "Playlist" Nonstop Play, "None" neither; another value changes nothing.
+  QString LoopStatus() const;
+  void setLoopStatus(const QString& status);
 
  public slots:
   void Next();

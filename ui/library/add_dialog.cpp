@@ -1,5 +1,6 @@
 #include "add_dialog.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -17,6 +19,7 @@
 #include "folder_lists.h"
 #include "header.h"
 #include "look.h"
+#include "shell.h"
 #include "stop_playing.h"
 #include "track_facts.h"
 #include "track_import.h"
@@ -26,6 +29,14 @@
 namespace vemla {
 
 namespace {
+
+// Kept with the window's geometry: the folder added from last, and whether subfolders were included.
+constexpr const char* kFolderKey = "AddFolder";
+constexpr const char* kSubfoldersKey = "AddSubfolders";
+
+QSettings kept_settings() {
+  return QSettings(QString::fromLatin1(kSettingsOrganisation), QString::fromLatin1(kSettingsApplication));
+}
 
 QToolButton* speed_button(QWidget* parent, const char* name, const QString& caption, const QIcon& icon,
                           const QString& hint_text) {
@@ -65,6 +76,13 @@ TForm8::TForm8(Tdb& db, QWidget* parent) : QDialog(parent), db_(db) {
   Label1 = named(new QLabel(QStringLiteral("0:00:00"), this), "Label1");
   Label1->setAccessibleName(QStringLiteral("TrackLength"));
   Label1->setMinimumWidth(Label1->fontMetrics().horizontalAdvance(QStringLiteral("00:00:00")) + 4);
+  Subfolders = named(new QCheckBox(QStringLiteral("Include &subfolders"), this), "Subfolders");
+  hint(Subfolders, QStringLiteral("Add every MPEG file of the folder and of the folders in it"));
+  Subfolders->setAccessibleName(QStringLiteral("Include subfolders"));
+  Subfolders->setChecked(kept_settings().value(QLatin1String(kSubfoldersKey), false).toBool());
+  AddAgain = named(new QCheckBox(QStringLiteral("Add files already in the database a&gain"), this), "AddAgain");
+  hint(AddAgain, QStringLiteral("Files whose path the database holds are otherwise passed over"));
+  AddAgain->setAccessibleName(QStringLiteral("Add files already in the database again"));
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
   BitBtn1 = named(buttons->button(QDialogButtonBox::Close), "BitBtn1");
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
@@ -84,12 +102,20 @@ TForm8::TForm8(Tdb& db, QWidget* parent) : QDialog(parent), db_(db) {
   bottom->addWidget(SpeedButton1);
   bottom->addSpacing(12);
   bottom->addWidget(buttons);
+  auto* choices = new QHBoxLayout;
+  choices->addWidget(Subfolders);
+  choices->addSpacing(12);
+  choices->addWidget(AddAgain);
+  choices->addStretch();
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(lists, 1);
+  layout->addLayout(choices);
   layout->addLayout(bottom);
   setTabOrder(DriveComboBox1, DirectoryListBox1);
   setTabOrder(DirectoryListBox1, FileListBox1);
-  setTabOrder(FileListBox1, SpeedButton2);
+  setTabOrder(FileListBox1, Subfolders);
+  setTabOrder(Subfolders, AddAgain);
+  setTabOrder(AddAgain, SpeedButton2);
   setTabOrder(SpeedButton2, SpeedButton1);
   setTabOrder(SpeedButton1, BitBtn1);
   resize(QSize(580, 380).expandedTo(minimumSizeHint()));
@@ -99,6 +125,7 @@ TForm8::TForm8(Tdb& db, QWidget* parent) : QDialog(parent), db_(db) {
   connect(FileListBox1, &FileListBox::marks_changed, this, &TForm8::FileListBox1Click);
   connect(SpeedButton1, &QToolButton::clicked, this, &TForm8::SpeedButton1Click);
   connect(SpeedButton2, &QToolButton::clicked, this, &TForm8::SpeedButton2Click);
+  connect(Subfolders, &QCheckBox::toggled, this, &TForm8::update_add);
   preview_watch_.setInterval(100);
   connect(&preview_watch_, &QTimer::timeout, this, &TForm8::watch_preview);
   set_buttons(false);
@@ -113,7 +140,8 @@ void TForm8::set_player_control(PlayerControl& player) {
 void TForm8::showEvent(QShowEvent* event) {
   if (!listed_) {
     listed_ = true;
-    DirectoryListBox1->set_folder(music_folder());
+    const QString last = kept_settings().value(QLatin1String(kFolderKey)).toString();
+    DirectoryListBox1->set_folder(!last.isEmpty() && QFileInfo(last).isDir() ? last : music_folder());
   }
   FormActivate();
   FileListBox1->setFocus();  // the files are marked there; the folder is usually the right one already
@@ -175,10 +203,29 @@ void TForm8::DriveComboBox1Click() {
 }
 
 void TForm8::SpeedButton1Click() {
-  chosen_ = FileListBox1->marked_paths();
+  const QString folder = FileListBox1->folder();
+  if (Subfolders->isChecked()) {
+    chosen_ = folder.isEmpty() ? QStringList() : QStringList{folder};
+  } else {
+    chosen_ = FileListBox1->marked_paths();
+  }
   if (chosen_.isEmpty()) return;
   if (previewing_) stop_preview();
+  QSettings settings = kept_settings();
+  settings.setValue(QLatin1String(kFolderKey), folder);
+  settings.setValue(QLatin1String(kSubfoldersKey), Subfolders->isChecked());
   accept();
+}
+
+bool TForm8::pass_known() const {
+  return !AddAgain->isChecked();
+}
+
+void TForm8::update_add() {
+  const bool marked = FileListBox1->marked_count() > 0;
+  SpeedButton1->setEnabled(marked || (Subfolders->isChecked() && !FileListBox1->folder().isEmpty()));
+  hint(SpeedButton1, Subfolders->isChecked() ? QStringLiteral("Add every MPEG file of this folder and its subfolders")
+                                             : QStringLiteral("Add the marked files to the database"));
 }
 
 void TForm8::SpeedButton2Click() {
@@ -212,8 +259,8 @@ void TForm8::SpeedButton2Click() {
 }
 
 void TForm8::set_buttons(bool on) {
-  SpeedButton1->setEnabled(on);
   SpeedButton2->setEnabled(on || previewing_);
+  update_add();
 }
 
 void TForm8::stop_preview() {

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <string>
 
+class QCheckBox;
 class QLabel;
 class QPushButton;
 class QToolButton;
@@ -28,8 +29,11 @@ class TForm8 : public QDialog {
   // The player control whose player previews and whose Stop ends playing; set once, before the dialog shows.
   void set_player_control(PlayerControl& player);
 
-  // The files "Add" chose, in list order (full paths); empty unless the dialog closed through "Add".
+  // The files "Add" chose, in list order (full paths), or the listed folder when subfolders are included;
+  // empty unless the dialog closed through "Add".
   const QStringList& chosen_files() const { return chosen_; }
+  // Whether files the library holds already are passed over (unless the user asks to add them again).
+  bool pass_known() const;
   bool previewing() const { return previewing_; }
 
   DriveComboBox* DriveComboBox1;
@@ -39,6 +43,8 @@ class TForm8 : public QDialog {
   QToolButton* SpeedButton2;  // "Play" / "Stop"
   QLabel* Label2;             // "TrackLength:"
   QLabel* Label1;             // the previewed file's length
+  QCheckBox* Subfolders;      // "Include subfolders": Add takes the folder and every folder in it
+  QCheckBox* AddAgain;        // add files already in the library again
   QPushButton* BitBtn1;       // Close
 
  public slots:
@@ -56,6 +62,8 @@ class TForm8 : public QDialog {
 
  private:
   void set_buttons(bool on);
+  // Add works on marked files, or on the whole folder with its subfolders.
+  void update_add();
   void stop_preview();
   // Back to "Play", the run left as it is.
   void end_preview();

@@ -113,10 +113,10 @@ void TrackCommands::Import1Click() {
   if (!library_open() || work_.running()) return;
   const int result = dialogs_.run(add_);
   update_export_item();  // the dialog keeps the audio of what it adds on disk
-  if (result == QDialog::Accepted) import_paths(add_.chosen_files());
+  if (result == QDialog::Accepted) import_paths(add_.chosen_files(), add_.pass_known());
 }
 
-void TrackCommands::import_paths(const QStringList& paths) {
+void TrackCommands::import_paths(const QStringList& paths, bool pass_known) {
   if (paths.isEmpty()) return;
   if (!library_open()) {
     tell_user(QStringLiteral("Open or create a database first, then add the files to it."),
@@ -133,7 +133,13 @@ void TrackCommands::import_paths(const QStringList& paths) {
   stop_playing(player_);
   std::vector<fs::path> inputs;
   for (const QString& path : paths) inputs.push_back(local_path(path));
-  auto job = std::make_unique<ImportJob>(db_.Table1, inputs, false);
+  std::unique_ptr<ImportJob> job;
+  try {
+    job = std::make_unique<ImportJob>(db_.Table1, inputs, false, pass_known);
+  } catch (const TableError& error) {
+    show_error(&form_, QString::fromUtf8(error.what()));
+    return;
+  }
   ImportJob* import = job.get();
   // Each new track takes the playlist's slot of its position.
   auto seen = std::make_shared<size_t>(0);
@@ -167,8 +173,12 @@ void TrackCommands::import_ended(const ImportJob& job) {
     const QString added = counted(job.added(), "track", "tracks");
     QString summary = job.cancelled() ? QStringLiteral("Adding cancelled: %1 added").arg(added)
                                       : QStringLiteral("%1 added").arg(added);
+    if (job.known() > 0)
+      summary += QStringLiteral(", %1 already in the database").arg(counted(job.known(), "file", "files"));
     if (!skipped.empty())
       summary += QStringLiteral(", %1 not added").arg(counted(std::ssize(skipped), "file", "files"));
+    if (job.texts_cut() > 0)
+      summary += QStringLiteral(", %1 cut to fit the database").arg(counted(job.texts_cut(), "text", "texts"));
     form_.RzStatusBar1->showMessage(summary, kStatusTime);
   }
   if (skipped.empty()) return;

@@ -30,8 +30,9 @@ class TrackCommands : public QObject {
                 TForm4& info, LibraryWork& work, QObject* parent = nullptr);
   ~TrackCommands() override;
 
-  // Adds files and folders (recursively) as "Add" does: for files dropped on the main window.
-  void import_paths(const QStringList& paths);
+  // Adds files and folders (recursively) as "Add" does: for files dropped on the main window. Files the
+  // library holds already are passed over unless `pass_known` is false.
+  void import_paths(const QStringList& paths, bool pass_known = true);
   // "&Export" is enabled only while the settings say the audio is stored in the library.
   void update_export_item();
 

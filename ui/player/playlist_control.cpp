@@ -15,24 +15,28 @@
 #include "eliding_label.h"
 #include "error_box.h"
 #include "main_window.h"
-#include "player_control.h"
-#include "player_settings.h"
+#include "transport.h"
 
 namespace vemla {
 
-PlaylistControl::PlaylistControl(TForm1& form, Tdb& db, QObject* parent)
-    : QObject(parent), form_(form), db_(db), playlist_(db.Table1) {
+PlaylistControl::PlaylistControl(TForm1& form, Tdb& db, Transport& transport, QObject* parent)
+    : QObject(parent), form_(form), db_(db), transport_(transport), playlist_(transport.playlist()) {
   connect(form.Reset, &QToolButton::clicked, this, &PlaylistControl::ResetClick);
   connect(form.Shuffle, &QToolButton::clicked, this, &PlaylistControl::ShuffleClick);
   connect(form.Arrange, &QToolButton::clicked, this, &PlaylistControl::ArrangeClick);
   connect(form.RzCheckList1, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
     if (!showing_checks_) RzCheckList1Changing(form_.RzCheckList1->row(item), item->checkState() == Qt::Checked);
   });
+  // The filter counts for the next step at once, also for the track that is to follow the one playing.
+  connect(form.ComboBox1, &QComboBox::currentIndexChanged, this, [this] {
+    take_filter();
+    transport_.following_may_change();
+  });
+  connect(&transport_, &Transport::current_changed, this, &PlaylistControl::show_current);
 }
 
 PlaylistControl::~PlaylistControl() = default;
 
-void PlaylistControl::set_player_control(PlayerControl& player) { player_ = &player; }
 Playlist& PlaylistControl::playlist() { return playlist_; }
 void PlaylistControl::set_draw(Draw draw) { fixed_draw_ = std::move(draw); }
 
@@ -65,55 +69,48 @@ Draw PlaylistControl::draw() {
 }
 
 bool PlaylistControl::go_to_track(int32_t record) {
-  bool found = false;
-  lookup_failed_ = !guarded([&] {
-    take_filter();
-    found = playlist_.go_to_track(record);
-    // The ticks follow the track shown even when the filter leaves it out, so that a tick lands on the
-    // track whose categories it shows.
-    if (found) {
-      refresh_playlist_label();
-    } else {
-      refresh_category_checks();
-    }
-  });
+  guarded([this] { take_filter(); });
+  return transport_.go_to_track(record);
+}
+
+void PlaylistControl::show_current(bool found) {
+  // The ticks follow the track shown even when the filter leaves it out, so that a tick lands on the
+  // track whose categories it shows.
+  if (found) {
+    refresh_playlist_label();
+  } else {
+    refresh_category_checks();
+  }
   form_.RzStatusPane2->setText(found ? QStringLiteral("Found") : QStringLiteral("Not Found"));
-  return found;
 }
 
 void PlaylistControl::ResetClick() {
+  transport_.stop();
   guarded([this] {
-    if (player_) player_->StopClick();
     take_filter();
     playlist_.reset();
-    go_to_track(playlist_.entry(0));
-    refresh_playlist_label();
   });
+  transport_.list_changed(ListChange::Reset);
+  refresh_playlist_label();
 }
 
 void PlaylistControl::ShuffleClick() {
-  guarded([this] {
-    if (player_) player_->StopClick();
-    playlist_.shuffle(draw());
-    refresh_playlist_label();
-    if (refreshed_setting(db_.Table2, "AUTOPLAY")) {
-      go_to_track(playlist_.entry(playlist_.position()));
-      if (player_) player_->PlayClick();
-    }
-  });
+  transport_.stop();
+  guarded([this] { playlist_.shuffle(draw()); });
+  // The entry at the cursor becomes current, so that the next step starts from what is shown.
+  transport_.list_changed(ListChange::Shuffle);
+  refresh_playlist_label();
 }
 
 void PlaylistControl::ArrangeClick() {
-  guarded([this] {
-    if (player_) player_->StopClick();
-    arrange_with_progress(draw());
-    {
-      const QSignalBlocker quiet(form_.ComboBox1);
-      form_.ComboBox1->setCurrentIndex(0);  // arranged over every track
-    }
-    go_to_track(playlist_.entry(0));
-    refresh_playlist_label();
-  });
+  transport_.stop();
+  guarded([this] { arrange_with_progress(draw()); });
+  {
+    const QSignalBlocker quiet(form_.ComboBox1);
+    form_.ComboBox1->setCurrentIndex(0);  // arranged over every track
+  }
+  transport_.list_changed(ListChange::Arrange);
+  refresh_playlist_label();
 }
 
 void PlaylistControl::arrange_with_progress(const Draw& draw) {

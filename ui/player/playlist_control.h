@@ -1,5 +1,7 @@
 // The playlist in the main window: the label of the tracks to be played, the category check list of the
-// current track, the category filter and the "Found" pane, and the handlers of Reset, Shuffle and Arrange.
+// current track, the category filter and the "Found" pane, and the handlers of Reset, Shuffle and Arrange,
+// which rebuild the transport's playlist and leave the current entry to the transport. User-interface thread
+// only.
 #pragma once
 
 #include <QObject>
@@ -9,26 +11,22 @@
 
 namespace vemla {
 
-class PlayerControl;
 class TForm1;
 class Tdb;
+class Transport;
 
 class PlaylistControl : public QObject {
   Q_OBJECT
  public:
-  // Connects the playlist buttons and the category list of `form`. The playlist walks the data module's track
-  // table. Every reference must outlive the object.
-  PlaylistControl(TForm1& form, Tdb& db, QObject* parent = nullptr);
+  // Connects the playlist buttons, the category list and the filter of `form`, and shows the entries the
+  // transport makes current. Every reference must outlive the object.
+  PlaylistControl(TForm1& form, Tdb& db, Transport& transport, QObject* parent = nullptr);
   ~PlaylistControl() override;
-  // Player control and the playlist call each other: set once, before the first handler runs.
-  void set_player_control(PlayerControl& player);
 
   Playlist& playlist();
 
   // Moves the track table to record r and shows whether it passes the filter ("Found" or "Not Found").
   bool go_to_track(int32_t record);
-  // Whether the last go_to_track failed with an error (shown to the user): a walk of the list ends there.
-  bool lookup_failed() const { return lookup_failed_; }
 
   // Draws for Shuffle and Arrange; by default a generator seeded from the clock at every press. Tests fix
   // them.
@@ -49,8 +47,10 @@ class PlaylistControl : public QObject {
   void refresh_category_checks();
 
  private:
-  // The filter is the list's item index, taken when the list is walked or rebuilt.
+  // The filter is the list's item index, taken when it changes and when the list is rebuilt.
   void take_filter();
+  // The transport moved the table to another entry.
+  void show_current(bool found);
   Draw draw();
   // Arrange with a progress window once it takes more than a moment; the window's Cancel stops it.
   void arrange_with_progress(const Draw& draw);
@@ -60,14 +60,13 @@ class PlaylistControl : public QObject {
 
   TForm1& form_;
   Tdb& db_;
-  Playlist playlist_;
-  PlayerControl* player_ = nullptr;
+  Transport& transport_;
+  Playlist& playlist_;
   Draw fixed_draw_;
   int arrange_quiet_ms_ = 150;
   int arrange_show_ms_ = 250;
   int arrange_report_ms_ = 50;
   bool showing_checks_ = false;  // the check list is being filled, not ticked by the user
-  bool lookup_failed_ = false;
 };
 
 }  // namespace vemla

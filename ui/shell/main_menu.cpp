@@ -66,6 +66,14 @@ void TForm1::build_menu_bar() {
   Category1 = item(this, nullptr, "Category1", QStringLiteral("&Category"));
   bar->addAction(Category1);
 
+  View1 = menu(bar, "View1", QStringLiteral("&View"));
+  ViewTrackList = item(this, View1, "ViewTrackList", QStringLiteral("&Track List"),
+                       QStringLiteral("Show or hide the list of every track"));
+  ViewTrackList->setCheckable(true);
+  ViewTrackList->setShortcut(QKeySequence(Qt::Key_F9));
+  addAction(ViewTrackList);  // F9 works while the menu is hidden too
+  View1->menuAction()->setVisible(false);
+
   Help1 = menu(bar, "Help1", QStringLiteral("&Help"));
   help_context(Help1, 160);
   ShowHint1 = item(this, Help1, "ShowHint1", QStringLiteral("Show&Hints"));

@@ -12,6 +12,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -21,7 +22,9 @@
 #include "data_controls.h"
 #include "eliding_label.h"
 #include "look.h"
+#include "cover_view.h"
 #include "picture_panel.h"
+#include "track_list.h"
 
 namespace vemla {
 
@@ -85,17 +88,27 @@ TForm1::TForm1(Tdb& data_module, QWidget* parent) : QMainWindow(parent), db_(dat
   RzPanel2->setParent(central);
   RzPanel6->setParent(central);
   RzPanel1->setParent(central);
-  setCentralWidget(central);
+  // The panels keep their size; the room a larger window has goes to the track list, hidden until there is.
+  TrackSplitter = named(new QSplitter(Qt::Horizontal, this), "TrackSplitter");
+  TrackSplitter->setChildrenCollapsible(false);
+  TrackList1 = new TrackList(db_.Table1, TrackSplitter);
+  TrackSplitter->insertWidget(0, central);
+  TrackSplitter->setStretchFactor(0, 0);
+  TrackSplitter->setStretchFactor(1, 1);
+  TrackList1->hide();
+  setCentralWidget(TrackSplitter);
 
   build_status_bar();
   build_menu_bar();
   set_tab_order();
   connect_handlers();
 
-  // Not resizable, as at design; it grows only where the font needs it.
+  // Never smaller than at design (it grows only where the font needs it); larger, the track list shows.
   ensurePolished();
   if (layout()) layout()->activate();
-  setFixedSize(default_size().expandedTo(minimumSizeHint()));
+  const QSize smallest = default_size().expandedTo(minimumSizeHint());
+  setMinimumSize(smallest);
+  resize(smallest);
 }
 
 TForm1::~TForm1() = default;
@@ -166,6 +179,9 @@ void TForm1::build_left_panel() {
   middle->addLayout(times);
   middle->addLayout(options, 1);
 
+  CoverArt = new CoverView(RzPanel2);
+  CoverArt->hide();
+
   RzTrackBar1 = named(new QSlider(Qt::Horizontal, RzPanel2), "RzTrackBar1");
   RzTrackBar1->setRange(0, 0);
   RzTrackBar1->setAccessibleName(QStringLiteral("Position"));
@@ -177,6 +193,7 @@ void TForm1::build_left_panel() {
   layout->addLayout(fields);
   layout->addSpacing(kSpacing);
   layout->addLayout(middle, 1);
+  layout->addWidget(CoverArt, 3);
   layout->addWidget(RzTrackBar1);
 }
 
@@ -311,7 +328,7 @@ void TForm1::build_bottom_panel() {
 void TForm1::build_status_bar() {
   RzStatusBar1 = named(new QStatusBar(this), "RzStatusBar1");
   setStatusBar(RzStatusBar1);
-  RzStatusBar1->setSizeGripEnabled(false);  // the window keeps its size
+  RzStatusBar1->setSizeGripEnabled(false);  // the window frame resizes it; a grip would crowd the panes
   auto pane = [this](const char* name, const QString& text, int chars) {
     auto* label = named(new QLabel(text, RzStatusBar1), name);
     label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);

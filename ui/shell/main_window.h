@@ -18,17 +18,20 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QSlider;
+class QSplitter;
 class QStatusBar;
 class QToolButton;
 
 namespace vemla {
 
+class CoverView;
 class DBCheckBox;
 class DBLineEdit;
 class DBMemo;
 class ElidingLabel;
 class PicturePanel;
 class Tdb;
+class TrackList;
 
 class TForm1 : public QMainWindow {
   Q_OBJECT
@@ -55,6 +58,7 @@ class TForm1 : public QMainWindow {
   DBCheckBox* DBCheckBox1;   // "Auto Skip": track SKIP
   DBCheckBox* DBCheckBox2;   // "Auto Play": settings AUTOPLAY
   QSlider* RzTrackBar1;      // position in frames
+  CoverView* CoverArt;       // the current track's picture, in the room of a larger window
 
   // Right panel.
   QFrame* RzPanel6;
@@ -81,6 +85,10 @@ class TForm1 : public QMainWindow {
   QButtonGroup* PlayerButtons;
   QPushButton* BitBtn1;  // exit
 
+  // The track list, beside (or below) the panels in the room of a window larger than its default size.
+  QSplitter* TrackSplitter;
+  TrackList* TrackList1;
+
   // Status bar.
   QStatusBar* RzStatusBar1;
   QLabel* RzStatusPane1;  // player state
@@ -105,6 +113,8 @@ class TForm1 : public QMainWindow {
   QAction* Info1;
   QAction* Memo1;
   QAction* Category1;
+  QMenu* View1;  // shown while the window is larger than its default size
+  QAction* ViewTrackList;
   QMenu* Help1;
   QAction* ShowHint1;
   QAction* General1;

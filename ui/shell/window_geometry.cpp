@@ -108,7 +108,11 @@ void apply_geometry(QWidget& window, const StoredGeometry& stored) {
     largest = largest.expandedTo(screen->availableGeometry().size());
   }
   const QSize size = window_size(stored, window.minimumSizeHint().expandedTo(window.minimumSize()), largest);
-  window.setFixedSize(size);
+  if (window.minimumSize() == window.maximumSize()) {
+    window.setFixedSize(size);
+  } else {
+    window.resize(size);
+  }
   // The position is the frame's; before the window is first shown its frame is not known, so room is left for
   // a usual title bar and border.
   QSize frame = window.frameGeometry().size() - window.geometry().size();

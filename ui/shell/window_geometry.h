@@ -37,7 +37,8 @@ QSize window_size(const StoredGeometry& stored, const QSize& needed, const QSize
 // screens' available areas; with none the frame stays.
 QRect place_on_screens(const QRect& frame, const QList<QRect>& screens);
 
-// Sizes and places a top-level window of fixed size by the stored values, on this computer's screens.
+// Sizes and places a top-level window by the stored values, on this computer's screens; a window of fixed
+// size keeps it fixed.
 void apply_geometry(QWidget& window, const StoredGeometry& stored);
 
 }  // namespace vemla

@@ -19,7 +19,10 @@ QString choose_with_dialog(QWidget* parent, const FileRequest& request) {
   QFileDialog dialog(parent, request.title, request.folder, request.filter);
   help_context(&dialog, request.help_context);
   dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setFileMode(request.choose_folder ? QFileDialog::Directory
+                     : request.save ? QFileDialog::AnyFile
+                                    : QFileDialog::ExistingFile);
+  if (request.choose_folder) dialog.setOption(QFileDialog::ShowDirsOnly);
   if (!request.accept_label.isEmpty()) dialog.setLabelText(QFileDialog::Accept, request.accept_label);
   if (!request.file.isEmpty()) dialog.selectFile(request.file);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};

@@ -21,6 +21,7 @@ struct FileRequest {
   QString folder;
   QString file;
   bool save = false;
+  bool choose_folder = false;  // a folder is chosen, not a file
   int help_context = 0;
   QString accept_label;
 };

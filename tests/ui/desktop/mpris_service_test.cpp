@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QTest>
 
 #include "data.h"
+#include "data_controls.h"
 #include "desktop_library.h"
 #include "null_device.h"
 #include "private_bus.h"
@@ -69,6 +71,17 @@ class MprisServiceTest : public ::testing::Test {
     return reply.arguments().front().value<QDBusVariant>().variant();
   }
   QVariant player(const char* name) { return property(kMprisPlayerInterface, name); }
+  QDBusMessage set_player(const char* name, const QVariant& value) {
+    return call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+                {QString::fromLatin1(kMprisPlayerInterface), QString::fromLatin1(name),
+                 QVariant::fromValue(QDBusVariant(value))});
+  }
+  // The library of three tracks, open as the window opens one; false when lame is missing.
+  bool open_library() {
+    if (test::make_tagged_library(program.data_module, folder.path(), test::three_tracks(), 1.0).empty()) return false;
+    program.playlist.ResetClick();
+    return true;
+  }
   QVariantMap metadata() { return qdbus_cast<QVariantMap>(player("Metadata")); }
 
   test::PrivateBus bus;
@@ -107,8 +120,7 @@ TEST_F(MprisServiceTest, StoppedPlayerWithoutALibrary) {
 }
 
 TEST_F(MprisServiceTest, OpenedLibraryIsAnnounced) {
-  if (test::make_tagged_library(program.data_module, folder.path(), test::three_tracks(), 1.0).empty())
-    GTEST_SKIP() << "lame is needed to make the tracks";
+  if (!open_library()) GTEST_SKIP() << "lame is needed to make the tracks";
   ASSERT_TRUE(QTest::qWaitFor([&] { return !listener.changes.isEmpty(); }, 20000));
   const QVariantMap told = listener.changes.back();
   EXPECT_TRUE(told.contains(QStringLiteral("Metadata")));
@@ -126,16 +138,57 @@ TEST_F(MprisServiceTest, OpenedLibraryIsAnnounced) {
 }
 
 TEST_F(MprisServiceTest, AnotherTrackIsAnnounced) {
-  if (test::make_tagged_library(program.data_module, folder.path(), test::three_tracks(), 1.0).empty())
-    GTEST_SKIP() << "lame is needed to make the tracks";
+  if (!open_library()) GTEST_SKIP() << "lame is needed to make the tracks";
   ASSERT_TRUE(QTest::qWaitFor([&] { return !listener.changes.isEmpty(); }, 20000));
   listener.changes.clear();
-  program.data_module.Table1.next();
+  program.transport.next();
   ASSERT_TRUE(QTest::qWaitFor([&] { return !listener.changes.isEmpty(); }, 20000));
   const QVariantMap told = listener.changes.back();
   const QVariantMap track = qdbus_cast<QVariantMap>(told.value(QStringLiteral("Metadata")));
   EXPECT_EQ(track.value(QStringLiteral("xesam:title")).toString(), QStringLiteral("Second"));
   EXPECT_TRUE(told.value(QStringLiteral("CanGoPrevious")).toBool());
+}
+
+// playerctl shuffle and loop: the properties run Shuffle, Reset, Repeat Track and Nonstop Play, and tell
+// what changed, also when the window changed it.
+TEST_F(MprisServiceTest, ShuffleAndLoopStatusAreWritable) {
+  if (!open_library()) GTEST_SKIP() << "lame is needed to make the tracks";
+  EXPECT_FALSE(player("Shuffle").toBool());
+  EXPECT_EQ(player("LoopStatus").toString(), QStringLiteral("None"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !listener.changes.isEmpty(); }, 20000));
+  listener.changes.clear();
+  const auto told = [&](const char* name, const QVariant& value) {
+    return QTest::qWaitFor(
+        [&] {
+          for (const QVariantMap& change : listener.changes)
+            if (change.value(QString::fromLatin1(name)) == value) return true;
+          return false;
+        },
+        20000);
+  };
+
+  program.playlist.set_draw([](uint32_t count) { return count - 1; });  // 1 2 3 -> 3 1 2
+  EXPECT_EQ(set_player("Shuffle", true).type(), QDBusMessage::ReplyMessage);
+  EXPECT_EQ(program.playlist.playlist().entries(), (std::vector<int32_t>{3, 1, 2}));
+  EXPECT_EQ(program.data_module.Table1.record_number(), 3) << "the entry at the cursor is current";
+  EXPECT_TRUE(player("Shuffle").toBool());
+  EXPECT_TRUE(told("Shuffle", true));
+  set_player("Shuffle", false);
+  EXPECT_EQ(program.playlist.playlist().entries(), (std::vector<int32_t>{1, 2, 3}));
+  EXPECT_TRUE(told("Shuffle", false));
+
+  set_player("LoopStatus", QStringLiteral("Track"));
+  EXPECT_TRUE(program.form1.CheckBox2->isChecked()) << "Repeat Track";
+  EXPECT_TRUE(told("LoopStatus", QStringLiteral("Track")));
+  set_player("LoopStatus", QStringLiteral("Playlist"));
+  EXPECT_FALSE(program.form1.CheckBox2->isChecked());
+  EXPECT_TRUE(program.form1.DBCheckBox3->isChecked()) << "Nonstop Play";
+  EXPECT_EQ(player("LoopStatus").toString(), QStringLiteral("Playlist"));
+  set_player("LoopStatus", QStringLiteral("Sometimes"));  // no such status: nothing changes
+  EXPECT_EQ(player("LoopStatus").toString(), QStringLiteral("Playlist"));
+  listener.changes.clear();
+  program.form1.DBCheckBox3->click();  // the window's own box
+  EXPECT_TRUE(told("LoopStatus", QStringLiteral("None")));
 }
 
 TEST_F(MprisServiceTest, OpenUriIsRefused) {
@@ -146,7 +199,7 @@ TEST_F(MprisServiceTest, OpenUriIsRefused) {
 }
 
 TEST_F(MprisServiceTest, JumpsAreSentAsSeeked) {
-  emit program.player_control.seeked(5000000);
+  emit program.transport.seeked(5000000);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !listener.seeks.isEmpty(); }, 20000));
   EXPECT_EQ(listener.seeks.front(), 5000000);
 }

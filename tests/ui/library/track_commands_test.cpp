@@ -9,6 +9,8 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QCheckBox>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
@@ -120,6 +122,36 @@ TEST_F(TrackCommandsTest, AddImportsMarkedFilesInListOrder) {
   EXPECT_EQ(db.Table1.record_count(), 2);
 }
 
+TEST_F(TrackCommandsTest, AddTakesSubfoldersAndPassesOverKnownFiles) {
+  const fs::path music = dir / "music";
+  for (const char* name : {"a.mp3", "sub/b.mp3", "sub/deeper/c.mp3"}) track_file(music / name);
+  open_library();
+  ASSERT_TRUE(import_track(db.Table1, music / "a.mp3", false).added());
+  const auto add_folder = [&](bool again) {
+    answer(tracks.dialogs(), [&](QDialog&) {
+      add.Subfolders->setChecked(true);
+      add.AddAgain->setChecked(again);
+      add.DirectoryListBox1->set_folder(qpath(music));
+      ASSERT_TRUE(settle([&] { return add.FileListBox1->names().size() == 1; }));
+      EXPECT_TRUE(add.SpeedButton1->isEnabled()) << "the whole folder, nothing marked";
+      add.SpeedButton1->click();
+    });
+    tracks.Import1Click();
+    ASSERT_TRUE(work_ended());
+  };
+  add_folder(false);
+  EXPECT_EQ(db.Table1.record_count(), 3);
+  EXPECT_EQ(column(3, "PAD"), (music / "sub/deeper/c.mp3").string());
+  EXPECT_EQ(form.RzStatusBar1->currentMessage(), "2 tracks added, 1 file already in the database");
+  QSettings kept;
+  EXPECT_EQ(kept.value("AddFolder").toString(), qpath(music)) << "the next start opens there";
+  EXPECT_TRUE(kept.value("AddSubfolders").toBool());
+  add_folder(true);
+  EXPECT_EQ(db.Table1.record_count(), 6) << "added again when asked";
+  EXPECT_TRUE(messages.texts.isEmpty());
+  kept.clear();  // the tests after this one start as a first start does
+}
+
 // Enter on marked files adds them; it closed the dialog through its one push button, adding nothing.
 TEST_F(TrackCommandsTest, EnterInTheFileListAdds) {
   const fs::path music = dir / "music";
@@ -212,9 +244,17 @@ TEST_F(TrackCommandsTest, DroppedFilesAndFoldersAreAdded) {
   EXPECT_EQ(column(3, "PAD"), single.string());
   EXPECT_EQ(messages.texts.size(), 1);
 
+  // A file the library holds is passed over, and the status bar says so.
+  drop({qpath(single)});
+  ASSERT_TRUE(settle([&] { return !program.work.running(); }));
+  EXPECT_EQ(db.Table1.record_count(), 3);
+  EXPECT_TRUE(form.RzStatusBar1->currentMessage().contains("1 file already in the database"))
+      << form.RzStatusBar1->currentMessage().toStdString();
+
   // On the memo, the file is added too, and the memo keeps its text.
   const QString memo = form.DBMemo1->toPlainText();
-  drop({qpath(single)}, form.DBMemo1->viewport());
+  const fs::path other = track_file(dir / "single" / "w.mp3");
+  drop({qpath(other)}, form.DBMemo1->viewport());
   ASSERT_TRUE(settle([&] { return db.Table1.record_count() == 4 && !program.work.running(); }));
   EXPECT_EQ(form.DBMemo1->toPlainText(), memo);
   EXPECT_TRUE(errors.isEmpty());

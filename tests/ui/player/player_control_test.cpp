@@ -16,6 +16,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <cstdlib>
+#include <deque>
 
 #include "eliding_label.h"
 #include "program_library.h"
@@ -23,6 +24,7 @@
 #include "recording_device.h"
 #include "store_support.h"
 #include "track_facts.h"
+#include "transport.h"
 
 namespace vemla {
 namespace {
@@ -74,46 +76,32 @@ TEST_F(PlayerControlTest, AListWalkedWithAutoPlaySkipAndNonstop) {
   const std::vector<int> all = played();
   EXPECT_EQ(std::vector<int>(all.begin(), all.begin() + 9), (std::vector<int>{1, 3, 5, 1, 2, 3, 5, 1, 2}));
 
-  // Without Auto Play, Next during playback moves the selection while the old track goes on; Play then plays
-  // the selected track.
+  // Without Auto Play the end of a track stops the player on it; Play plays it again.
   tick(window().DBCheckBox2, false);
   tick(window().DBCheckBox3, false);
   program->playlist.ResetClick();
-  null->set_speed(0.2);
   const size_t before = played().size();
-  window().Play->click();
   window().Next->click();
-  EXPECT_EQ(record(), 2);
-  EXPECT_EQ(state(), Stopped);
-  ASSERT_TRUE(test::settles([&] { return pane() == std::string("stopped"); }));
-  EXPECT_TRUE(run_open()) << "the first track goes on";
-  EXPECT_TRUE(window().Play->isChecked()) << "its sound is still heard";
-  window().Stop->click();  // silences it, though the player already says "stopped"
-  EXPECT_FALSE(run_open());
-  EXPECT_TRUE(window().Stop->isChecked());
   window().Play->click();
-  EXPECT_EQ(state(), Playing);
-  ASSERT_TRUE(test::settles([&] { return played().size() == before + 2; }));
+  ASSERT_TRUE(test::settles([&] { return played().size() == before + 1 && !run_open(); }));
   EXPECT_EQ(played().back(), 2);
-  // Its end waits for Play, or for Auto Play to be ticked.
-  null->set_speed(500);
-  ASSERT_TRUE(test::settles([&] { return pane() == "ready" && window().Stop->isChecked(); }));
-  EXPECT_EQ(state(), Stopped);
-  EXPECT_TRUE(run_open());
-  EXPECT_EQ(control().idle_interval(), 500);
-  tick(window().DBCheckBox2, true);
-  ASSERT_TRUE(test::settles([&] { return played().size() == before + 4 && !run_open(); }));
-  const std::vector<int> last = played();
-  EXPECT_EQ(std::vector<int>(last.end() - 4, last.end()), (std::vector<int>{1, 2, 3, 5}));
+  EXPECT_EQ(record(), 2);
+  ASSERT_TRUE(test::settles([&] { return pane() == "stopped" && window().Stop->isChecked(); }));
+  EXPECT_EQ(control().idle_interval(), -1);
+  window().Play->click();
+  ASSERT_TRUE(test::settles([&] { return played().size() == before + 2 && !run_open(); }));
+  EXPECT_EQ(played().back(), 2);
 
-  // A skipped last entry ends the list: Next from track 3 finds nothing to play.
+  // A skipped last entry ends the list: Next from track 3 finds nothing to play, and says so.
+  tick(window().DBCheckBox2, true);
   ASSERT_TRUE(program->playlist.go_to_track(5));
   window().DBCheckBox1->click();  // Auto Skip on track 5
   program->playlist.playlist().set_cursor(2);
   ASSERT_TRUE(program->playlist.go_to_track(3));
   const size_t runs = played().size();
   control().NextClick();
-  EXPECT_EQ(state(), Finished);
+  EXPECT_EQ(record(), 3);
+  EXPECT_EQ(window().RzStatusBar1->currentMessage(), "End of the playlist");
   ASSERT_TRUE(test::settles([&] { return state() == Stopped && pane() == "stopped"; }));
   EXPECT_EQ(played().size(), runs);
   EXPECT_TRUE(errors.empty()) << errors.front();
@@ -125,12 +113,11 @@ TEST_F(PlayerControlTest, NonstopOverAnAllSkippedListStops) {
   open_library({{0, true}, {0, true}});
   tick(window().DBCheckBox2, true);
   tick(window().DBCheckBox3, true);
-  QSignalSpy states(&control(), &PlayerControl::state_changed);
+  QSignalSpy states(&program->transport, &Transport::state_changed);
   window().Play->click();  // Play itself plays a skipped track
   ASSERT_TRUE(test::settles([&] { return played().size() == 1 && state() == Stopped && !run_open(); }));
-  ASSERT_TRUE(test::settles([&] { return control().idle_interval() == -1; })) << "the idle rules rest";
-  EXPECT_EQ(pane(), "stopped");
-  EXPECT_TRUE(window().Stop->isChecked());
+  ASSERT_TRUE(test::settles([&] { return pane() == "stopped" && window().Stop->isChecked(); }));
+  EXPECT_EQ(control().idle_interval(), -1) << "the display timer rests";
   EXPECT_TRUE(window().RzStatusBar1->currentMessage().startsWith("Nonstop Play stopped"));
   QTest::qWait(50);
   EXPECT_EQ(played(), std::vector<int>{1});
@@ -179,7 +166,7 @@ TEST_F(PlayerControlTest, AnEndSoughtWhilePausedWaitsForPlay) {
 TEST_F(PlayerControlTest, ADragOutlivingItsTrackSeeksNothing) {
   open_library({{}, {}});
   tick(window().DBCheckBox2, true);
-  QSignalSpy seeks(&control(), &PlayerControl::seeked);
+  QSignalSpy seeks(&program->transport, &Transport::seeked);
   null->set_speed(0.5);
   window().Play->click();
   control().RzTrackBar1MouseDown();
@@ -298,8 +285,8 @@ TEST_F(PlayerControlTest, PauseSeekAndStopFollowWhatIsHeard) {
   open_library({{}}, long_track());
   window().show();
   QSlider* bar = window().RzTrackBar1;
-  QSignalSpy states(&control(), &PlayerControl::state_changed);
-  QSignalSpy seeks(&control(), &PlayerControl::seeked);
+  QSignalSpy states(&program->transport, &Transport::state_changed);
+  QSignalSpy seeks(&program->transport, &Transport::seeked);
   const int frames = tracks().field_by_name("FRAMETOTAL").as_integer();
   tracks().edit();
   tracks().field_by_name("TRACKTOTAL").set_integer(3725 * 1000);  // shown as stored
@@ -428,6 +415,144 @@ TEST_F(PlayerControlTest, ATitleThatCannotBeWrittenIsToldOnce) {
   window().Next->click();  // the library goes on
   EXPECT_EQ(record(), 2);
   EXPECT_EQ(errors.size(), 1u);
+}
+
+
+// Draws that replay a fixed sequence (each taken modulo the count).
+Draw replayed(std::vector<uint32_t> draws) {
+  auto queue = std::make_shared<std::deque<uint32_t>>(draws.begin(), draws.end());
+  return [queue](uint32_t count) {
+    if (queue->empty()) return 0u;
+    const uint32_t value = queue->front() % count;
+    queue->pop_front();
+    return value;
+  };
+}
+
+// Shuffle once left the track current before it on show, and the next Next passed over the first shuffled
+// entry: the entry at the cursor is current afterwards, and Next goes on from it.
+TEST_F(PlayerControlTest, ShuffleMakesTheEntryAtTheCursorCurrent) {
+  open_library({{}, {}, {}, {}, {}, {}});
+  program->playlist.playlist().set_cursor(2);
+  ASSERT_TRUE(program->playlist.go_to_track(3));
+  program->playlist.set_draw(replayed({5, 3, 4, 5}));  // 1 2 3 4 5 6 -> 1 2 6 4 5 3
+  program->playlist.ShuffleClick();
+  EXPECT_EQ(label(), "06 04 05 03 ");
+  EXPECT_EQ(record(), 6) << "the entry at the cursor is current";
+  EXPECT_EQ(window().RzStatusPane2->text(), "Found");
+  EXPECT_EQ(state(), Stopped) << "nothing starts without Auto Play";
+  window().Next->click();
+  EXPECT_EQ(record(), 4);
+  EXPECT_EQ(label(), "04 05 03 ");
+
+  // With Auto Play the entry at the cursor plays.
+  tick(window().DBCheckBox2, true);
+  program->playlist.set_draw(replayed({2, 3, 4, 5}));  // 4 at the cursor stays
+  program->playlist.ShuffleClick();
+  EXPECT_EQ(state(), Playing);
+  EXPECT_EQ(record(), program->playlist.playlist().entry(3));
+  ASSERT_TRUE(test::settles([&] { return stopped(); }));
+  EXPECT_TRUE(errors.empty());
+}
+
+// Next and Prior without Auto Play while a track plays once let it sound on under "stopped" and the next
+// track's title; now they stop it, so that what is shown is what is heard.
+TEST_F(PlayerControlTest, NextAndPriorWithoutAutoPlayStopWhatPlays) {
+  open_library({{}, {}, {}});
+  null->set_speed(0.2);
+  window().Play->click();
+  ASSERT_EQ(state(), Playing);
+  ASSERT_TRUE(test::settles([&] { return played().size() == 1; }));
+  window().Next->click();
+  EXPECT_EQ(record(), 2);
+  EXPECT_FALSE(run_open()) << "the first track still sounds";
+  ASSERT_TRUE(test::settles([&] { return pane() == "stopped" && window().Stop->isChecked(); }));
+  window().Play->click();
+  ASSERT_EQ(state(), Playing);
+  ASSERT_TRUE(test::settles([&] { return played().size() == 2; }));
+  window().Pause->click();
+  window().Prior->click();
+  EXPECT_EQ(record(), 1);
+  EXPECT_FALSE(run_open()) << "the paused track was left open";
+  ASSERT_TRUE(test::settles([&] { return pane() == "stopped" && window().Stop->isChecked(); }));
+  EXPECT_EQ(played(), (std::vector<int>{1, 2}));
+}
+
+// A category chosen without a Reset: Next past the last matching track once landed on a track outside it
+// ("Not Found"); it keeps the current track and says why, with Auto Play too.
+TEST_F(PlayerControlTest, NextPastTheLastMatchingTrackStaysThere) {
+  open_library({{1}, {1}, {0}, {0}});
+  window().ComboBox1->setCurrentIndex(1);  // the list still holds every track
+  window().Next->click();
+  EXPECT_EQ(record(), 2);
+  window().Next->click();
+  EXPECT_EQ(record(), 2);
+  EXPECT_EQ(window().RzStatusPane2->text(), "Found");
+  EXPECT_EQ(window().RzStatusBar1->currentMessage(), "End of the playlist");
+  tick(window().DBCheckBox2, true);
+  window().Next->click();
+  EXPECT_EQ(record(), 2);
+  EXPECT_EQ(window().RzStatusPane2->text(), "Found");
+  EXPECT_EQ(state(), Stopped);
+  EXPECT_TRUE(played().empty());
+  window().Prior->click();
+  EXPECT_EQ(record(), 1);
+  window().Prior->click();
+  EXPECT_EQ(record(), 1);
+  EXPECT_EQ(window().RzStatusBar1->currentMessage(), "Start of the playlist");
+  ASSERT_TRUE(test::settles([&] { return stopped(); }));
+}
+
+// The total time once read 0:00:00 after a library opened and kept the last played track's length: it is
+// the current track's length.
+TEST_F(PlayerControlTest, TotalTimeIsTheCurrentTracksLength) {
+  open_library({{}, {}, {}});
+  for (int r = 1; r <= 3; ++r) {
+    ASSERT_TRUE(program->playlist.go_to_track(r));
+    tracks().edit();
+    tracks().field_by_name("TRACKTOTAL").set_integer(r * 61000);
+    tracks().post();
+  }
+  show_library();
+  ASSERT_TRUE(test::settles([&] { return window().Label18->text() == "0:01:01"; }));
+  window().Play->click();
+  ASSERT_TRUE(test::settles([&] { return played().size() == 1 && !run_open(); }));
+  window().Next->click();
+  ASSERT_TRUE(test::settles([&] { return window().Label18->text() == "0:02:02"; }));
+  window().Next->click();
+  ASSERT_TRUE(test::settles([&] { return window().Label18->text() == "0:03:03"; }));
+}
+
+
+// Which track follows the one playing is known to the player before its end, and changes with the options,
+// the filter and the tracks' flags.
+TEST_F(PlayerControlTest, ThePlayerKnowsTheFollowingTrack) {
+  open_library({{1}, {2}, {1}, {0, false, true}});
+  Player& player = control().player();
+  const auto following = [&] { return player.following_track(); };
+  tick(window().DBCheckBox2, true);
+  null->set_speed(0.05);
+  window().Play->click();
+  ASSERT_EQ(state(), Playing);
+  ASSERT_TRUE(test::settles([&] { return following().record == 2; }));
+  EXPECT_EQ(following().file, (dir / "t2.mp3").string());
+  window().ComboBox1->setCurrentIndex(1);  // category 1: track 2 is left out
+  ASSERT_TRUE(test::settles([&] { return following().record == 3; }));
+  EXPECT_EQ(record(), 1) << "the table stays on the track playing";
+  window().CheckBox2->setChecked(true);  // "Repeat Track"
+  ASSERT_TRUE(test::settles([&] { return following().record == 1; }));
+  EXPECT_EQ(following().file, (dir / "t1.mp3").string());
+  window().CheckBox2->setChecked(false);
+  window().ComboBox1->setCurrentIndex(0);
+  program->playlist.playlist().set_cursor(2);  // as if track 3 played: a stored track follows
+  program->transport.following_may_change();
+  ASSERT_TRUE(test::settles([&] { return following().record == 4; }));
+  EXPECT_EQ(following().file, "") << "its own temporary file is not written yet";
+  tick(window().DBCheckBox2, false);
+  ASSERT_TRUE(test::settles([&] { return following().record == 0; }));
+  window().Stop->click();
+  EXPECT_EQ(following(), FollowingTrack{});
+  EXPECT_TRUE(errors.empty());
 }
 
 }  // namespace

@@ -150,8 +150,9 @@ TEST_F(PlaylistControlTest, ShuffleAndArrangeFollowTheirDraws) {
   EXPECT_EQ(state(), Playing);
   EXPECT_EQ(record(), list().playlist().entry(2));
 
-  // Arrange stops the track, clears the filter and starts from the first entry.
+  // Arrange stops the track, clears the filter and starts from the first entry, which Auto Play plays.
   window().ComboBox1->setCurrentIndex(2);
+  tick(window().DBCheckBox2, false);
   model = copy_of_list();
   model->arrange(seeded(9));
   list().set_draw(seeded(9));
@@ -163,6 +164,11 @@ TEST_F(PlaylistControlTest, ShuffleAndArrangeFollowTheirDraws) {
   EXPECT_EQ(record(), list().playlist().entry(0));
   EXPECT_EQ(found(), "Found");
   EXPECT_EQ(label(), model->label_text());
+  tick(window().DBCheckBox2, true);
+  list().ArrangeClick();
+  EXPECT_EQ(state(), Playing);
+  EXPECT_EQ(record(), list().playlist().entry(0));
+  control().StopClick();
 }
 
 TEST_F(PlaylistControlTest, ALongListAndACancelledArrange) {
@@ -205,6 +211,32 @@ TEST_F(PlaylistControlTest, ALongListAndACancelledArrange) {
   EXPECT_EQ(sorted, all);
   EXPECT_EQ(list().playlist().cursor(), 0);
   EXPECT_EQ(record(), list().playlist().entry(0));
+}
+
+
+// Arrange once left categorised tracks out: of 32 tracks, four categorised, the list of one category
+// arranged read "02 01 04" under the filter "all", and track 3 (of another category) never appeared. Arrange
+// is over every track, as the filter it shows says.
+TEST_F(PlaylistControlTest, ArrangeKeepsEveryTrackInTheList) {
+  std::vector<TestTrack> all(32);
+  for (int k : {0, 1, 3}) all[static_cast<size_t>(k)].categories = 1;
+  all[2].categories = 2;
+  open_library(all, short_track(1));
+  window().ComboBox1->setCurrentIndex(1);
+  list().ResetClick();
+  EXPECT_EQ(label(), "01 02 04 ");
+  for (unsigned attempt = 0; attempt < 4; ++attempt) {
+    list().set_draw(seeded(attempt));
+    list().ArrangeClick();
+    EXPECT_EQ(window().ComboBox1->currentIndex(), 0);
+    std::vector<int32_t> sorted;
+    for (long i = 0; list().playlist().entry(i) != Playlist::kEmpty; ++i) sorted.push_back(list().playlist().entry(i));
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<int32_t> every(32);
+    std::iota(every.begin(), every.end(), 1);
+    EXPECT_EQ(sorted, every) << "label " << label();
+    EXPECT_EQ(label().size(), 32u * 3) << label();
+  }
 }
 
 }  // namespace

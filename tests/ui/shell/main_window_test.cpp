@@ -122,7 +122,7 @@ QStringList describe(const QList<QAction*>& actions) {
 TEST_F(MainWindowTest, MenuBarHasItsCaptionsHintsAndSeparators) {
   EXPECT_EQ(describe(window.menuBar()->actions()),
             (QStringList{"|&Database|Database functions", "|&Track|Funcions related to the MPEG-file",
-                         "Memo1|&Memo|", "Category1|&Category|", "|&Help|", "|&About|"}));
+                         "Memo1|&Memo|", "Category1|&Category|", "|&View|", "|&Help|", "|&About|"}));
   EXPECT_EQ(describe(window.Database1->actions()),
             (QStringList{"Open1|&Open|Open a database", "Move1|&Move|Move a database", "Copy1|&Copy|Copy a database",
                          "Delete1|&Delete|Remove a database", "New1|&New|Create a new database", "-",

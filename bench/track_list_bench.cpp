@@ -1,0 +1,205 @@
+// The track list on a large library beside a small one, in one run: how long after opening the library the
+// list shows, a keystroke in the search field, sorting by a column, the longest wait while the list is scrolled
+// from top to bottom, and the peak memory of the whole program. Each size runs in a process of its own, so
+// that its memory is its own; each time is what the window's thread is busy with, painting included.
+// Run: QT_QPA_PLATFORM=offscreen build/bench/track_list_bench [LARGE]   (default 100,000 beside 1,000)
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QTableView>
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "error_box.h"
+#include "null_device.h"
+#include "program.h"
+#include "track_list.h"
+#include "track_list_model.h"
+
+namespace vemla {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+[[noreturn]] void fail(const std::string& text) {
+  std::fprintf(stderr, "track_list_bench: %s\n", text.c_str());
+  std::exit(1);
+}
+
+// A library of `count` tracks with titles, artists (some with accents), albums, times and a memo on every
+// fifth; rows without audio, written straight into the table.
+fs::path make_library(const fs::path& root, int count) {
+  static const char* const kFirst[] = {"Ada", "Björk", "Émile", "Sigur", "Ólafur", "Zoë", "Nils", "Maëlle"};
+  static const char* const kLast[] = {"Lindqvist", "Guðmundsdóttir", "Rós", "Arnalds", "Ødegaard", "Brontë"};
+  static const char* const kWords[] = {"Morning", "Light", "Blue", "Hour", "Paper", "Boats", "Night", "Market",
+                                       "Fugue", "Grey", "Harbour", "Songs", "Café", "Señor", "Über", "Rêve"};
+  const fs::path folder = root / ("lib" + std::to_string(count));
+  fs::create_directories(folder);
+  Tdb db(root / "home");
+  if (create_library(db, {folder, "Bench"}) != CreateResult::Created) fail("cannot create " + folder.string());
+  {
+    TableBatch batch(db.Table1);
+    Table& tracks = db.Table1;
+    for (int i = 0; i < count; ++i) {
+      tracks.append();
+      tracks.field_by_name("TITLE").set_text(std::string(kWords[i % 16]) + " " + kWords[(i / 16) % 16] + " " +
+                                             std::to_string(i));
+      tracks.field_by_name("ARTIST").set_text(std::string(kFirst[(i / 7) % 8]) + " " + kLast[(i / 3) % 6]);
+      tracks.field_by_name("ALBUM").set_text(std::string(kWords[(i / 11) % 16]) + " " + std::to_string(i / 12));
+      tracks.field_by_name("TRACKTOTAL").set_integer(60000 + (i * 7919) % 400000);
+      tracks.field_by_name("BITRATE").set_text(i % 3 ? "128 kbit/s" : "320 kbit/s");
+      tracks.field_by_name("SAMPLERATE").set_text("44.1 kHz");
+      tracks.field_by_name("PAD").set_text(folder.string() + "/missing" + std::to_string(i) + ".mp3");
+      if (i % 5 == 0) tracks.field_by_name("MEMO").set_text("recorded live, a favourite of " + std::to_string(i));
+      tracks.field_by_position(i % 8).set_boolean(true);
+      tracks.post();
+    }
+    batch.commit();
+  }
+  close_library(db);
+  return folder / "Bench.mb";
+}
+
+double busy(const std::function<void()>& work) {
+  const auto start = Clock::now();
+  work();
+  QCoreApplication::processEvents();
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+struct Result {
+  double open = 0, keystroke = 0, sort = 0, scroll = 0;
+  long peak_kb = 0;
+};
+
+// Everything measured in this process, on the library given.
+Result measure(const fs::path& library, int count, const fs::path& home) {
+  ::setenv("VEMLA_HOME", home.c_str(), 1);
+  int argc = 1;
+  char name[] = "track_list_bench";
+  char* argv[] = {name, nullptr};
+  QApplication application(argc, argv);
+  Program program(std::make_unique<NullDevice>(500));
+  set_error_handler([](const QString&) {});
+  program.data_module.Table2.open();
+  TForm1& form = program.form1;
+  form.show();
+  form.resize(1400, 900);  // room for the list
+  QCoreApplication::processEvents();
+  TrackList& list = *form.TrackList1;
+  Result result;
+  result.open = busy([&] {
+    if (!program.library.open_library_file(QString::fromStdString(library.string()))) fail("cannot open the library");
+    program.track_list.sync();
+    list.View->viewport()->repaint();
+  });
+  if (list.model().rowCount() != count) fail("the list does not show every track");
+  // The slowest of the keystrokes that type a search and take it back.
+  for (const char* text : {"b", "bj", "bjo", "bjor", "bjork", "bjork ", "bjork m", "bjork mo", "bjork m", "bjork", ""}) {
+    result.keystroke = std::max(result.keystroke, busy([&] {
+      list.Search->setText(QString::fromUtf8(text));
+      list.View->viewport()->repaint();
+    }));
+  }
+  for (int column : {1, 2, 4, 0}) {
+    result.sort = std::max(result.sort, busy([&] {
+      list.View->sortByColumn(column, Qt::AscendingOrder);
+      list.View->viewport()->repaint();
+    }));
+  }
+  QScrollBar* bar = list.View->verticalScrollBar();
+  for (int value = 0; value <= bar->maximum(); value += std::max(1, bar->pageStep())) {
+    result.scroll = std::max(result.scroll, busy([&] {
+      bar->setValue(value);
+      list.View->viewport()->repaint();
+    }));
+  }
+  result.scroll = std::max(result.scroll, busy([&] {
+    bar->setValue(bar->maximum());
+    list.View->viewport()->repaint();
+  }));
+  rusage usage{};
+  ::getrusage(RUSAGE_SELF, &usage);
+  result.peak_kb = usage.ru_maxrss;
+  program.library.set_library_controls(false);
+  return result;
+}
+
+// measure() in a child process of its own; the median of three of each time.
+Result measured(const fs::path& library, int count, const fs::path& home) {
+  std::vector<Result> runs;
+  for (int run = 0; run < 3; ++run) {
+    int pipe_ends[2];
+    if (::pipe(pipe_ends) != 0) fail("no pipe");
+    const pid_t child = ::fork();
+    if (child == 0) {
+      const Result result = measure(library, count, home);
+      (void)!::write(pipe_ends[1], &result, sizeof result);
+      ::_exit(0);
+    }
+    Result result;
+    if (::read(pipe_ends[0], &result, sizeof result) != static_cast<ssize_t>(sizeof result)) fail("a run failed");
+    ::waitpid(child, nullptr, 0);
+    ::close(pipe_ends[0]);
+    ::close(pipe_ends[1]);
+    runs.push_back(result);
+  }
+  const auto median = [&](double Result::*field) {
+    std::vector<double> values;
+    for (const Result& run : runs) values.push_back(run.*field);
+    std::sort(values.begin(), values.end());
+    return values[1];
+  };
+  Result result{median(&Result::open), median(&Result::keystroke), median(&Result::sort), median(&Result::scroll), 0};
+  for (const Result& run : runs) result.peak_kb = std::max(result.peak_kb, run.peak_kb);
+  return result;
+}
+
+}  // namespace
+}  // namespace vemla
+
+int main(int argc, char** argv) {
+  using namespace vemla;
+  namespace fs = std::filesystem;
+  if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  const int large = argc > 1 ? std::atoi(argv[1]) : 100000;
+  constexpr int kSmall = 1000;
+  std::string pattern = (fs::temp_directory_path() / "vemla-track-list-bench-XXXXXX").string();
+  if (!::mkdtemp(pattern.data())) fail("cannot make a temporary folder");
+  const fs::path root = pattern;
+  ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
+  ::setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
+  const fs::path small_library = make_library(root, kSmall);
+  const fs::path large_library = make_library(root, large);
+  measured(small_library, kSmall, root / "home");  // warms the disk cache
+  const Result small = measured(small_library, kSmall, root / "home");
+  const Result big = measured(large_library, large, root / "home");
+  std::printf("the track list on %d tracks beside %d (median of 3 runs; ms the window's thread is busy):\n", large,
+              kSmall);
+  const auto line = [](const char* what, double big_ms, double small_ms, double bound) {
+    std::printf("  %-32s %8.1f ms  beside %7.1f ms   ratio %6.1f   (bound %.0f ms)\n", what, big_ms, small_ms,
+                big_ms / std::max(small_ms, 0.001), bound);
+  };
+  line("list shown after opening", big.open, small.open, 300);
+  line("slowest keystroke in the search", big.keystroke, small.keystroke, 50);
+  line("slowest sort by a column", big.sort, small.sort, 300);
+  line("slowest scroll step, top to bottom", big.scroll, small.scroll, 50);
+  const double big_mb = big.peak_kb / 1024.0, small_mb = small.peak_kb / 1024.0;
+  std::printf("  %-32s %8.1f MB  beside %7.1f MB   ratio %6.2f   (bound 1.5 x %.1f + 100 = %.1f MB)\n",
+              "peak memory of the program", big_mb, small_mb, big_mb / std::max(small_mb, 0.001), small_mb,
+              1.5 * small_mb + 100);
+  fs::remove_all(root);
+  return 0;
+}

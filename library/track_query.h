@@ -1,0 +1,109 @@
+// The open library's tracks as a list to show: the rows that match a search, in the order of a column, and
+// the texts of the rows a window shows, read from the table a page at a time. What it keeps of every row is
+// a small index (the folded texts it searches and sorts by, the numbers and flags), never the rows whole.
+// Reads through the track table's own connection: the thread that uses the table only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "playlist.h"
+
+namespace vemla {
+
+class Table;
+
+enum class TrackColumn { Number, Title, Artist, Album, Time, Bitrate, Samplerate, Stored, Categories, Memo, Skip };
+inline constexpr int kTrackColumnCount = 11;
+
+// What the list shows of one track.
+struct TrackRow {
+  int record = 0;  // 1-based record number
+  std::string title, artist, album, bitrate, samplerate;
+  int time_ms = 0;
+  bool stored = false;  // the audio is in the library
+  bool memo = false;    // a memo exists
+  bool skip = false;
+  CategoryMask categories = 0;
+};
+
+class TrackQuery {
+ public:
+  // The track table of the open library; it may be closed (the list is then empty).
+  explicit TrackQuery(Table& tracks);
+  ~TrackQuery();
+  TrackQuery(const TrackQuery&) = delete;
+  TrackQuery& operator=(const TrackQuery&) = delete;
+
+  // Reads the index of every row afresh (a library opened or closed). Errors of the table are TableErrors.
+  void reload();
+  // Whether rows came or went since the index was read (cheap: the count and the last row's id).
+  bool rows_changed();
+  // Brings the list up to the table's rows: rows appended since are read, rows gone make it read all again.
+  // True when rows came or went.
+  bool update();
+  // Reads one row again after it was written (its texts, flags, categories).
+  void refresh_record(int record);
+
+  // Words in any order, each found in the title, artist, album or memo, case and accents aside.
+  void set_search(std::string_view text);
+  const std::string& search() const { return search_; }
+  // Rows ordered by the column's values, ties in record order; empty texts after the others (before them when
+  // descending).
+  void set_order(TrackColumn column, bool ascending);
+  TrackColumn order_column() const { return column_; }
+  bool ascending() const { return ascending_; }
+
+  int total() const { return static_cast<int>(keys_.size()); }
+  int size() const { return static_cast<int>(shown_.size()); }
+  // The record number of a shown row; 0 outside the list.
+  int record_at(int row) const;
+  // The row that shows a record; -1 when it does not match the search (or does not exist).
+  int row_of(int record) const;
+  // A shown row's texts, read with the rows around it and kept for a while. The row must be in the list.
+  const TrackRow& row(int row);
+  // The categories of a record (1-based); 0 outside the table.
+  CategoryMask categories_of(int record) const;
+
+ private:
+  struct Key {
+    int64_t id = 0;
+    uint32_t text = 0;  // offset of the folded title, artist, album and memo in text_
+    uint32_t lengths[4] = {};
+    int32_t time_ms = 0;
+    int32_t bitrate = 0;     // kbit/s; 0 for free format or none
+    int32_t samplerate = 0;  // Hz
+    uint8_t flags = 0;
+    CategoryMask categories = 0;
+  };
+  class Reader;
+
+  void clear();
+  // Reads the keys of the rows after `after_id` (all with 0) onto the end of the index.
+  void read_keys(int64_t after_id);
+  void fill_key(Key& key, Reader& reader);
+  void sort_and_filter();
+  void filter();
+  bool matches(const Key& key) const;
+  std::string_view field(const Key& key, int index) const;
+  void fetch_around(int row);
+
+  Table& tracks_;
+  std::vector<Key> keys_;  // in record order
+  std::string text_;       // the folded texts of every row, one after another
+  size_t dead_text_ = 0;   // bytes of text_ that rows re-read no longer use
+  std::string search_;
+  std::vector<std::string> words_;
+  bool narrowable_ = false;  // shown_ holds every row that matches words_
+  TrackColumn column_ = TrackColumn::Number;
+  bool ascending_ = true;
+  std::vector<int32_t> order_;  // key indices, all rows in the chosen order
+  std::vector<int32_t> shown_;  // the rows of order_ that match
+  mutable std::vector<int32_t> row_of_key_;  // key index -> shown row, made when first asked
+  std::unordered_map<int64_t, TrackRow> rows_;  // texts by row id
+};
+
+}  // namespace vemla

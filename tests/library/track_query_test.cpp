@@ -1,0 +1,204 @@
+#include "track_query.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "store_support.h"
+#include "support.h"
+#include "table.h"
+#include "text_fold.h"
+
+namespace vemla {
+namespace {
+
+using test::TempDir;
+
+TEST(TextFoldTest, CaseAndAccentsFoldAway) {
+  EXPECT_EQ(fold_text("Björk"), "bjork");
+  EXPECT_EQ(fold_text("BJÖRK"), "bjork");
+  EXPECT_EQ(fold_text("Sigur Rós"), "sigur ros");
+  EXPECT_EQ(fold_text("Straße"), "strasse");
+  EXPECT_EQ(fold_text("ﬁn"), "fin");                  // a ligature
+  EXPECT_EQ(fold_text("Ame\xCC\x81lie"), "amelie");  // a combining accent
+  EXPECT_EQ(fold_text("Mötley Crüe & AC/DC"), "motley crue & ac/dc");
+  EXPECT_EQ(fold_text("東京"), "東京");
+  EXPECT_FALSE(fold_text("bad \xFF\xFE bytes").empty());
+  EXPECT_EQ(search_words("  Björk\tDEBUT  "), (std::vector<std::string>{"bjork", "debut"}));
+  EXPECT_TRUE(search_words(" \t ").empty());
+}
+
+struct Track {
+  std::string title = "", artist = "", album = "", memo = "";
+  int time_ms = 0;
+  std::string bitrate = "128 kbit/s", samplerate = "44.1 kHz";
+  CategoryMask categories = 0;
+  bool skip = false;
+};
+
+class TrackQueryTest : public ::testing::Test {
+ protected:
+  TrackQueryTest() {
+    test::create_library(dir.path(), "Lib");
+    test::name_table(tracks, dir.path(), "Lib.db");
+    tracks.set_field_order(track_field_order());
+    tracks.open();
+  }
+
+  void add(const Track& track) {
+    tracks.append();
+    write(track);
+    tracks.post();
+  }
+  void write(const Track& track) {
+    tracks.field_by_name("TITLE").set_text(track.title);
+    tracks.field_by_name("ARTIST").set_text(track.artist);
+    tracks.field_by_name("ALBUM").set_text(track.album);
+    tracks.field_by_name("MEMO").set_text(track.memo);
+    tracks.field_by_name("TRACKTOTAL").set_integer(track.time_ms);
+    tracks.field_by_name("BITRATE").set_text(track.bitrate);
+    tracks.field_by_name("SAMPLERATE").set_text(track.samplerate);
+    tracks.field_by_name("SKIP").set_boolean(track.skip);
+    for (int k = 0; k < 64; ++k) tracks.field_by_position(k).set_boolean(track.categories >> k & 1);
+  }
+
+  // The record numbers of the rows shown, in order.
+  std::vector<int> shown() const {
+    std::vector<int> records;
+    for (int row = 0; row < query.size(); ++row) records.push_back(query.record_at(row));
+    return records;
+  }
+  std::vector<int> searched(const std::string& text) {
+    query.set_search(text);
+    return shown();
+  }
+
+  TempDir dir;
+  Table tracks{"Lib.db"};
+  TrackQuery query{tracks};
+};
+
+TEST_F(TrackQueryTest, SearchMatchesWordsInAnyFieldAndOrder) {
+  add({"Jóga", "Björk", "Homogenic", "a favourite"});
+  add({"Hoppípolla", "Sigur Rós", "Takk...", ""});
+  add({"Army of Me", "Bjork Tribute Band", "Covers", ""});
+  add({"Live at the Pier", "Ossi", "Harbour", "recorded LIVE outdoors"});
+  query.reload();
+  EXPECT_EQ(shown(), (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(searched("bjork"), (std::vector<int>{1, 3}));
+  EXPECT_EQ(searched("BJÖRK homogenic"), (std::vector<int>{1}));
+  EXPECT_EQ(searched("ros hoppi"), (std::vector<int>{2}));
+  EXPECT_EQ(searched("favourite"), (std::vector<int>{1})) << "the memo is searched";
+  EXPECT_EQ(searched("outdoors pier"), (std::vector<int>{4}));
+  EXPECT_EQ(searched("ossiharbour"), (std::vector<int>{})) << "a word never spans two fields";
+  EXPECT_EQ(searched("nothing like it"), (std::vector<int>{}));
+  EXPECT_EQ(query.row_of(4), -1);
+  EXPECT_EQ(searched("  "), (std::vector<int>{1, 2, 3, 4}));
+  EXPECT_EQ(query.total(), 4);
+}
+
+TEST_F(TrackQueryTest, SortsByEachKindOfColumnWithTiesInRecordOrder) {
+  add({"beta", "Zed", "", "", 3000, "96 kbit/s", "8 kHz", 0b100});
+  add({"Alpha", "", "", "memo", 1000, "128 kbit/s", "44.1 kHz", 0b001});
+  add({"", "able", "", "", 2000, "free format", "22.05 kHz", 0});
+  add({"Älpha", "Zed", "", "", 1000, "320 kbit/s", "48 kHz", 0b110, true});
+  query.reload();
+  query.set_order(TrackColumn::Title, true);
+  EXPECT_EQ(shown(), (std::vector<int>{2, 4, 1, 3})) << "accents and case aside; empty last";
+  query.set_order(TrackColumn::Title, false);
+  EXPECT_EQ(shown(), (std::vector<int>{3, 1, 2, 4}));
+  query.set_order(TrackColumn::Artist, true);
+  EXPECT_EQ(shown(), (std::vector<int>{3, 1, 4, 2})) << "equal artists stay in record order";
+  query.set_order(TrackColumn::Time, true);
+  EXPECT_EQ(shown(), (std::vector<int>{2, 4, 3, 1}));
+  query.set_order(TrackColumn::Bitrate, true);
+  EXPECT_EQ(shown(), (std::vector<int>{3, 1, 2, 4})) << "by number, not by text";
+  query.set_order(TrackColumn::Samplerate, false);
+  EXPECT_EQ(shown(), (std::vector<int>{4, 2, 3, 1}));
+  query.set_order(TrackColumn::Categories, true);
+  EXPECT_EQ(shown(), (std::vector<int>{2, 4, 1, 3}));
+  query.set_order(TrackColumn::Memo, false);
+  EXPECT_EQ(shown(), (std::vector<int>{2, 1, 3, 4}));
+  query.set_order(TrackColumn::Skip, false);
+  EXPECT_EQ(shown(), (std::vector<int>{4, 1, 2, 3}));
+  query.set_order(TrackColumn::Number, false);
+  EXPECT_EQ(shown(), (std::vector<int>{4, 3, 2, 1}));
+  // A search keeps the order.
+  query.set_order(TrackColumn::Time, true);
+  EXPECT_EQ(searched("zed"), (std::vector<int>{4, 1}));
+  EXPECT_EQ(query.row_of(1), 1);
+}
+
+TEST_F(TrackQueryTest, RowsShowTheirTextsReadAPageAtATime) {
+  {
+    TableBatch batch(tracks);  // one commit: a commit per row waits for the disk 600 times
+    for (int i = 1; i <= 600; ++i) add({"Title " + std::to_string(i), "Artist", "Album", i % 7 ? "" : "memo", i});
+    batch.commit();
+  }
+  test::write_text(dir / "audio.mp3", "audio");
+  tracks.first();
+  tracks.edit();
+  tracks.field_by_name("DATA").load_from_file(dir / "audio.mp3");
+  tracks.post();
+  query.reload();
+  query.set_order(TrackColumn::Time, false);
+  const TrackRow& last = query.row(0);
+  EXPECT_EQ(last.record, 600);
+  EXPECT_EQ(last.title, "Title 600");
+  EXPECT_EQ(last.bitrate, "128 kbit/s");
+  EXPECT_EQ(last.time_ms, 600);
+  const TrackRow& first = query.row(599);
+  EXPECT_EQ(first.title, "Title 1");
+  EXPECT_TRUE(first.stored);
+  EXPECT_FALSE(query.row(598).stored);
+  EXPECT_TRUE(query.row(600 - 7).memo);
+  EXPECT_FALSE(query.row(600 - 8).memo);
+  for (int row = 0; row < 600; row += 37) EXPECT_EQ(query.row(row).title, "Title " + std::to_string(600 - row));
+}
+
+TEST_F(TrackQueryTest, FollowsRowsAddedWrittenAndDeleted) {
+  add({"one"});
+  add({"two"});
+  query.reload();
+  EXPECT_FALSE(query.update()) << "nothing changed";
+  add({"three björk"});
+  EXPECT_TRUE(query.update());
+  EXPECT_EQ(shown(), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(searched("bjork"), (std::vector<int>{3}));
+
+  // A written row: its texts, flags and categories.
+  tracks.first();
+  tracks.edit();
+  write({"Björk again", "", "", "", 0, "128 kbit/s", "44.1 kHz", 0b1000, true});
+  tracks.post();
+  query.refresh_record(1);
+  EXPECT_EQ(searched("bjork"), (std::vector<int>{1, 3}));
+  EXPECT_EQ(query.row(0).title, "Björk again");
+  EXPECT_TRUE(query.row(0).skip);
+  EXPECT_EQ(query.categories_of(1), 0b1000u);
+
+  // A deleted row renumbers those after it.
+  tracks.first();
+  tracks.delete_record();
+  EXPECT_TRUE(query.update());
+  EXPECT_EQ(searched(""), (std::vector<int>{1, 2}));
+  EXPECT_EQ(query.row(1).title, "three björk");
+
+  // A delete and an append between two looks.
+  tracks.first();
+  tracks.delete_record();
+  add({"four"});
+  EXPECT_TRUE(query.update());
+  EXPECT_EQ(query.total(), 2);
+  EXPECT_EQ(query.row(0).title, "three björk");
+  EXPECT_EQ(query.row(1).title, "four");
+
+  tracks.close();
+  EXPECT_TRUE(query.update());
+  EXPECT_EQ(query.size(), 0);
+  EXPECT_EQ(query.record_at(0), 0);
+}
+
+}  // namespace
+}  // namespace vemla
