@@ -1,5 +1,8 @@
 #include "library_files.h"
 
+#include <SQLiteCpp/Database.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "data.h"
@@ -17,6 +20,16 @@ namespace {
 void name_table(Table& table, const LibraryPath& library, const std::string& name) {
   table.set_location(library.folder);
   table.set_table_name(name);
+}
+
+// SQLite would wait for ever on a pipe named like a table file, and reads a device as if it were one: the
+// library's files must be plain files (those that are missing are reported by the open that follows).
+void refuse_odd_files(const LibraryPath& library) {
+  for (const fs::path& file : {library.tracks(), library.store(), library.categories()}) {
+    struct stat status {};
+    if (::stat(file.c_str(), &status) != 0 || S_ISREG(status.st_mode)) continue;
+    throw TableError(file.string() + (S_ISDIR(status.st_mode) ? " is a folder" : " is not a regular file"));
+  }
 }
 
 void set_read_only(Table& table, bool read_only) {
@@ -115,6 +128,7 @@ CreateResult create_library(Tdb& db, const LibraryPath& library) {
 
 void open_library(Tdb& db, const LibraryPath& library) {
   close_library(db);
+  refuse_odd_files(library);
   const LibraryTables names = library_tables(library.base);
   name_table(db.Table1, library, names.tracks);
   db.Table1.open();
@@ -128,6 +142,19 @@ void open_library(Tdb& db, const LibraryPath& library) {
     db.Table2.field_by_name("READONLY").set_boolean(read_only);
     db.Table2.refresh();
   }
+}
+
+void check_library_opens(const LibraryPath& library) {
+  refuse_odd_files(library);
+  const LibraryTables names = library_tables(library.base);
+  Table tracks, categories;
+  name_table(tracks, library, names.tracks);
+  name_table(categories, library, names.categories);
+  for (Table* table : {&tracks, &categories}) table->set_table_type(TableType::Paradox);
+  tracks.set_field_order(track_field_order());
+  tracks.open();
+  categories.open();
+  categories.field_by_name("READONLY").as_boolean();
 }
 
 void close_library(Tdb& db) {
@@ -144,6 +171,20 @@ void delete_library(const LibraryPath& library) {
   name_table(categories, library, names.categories);
   tracks.delete_table();
   if (file_exists(library.categories())) categories.delete_table();
+}
+
+void check_library_not_in_use(const LibraryPath& library) {
+  if (!library_exists(library)) throw TableError("There is no database " + library.store().string());
+  struct stat status {};
+  if (::stat(library.tracks().c_str(), &status) == 0 && !S_ISREG(status.st_mode)) return;  // no one's table
+  try {
+    SQLite::Database probe(library.tracks(), SQLite::OPEN_READWRITE, static_cast<int>(lock_wait().count()));
+    probe.exec("BEGIN EXCLUSIVE; COMMIT");
+  } catch (const SQLite::Exception& error) {
+    const int code = error.getErrorCode() & 0xff;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) throw_store_error(error, library.tracks());
+    // Any other failure (a damaged file, a read-only one) means no program is writing it.
+  }
 }
 
 }  // namespace vemla
