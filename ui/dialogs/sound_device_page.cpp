@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLayout>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -20,6 +21,12 @@ namespace {
 
 constexpr const char* kChoiceKey = "SoundDevice";
 constexpr int kNoteTime = 15000;  // ms a note about the device stays in the status bar
+
+// Some drivers describe a device at length; the dialog is sized to its longest item.
+QString shortened(const QString& description) {
+  constexpr int kLongest = 60;
+  return description.size() <= kLongest ? description : description.left(kLongest - 1) + QChar(0x2026);
+}
 
 }  // namespace
 
@@ -101,8 +108,8 @@ void SoundDevicePage::show_devices(const std::vector<PcmDevice>& devices) {
   int current = -1;
   for (const PcmDevice& device : devices) {
     const QString name = QString::fromStdString(device.name);
-    SoundDevice->addItem(QStringLiteral("%1 (%2)").arg(QString::fromStdString(device.description), name),
-                         name);
+    SoundDevice->addItem(
+        QStringLiteral("%1 (%2)").arg(shortened(QString::fromStdString(device.description)), name), name);
     if (name == kept) current = SoundDevice->count() - 1;
   }
   if (current < 0) {
@@ -112,6 +119,11 @@ void SoundDevicePage::show_devices(const std::vector<PcmDevice>& devices) {
   }
   SoundDevice->setCurrentIndex(current);
   filling_ = false;
+  // The dialog keeps its size fixed to its contents: it grows (or shrinks) with the longest device now.
+  // Each size on the way up is cached: told at once, so that the dialog has its new size when it shows.
+  for (QWidget* widget = SoundDevice; widget && widget != &options_; widget = widget->parentWidget())
+    widget->updateGeometry();
+  if (QLayout* layout = options_.layout()) layout->activate();
 }
 
 void SoundDevicePage::chosen(int index) {
