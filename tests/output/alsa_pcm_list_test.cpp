@@ -2,7 +2,15 @@
 // "null", the same PCM twice) and from the hints of this machine.
 #include "alsa_pcm_list.h"
 
+#include <alsa/asoundlib.h>
 #include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+#include "chosen_device.h"
+#include "null_device.h"
+#include "support.h"
 
 namespace vemla {
 namespace {
@@ -71,6 +79,52 @@ TEST(ListAlsaPcms, ThisMachinesListStartsWithDefault) {
     EXPECT_EQ(devices[i].description.find('\n'), std::string::npos) << devices[i].name;
     for (size_t j = 0; j < i; ++j) EXPECT_NE(devices[i].name, devices[j].name);
   }
+}
+
+// ALSA reads the user's own configuration (~/.asoundrc): a PCM defined there with a hint, as a sound server
+// or a USB device's driver defines its own, is offered and can be chosen and played, by real ALSA.
+class UsersOwnPcm : public testing::Test {
+ protected:
+  void SetUp() override {
+    if (const char* home = std::getenv("HOME")) home_ = home;
+    std::ofstream(dir / ".asoundrc") << "pcm.vemladac {\n  type null\n"
+                                        "  hint { show on description \"Vemla Test DAC\" }\n}\n";
+    ::setenv("HOME", dir.path().c_str(), 1);
+    snd_config_update_free_global();  // read anew, with this home
+  }
+  void TearDown() override {
+    ::setenv("HOME", home_.c_str(), 1);
+    snd_config_update_free_global();
+  }
+  test::TempDir dir;
+  std::string home_;
+};
+
+TEST_F(UsersOwnPcm, IsOfferedAndPlaysWhenChosenAndOnlyAMissingOneGivesWay) {
+  const auto devices = list_alsa_pcms();
+  ASSERT_FALSE(devices.empty());
+  EXPECT_EQ(devices[0].name, "default");
+  EXPECT_EQ(pcm_description(devices, "vemladac"), "Vemla Test DAC");
+
+  auto given = std::make_unique<NullDevice>(1000);
+  NullDevice& fallback = *given;
+  ChosenDevice chosen(std::move(given));  // the real ALSA device and list
+  std::vector<std::string> notes;
+  chosen.set_note([&](const std::string& text) { notes.push_back(text); });
+  chosen.choose("vemladac");
+  std::string reason;
+  ASSERT_TRUE(chosen.open(PcmFormat{2, 44100}, reason)) << reason;
+  EXPECT_EQ(fallback.opens(), 0u) << "the chosen PCM plays";
+  EXPECT_TRUE(notes.empty());
+  ASSERT_TRUE(chosen.close());
+
+  chosen.choose("vemla-unplugged");
+  ASSERT_TRUE(chosen.open(PcmFormat{2, 44100}, reason)) << reason;
+  EXPECT_EQ(fallback.opens(), 1u);
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_NE(notes[0].find("vemla-unplugged"), std::string::npos) << notes[0];
+  chosen.reset();
+  EXPECT_TRUE(chosen.close());
 }
 
 }  // namespace
