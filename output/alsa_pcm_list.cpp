@@ -47,12 +47,13 @@ std::vector<PcmDevice> playable_pcms(const std::vector<PcmHint>& hints) {
   for (const PcmHint& hint : hints) {
     if (!wanted(hint)) continue;
     std::string description = hint.description ? one_line(*hint.description) : std::string();
-    if (description.empty()) description = *hint.name;
     if (*hint.name == kDefault) {
-      if (!default_described) devices.front().description = description;
+      // A "default" of the user's own configuration often has no description: ours stays.
+      if (!default_described && !description.empty()) devices.front().description = description;
       default_described = true;
       continue;
     }
+    if (description.empty()) description = *hint.name;
     const bool listed = std::any_of(devices.begin(), devices.end(),
                                     [&](const PcmDevice& device) { return device.name == *hint.name; });
     if (!listed) devices.push_back({*hint.name, description});

@@ -60,8 +60,7 @@ bool ChosenDevice::open(const PcmFormat& format, std::string& reason) {
       device = given_;
       opened = true;
       reason.clear();
-      if (note)
-        note("The sound device \"" + choice + "\" is not connected: playing through the default device.");
+      if (note) note("\"" + choice + "\" is not connected: playing on \"default\"");
     }
   }
   std::lock_guard lock(mutex_);

@@ -33,11 +33,14 @@ TEST(PlayablePcms, DefaultComesFirstWithItsOwnDescription) {
       << "a description of several lines is one line";
 }
 
-TEST(PlayablePcms, DefaultIsOfferedEvenWhenAlsaGivesNoHints) {
+TEST(PlayablePcms, DefaultIsOfferedAndDescribedWhenAlsaDoesNeither) {
   const auto devices = playable_pcms({});
   ASSERT_EQ(devices.size(), 1u);
   EXPECT_EQ(devices[0].name, "default");
   EXPECT_FALSE(devices[0].description.empty());
+  EXPECT_NE(devices[0].description, "default");
+  EXPECT_EQ(playable_pcms({hint("default", nullptr)}), devices) << "a hint without a description keeps ours";
+  EXPECT_EQ(playable_pcms({hint("default", "")}), devices);
 }
 
 TEST(PlayablePcms, LeavesOutWhatCannotPlayAStereoTrack) {
