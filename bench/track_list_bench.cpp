@@ -24,6 +24,7 @@
 #include "error_box.h"
 #include "null_device.h"
 #include "program.h"
+#include "rows.h"
 #include "track_list.h"
 #include "track_list_model.h"
 
@@ -54,15 +55,15 @@ fs::path make_library(const fs::path& root, int count) {
     Table& tracks = db.Table1;
     for (int i = 0; i < count; ++i) {
       tracks.append();
-      tracks.field_by_name("TITLE").set_text(std::string(kWords[i % 16]) + " " + kWords[(i / 16) % 16] + " " +
-                                             std::to_string(i));
-      tracks.field_by_name("ARTIST").set_text(std::string(kFirst[(i / 7) % 8]) + " " + kLast[(i / 3) % 6]);
-      tracks.field_by_name("ALBUM").set_text(std::string(kWords[(i / 11) % 16]) + " " + std::to_string(i / 12));
-      tracks.field_by_name("TRACKTOTAL").set_integer(60000 + (i * 7919) % 400000);
-      tracks.field_by_name("BITRATE").set_text(i % 3 ? "128 kbit/s" : "320 kbit/s");
-      tracks.field_by_name("SAMPLERATE").set_text("44.1 kHz");
-      tracks.field_by_name("PAD").set_text(folder.string() + "/missing" + std::to_string(i) + ".mp3");
-      if (i % 5 == 0) tracks.field_by_name("MEMO").set_text("recorded live, a favourite of " + std::to_string(i));
+      set(tracks, TrackTable::title,
+          std::string(kWords[i % 16]) + " " + kWords[(i / 16) % 16] + " " + std::to_string(i));
+      set(tracks, TrackTable::artist, std::string(kFirst[(i / 7) % 8]) + " " + kLast[(i / 3) % 6]);
+      set(tracks, TrackTable::album, std::string(kWords[(i / 11) % 16]) + " " + std::to_string(i / 12));
+      set(tracks, TrackTable::tracktotal, 60000 + (i * 7919) % 400000);
+      set(tracks, TrackTable::bitrate, i % 3 ? "128 kbit/s" : "320 kbit/s");
+      set(tracks, TrackTable::samplerate, "44.1 kHz");
+      set(tracks, TrackTable::pad, folder.string() + "/missing" + std::to_string(i) + ".mp3");
+      if (i % 5 == 0) set(tracks, TrackTable::memo, "recorded live, a favourite of " + std::to_string(i));
       tracks.field_by_position(i % 8).set_boolean(true);
       tracks.post();
     }

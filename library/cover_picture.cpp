@@ -12,6 +12,7 @@
 #include <fstream>
 #include <memory>
 
+#include "schema.h"
 #include "store.h"
 #include "table.h"
 
@@ -121,10 +122,7 @@ CoverPicture cover_of_file(const fs::path& file) {
 std::string stored_tag(Table& tracks) {
   Store* store = tracks.is_open() ? tracks.store() : nullptr;
   if (!store || tracks.record_count() == 0) return {};
-  int data = -1;
-  for (size_t c = 0; c < store->columns().size(); ++c) {
-    if (strcasecmp(store->columns()[c].name.c_str(), "DATA") == 0) data = static_cast<int>(c);
-  }
+  const int data = store->position_of(TrackTable::data.name);
   if (data < 0 || store->columns()[data].type != ColumnType::Blob) return {};
   sqlite3* db = store->sql().getHandle();
   // The current row's id: the record number counts rows in id order.

@@ -1,6 +1,7 @@
 #include "store.h"
 
 #include <sqlite3.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <climits>
@@ -124,6 +125,15 @@ Store::Store(const TablePaths& paths, Access access) : paths_(paths) {
 }
 
 Store::~Store() = default;
+
+int Store::position_of(std::string_view name) const {
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    const std::string& column = columns_[i].name;
+    if (column.size() == name.size() && strncasecmp(column.data(), name.data(), name.size()) == 0)
+      return static_cast<int>(i);
+  }
+  return -1;
+}
 
 bool Store::in_transaction() const {
   return sqlite3_get_autocommit(db_->getHandle()) == 0;

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -36,6 +37,8 @@ class Store {
 
   const TablePaths& paths() const { return paths_; }
   const std::vector<ColumnDef>& columns() const { return columns_; }
+  // The position of the column of that name (in any letter case), or -1.
+  int position_of(std::string_view name) const;
   bool has_companion() const { return has_companion_; }
   // False when opened for reading, or when the files or their folder (where the journals go) cannot be
   // written: a read-only disk, share or copy.

@@ -1,7 +1,5 @@
 #include "track_import.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cctype>
 
@@ -38,10 +36,10 @@ bool is_track_file(const fs::path& file) {
 // Of the texts, how many the columns cut (a column's recorded width governs).
 int texts_cut(Table& tracks, const TagTexts& tag) {
   int cut = 0;
-  for (const auto& [column, text] : {std::pair<const char*, const std::string*>{"TITLE", &tag.title},
-                                     {"ARTIST", &tag.artist},
-                                     {"ALBUM", &tag.album}}) {
-    const Field field = tracks.field_by_name(column);
+  for (const auto& [column, text] : {std::pair<TextColumn, const std::string*>{TrackTable::title, &tag.title},
+                                     {TrackTable::artist, &tag.artist},
+                                     {TrackTable::album, &tag.album}}) {
+    const Field field = vemla::field(tracks, column);
     if (field.type() == ColumnType::String && cut_text(*text, field.size()) != *text) ++cut;
   }
   return cut;
@@ -157,10 +155,7 @@ std::vector<std::string> known_files(Table& tracks) {
   std::vector<std::string> files;
   Store* store = tracks.is_open() ? tracks.store() : nullptr;
   if (!store) return files;
-  int pad = -1;
-  for (size_t c = 0; c < store->columns().size(); ++c) {
-    if (strcasecmp(store->columns()[c].name.c_str(), "PAD") == 0) pad = static_cast<int>(c);
-  }
+  const int pad = store->position_of(TrackTable::pad.name);
   if (pad < 0 || stored_apart(store->columns()[pad].type)) return files;
   try {
     SQLite::Statement select(store->sql(), "SELECT " + row_column(pad) + " FROM rows WHERE " + row_column(pad) +

@@ -1,12 +1,12 @@
 #include "track_query.h"
 
 #include <sqlite3.h>
-#include <strings.h>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
+#include "schema.h"
 #include "store.h"
 #include "table.h"
 #include "table_error.h"
@@ -17,15 +17,15 @@ namespace vemla {
 namespace {
 
 // The columns the list reads, by their names in the track table.
-constexpr const char* kTitle = "TITLE";
-constexpr const char* kArtist = "ARTIST";
-constexpr const char* kAlbum = "ALBUM";
-constexpr const char* kTime = "TRACKTOTAL";
-constexpr const char* kBitrate = "BITRATE";
-constexpr const char* kSamplerate = "SAMPLERATE";
-constexpr const char* kSkip = "SKIP";
-constexpr const char* kMemo = "MEMO";
-constexpr const char* kData = "DATA";
+constexpr std::string_view kTitle = TrackTable::title.name;
+constexpr std::string_view kArtist = TrackTable::artist.name;
+constexpr std::string_view kAlbum = TrackTable::album.name;
+constexpr std::string_view kTime = TrackTable::tracktotal.name;
+constexpr std::string_view kBitrate = TrackTable::bitrate.name;
+constexpr std::string_view kSamplerate = TrackTable::samplerate.name;
+constexpr std::string_view kSkip = TrackTable::skip.name;
+constexpr std::string_view kMemo = TrackTable::memo.name;
+constexpr std::string_view kData = TrackTable::data.name;
 
 constexpr uint8_t kStored = 1, kHasMemo = 2, kSkipped = 4;
 // A memo is searched through its first 64 KB: enough for any note, bounded for one pasted by mistake.
@@ -34,17 +34,9 @@ constexpr size_t kSearchedMemo = 64 * 1024;
 constexpr int kPageBefore = 32, kPageAfter = 96;
 constexpr size_t kKeptRows = 4096;
 
-int position_of(const Store& store, const char* name) {
-  const std::vector<ColumnDef>& columns = store.columns();
-  for (size_t i = 0; i < columns.size(); ++i) {
-    if (strcasecmp(columns[i].name.c_str(), name) == 0) return static_cast<int>(i);
-  }
-  return -1;
-}
-
 // A column kept in the table file, or NULL where the table lacks it.
-std::string row_value(const Store& store, const char* name) {
-  const int position = position_of(store, name);
+std::string row_value(const Store& store, std::string_view name) {
+  const int position = store.position_of(name);
   if (position < 0 || stored_apart(store.columns()[position].type)) return "NULL";
   return "r." + row_column(position);
 }
@@ -94,18 +86,18 @@ class TrackQuery::Reader {
 
   Reader(Store& store, const std::string& where) : store_(store), statement_(nullptr, sqlite3_finalize) {
     std::string sql = "SELECT r.id";
-    for (const char* name : {kTitle, kArtist, kAlbum, kTime, kBitrate, kSamplerate, kSkip})
+    for (std::string_view name : {kTitle, kArtist, kAlbum, kTime, kBitrate, kSamplerate, kSkip})
       sql += ", " + row_value(store, name);
-    const int memo = position_of(store, kMemo);
+    const int memo = store.position_of(kMemo);
     sql += memo >= 0 && store.columns()[memo].type == ColumnType::Memo
                ? ", (SELECT substr(value, 1, " + std::to_string(kSearchedMemo) + ") FROM mb.v" +
                      std::to_string(memo) + " WHERE id=r.id)"
                : ", NULL";
-    const int data = position_of(store, kData);
+    const int data = store.position_of(kData);
     sql += data >= 0 && store.columns()[data].type == ColumnType::Blob
                ? ", EXISTS(SELECT 1 FROM mb.v" + std::to_string(data) + " WHERE id=r.id)"
                : ", 0";
-    for (int k = 1; k <= 64; ++k) sql += ", " + row_value(store, ("C" + std::to_string(k)).c_str());
+    for (int k = 1; k <= 64; ++k) sql += ", " + row_value(store, TrackTable::category(k).name);
     statement_ = prepare(store, sql + " FROM rows r " + where + " ORDER BY r.id");
   }
 
@@ -400,7 +392,8 @@ void TrackQuery::fetch_around(int row) {
   }
   if (ids.empty()) return;
   std::string sql = "SELECT r.id";
-  for (const char* name : {kTitle, kArtist, kAlbum, kBitrate, kSamplerate}) sql += ", " + row_value(*store, name);
+  for (std::string_view name : {kTitle, kArtist, kAlbum, kBitrate, kSamplerate})
+    sql += ", " + row_value(*store, name);
   Statement select = prepare(*store, sql + " FROM rows r WHERE r.id IN (" + ids + ")");
   int rc;
   while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {

@@ -20,9 +20,9 @@
 #include "error_box.h"
 #include "library_files.h"
 #include "null_device.h"
-#include "player_settings.h"
 #include "playlist.h"
 #include "program.h"
+#include "rows.h"
 #include "support.h"
 #include "test_streams.h"
 #include "track_import.h"
@@ -123,7 +123,8 @@ class ProgramTest : public ::testing::Test {
     program = std::make_unique<Program>(std::move(device));
     Table& settings = program->data_module.Table2;
     settings.open();
-    for (const char* option : {"AUTOPLAY", "CONTINUE", "STORAGE"}) write_setting(settings, option, false);
+    for (FlagColumn option : {SettingsTable::autoplay, SettingsTable::nonstop, SettingsTable::storage})
+      write_setting(settings, option, false);
   }
 
   // Library "Lib" in the test's folder with one track per entry (a copy of short track k for track k, or of

@@ -11,6 +11,7 @@
 #include "data.h"
 #include "main_window.h"
 #include "player_control.h"
+#include "rows.h"
 #include "transport.h"
 
 namespace vemla {
@@ -182,10 +183,10 @@ TrackFacts MediaControls::current_track() const {
     track.id = QStringLiteral("/vemla/library_%1/track_%2")
                    .arg(library_key(tracks.file_path()))
                    .arg(tracks.record_number());
-    track.title = text(tracks.field_by_name("TITLE"));
-    track.artist = text(tracks.field_by_name("ARTIST"));
-    track.album = text(tracks.field_by_name("ALBUM"));
-    track.length_us = std::max<qint64>(0, tracks.field_by_name("TRACKTOTAL").as_integer()) * 1000;
+    track.title = text(field(tracks, TrackTable::title));
+    track.artist = text(field(tracks, TrackTable::artist));
+    track.album = text(field(tracks, TrackTable::album));
+    track.length_us = std::max<qint64>(0, get(tracks, TrackTable::tracktotal)) * 1000;
     track.art_url = art_url_;
   } catch (const std::exception&) {
     // A row that cannot be read shows as far as it was read; the window reports the table's errors.

@@ -1,6 +1,7 @@
 #include "library_play_list.h"
 
 #include "playlist.h"
+#include "rows.h"
 #include "table.h"
 
 namespace vemla {
@@ -13,7 +14,7 @@ uint64_t LibraryPlayList::flags(int32_t record) {
   if (!read_) {
     read_ = true;
     if (tracks_.is_open()) {
-      std::vector<Field> fields{tracks_.field_by_name("SKIP")};
+      std::vector<Field> fields{field(tracks_, TrackTable::skip)};
       if (list_.filter() > 0) fields.push_back(tracks_.field_by_position(list_.filter() - 1));
       flags_ = tracks_.read_flags(fields);
     }

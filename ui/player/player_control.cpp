@@ -14,6 +14,7 @@
 
 #include "data.h"
 #include "main_window.h"
+#include "rows.h"
 #include "track_facts.h"
 #include "transport.h"
 
@@ -236,7 +237,7 @@ void PlayerControl::show_total() {
   Table& tracks = db_.Table1;
   int total_ms = 0;
   try {
-    if (tracks.is_open() && tracks.record_count() > 0) total_ms = tracks.field_by_name("TRACKTOTAL").as_integer();
+    if (tracks.is_open() && tracks.record_count() > 0) total_ms = get(tracks, TrackTable::tracktotal);
   } catch (const std::exception&) {
     // A row that cannot be read shows no length; the commands report the table's errors.
   }

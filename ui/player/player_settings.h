@@ -1,6 +1,5 @@
 // What the player reads when it opens a run: the thread priority from the settings table and the output mix
-// from the options dialog; and the playing options of the settings record as player control reads and writes
-// them.
+// from the options dialog. The playing options of the settings record are read and written through rows.h.
 #pragma once
 
 #include "player.h"
@@ -22,13 +21,5 @@ class WindowPlayerSettings final : public PlayerSettings {
   Table& settings_;
   const TForm2& options_;
 };
-
-// A flag of the settings record (AUTOPLAY, CONTINUE, STORAGE) after re-reading the table, which posts a tick
-// the user has just made; false while the table is closed. Errors of the table store are thrown.
-bool refreshed_setting(Table& settings, const char* column);
-// The flag as the record holds it now, without re-reading; false while the table is closed.
-bool setting(Table& settings, const char* column);
-// Writes the flag into the settings record and refreshes the table; nothing while it is closed.
-void write_setting(Table& settings, const char* column, bool value);
 
 }  // namespace vemla

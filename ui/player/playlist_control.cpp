@@ -15,6 +15,7 @@
 #include "eliding_label.h"
 #include "error_box.h"
 #include "main_window.h"
+#include "rows.h"
 #include "transport.h"
 
 namespace vemla {
@@ -161,7 +162,7 @@ void PlaylistControl::refresh_category_captions() {
     showing_checks_ = true;
     for (int k = 0; k < 64; ++k) {
       QString name;
-      if (named) name = QString::fromStdString(names.field_by_name("C" + std::to_string(k + 1)).as_text());
+      if (named) name = QString::fromStdString(get(names, CategoryTable::name(k + 1)));
       if (name.isEmpty()) name = QString::number(k + 1);  // an unnamed category goes by its number
       QListWidgetItem* item = form_.RzCheckList1->item(k);
       item->setText(name);

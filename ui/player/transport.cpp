@@ -9,7 +9,7 @@
 #include "error_box.h"
 #include "file_check.h"
 #include "library_play_list.h"
-#include "player_settings.h"
+#include "rows.h"
 #include "temporary_track.h"
 
 namespace vemla {
@@ -80,8 +80,9 @@ bool Transport::guarded(F command) {
 
 PlaySettings Transport::settings(bool refresh) {
   PlaySettings settings;
-  settings.auto_play = refresh ? refreshed_setting(db_.Table2, "AUTOPLAY") : setting(db_.Table2, "AUTOPLAY");
-  settings.nonstop = setting(db_.Table2, "CONTINUE");
+  settings.auto_play = refresh ? refreshed_setting(db_.Table2, SettingsTable::autoplay)
+                               : setting(db_.Table2, SettingsTable::autoplay);
+  settings.nonstop = setting(db_.Table2, SettingsTable::nonstop);
   settings.repeat_track = repeat_track_;
   return settings;
 }
@@ -95,7 +96,8 @@ void Transport::set_repeat_track(bool on) {
 
 void Transport::set_nonstop(bool on) {
   guarded([&] {
-    if (setting(db_.Table2, "CONTINUE") != on) write_setting(db_.Table2, "CONTINUE", on);
+    if (setting(db_.Table2, SettingsTable::nonstop) != on)
+      write_setting(db_.Table2, SettingsTable::nonstop, on);
   });
   emit options_changed();
 }
@@ -281,10 +283,11 @@ bool Transport::open_current_track() {
   player_.close_run();
 
   // The settings say where the audio of the track being played is; they follow the track.
-  const Field data = tracks.field_by_name("DATA");
+  const Field data = field(tracks, TrackTable::data);
   const bool stored = !data.is_empty();
   Table& settings = db_.Table2;
-  if (settings.is_open() && setting(settings, "STORAGE") != stored) write_setting(settings, "STORAGE", stored);
+  if (settings.is_open() && setting(settings, SettingsTable::storage) != stored)
+    write_setting(settings, SettingsTable::storage, stored);
 
   if (stored) {
     const fs::path file = temporary_file();
@@ -297,7 +300,7 @@ bool Transport::open_current_track() {
     }
     player_.track_file_name = file.string();
   } else {
-    const fs::path path = tracks.field_by_name("PAD").as_text();
+    const fs::path path = get(tracks, TrackTable::pad);
     // Only a file: opening a FIFO or a device would wait for ever.
     if (path.empty()) {
       show_error(window_, QStringLiteral("Track %1 has no audio: it is neither stored in the database nor "
@@ -325,7 +328,7 @@ bool Transport::open_current_track() {
   const bool header_found = player_.open_run();
   own_run_ = true;
   run_record_ = tracks.record_number();
-  run_frames_ = std::max(0, tracks.field_by_name("FRAMETOTAL").as_integer());
+  run_frames_ = std::max(0, get(tracks, TrackTable::frametotal));
   ++runs_started_;
   emit run_opened();
   publish_soon();
@@ -395,7 +398,7 @@ void Transport::update_following() {
       resolving_ = true;
       const int back = tracks.record_number();
       tracks.move_by(following.record - back);
-      if (tracks.field_by_name("DATA").is_empty()) following.file = tracks.field_by_name("PAD").as_text();
+      if (is_empty(tracks, TrackTable::data)) following.file = get(tracks, TrackTable::pad);
       tracks.move_by(back - tracks.record_number());
       resolving_ = false;
     }

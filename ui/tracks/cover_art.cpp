@@ -10,6 +10,7 @@
 
 #include "cover_picture.h"
 #include "data.h"
+#include "rows.h"
 
 namespace vemla {
 
@@ -55,8 +56,8 @@ void CoverArt::show_current() {
   bool stored = false;
   try {
     if (tracks.is_open() && tracks.record_count() > 0) {
-      const std::string file = tracks.field_by_name("PAD").as_text();
-      stored = !tracks.field_by_name("DATA").is_empty();
+      const std::string file = get(tracks, TrackTable::pad);
+      stored = !is_empty(tracks, TrackTable::data);
       request.key = QStringLiteral("%1|%2|%3|%4")
                         .arg(QString::fromStdString(tracks.file_path().string()))
                         .arg(tracks.record_number())

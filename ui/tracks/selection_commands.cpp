@@ -16,6 +16,7 @@
 #include "library_work.h"
 #include "main_window.h"
 #include "playlist_control.h"
+#include "rows.h"
 #include "stop_playing.h"
 #include "track_list.h"
 #include "track_list_control.h"
@@ -35,9 +36,9 @@ QString counted(qsizetype count, const char* one, const char* many) {
 
 // The name a track's export takes: its file's, else its title's; numbered where the folder has it already.
 fs::path free_name(Table& tracks, const fs::path& folder) {
-  fs::path name = fs::path(tracks.field_by_name("PAD").as_text()).filename();
+  fs::path name = fs::path(get(tracks, TrackTable::pad)).filename();
   if (name.empty()) {
-    std::string title = tracks.field_by_name("TITLE").as_text();
+    std::string title = get(tracks, TrackTable::title);
     std::replace(title.begin(), title.end(), '/', '_');
     name = (title.empty() ? std::string("track") : title) + ".mp3";
   }
@@ -158,7 +159,7 @@ int SelectionCommands::export_tracks(const QList<int>& records, const QString& f
   try {
     for (int record : records) {
       if (!go_to_record(tracks, record)) continue;
-      if (tracks.field_by_name("DATA").is_empty()) {
+      if (is_empty(tracks, TrackTable::data)) {
         ++kept_on_disk;
         continue;
       }

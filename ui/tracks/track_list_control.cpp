@@ -12,6 +12,7 @@
 #include "main_window.h"
 #include "player_control.h"
 #include "playlist_control.h"
+#include "rows.h"
 #include "track_list.h"
 #include "track_list_model.h"
 
@@ -133,9 +134,8 @@ void TrackListControl::sync_categories() {
   QStringList names;
   Table& categories = db_.Table3;
   try {
-    const bool named = categories.is_open() && categories.record_count() > 0;
     for (int k = 1; k <= 64; ++k) {
-      QString name = named ? text_of(categories.field_by_name("C" + std::to_string(k)).as_text()) : QString();
+      QString name = text_of(category_name(categories, k));
       names << (name.isEmpty() ? QString::number(k) : name);
     }
   } catch (const std::exception&) {
@@ -151,11 +151,11 @@ QString TrackListControl::window_title() const {
   const QString ending = QStringLiteral(" \u2014 %1 \u2014 Vemla").arg(library);
   try {
     if (tracks.record_count() == 0) return library + QStringLiteral(" \u2014 Vemla");
-    QString title = text_of(tracks.field_by_name("TITLE").as_text());
-    const QString artist = text_of(tracks.field_by_name("ARTIST").as_text());
+    QString title = text_of(get(tracks, TrackTable::title));
+    const QString artist = text_of(get(tracks, TrackTable::artist));
     if (title.isEmpty()) {
       // A track without a title goes by its file's name.
-      const std::filesystem::path file = tracks.field_by_name("PAD").as_text();
+      const std::filesystem::path file = get(tracks, TrackTable::pad);
       title = file.empty() ? QStringLiteral("Track %1").arg(tracks.record_number())
                            : QString::fromStdString(file.stem().string());
     }

@@ -211,7 +211,7 @@ TEST_F(PlayerControlTest, StoredTracksPlayFromAPrivateTemporaryFile) {
   // The settings follow the track; the file holds its audio, for this user only.
   control().PlayClick();
   EXPECT_EQ(state(), Playing);
-  EXPECT_TRUE(setting(settings, "STORAGE"));
+  EXPECT_TRUE(setting(settings, SettingsTable::storage));
   struct stat st {};
   ASSERT_EQ(::lstat(temporary.c_str(), &st), 0);
   EXPECT_TRUE(S_ISREG(st.st_mode));
@@ -239,7 +239,7 @@ TEST_F(PlayerControlTest, StoredTracksPlayFromAPrivateTemporaryFile) {
   control().StopClick();
   ASSERT_TRUE(program->playlist.go_to_track(3));
   control().PlayClick();
-  EXPECT_FALSE(setting(settings, "STORAGE"));
+  EXPECT_FALSE(setting(settings, SettingsTable::storage));
   EXPECT_EQ(state(), Playing);
   ASSERT_TRUE(test::settles([&] { return played().size() == size_t{4}; }));
   EXPECT_EQ(played().back(), 3);
