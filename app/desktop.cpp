@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include "message_boxes.h"
 #include "program.h"
 
 namespace vemla {
@@ -13,6 +14,13 @@ namespace {
 
 // How often a library handed over while a dialog is open looks again whether the dialog has closed.
 constexpr int kBusyRetryMs = 250;
+
+bool dialog_open() {
+  for (const QWidget* window : QApplication::topLevelWidgets()) {
+    if (window->isVisible() && window->isModal() && !is_message_box(window)) return true;
+  }
+  return false;
+}
 
 }  // namespace
 
@@ -24,6 +32,10 @@ Desktop::Desktop(Program& program, QDBusConnection bus, std::function<void()> qu
       keys(program.form1, [this] { controls.play_pause(); }),
       last_library(program.form1, program.library, program.form2),
       bus_(std::move(bus)) {
+  PlayerControl& player = program.player_control;
+  keys.bind_transport({[this] { controls.play(); }, [this] { controls.pause(); },
+                       [this] { controls.play_pause(); }, [&player] { player.StopClick(); },
+                       [&player] { player.NextClick(); }, [&player] { player.PriorClick(); }});
   QObject::connect(&program.cover, &CoverArt::changed, &controls,
                    [this] { controls.set_art_url(this->program.cover.art_url()); });
 }
@@ -66,9 +78,11 @@ bool Desktop::is_open_library(const QString& library) const {
   return !named.isEmpty() && named == key(open);
 }
 
-// Opening a library under an open dialog would pull the tables from under it: it waits until the dialog closes.
+// Opening a library under an open dialog would pull the tables from under it: it waits until the dialog
+// closes. A message box holds no caller up, so it is no reason to wait (and a message of a failed open is
+// counted into the box already shown rather than queued behind it).
 void Desktop::open_when_free(const QString& library) {
-  if (QApplication::activeModalWidget()) {
+  if (dialog_open()) {
     QTimer::singleShot(kBusyRetryMs, &controls, [this, library] { open_when_free(library); });
     return;
   }

@@ -13,6 +13,7 @@
 #include "look.h"
 #include "program.h"
 #include "shell.h"
+#include "user_dialogs.h"
 
 namespace {
 
@@ -68,8 +69,9 @@ int main(int argc, char** argv) {
 
   // An error while the windows are made ends the program after saying why.
   std::unique_ptr<vemla::Program> program;
+  std::string device_problem;
   try {
-    program = std::make_unique<vemla::Program>(vemla::sound_device_from_environment());
+    program = std::make_unique<vemla::Program>(vemla::sound_device_from_environment(device_problem));
   } catch (const std::exception& error) {
     QMessageBox::critical(nullptr, QStringLiteral("Vemla"), QString::fromUtf8(error.what()));
     return 1;
@@ -86,6 +88,9 @@ int main(int argc, char** argv) {
       break;
   }
   program->form1.show();
+  // Told in the window, over it: printed before it showed, no desktop user would see it.
+  if (!device_problem.empty())
+    vemla::tell_user(QString::fromStdString(device_problem), vemla::MessageIcon::Warning);
   desktop->open_at_start(command.library);
   const int status = QApplication::exec();
   // The player joins its decode thread before the application object goes.

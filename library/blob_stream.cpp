@@ -25,9 +25,10 @@ std::string system_error_text(const std::string& what, const fs::path& path) {
 
 // An unnamed file that vanishes with its descriptor: O_TMPFILE where the file system has it, else a named
 // file removed at once.
-int open_scratch_file(const fs::path& folder) {
+int open_scratch_file(const fs::path& folder, fs::path& used) {
   for (const fs::path& candidate : {folder, fs::temp_directory_path()}) {
     if (candidate.empty()) continue;
+    used = candidate;
     int fd = ::open(candidate.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
     if (fd >= 0) return fd;
     std::string name = (candidate / ".vemla-blob-XXXXXX").string();
@@ -44,6 +45,8 @@ void write_all(int fd, const char* data, size_t length, const fs::path& path) {
   while (length > 0) {
     const ssize_t written = ::write(fd, data, length);
     if (written < 0 && errno == EINTR) continue;
+    if (written < 0 && errno == ENOSPC)
+      throw TableError("The disk holding " + path.string() + " is full: make room there and try again");
     if (written <= 0) throw TableError(system_error_text("Cannot write", path));
     data += written;
     length -= static_cast<size_t>(written);
@@ -78,7 +81,8 @@ int create_target(const fs::path& target) {
 PendingBlob::PendingBlob(const fs::path& source, const fs::path& scratch_folder) {
   FileHandle in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.fd < 0) throw TableError(system_error_text("Cannot open file", source));
-  fd_ = open_scratch_file(scratch_folder);
+  fs::path folder;
+  fd_ = open_scratch_file(scratch_folder, folder);
   try {
     auto buffer = std::make_unique<char[]>(kBlobChunk);
     for (;;) {
@@ -86,7 +90,7 @@ PendingBlob::PendingBlob(const fs::path& source, const fs::path& scratch_folder)
       if (got < 0 && errno == EINTR) continue;
       if (got < 0) throw TableError(system_error_text("Cannot read file", source));
       if (got == 0) break;
-      write_all(fd_, buffer.get(), static_cast<size_t>(got), "(temporary blob file)");
+      write_all(fd_, buffer.get(), static_cast<size_t>(got), folder);  // named by its folder, the file has none
       size_ += got;
     }
   } catch (...) {

@@ -1,5 +1,8 @@
 #include "library_files.h"
 
+#include <SQLiteCpp/Database.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "data.h"
@@ -19,6 +22,16 @@ namespace {
 void name_table(Table& table, const LibraryPath& library, const std::string& name) {
   table.set_location(library.folder);
   table.set_table_name(name);
+}
+
+// SQLite would wait for ever on a pipe named like a table file, and reads a device as if it were one: the
+// library's files must be plain files (those that are missing are reported by the open that follows).
+void refuse_odd_files(const LibraryPath& library) {
+  for (const fs::path& file : {library.tracks(), library.store(), library.categories()}) {
+    struct stat status {};
+    if (::stat(file.c_str(), &status) != 0 || S_ISREG(status.st_mode)) continue;
+    throw TableError(file.string() + (S_ISDIR(status.st_mode) ? " is a folder" : " is not a regular file"));
+  }
 }
 
 bool track_table_exists(const LibraryPath& library) {
@@ -134,6 +147,7 @@ CreateResult create_library(Tdb& db, const LibraryPath& library) {
 void open_library(Tdb& db, const LibraryPath& library) {
   close_library(db);
   settle_folder(library.folder);
+  refuse_odd_files(library);
   const LibraryTables names = library_tables(library.base);
   name_table(db.Table1, library, names.tracks);
   db.Table1.open();
@@ -147,6 +161,19 @@ void open_library(Tdb& db, const LibraryPath& library) {
     set(db.Table2, SettingsTable::read_only, read_only);
     db.Table2.refresh();
   }
+}
+
+void check_library_opens(const LibraryPath& library) {
+  refuse_odd_files(library);
+  const LibraryTables names = library_tables(library.base);
+  Table tracks, categories;
+  name_table(tracks, library, names.tracks);
+  name_table(categories, library, names.categories);
+  for (Table* table : {&tracks, &categories}) table->set_table_type(TableType::Paradox);
+  tracks.set_field_order(track_field_order());
+  tracks.open();
+  categories.open();
+  library_read_only(categories);  // a table without the column is no library
 }
 
 void close_library(Tdb& db) {
@@ -167,6 +194,20 @@ void delete_library(const LibraryPath& library) {
   names.push_back(library.tracks().filename().string());
   names.push_back(library.categories().filename().string());
   remove_together(library.folder, names);
+}
+
+void check_library_not_in_use(const LibraryPath& library) {
+  if (!library_exists(library)) throw TableError("There is no database " + library.store().string());
+  struct stat status {};
+  if (::stat(library.tracks().c_str(), &status) == 0 && !S_ISREG(status.st_mode)) return;  // no one's table
+  try {
+    SQLite::Database probe(library.tracks(), SQLite::OPEN_READWRITE, static_cast<int>(lock_wait().count()));
+    probe.exec("BEGIN EXCLUSIVE; COMMIT");
+  } catch (const SQLite::Exception& error) {
+    const int code = error.getErrorCode() & 0xff;
+    if (code == SQLITE_BUSY || code == SQLITE_LOCKED) throw_store_error(error, library.tracks());
+    // Any other failure (a damaged file, a read-only one) means no program is writing it.
+  }
 }
 
 }  // namespace vemla

@@ -52,11 +52,19 @@ CreateResult create_library(Tdb& db, const LibraryPath& library);
 // was opened stays open, as each step leaves it.
 void open_library(Tdb& db, const LibraryPath& library);
 
+// Opens the library's two tables as open_library would, and closes them again: the error open_library would
+// meet, without touching what db has open. For trying a library before the one open is given up for it.
+void check_library_opens(const LibraryPath& library);
+
 // Posts pending changes of the track and category-name tables and closes both; the settings table stays.
 void close_library(Tdb& db);
 
 // Deletes the library's track table (with its store) and its category-name table when there is one,
 // together; an error, with nothing deleted, when the track table does not exist or the library is in use.
 void delete_library(const LibraryPath& library);
+
+// An error, as delete_library gives it, when the library's track table does not exist or another program has
+// the library open; for work that takes a library's files away by other means (the desktop's trash).
+void check_library_not_in_use(const LibraryPath& library);
 
 }  // namespace vemla

@@ -217,7 +217,9 @@ bool ImportJob::work(Deadline deadline) {
       if (pass_known_ && done.back().added()) known_files_.insert(done.back().file.string());
     }
     ++next;
-  } while (next < files_.size() && std::chrono::steady_clock::now() < deadline);
+    // A track whose audio goes into the library is committed on its own: a full disk, which takes the whole
+    // transaction with it, then loses no track that fitted (and a commit costs little beside the audio).
+  } while (!store_ && next < files_.size() && std::chrono::steady_clock::now() < deadline);
   keep_done();
   return next_ < files_.size();
 }

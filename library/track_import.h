@@ -43,10 +43,11 @@ std::vector<std::filesystem::path> import_files(const std::vector<std::filesyste
 // store one).
 std::vector<std::string> known_files(Table& tracks);
 
-// Imports the files of the inputs (import_files) one after another, the rows of each step committed together.
-// Progress in files. Cancel keeps the files added so far; an error of the table engine ends the job there,
-// keeping the files added before it. With `pass_known`, a file whose absolute path a track of the table holds
-// already is passed over (an outcome marked known). The table must stay open while the job runs.
+// Imports the files of the inputs (import_files) one after another, the rows of each step committed together
+// (a file whose audio is stored, in a step of its own). Progress in files. Cancel keeps the files added so far;
+// an error of the table engine ends the job there, keeping the files added before it (on a full disk, every
+// whole track that fits). With `pass_known`, a file whose absolute path a track of the table holds already is
+// passed over (an outcome marked known). The table must stay open while the job runs.
 class ImportJob : public LibraryJob {
  public:
   ImportJob(Table& tracks, const std::vector<std::filesystem::path>& inputs, bool store, bool pass_known = false);

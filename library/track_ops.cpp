@@ -50,9 +50,15 @@ std::optional<int32_t> exact_playing_time(const fs::path& file) {
 void export_track(Table& tracks, const fs::path& file) {
   if (tracks.record_count() == 0) throw TableError("There is no track to export");
   const Field data = field(tracks, TrackTable::data);
+  // A track kept on disk is exported from its file.
+  fs::path kept;
   if (data.is_empty()) {
-    throw TableError("The audio of this track is not stored in the database; it is kept in the file " +
-                     get(tracks, TrackTable::pad));
+    kept = get(tracks, TrackTable::pad);
+    const std::string why = why_unreadable(kept);
+    if (!why.empty()) {
+      throw TableError("The audio of this track is not stored in the database, and its file " +
+                       kept.string() + ": " + why);
+    }
   }
   if (is_library_file(tracks, file)) throw TableError(file.string() + " is a file of the open database");
   // Through links to the file they name (which may not exist yet), so that the links stay.
@@ -67,16 +73,35 @@ void export_track(Table& tracks, const fs::path& file) {
   const fs::path scratch = target.parent_path() / ("." + target.filename().string().substr(0, 200) +
                                                    ".export-" + std::to_string(::getpid()));
   try {
-    data.save_to_file(scratch);
-  } catch (...) {
+    if (kept.empty()) {
+      data.save_to_file(scratch);
+    } else {
+      fs::copy_file(kept, scratch, fs::copy_options::overwrite_existing);
+    }
+  } catch (const fs::filesystem_error& failed) {
     remove_quietly(scratch);
-    throw;
+    throw TableError("Cannot export " + kept.string() + " to " + file.string() + ": " +
+                     failed.code().message());
+  } catch (const std::exception& failed) {
+    remove_quietly(scratch);
+    // The user asked for the file, not for its hidden scratch name.
+    std::string text = failed.what();
+    for (size_t at = 0; (at = text.find(scratch.string(), at)) != std::string::npos;
+         at += file.string().size())
+      text.replace(at, scratch.string().size(), file.string());
+    throw TableError(text);
   }
   fs::rename(scratch, target, error);
   if (error) {
     remove_quietly(scratch);
     throw TableError("Cannot write " + target.string() + ": " + error.message());
   }
+}
+
+bool can_export(Table& tracks) {
+  if (!tracks.is_open() || tracks.record_count() == 0 || tracks.state() == TableState::Insert) return false;
+  return !is_empty(tracks, TrackTable::data) ||
+         why_unreadable(get(tracks, TrackTable::pad)).empty();
 }
 
 bool delete_track(Table& tracks) {
@@ -148,6 +173,7 @@ bool FixJob::work(Deadline deadline) {
   TableBatch batch(tracks_);
   std::vector<FixOutcome> done;
   int next = next_;
+  bool stored = false;
   const auto keep_done = [&] {
     batch.commit();
     for (FixOutcome& outcome : done) {
@@ -170,6 +196,7 @@ bool FixJob::work(Deadline deadline) {
           if (const std::optional<int32_t> time = exact_playing_time(outcome.file))
             set(tracks_, TrackTable::tracktotal, *time);
           tracks_.post();
+          stored = true;
         }
         done.push_back(std::move(outcome));
       }
@@ -186,7 +213,9 @@ bool FixJob::work(Deadline deadline) {
       throw named;
     }
     ++next;
-  } while (next <= total_ && std::chrono::steady_clock::now() < deadline);
+    // Each track's audio is committed on its own: a full disk, which takes the whole transaction with it, then
+    // loses no track that fitted (and a commit costs little beside the audio).
+  } while (!stored && next <= total_ && std::chrono::steady_clock::now() < deadline);
   keep_done();
   return next_ <= total_;
 }

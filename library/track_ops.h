@@ -14,11 +14,14 @@ namespace vemla {
 
 class Table;
 
-// Writes the current track's stored audio to the file, replacing it without asking. The file is written
-// under another name beside it and renamed into place, so that a failed export leaves an existing file as it
-// was. An error, with nothing written, when the track has no stored audio (an empty file would pass for a
-// copy), when the table is empty, or when the file is one of the library's own.
+// Writes the current track's audio to the file, replacing it without asking: its stored audio, or a copy of
+// the file it keeps its audio in. The file is written under another name beside it and renamed into place, so
+// that a failed export leaves an existing file as it was; errors name the file asked for. An error, with
+// nothing written, when the track has neither stored audio nor a readable file (an empty file would pass for
+// a copy), when the table is empty, or when the file is one of the library's own.
 void export_track(Table& tracks, const std::filesystem::path& file);
+// Whether export_track has audio to write for the current track: stored audio, or a readable file.
+bool can_export(Table& tracks);
 
 // Deletes the current track; false, with nothing done, when the table has no row.
 bool delete_track(Table& tracks);
@@ -59,9 +62,9 @@ struct FixOutcome {
 // Stores the audio of every track whose DATA is empty, loaded from the file its PAD names (a bare name from
 // an older library is taken relative to the current folder), walking the rows in order; tracks with stored
 // audio are not touched. A track whose file cannot be opened keeps its empty DATA and the fix goes on; an
-// error of the table engine (a read-only library, a full disk) ends the job there. Progress in tracks; each
-// step's rows are committed together, so cancel keeps the tracks filled so far. The job moves the table's
-// current row; the table must stay open while it runs.
+// error of the table engine (a read-only library, a full disk) ends the job there, keeping the tracks filled
+// before it. Progress in tracks; each step's rows are committed together, so cancel keeps the tracks filled
+// so far. The job moves the table's current row; the table must stay open while it runs.
 class FixJob : public LibraryJob {
  public:
   explicit FixJob(Table& tracks);

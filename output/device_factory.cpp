@@ -54,12 +54,20 @@ std::string sound_device_choice_from_environment() {
   return value && *value ? std::string(value) : std::string("alsa");
 }
 
-std::unique_ptr<SoundDevice> sound_device_from_environment() {
+std::unique_ptr<SoundDevice> sound_device_from_environment(std::string& problem) {
   std::string error;
   std::unique_ptr<SoundDevice> device = make_sound_device(sound_device_choice_from_environment(), error);
   if (device) return device;
-  notifier().notify("Audio playback error", "VEMLA_AUDIO: " + error, MessageIcon::Warning);
+  problem = "The environment variable VEMLA_AUDIO names no sound device: " + error +
+            ". Vemla plays through ALSA's \"default\" device instead.";
   return std::make_unique<AlsaDevice>("default");
+}
+
+std::unique_ptr<SoundDevice> sound_device_from_environment() {
+  std::string problem;
+  std::unique_ptr<SoundDevice> device = sound_device_from_environment(problem);
+  if (!problem.empty()) notifier().notify("Audio playback error", problem, MessageIcon::Warning);
+  return device;
 }
 
 }  // namespace vemla

@@ -20,5 +20,8 @@ std::string sound_device_choice_from_environment();
 // The device VEMLA_AUDIO chooses. A choice that names no device is reported through notifier() as a warning,
 // and ALSA's default PCM is used instead.
 std::unique_ptr<SoundDevice> sound_device_from_environment();
+// The same, with the warning in `problem` (naming the variable) for the caller to show where its user sees
+// it.
+std::unique_ptr<SoundDevice> sound_device_from_environment(std::string& problem);
 
 }  // namespace vemla

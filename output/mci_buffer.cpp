@@ -32,7 +32,7 @@ MCIbuffer::MCIbuffer(const PcmFormat& format, unsigned frame_samples, SoundDevic
   std::string reason;
   if (frame_samples_ == 0 || !device_.open(PcmFormat{channels_, format.frequency}, reason)) {
     // The fixed sentence first; the device's own reason says what to put right.
-    std::string text = "Could not open wave device.";
+    std::string text = "Could not open the sound device.";
     if (!reason.empty()) text += "\n\n" + reason + ".";
     notifier().notify("Audio playback error", text, MessageIcon::Error);
     return;

@@ -1,8 +1,9 @@
 // vemla-library: the library and track operations of the desktop program from the command line: create,
-// import into, list, fix, copy, move and delete libraries, and show, export and delete their tracks.
+// import into, list, fix, copy, move and delete libraries, and show, export and delete their tracks. File
+// names are printed one to a line, whatever they hold (printable.h).
 // Exit status: 0 done, 1 a failure (or a file not imported, a track not fixed), 2 a usage error.
 #include <CLI/CLI.hpp>
-
+#include <csignal>
 #include <cstdio>
 #include <functional>
 #include <iostream>
@@ -12,6 +13,7 @@
 #include "data.h"
 #include "library_copy.h"
 #include "library_files.h"
+#include "printable.h"
 #include "settings_location.h"
 #include "stop_signals.h"
 #include "table.h"
@@ -99,9 +101,9 @@ int import(const std::string& named, const std::vector<std::string>& inputs, boo
     for (; shown < job.outcomes().size(); ++shown) {
       const ImportOutcome& outcome = job.outcomes()[shown];
       if (outcome.added()) {
-        std::printf("added %d: %s\n", outcome.record, outcome.file.c_str());
+        std::printf("added %d: %s\n", outcome.record, printable(outcome.file.string()).c_str());
       } else {
-        std::printf("skipped %s: %s\n", outcome.file.c_str(), outcome.skipped.c_str());
+        std::printf("skipped %s: %s\n", printable(outcome.file.string()).c_str(), outcome.skipped.c_str());
       }
     }
     std::fflush(stdout);
@@ -118,7 +120,7 @@ int import(const std::string& named, const std::vector<std::string>& inputs, boo
   if (job.texts_cut() > 0) std::printf(", %d %s cut to fit the database", job.texts_cut(), job.texts_cut() == 1 ? "text" : "texts");
   std::printf("\n");
   for (const ImportOutcome& outcome : skipped)
-    std::printf("not added: %s: %s\n", outcome.file.c_str(), outcome.skipped.c_str());
+    std::printf("not added: %s: %s\n", printable(outcome.file.string()).c_str(), outcome.skipped.c_str());
   return skipped.empty() ? 0 : kFailed;
 }
 
@@ -156,9 +158,10 @@ int fix(const std::string& named) {
     for (; shown < job.outcomes().size(); ++shown) {
       const FixOutcome& outcome = job.outcomes()[shown];
       if (outcome.failed.empty()) {
-        std::printf("stored %d: %s\n", outcome.record, outcome.file.c_str());
+        std::printf("stored %d: %s\n", outcome.record, printable(outcome.file.string()).c_str());
       } else {
-        std::printf("not stored %d: %s: %s\n", outcome.record, outcome.file.c_str(), outcome.failed.c_str());
+        std::printf("not stored %d: %s: %s\n", outcome.record, printable(outcome.file.string()).c_str(),
+                    outcome.failed.c_str());
       }
     }
     std::fflush(stdout);
@@ -260,11 +263,11 @@ int main(int argc, char** argv) {
     if (remove->parsed()) return delete_whole(library);
   } catch (const Failure& failure) {
     std::fflush(stdout);
-    std::cerr << "vemla-library: " << failure.text << '\n';
+    std::cerr << "vemla-library: " << printable(failure.text) << '\n';
     return failure.status;
   } catch (const std::exception& error) {
     std::fflush(stdout);
-    std::cerr << "vemla-library: " << error.what() << '\n';
+    std::cerr << "vemla-library: " << printable(error.what()) << '\n';
     return kFailed;
   }
   return kUsage;

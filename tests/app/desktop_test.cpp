@@ -3,14 +3,19 @@
 #include "desktop.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDialog>
 #include <QFileInfo>
+#include <QMessageBox>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
+#include <QToolButton>
 
 #include "data.h"
+#include "error_box.h"
 #include "library_files.h"
 #include "null_device.h"
 #include "program.h"
@@ -116,6 +121,61 @@ TEST_F(DesktopTest, HandingOverTheOpenLibraryKeepsItAsItIs) {
   desktop.activate(other);
   EXPECT_TRUE(opens(other));
   EXPECT_EQ(changes.size(), 1);
+}
+
+// A later start naming something that cannot be opened as a library leaves the open library as it was.
+TEST_F(DesktopTest, FailedHandoverKeepsTheOpenLibrary) {
+  const QString library = make_library("Open");
+  make_library("Held");
+  start(library);
+  ASSERT_TRUE(opens(library));
+  QStringList errors;
+  set_error_handler([&](const QString& text) { errors << text; });
+  const std::filesystem::path root = folder.path();
+  // Another table's schema: the category names of a library in place of a track table.
+  std::filesystem::copy_file(root / "Open1.db", root / "Other.db");
+  std::filesystem::copy_file(root / "Open.mb", root / "Other.mb");
+  std::filesystem::create_directory(root / "Folder.db");
+  test::write_file(root / "Garbage.db", std::vector<uint8_t>(4096, 'g'));
+  test::write_file(root / "Garbage.mb", std::vector<uint8_t>(4096, 'g'));
+  ASSERT_EQ(::mkfifo((root / "Pipe.db").c_str(), 0600), 0);
+  // A library another program has open.
+  Table held;
+  held.set_location(root);
+  held.set_table_name("Held.db");
+  held.open();
+  for (const char* name : {"Other", "Folder", "Garbage", "Pipe", "Held"}) {
+    errors.clear();
+    desktop.activate(QString::fromStdString((root / (std::string(name) + ".mb")).string()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !errors.isEmpty(); }, 20000)) << name;
+    EXPECT_TRUE(errors.back().contains(QStringLiteral("stays open"))) << errors.back().toStdString();
+    EXPECT_EQ(open_library(), library) << name;
+    EXPECT_TRUE(program.data_module.Table1.is_open()) << name;
+    EXPECT_TRUE(program.form1.Play->isEnabled()) << name;
+  }
+  set_error_handler({});
+}
+
+// A thousand later starts naming a missing library: one box, which counts the others, rather than a queue of
+// boxes to press one by one.
+TEST_F(DesktopTest, RepeatedBadHandoversShowOneBox) {
+  program.form1.show();
+  QStringList closed;  // the informative text of each box the user closed
+  QTimer user;         // who closes what shows, after a while
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible()) {
+        closed << box->informativeText();
+        box->accept();
+      }
+    }
+  });
+  user.start(1000);
+  const QString missing = QString::fromStdString((folder / "Missing.mb").string());
+  for (int i = 0; i < 20; ++i) desktop.activate(missing);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !closed.isEmpty(); }, 20000));
+  QTest::qWait(3000);  // time for the boxes of a queue to come up
+  EXPECT_EQ(closed, QStringList{QStringLiteral("(and 19 more)")});
 }
 
 TEST_F(DesktopTest, LibraryOpenAtClosingIsNoted) {

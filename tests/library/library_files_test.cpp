@@ -2,6 +2,9 @@
 #include "library_files.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <functional>
 
 #include "data.h"
 #include "library_copy.h"
@@ -178,6 +181,32 @@ TEST_F(LibraryInDataModule, OpenStopsAtAMissingCategoryTable) {
   EXPECT_FALSE(db.Table2.is_open());  // the settings are not touched while closed
   close_library(db);
   EXPECT_FALSE(db.Table1.is_open());
+}
+
+// SQLite would wait for ever reading a pipe: a library file that is no plain file is refused before it is
+// read.
+TEST_F(LibraryInDataModule, OddFilesAreRefusedUnread) {
+  const LibraryPath piped = filled_library(dir.path(), "Piped");
+  const LibraryPath folder = filled_library(dir.path(), "Folder");
+  for (const fs::path& file : {piped.store(), piped.tracks()}) {
+    fs::remove(file);
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    for (const auto& check : {std::function<void()>([&] { open_library(db, piped); }),
+                              std::function<void()>([&] { check_library_opens(piped); })}) {
+      try {
+        check();
+        ADD_FAILURE() << file;
+      } catch (const TableError& error) {
+        EXPECT_EQ(std::string(error.what()), file.string() + " is not a regular file");
+      }
+    }
+  }
+  fs::remove(folder.categories());
+  fs::create_directory(folder.categories());
+  EXPECT_THROW(check_library_opens(folder), TableError);
+  EXPECT_NO_THROW(check_library_not_in_use(piped));  // a pipe is no one's table: it may go
+  check_library_opens(filled_library(dir.path(), "Plain"));
+  EXPECT_FALSE(db.Table1.is_open());  // a check opens nothing in the data module
 }
 
 TEST_F(LibraryInDataModule, ClosePostsAPendingEdit) {

@@ -13,6 +13,7 @@
 #include "support.h"
 #include "table.h"
 #include "track_files.h"
+#include "track_ops.h"
 #include "track_tag.h"
 
 namespace vemla {
@@ -347,6 +348,35 @@ TEST_F(ImportTrack, StoringOnAFullDiskSaysWhyAndKeepsTheLibrary) {
   EXPECT_EQ(full.record_count(), job.added());
   ImportJob on_disk(full, {files[0]}, false);
   EXPECT_TRUE(run_to_end(on_disk)) << on_disk.error();
+}
+
+// A folder imported onto a nearly full disk: the step's transaction goes with the error, and the tracks that
+// fit are kept all the same, as when the files are added one at a time.
+TEST_F(ImportTrack, FullDiskKeepsEveryWholeTrackThatFits) {
+  const fs::path small = dir / "small";
+  test::SmallDisk disk(small);
+  if (!disk.mounted()) GTEST_SKIP() << "mounting a small disk needs root";
+  Table full;
+  test::open_new_library(full, small, "Full");
+  const fs::path folder = dir / "folder";
+  fs::create_directory(folder);
+  for (int i = 0; i < 40; ++i) {
+    const fs::path file = folder / (std::to_string(100 + i) + ".mp3");
+    fs::copy_file(copy("source.mp3"), file, fs::copy_options::overwrite_existing);
+    std::ofstream(file, std::ios::app | std::ios::binary) << std::string(81000, '\0');
+  }
+  ImportJob job(full, {folder}, true);
+  EXPECT_FALSE(run_to_end(job));
+  EXPECT_NE(job.error().find("is full"), std::string::npos) << job.error();
+  EXPECT_GT(job.added(), 10);
+  EXPECT_LT(job.added(), 40);
+  full.close();
+  full.open();
+  EXPECT_EQ(full.record_count(), job.added());
+  for (int record = 1; record <= full.record_count(); ++record) {
+    go_to_record(full, record);
+    EXPECT_FALSE(full.field_by_name("DATA").is_empty()) << record;
+  }
 }
 
 TEST_F(ImportTrack, AnEngineErrorEndsTheJobWithItsText) {

@@ -67,8 +67,11 @@ TEST_F(TrackOps, ExportWritesTheStoredAudio) {
 TEST_F(TrackOps, ExportWritesNothingWhenItCannot) {
   EXPECT_THROW(export_track(tracks, dir / "out.mp3"), TableError);  // no track
   add_track("disk.mp3", "kept on disk", false);
+  fs::remove(dir / "disk.mp3");
   write_text(dir / "out.mp3", "precious");
-  EXPECT_THROW(export_track(tracks, dir / "out.mp3"), TableError);  // not stored: no empty copy
+  EXPECT_FALSE(can_export(tracks));
+  EXPECT_THROW(export_track(tracks, dir / "out.mp3"),
+               TableError);  // neither stored nor on disk: no empty copy
   EXPECT_EQ(file_text(dir / "out.mp3"), "precious");
   add_track("b.mp3", "stored", true);
   for (const char* own : {"Lib.db", "Lib.mb", "Lib1.db"}) {
@@ -80,6 +83,43 @@ TEST_F(TrackOps, ExportWritesNothingWhenItCannot) {
   EXPECT_EQ(tracks.record_count(), 2);
   for (const auto& entry : fs::directory_iterator(dir.path())) {
     EXPECT_EQ(entry.path().filename().string().find(".export"), std::string::npos);
+  }
+}
+
+// Export follows the track: its stored audio, or else the file it keeps its audio in.
+TEST_F(TrackOps, ExportOfATrackKeptOnDiskCopiesItsFile) {
+  add_track("disk.mp3", "kept on disk", false);
+  EXPECT_TRUE(can_export(tracks));
+  export_track(tracks, dir / "out.mp3");
+  EXPECT_EQ(file_text(dir / "out.mp3"), "kept on disk");
+  EXPECT_EQ(file_text(dir / "disk.mp3"), "kept on disk");
+  export_track(tracks, dir / "disk.mp3");  // onto itself: the file stays whole
+  EXPECT_EQ(file_text(dir / "disk.mp3"), "kept on disk");
+  fs::create_directory(dir / "disk.mp3.folder");
+  tracks.edit();
+  tracks.field_by_name("PAD").set_text((dir / "disk.mp3.folder").string());
+  tracks.post();
+  EXPECT_FALSE(can_export(tracks));
+}
+
+// A failed export names the file the user asked for, never the hidden one it was being written as.
+TEST_F(TrackOps, ExportOnAFullDiskNamesTheFileAskedFor) {
+  const fs::path small = dir / "small";
+  test::SmallDisk disk(small);
+  if (!disk.mounted()) GTEST_SKIP() << "mounting a small disk needs root";
+  add_track("big.mp3", std::string(3000000, 'a'), true);
+  add_track("disk.mp3", std::string(3000000, 'b'), false);
+  for (int record : {1, 2}) {
+    go_to_record(tracks, record);
+    try {
+      export_track(tracks, small / "out.mp3");
+      ADD_FAILURE() << "a 3 MB track fitted on a 2 MB disk";
+    } catch (const TableError& error) {
+      const std::string text = error.what();
+      EXPECT_NE(text.find((small / "out.mp3").string()), std::string::npos) << text;
+      EXPECT_EQ(text.find(".export"), std::string::npos) << text;
+    }
+    EXPECT_TRUE(fs::is_empty(small)) << record;
   }
 }
 
@@ -265,11 +305,20 @@ TEST_F(TrackOps, FixOnAFullDiskSaysWhyAndKeepsTheLibrary) {
   }
   FixJob job(full);
   EXPECT_FALSE(run_to_end(job));
-  // The step's transaction went with the error: what the user needs is why, and which track met it.
+  // What the user needs is why, where, and which track met it.
   EXPECT_NE(job.error().find("is full"), std::string::npos) << job.error();
+  EXPECT_NE(job.error().find(small.string()), std::string::npos) << job.error();
   EXPECT_EQ(job.error().rfind("track ", 0), 0u) << job.error();
   EXPECT_NE(job.error().find(".mp3): "), std::string::npos) << job.error();
   EXPECT_EQ(full.record_count(), 12);
+  // The tracks that fitted keep their audio, although the step's transaction went with the error.
+  EXPECT_GT(job.filled(), 0);
+  int stored = 0;
+  for (int record = 1; record <= 12; ++record) {
+    go_to_record(full, record);
+    stored += !full.field_by_name("DATA").is_empty();
+  }
+  EXPECT_EQ(stored, job.filled());
   full.edit();
   full.field_by_name("TITLE").set_text("still writable");
   EXPECT_NO_THROW(full.post());

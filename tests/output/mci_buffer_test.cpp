@@ -9,6 +9,7 @@
 #include <functional>
 #include <future>
 
+#include "alsa_device.h"
 #include "notifier.h"
 #include "recording_device.h"
 #include "support.h"
@@ -296,9 +297,23 @@ TEST_F(BufferTest, ADeviceThatCannotBeOpenedIsReportedAndNothingElseHappens) {
   }
   ASSERT_EQ(notes.messages.size(), 1u);
   // The device's reason follows the fixed sentence.
-  EXPECT_EQ(notes.messages[0], "Audio playback error | Could not open wave device.\n\nrefused by the test.");
+  EXPECT_EQ(notes.messages[0],
+            "Audio playback error | Could not open the sound device.\n\nrefused by the test.");
   EXPECT_EQ(notes.icons[0], MessageIcon::Error);
   EXPECT_EQ(device.log(), std::vector<std::string>{"open"});
+}
+
+// An ALSA device is no wave device: the message names the device that could not be opened.
+TEST_F(BufferTest, AnAlsaDeviceThatCannotBeOpenedIsNamed) {
+  CapturingNotifier notes;
+  AlsaDevice alsa("no-such-pcm");
+  {
+    MCIbuffer buffer({2, header->frequency()}, header->samples_per_frame(), alsa, control);
+    EXPECT_FALSE(buffer.opened());
+  }
+  ASSERT_EQ(notes.messages.size(), 1u);
+  EXPECT_EQ(notes.messages[0].find("wave"), std::string::npos) << notes.messages[0];
+  EXPECT_NE(notes.messages[0].find("ALSA PCM \"no-such-pcm\""), std::string::npos) << notes.messages[0];
 }
 
 }  // namespace

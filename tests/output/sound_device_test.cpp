@@ -274,6 +274,26 @@ TEST(SoundDeviceChoice, TheEnvironmentChoosesAndABadChoiceFallsBackToAlsa) {
   EXPECT_EQ(alsa->pcm_name(), "default");
   ASSERT_EQ(notes.messages.size(), 1u);
   EXPECT_NE(notes.messages[0].find("speakers"), std::string::npos) << notes.messages[0];
+  EXPECT_NE(notes.messages[0].find("VEMLA_AUDIO"), std::string::npos) << notes.messages[0];
+}
+
+// The window shows the problem itself (its notifier is not there yet when the device is made): the text names
+// the variable, where ALSA's error alone would leave the user guessing.
+TEST(SoundDeviceChoice, ABadChoiceIsToldToTheCallerNamingTheVariable) {
+  CapturingNotifier notes;
+  setenv("VEMLA_AUDIO", "speakers", 1);
+  std::string problem;
+  const auto fallback = sound_device_from_environment(problem);
+  unsetenv("VEMLA_AUDIO");
+  EXPECT_TRUE(dynamic_cast<AlsaDevice*>(fallback.get()));
+  EXPECT_NE(problem.find("VEMLA_AUDIO"), std::string::npos) << problem;
+  EXPECT_NE(problem.find("\"speakers\""), std::string::npos) << problem;
+  EXPECT_TRUE(notes.messages.empty());
+  problem.clear();
+  setenv("VEMLA_AUDIO", "null", 1);
+  EXPECT_TRUE(dynamic_cast<NullDevice*>(sound_device_from_environment(problem).get()));
+  unsetenv("VEMLA_AUDIO");
+  EXPECT_TRUE(problem.empty());
 }
 
 }  // namespace

@@ -546,8 +546,9 @@ TEST_F(PlayerTest, MessagesOfTheDecodeThreadReachTheOwner) {
   player->deliver_events();
   {
     std::lock_guard lock(notes.mutex);
-    EXPECT_EQ(notes.messages, std::vector<std::string>{
-                                  "Audio playback error | Could not open wave device.\n\nrefused by the test."});
+    EXPECT_EQ(notes.messages,
+              std::vector<std::string>{
+                  "Audio playback error | Could not open the sound device.\n\nrefused by the test."});
     EXPECT_EQ(notes.threads, std::vector<std::thread::id>{std::this_thread::get_id()});
   }
   EXPECT_FALSE(player->run_open());

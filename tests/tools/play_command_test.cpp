@@ -70,7 +70,7 @@ TEST_F(PlayCommand, ADeviceThatCannotBeOpenedIsReportedAndTheProgramEndsNormally
   const fs::path log = dir / "log";
   EXPECT_EQ(play("--device alsa:vemla-no-such-pcm", log), 1);
   const std::string said = text_of(log);
-  EXPECT_EQ(said.rfind("Audio playback error: Could not open wave device.\n", 0), 0u)
+  EXPECT_EQ(said.rfind("Audio playback error: Could not open the sound device.\n", 0), 0u)
       << "the message opens the output, with no blank line before it: " << said;
   EXPECT_NE(said.find("vemla-no-such-pcm"), std::string::npos) << "the reason is given: " << said;
   EXPECT_EQ(said.find("vemla-no-such-pcm"), said.rfind("vemla-no-such-pcm")) << "and given once: " << said;

@@ -118,9 +118,9 @@ TEST_F(VemlaLibrary, BadInputGetsOneLineAndAStatus) {
       {"new 'no folder/Lib'", 1},
       {"info Lib.mb 2", 1},
       {"info Lib.mb 0", 1},
-      {"export Lib.mb 1 out.mp3", 1},  // the audio is on disk, not stored
-      {"new Lib", 1},                  // exists
-      {"copy Lib.mb .", 1},            // its own folder
+      {"export Lib.mb 1 'no folder/out.mp3'", 1},
+      {"new Lib", 1},        // exists
+      {"copy Lib.mb .", 1},  // its own folder
   };
   ASSERT_EQ(tool("new Lib").status, 0);
   copy_track(layer3_file(), dir / "music/a.mp3");
@@ -158,6 +158,27 @@ TEST_F(VemlaLibrary, InfoFixExportAndDeleteTrack) {
   const nlohmann::json list = listing("Lib.mb");
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0]["STORED"], true);
+}
+
+// A file name holding a line break or a terminal's escape sequence is printed escaped, on its one line.
+TEST_F(VemlaLibrary, OddFileNamesStayOnTheirLines) {
+  ASSERT_EQ(tool("new Lib").status, 0);
+  const std::string odd = "odd\nname\x1b[31m\\.mp3";
+  copy_track(layer3_file(), dir / "music" / odd);
+  write_text(dir / "music" / "bad\rfile.mp3", "no audio");
+  const std::string shown = (dir / "music").string() + "/odd\\nname\\x1b[31m\\\\.mp3";
+  const Result imported = tool("import Lib.mb music");
+  EXPECT_EQ(imported.status, 1);
+  EXPECT_EQ(lines(imported.out), 4) << imported.out;
+  EXPECT_NE(imported.out.find("added 1: " + shown + "\n"), std::string::npos) << imported.out;
+  EXPECT_NE(imported.out.find("/bad\\rfile.mp3: no MPEG"), std::string::npos) << imported.out;
+  EXPECT_EQ(imported.out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(imported.out.find('\r'), std::string::npos);
+
+  const Result fixed = tool("fix Lib.mb");
+  EXPECT_EQ(fixed.status, 0) << fixed.err;
+  EXPECT_EQ(lines(fixed.out), 2) << fixed.out;
+  EXPECT_NE(fixed.out.find("stored 1: " + shown + "\n"), std::string::npos) << fixed.out;
 }
 
 TEST_F(VemlaLibrary, CopyMoveAndDeleteWholeLibraries) {

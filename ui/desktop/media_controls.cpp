@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <exception>
+#include <limits>
 
 #include "data.h"
 #include "main_window.h"
@@ -121,8 +122,12 @@ void MediaControls::previous() {
 void MediaControls::seek(qint64 offset_us) {
   if (!commands_allowed() || !state().can_seek) return;
   const qint64 length = current_track().length_us;
-  const qint64 target = std::max<qint64>(0, position_us() + offset_us);
-  if (length > 0 && target > length) {
+  // A client may send any offset: the sum saturates rather than wrapping round to the other end.
+  qint64 sum = 0;
+  const bool beyond = __builtin_add_overflow(position_us(), offset_us, &sum);
+  const qint64 target =
+      beyond ? (offset_us > 0 ? std::numeric_limits<qint64>::max() : 0) : std::max<qint64>(0, sum);
+  if ((beyond && offset_us > 0) || (length > 0 && target > length)) {
     next();
   } else {
     transport_.seek_to_us(target);

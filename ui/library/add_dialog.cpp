@@ -23,7 +23,6 @@
 #include "stop_playing.h"
 #include "track_facts.h"
 #include "track_import.h"
-#include "track_ops.h"
 #include "user_dialogs.h"
 
 namespace vemla {
@@ -174,14 +173,7 @@ void TForm8::FormActivate() {
   chosen_.clear();
   FileListBox1->clearSelection();
   set_buttons(false);
-  // Tracks added here keep their audio on disk.
-  if (db_.Table2.is_open()) {
-    try {
-      set_storage(db_.Table2, false);
-    } catch (const TableError& error) {
-      show_error(this, QString::fromUtf8(error.what()));
-    }
-  }
+  // Tracks added here keep their audio on disk; the user's storage option stays as it is.
   if (player_) stop_playing(*player_);
   end_preview();
 }

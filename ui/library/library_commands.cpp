@@ -18,6 +18,7 @@
 #include "error_box.h"
 #include "file_drops.h"
 #include "library_copy.h"
+#include "library_trash.h"
 #include "library_work.h"
 #include "main_window.h"
 #include "move_dialog.h"
@@ -164,9 +165,19 @@ void LibraryCommands::Delete1Click() {
   set_library_controls(false);
   const LibraryPath library = split_library_path(local_path(QFileInfo(path).absoluteFilePath()));
   try {
-    delete_library(library);
-    form_.RzStatusBar1->showMessage(QStringLiteral("Deleted %1").arg(shown_path(library.store())),
-                                    kStatusTime);
+    // To the desktop's trash, from where the user can bring it back; deleted for good only when the user
+    // says so, where there is no trash for its folder.
+    const TrashResult trashed = move_library_to_trash(library);
+    if (trashed.done) {
+      form_.RzStatusBar1->showMessage(
+          QStringLiteral("Moved %1 to the trash").arg(shown_path(library.store())), kStatusTime);
+    } else if (dialogs_.confirm(&form_, QStringLiteral("The database %1 cannot be moved to the trash: %2.\n\n"
+                                                       "Delete it for good?")
+                                            .arg(shown_path(library.store()), trashed.reason))) {
+      delete_library(library);
+      form_.RzStatusBar1->showMessage(QStringLiteral("Deleted %1").arg(shown_path(library.store())),
+                                      kStatusTime);
+    }
   } catch (const TableError& error) {
     show_error(&form_, text_of(error));
   }
@@ -203,6 +214,18 @@ void LibraryCommands::set_library_controls(bool on) {
 }
 
 bool LibraryCommands::open_library(const LibraryPath& library) {
+  // Another library is tried before the open one is given up for it: one that cannot be opened leaves the
+  // open one as it was, playing on. (The open one itself would be found in use by this very program.)
+  std::error_code same_error;
+  if (open_ && !fs::equivalent(open_->tracks(), library.tracks(), same_error)) {
+    try {
+      check_library_opens(library);
+    } catch (const TableError& error) {
+      show_error(&form_, QStringLiteral("The database %1 cannot be opened: %2\n\nThe database %3 stays open.")
+                             .arg(shown_path(library.store()), text_of(error), shown_path(open_->store())));
+      return false;
+    }
+  }
   stop_playing(player_);
   try {
     vemla::open_library(db_, library);
@@ -227,7 +250,7 @@ bool LibraryCommands::open_library(const LibraryPath& library) {
   }
   if (db_.Table2.is_open()) {
     try {
-      form_.Export1->setEnabled(sync_storage(db_.Table1, db_.Table2));
+      sync_storage(db_.Table1, db_.Table2);
     } catch (const TableError& error) {
       show_error(&form_, text_of(error));
     }

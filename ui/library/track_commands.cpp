@@ -19,10 +19,13 @@
 #include "library_work.h"
 #include "main_window.h"
 #include "playlist_control.h"
+#include "printable.h"
 #include "rows.h"
 #include "stop_playing.h"
+#include "temporary_track.h"
 #include "track_import.h"
 #include "track_ops.h"
+#include "track_undo.h"
 
 namespace vemla {
 
@@ -48,6 +51,11 @@ QString listing(const QString& heading, const QStringList& lines) {
   return text;
 }
 
+// A file name as one line of a listing, whatever it holds.
+QString printable_path(const fs::path& file) {
+  return QString::fromStdString(printable(file.string()));
+}
+
 // The name an export offers: the file the track came from, else its title.
 QString export_name(Table& tracks) {
   const fs::path pad = get(tracks, TrackTable::pad);
@@ -59,6 +67,22 @@ QString export_name(Table& tracks) {
 
 }  // namespace
 
+// What the track table tells: another current row (Export follows it) and the library's closing (Undo Delete
+// ends with it).
+class TrackCommands::TableWatch final : public DataObserver {
+ public:
+  explicit TableWatch(TrackCommands& owner) : owner_(owner) {}
+  void state_changed(DataSource& source) override {
+    if (!source.table().is_open()) owner_.forget_deleted_track();
+    owner_.update_export_item_soon();
+  }
+  void row_changed(DataSource&) override { owner_.update_export_item_soon(); }
+  void field_changed(DataSource&, const Field&) override { owner_.update_export_item_soon(); }
+
+ private:
+  TrackCommands& owner_;
+};
+
 TrackCommands::TrackCommands(TForm1& form, Tdb& db, PlayerControl& player, PlaylistControl& playlist,
                              TForm8& add, TForm4& info, LibraryWork& work, QObject* parent)
     : QObject(parent),
@@ -68,8 +92,12 @@ TrackCommands::TrackCommands(TForm1& form, Tdb& db, PlayerControl& player, Playl
       playlist_(playlist),
       add_(add),
       info_(info),
-      work_(work) {
+      work_(work),
+      watch_(std::make_unique<TableWatch>(*this)),
+      undo_folder_(temporary_track_path().parent_path()) {
   add.set_player_control(player);
+  db_.data.attach(*watch_);
+  connect(form.UndoDelete1, &QAction::triggered, this, &TrackCommands::UndoDelete1Click);
   connect(form.Import1, &QAction::triggered, this, &TrackCommands::Import1Click);
   connect(form.Export1, &QAction::triggered, this, &TrackCommands::Export1Click);
   connect(form.fix1, &QAction::triggered, this, &TrackCommands::fix1Click);
@@ -83,6 +111,7 @@ TrackCommands::TrackCommands(TForm1& form, Tdb& db, PlayerControl& player, Playl
 }
 
 TrackCommands::~TrackCommands() {
+  db_.data.detach(*watch_);
   work_.abandon();
 }
 
@@ -91,30 +120,42 @@ bool TrackCommands::library_open() const {
 }
 
 void TrackCommands::update_export_item() {
-  bool stored = false;
-  if (db_.Table2.is_open()) {
+  bool audio = false;
+  if (library_open() && !work_.running()) {
     try {
-      stored = storage(db_.Table2);
+      audio = can_export(db_.Table1);
     } catch (const TableError&) {
-      stored = false;  // a settings table without the column: nothing is stored
+      audio = false;  // a row that cannot be read has nothing to export
     }
   }
-  form_.Export1->setEnabled(stored && !work_.running());
+  form_.Export1->setEnabled(audio);
+}
+
+// Once per turn of the event loop however often the row moves: work on the table moves it at every row.
+void TrackCommands::update_export_item_soon() {
+  if (export_update_pending_) return;
+  export_update_pending_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        export_update_pending_ = false;
+        update_export_item();
+      },
+      Qt::QueuedConnection);
 }
 
 // While work runs on the track table, nothing else may add, delete or fill its rows.
 void TrackCommands::update_items() {
   const bool idle = !work_.running();
   for (QAction* item : {form_.Import1, form_.fix1, form_.Delete2}) item->setEnabled(idle);
+  form_.UndoDelete1->setEnabled(idle && deleted_);
   form_.Info1->setEnabled(true);
   update_export_item();
 }
 
 void TrackCommands::Import1Click() {
   if (!library_open() || work_.running()) return;
-  const int result = dialogs_.run(add_);
-  update_export_item();  // the dialog keeps the audio of what it adds on disk
-  if (result == QDialog::Accepted) import_paths(add_.chosen_files(), add_.pass_known());
+  if (dialogs_.run(add_) == QDialog::Accepted) import_paths(add_.chosen_files(), add_.pass_known());
 }
 
 void TrackCommands::import_paths(const QStringList& paths, bool pass_known) {
@@ -185,15 +226,18 @@ void TrackCommands::import_ended(const ImportJob& job) {
   if (skipped.empty()) return;
   QStringList lines;
   for (const ImportOutcome& outcome : skipped)
-    lines << shown_path(outcome.file) + QStringLiteral(": ") + QString::fromStdString(outcome.skipped);
+    lines << printable_path(outcome.file) + QStringLiteral(": ") + QString::fromStdString(outcome.skipped);
   tell_user(listing(QStringLiteral("These files were not added:"), lines), MessageIcon::Warning);
 }
 
 void TrackCommands::Export1Click() {
   stop_playing(player_);
-  if (!library_open() || !db_.Table2.is_open()) return;
+  if (!library_open()) return;
   try {
-    if (!storage(db_.Table2)) return;
+    if (!can_export(db_.Table1)) {
+      update_export_item();
+      return;
+    }
     FileRequest request;
     request.title = QStringLiteral("Export track");
     request.folder = export_folder_.isEmpty() ? music_folder() : export_folder_;
@@ -235,7 +279,7 @@ void TrackCommands::fix_ended(const FixJob& job, int record) {
     if (!outcome.failed.empty()) {
       failed << QStringLiteral("track %1, %2: %3")
                     .arg(outcome.record)
-                    .arg(shown_path(outcome.file), QString::fromStdString(outcome.failed));
+                    .arg(printable_path(outcome.file), QString::fromStdString(outcome.failed));
     }
   }
   if (!job.error().empty()) {
@@ -257,13 +301,51 @@ void TrackCommands::Delete2Click() {
   if (!library_open() || work_.running()) return;
   if (db_.Table1.record_count() == 0) return;
   stop_playing(player_);
+  std::unique_ptr<DeletedTrack> deleted;
   try {
-    delete_track(db_.Table1);
+    deleted = delete_track_keeping(db_.Table1, undo_folder_);
   } catch (const TableError& error) {
     show_error(&form_, QString::fromUtf8(error.what()));
     return;
   }
+  if (!deleted) return;
+  const QString title = QString::fromStdString(deleted->title()).trimmed();
+  form_.RzStatusBar1->showMessage(
+      QStringLiteral("Deleted track %1%2: Track > Undo Delete (Ctrl+Z) takes it back")
+          .arg(deleted->record())
+          .arg(title.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(title)),
+      kStatusTime);
+  deleted_ = std::move(deleted);  // the one deleted before can no longer be taken back
+  update_items();
   playlist_.ResetClick();
+}
+
+void TrackCommands::UndoDelete1Click() {
+  if (!library_open() || work_.running() || !deleted_) return;
+  stop_playing(player_);
+  int record = 0;
+  try {
+    record = deleted_->restore(db_.Table1);
+  } catch (const TableError& error) {
+    show_error(&form_, QString::fromUtf8(error.what()));
+    return;
+  }
+  deleted_.reset();
+  update_items();
+  playlist_.ResetClick();
+  try {
+    go_to_record(db_.Table1, record);
+  } catch (const TableError& error) {
+    show_error(&form_, QString::fromUtf8(error.what()));
+  }
+  form_.RzStatusBar1->showMessage(QStringLiteral("The deleted track is back, as track %1").arg(record),
+                                  kStatusTime);
+}
+
+void TrackCommands::forget_deleted_track() {
+  if (!deleted_) return;
+  deleted_.reset();
+  update_items();
 }
 
 void TrackCommands::Info1Click() {

@@ -56,6 +56,8 @@ void TForm1::build_menu_bar() {
               QStringLiteral("Fix the MPEG's in the database"));
   MPEG1->addSeparator();
   Delete2 = item(this, MPEG1, "Delete2", QStringLiteral("&Delete "), QStringLiteral("remove this track"));
+  UndoDelete1 = item(this, MPEG1, "UndoDelete1", QStringLiteral("&Undo Delete"),
+                     QStringLiteral("take back the last deleted track"));
   MPEG1->addSeparator();
   Options1 = item(this, MPEG1, "Options1", QStringLiteral("&Options"), QStringLiteral("General options"));
   Info1 = item(this, MPEG1, "Info1", QStringLiteral("&Info"), QStringLiteral("info on this track"));

@@ -109,6 +109,7 @@ class TForm1 : public QMainWindow {
   QAction* Export1;
   QAction* fix1;
   QAction* Delete2;
+  QAction* UndoDelete1;  // takes back the last deleted track
   QAction* Options1;
   QAction* Info1;
   QAction* Memo1;

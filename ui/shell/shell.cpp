@@ -149,7 +149,8 @@ void Shell::close_table(Table& table) {
   try {
     table.refresh();
   } catch (const TableError& error) {
-    show_error(&form_, QString::fromUtf8(error.what()));
+    // The window is closing: a box that did not wait would go with it unread.
+    show_error_and_wait(&form_, QString::fromUtf8(error.what()));
   }
   try {
     table.close();

@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QSettings>
 #include <QWidget>
+#include <QWindow>
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -119,6 +120,10 @@ void apply_geometry(QWidget& window, const StoredGeometry& stored) {
   if (frame.isEmpty()) frame = kFrameAllowance;
   const QRect placed = place_on_screens(QRect(QPoint(stored.x, stored.y), size + frame), screens);
   window.move(placed.topLeft());
+  // A window made but not yet mapped has no frame yet: the move above would put its client area at the stored
+  // place and the window manager the frame above it, a title bar higher at every start. Asked for the frame's
+  // position, the window manager puts the frame there.
+  if (QWindow* handle = window.windowHandle()) handle->setFramePosition(placed.topLeft());
 }
 
 }  // namespace vemla

@@ -1,7 +1,8 @@
 #include "window_notifier.h"
 
 #include <QLabel>
-#include <QMessageBox>
+
+#include "message_boxes.h"
 
 namespace vemla {
 namespace {
@@ -10,25 +11,10 @@ QString text_of(std::string_view text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QMessageBox::Icon box_icon(MessageIcon icon) {
-  switch (icon) {
-    case MessageIcon::Error:
-      return QMessageBox::Critical;
-    case MessageIcon::Warning:
-      return QMessageBox::Warning;
-    case MessageIcon::Information:
-      return QMessageBox::Information;
-    case MessageIcon::None:
-      break;
-  }
-  return QMessageBox::NoIcon;
-}
-
 }  // namespace
 
 void MessageBoxNotifier::notify(std::string_view caption, std::string_view text, MessageIcon icon) {
-  QMessageBox box(box_icon(icon), text_of(caption), text_of(text), QMessageBox::Ok, parent_.data());
-  box.exec();
+  show_message(parent_.data(), text_of(caption), text_of(text), icon);
 }
 
 void LabelTitle::set_title_caption(std::string_view caption) {

@@ -1,5 +1,5 @@
-// Messages for the user as message boxes over the main window, and the main window's title label as the place
-// where the player says why a file cannot be played.
+// Messages for the user as message boxes over the main window (message_boxes.h), and the main window's title
+// label as the place where the player says why a file cannot be played.
 #pragma once
 
 #include <QLabel>

@@ -37,6 +37,7 @@ TrackList::TrackList(Table& tracks, QWidget* parent) : QFrame(parent), model_(ne
   View->setSelectionBehavior(QAbstractItemView::SelectRows);
   View->setSelectionMode(QAbstractItemView::ExtendedSelection);
   View->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  View->setTabKeyNavigation(false);  // the arrows move in the list; Tab goes on to the next control
   View->setWordWrap(false);
   View->setShowGrid(false);
   View->setAlternatingRowColors(true);

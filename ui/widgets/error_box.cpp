@@ -1,8 +1,9 @@
 #include "error_box.h"
 
 #include <QGuiApplication>
-#include <QMessageBox>
 #include <utility>
+
+#include "message_boxes.h"
 
 namespace vemla {
 
@@ -20,7 +21,15 @@ void show_error(QWidget* parent, const QString& text) {
     handler()(text);
     return;
   }
-  QMessageBox::critical(parent, QGuiApplication::applicationDisplayName(), text);
+  show_message(parent, QGuiApplication::applicationDisplayName(), text, MessageIcon::Error);
+}
+
+void show_error_and_wait(QWidget* parent, const QString& text) {
+  if (handler()) {
+    handler()(text);
+    return;
+  }
+  show_message_and_wait(parent, QGuiApplication::applicationDisplayName(), text, MessageIcon::Error);
 }
 
 void set_error_handler(std::function<void(const QString&)> handler_function) {

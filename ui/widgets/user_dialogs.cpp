@@ -10,6 +10,7 @@
 #include <QStandardPaths>
 
 #include "look.h"
+#include "message_boxes.h"
 
 namespace vemla {
 
@@ -30,8 +31,9 @@ QString choose_with_dialog(QWidget* parent, const FileRequest& request) {
 }
 
 bool ask(QWidget* parent, const QString& question) {
-  return QMessageBox::question(parent, QGuiApplication::applicationDisplayName(), question,
-                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+  return QMessageBox::question(parent, QGuiApplication::applicationDisplayName(),
+                               with_long_words_elided(question), QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <limits>
 
 #include "data.h"
 #include "desktop_library.h"
@@ -194,6 +195,21 @@ TEST_F(MediaControlsPlayingTest, SeeksWithinThePlayingTrack) {
   controls->seek(60000000);
   ASSERT_TRUE(test::settles([&] { return record() == 2; }));
   EXPECT_EQ(controls->current_track().id.right(7), QStringLiteral("track_2"));
+}
+
+// Seek takes any offset a client sends: the largest ones saturate instead of wrapping round.
+TEST_F(MediaControlsPlayingTest, SeekByTheLargestOffsetsSaturates) {
+  controls->play();
+  ASSERT_TRUE(state_becomes(Playing));
+  controls->seek(8000000);
+  ASSERT_TRUE(test::settles([&] { return controls->position_us() >= 8000000; }));
+  controls->seek(std::numeric_limits<qint64>::min());  // to the start
+  ASSERT_TRUE(test::settles([&] { return controls->position_us() < 4000000; }));
+  EXPECT_EQ(record(), 1);
+  controls->seek(8000000);
+  ASSERT_TRUE(test::settles([&] { return controls->position_us() >= 8000000; }));
+  controls->seek(std::numeric_limits<qint64>::max());  // past the end: on as Next goes
+  ASSERT_TRUE(test::settles([&] { return record() == 2; }));
 }
 
 }  // namespace

@@ -4,11 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
+#include <filesystem>
 
 #include "data.h"
 #include "data_controls.h"
@@ -16,6 +20,8 @@
 #include "null_device.h"
 #include "private_bus.h"
 #include "program.h"
+#include "temporary_track.h"
+#include "track_ops.h"
 
 namespace vemla {
 namespace {
@@ -202,6 +208,41 @@ TEST_F(MprisServiceTest, JumpsAreSentAsSeeked) {
   emit program.transport.seeked(5000000);
   ASSERT_TRUE(QTest::qWaitFor([&] { return !listener.seeks.isEmpty(); }, 20000));
   EXPECT_EQ(listener.seeks.front(), 5000000);
+}
+
+// A command whose work meets an error is answered first; the message waits for the user on its own, not
+// inside the call (whose caller, a media key's daemon, would wait with it).
+TEST_F(MprisServiceTest, CallThatMeetsAnErrorIsAnsweredFirst) {
+  if (test::make_tagged_library(program.data_module, folder.path(), test::three_tracks(), 1.0).empty())
+    GTEST_SKIP() << "lame is needed to make the tracks";
+  FixJob store(program.data_module.Table1);
+  ASSERT_TRUE(run_to_end(store)) << store.error();
+  go_to_record(program.data_module.Table1, 1);
+  // The place of the file a stored track plays from is taken by a folder: Play cannot write it.
+  const std::filesystem::path place = temporary_track_path();
+  ASSERT_FALSE(place.empty());
+  std::filesystem::create_directories(place / "in the way");
+  const auto boxes = [] {
+    QList<QMessageBox*> shown;
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+      if (auto* box = qobject_cast<QMessageBox*>(window); box && box->isVisible()) shown << box;
+    }
+    return shown;
+  };
+  QTimer user;  // closes the message after a while, as a user would
+  QObject::connect(&user, &QTimer::timeout, [&] {
+    for (QMessageBox* box : boxes()) box->accept();
+  });
+  user.start(3000);
+  const QDBusMessage reply = call(QString::fromLatin1(kMprisPlayerInterface), QStringLiteral("Play"));
+  EXPECT_EQ(reply.type(), QDBusMessage::ReplyMessage);
+  const QList<QMessageBox*> shown = boxes();
+  EXPECT_EQ(shown.size(), 1) << "answered before the message was shown, or only after it was closed";
+  for (QMessageBox* box : shown) {
+    EXPECT_TRUE(box->text().contains(QString::fromStdString(place.string()))) << box->text().toStdString();
+    box->accept();
+  }
+  std::filesystem::remove_all(place);
 }
 
 }  // namespace

@@ -154,11 +154,12 @@ TEST_F(LibraryCommandsTest, OpenFollowsLibraryAndNamesWhyItFails) {
   EXPECT_FALSE(asked.save);
   ASSERT_TRUE(db.Table1.is_open());
   EXPECT_TRUE(storage(db.Table2));
-  EXPECT_TRUE(form.Export1->isEnabled());
+  EXPECT_TRUE(settle([&] { return form.Export1->isEnabled(); }));
   EXPECT_EQ(form.RzTrackBar1->maximum(), 1);
   EXPECT_TRUE(form.GroupBox3->isEnabled());
 
-  // A library without its category-name table: one message naming it and the reason; no library open.
+  // A library without its category-name table: one message naming it and the reason; the open library is
+  // tried against it first and stays open.
   const fs::path broken = make_library("b", "Broken", {"x"});
   fs::remove(broken.parent_path() / "Broken1.db");
   chosen = qpath(broken);
@@ -166,15 +167,25 @@ TEST_F(LibraryCommandsTest, OpenFollowsLibraryAndNamesWhyItFails) {
   ASSERT_EQ(errors.size(), 1);
   EXPECT_TRUE(errors[0].contains(qpath(broken))) << errors[0].toStdString();
   EXPECT_TRUE(errors[0].contains(QStringLiteral("Broken1.db"))) << errors[0].toStdString();
+  EXPECT_TRUE(errors[0].contains(QStringLiteral("stays open"))) << errors[0].toStdString();
+  EXPECT_EQ(library.open_library_path(), qpath(stored));
+  EXPECT_TRUE(db.Table1.is_open() && db.Table3.is_open());
+  EXPECT_TRUE(form.GroupBox1->isEnabled() && form.Move1->isEnabled());
+
+  // Cancel in the dialog changes nothing.
+  chosen.clear();
+  library.Open1Click();
+  EXPECT_TRUE(db.Table1.is_open());
+  EXPECT_EQ(errors.size(), 1);
+
+  // With no library open, the one that fails leaves none open.
+  library.Delete1Click();  // closes the open library (and, cancelled, deletes nothing)
+  chosen = qpath(broken);
+  library.Open1Click();
+  ASSERT_EQ(errors.size(), 2);
   EXPECT_FALSE(db.Table1.is_open() || db.Table3.is_open());
   EXPECT_TRUE(library.open_library_path().isEmpty());
   EXPECT_FALSE(form.GroupBox1->isEnabled() || form.Move1->isEnabled());
-
-  // Cancel in the dialog opens nothing.
-  chosen.clear();
-  library.Open1Click();
-  EXPECT_FALSE(db.Table1.is_open());
-  EXPECT_EQ(errors.size(), 1);
 }
 
 // A second start or a drop naming no library (mistyped, or an audio file) says so and keeps the open one.
@@ -352,6 +363,8 @@ TEST_F(LibraryCommandsTest, SourceInUseIsRefusedBeforeReplaceIsAsked) {
   EXPECT_TRUE(library_files_exist(source.parent_path(), "Lib"));
 }
 
+// Without a question, as ever; but the files go to the desktop's trash, from where the user can bring them
+// back.
 TEST_F(LibraryCommandsTest, DeleteRemovesPickedLibraryWithoutAsking) {
   const fs::path doomed = make_library("lib", "Doomed", {"one"});
   ASSERT_TRUE(library.open_library_file(qpath(doomed)));
@@ -370,6 +383,10 @@ TEST_F(LibraryCommandsTest, DeleteRemovesPickedLibraryWithoutAsking) {
   EXPECT_EQ(asked.accept_label, "Delete");
   EXPECT_FALSE(fs::exists(doomed) || fs::exists(doomed.parent_path() / "Doomed.db") ||
                fs::exists(doomed.parent_path() / "Doomed1.db"));
+  const fs::path trash = fs::path(qgetenv("XDG_DATA_HOME").toStdString()) / "Trash" / "files";
+  for (const char* file : {"Doomed.db", "Doomed.mb", "Doomed1.db"})
+    EXPECT_TRUE(fs::exists(trash / file)) << file;
+  EXPECT_EQ(form.RzStatusBar1->currentMessage(), QStringLiteral("Moved %1 to the trash").arg(qpath(doomed)));
   EXPECT_FALSE(db.Table1.is_open());
   EXPECT_FALSE(form.GroupBox1->isEnabled() || form.Delete1->isEnabled());
   EXPECT_TRUE(errors.isEmpty());

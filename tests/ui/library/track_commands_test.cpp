@@ -21,6 +21,9 @@
 #include "library_work.h"
 #include "program_fixture.h"
 #include "store_support.h"
+#include "temporary_track.h"
+#include "track_list.h"
+#include "track_list_model.h"
 #include "track_files.h"
 #include "track_import.h"
 #include "track_ops.h"
@@ -76,12 +79,12 @@ TEST_F(TrackCommandsTest, AddImportsMarkedFilesInListOrder) {
   const fs::path music = dir / "music";
   for (const char* name : {"b.mp3", "a.mp3", "c.MP2", "d.mp3", "noheader.mp3", "notes.txt"})
     track_file(music / name);
-  set_storage(db.Table2, true);
   open_library();
+  set_storage(db.Table2, true);
 
   const QStringList listed{"a.mp3", "b.mp3", "c.MP2", "d.mp3", "noheader.mp3"};
   answer(tracks.dialogs(), [&](QDialog&) {
-    EXPECT_FALSE(storage(db.Table2));  // what the dialog adds keeps its audio on disk
+    EXPECT_TRUE(storage(db.Table2));  // the user's option, although what the dialog adds stays on disk
     EXPECT_FALSE(add.SpeedButton1->isEnabled() || add.SpeedButton2->isEnabled());
     add.DirectoryListBox1->set_folder(qpath(music));
     ASSERT_TRUE(settle([&] { return add.FileListBox1->names() == listed; }))
@@ -102,7 +105,7 @@ TEST_F(TrackCommandsTest, AddImportsMarkedFilesInListOrder) {
   EXPECT_EQ(column(2, "LAYER"), "II");
   EXPECT_EQ(program.playlist.playlist().entry(0), 1);
   EXPECT_EQ(program.playlist.playlist().entry(1), 2);
-  EXPECT_FALSE(form.Export1->isEnabled());
+  EXPECT_TRUE(settle([&] { return form.Export1->isEnabled(); }));  // the first track, from its file
   ASSERT_EQ(messages.texts.size(), 1);
   EXPECT_TRUE(messages.texts[0].contains(qpath(music / "noheader.mp3"))) << messages.texts[0].toStdString();
   EXPECT_EQ(form.RzStatusBar1->currentMessage(), "2 tracks added, 1 file not added");
@@ -261,14 +264,24 @@ TEST_F(TrackCommandsTest, DroppedFilesAndFoldersAreAdded) {
   EXPECT_TRUE(errors.isEmpty());
 }
 
-TEST_F(TrackCommandsTest, ExportWritesStoredAudioOnly) {
+// Export follows the current track, whatever the storage option says: its stored audio, or its file on disk.
+TEST_F(TrackCommandsTest, ExportFollowsTheCurrentTrack) {
   open_library();
   const fs::path source = track_file(dir / "music" / "a.mp3");
+  const fs::path gone = track_file(dir / "music" / "gone.mp3");
   ASSERT_TRUE(import_track(db.Table1, source, true).added());
   ASSERT_TRUE(import_track(db.Table1, source, false).added());
-  set_storage(db.Table2, true);
-  tracks.update_export_item();
-  EXPECT_TRUE(form.Export1->isEnabled());
+  ASSERT_TRUE(import_track(db.Table1, gone, false).added());
+  fs::remove(gone);
+  set_storage(db.Table2, false);
+  const auto export_enabled = [&](int record) {
+    go_to_record(db.Table1, record);
+    return settle([&] { return form.Export1->isEnabled(); });
+  };
+  const auto export_disabled = [&](int record) {
+    go_to_record(db.Table1, record);
+    return settle([&] { return !form.Export1->isEnabled(); });
+  };
 
   FileRequest asked;
   int asks = 0;
@@ -278,30 +291,36 @@ TEST_F(TrackCommandsTest, ExportWritesStoredAudioOnly) {
     ++asks;
     return chosen;
   };
-  go_to_record(db.Table1, 1);
+  ASSERT_TRUE(export_enabled(1));  // stored
   tracks.Export1Click();
   EXPECT_EQ(asked.title, "Export track");
   EXPECT_TRUE(asked.save && asked.filter.isEmpty());
   EXPECT_EQ(asked.help_context, 190);
   EXPECT_EQ(asked.file, "a.mp3");
   EXPECT_EQ(test::read_file(dir / "out.mp3"), test::read_file(source));
-  EXPECT_TRUE(errors.isEmpty());
 
-  // A track whose audio stays on disk is refused with a message, and nothing is written.
-  go_to_record(db.Table1, 2);
+  ASSERT_TRUE(export_enabled(2));  // kept on disk: a copy of its file
   chosen = qpath(dir / "out2.mp3");
   tracks.Export1Click();
-  EXPECT_EQ(errors.size(), 1);
-  EXPECT_FALSE(fs::exists(dir / "out2.mp3"));
+  EXPECT_EQ(test::read_file(dir / "out2.mp3"), test::read_file(source));
+  EXPECT_TRUE(errors.isEmpty());
 
-  // With STORAGE false there is nothing to export: no dialog.
-  set_storage(db.Table2, false);
-  tracks.update_export_item();
-  EXPECT_FALSE(form.Export1->isEnabled());
-  go_to_record(db.Table1, 1);
+  // Neither stored nor on disk: nothing to export, and no dialog.
+  ASSERT_TRUE(export_disabled(3));
   tracks.Export1Click();
   EXPECT_EQ(asks, 2);
-  EXPECT_FALSE(fs::exists(dir / "out2.mp3"));
+  EXPECT_FALSE(storage(db.Table2)) << "the user's option";
+}
+
+// Opening Add to Base leaves the storage option as the user chose it.
+TEST_F(TrackCommandsTest, AddToBaseKeepsTheStorageOption) {
+  open_library();
+  ASSERT_TRUE(import_track(db.Table1, track_file(dir / "music" / "a.mp3"), true).added());
+  set_storage(db.Table2, true);
+  answer(tracks.dialogs(), [](QDialog& dialog) { dialog.reject(); });
+  tracks.Import1Click();
+  EXPECT_TRUE(storage(db.Table2));
+  EXPECT_TRUE(settle([&] { return form.Export1->isEnabled(); }));
 }
 
 TEST_F(TrackCommandsTest, FixStoresAudioNamesMissingFilesAndCancels) {
@@ -402,6 +421,10 @@ TEST_F(TrackCommandsTest, DeleteAndInfoWorkOnCurrentTrack) {
   tracks.Delete2Click();
   ASSERT_EQ(db.Table1.record_count(), 1);
   EXPECT_EQ(column(1, "TITLE"), "Title b");
+  tracks.UndoDelete1Click();
+  ASSERT_EQ(db.Table1.record_count(), 2);
+  go_to_record(db.Table1, 2);
+  tracks.Delete2Click();
 
   // In a read-only library the engine refuses, and the track stays.
   db.Table3.append();
@@ -412,6 +435,52 @@ TEST_F(TrackCommandsTest, DeleteAndInfoWorkOnCurrentTrack) {
   tracks.Delete2Click();
   EXPECT_EQ(errors.size(), 1);
   EXPECT_EQ(db.Table1.record_count(), 1);
+}
+
+// The last deleted track, with its stored audio, memo and categories, comes back through Undo Delete (Ctrl+Z)
+// until the library closes.
+TEST_F(TrackCommandsTest, DeletedTrackCanBeTakenBack) {
+  open_library();
+  ASSERT_TRUE(import_track(db.Table1, track_file(dir / "music" / "a.mp3"), true).added());
+  ASSERT_TRUE(import_track(db.Table1, track_file(dir / "music" / "b.mp3"), false).added());
+  ASSERT_TRUE(import_track(db.Table1, track_file(dir / "music" / "c.mp3"), false).added());
+  go_to_record(db.Table1, 1);
+  db.Table1.edit();
+  db.Table1.field_by_name("MEMO").set_text("my notes");
+  db.Table1.field_by_name("C7").set_boolean(true);
+  db.Table1.post();
+  const std::vector<uint8_t> audio = test::read_file(dir / "music" / "a.mp3");
+  EXPECT_FALSE(form.UndoDelete1->isEnabled());
+  EXPECT_EQ(form.UndoDelete1->shortcut(), QKeySequence());  // the keyboard's part sets it
+
+  tracks.Delete2Click();  // no question
+  EXPECT_EQ(db.Table1.record_count(), 2);
+  EXPECT_TRUE(form.UndoDelete1->isEnabled());
+  EXPECT_TRUE(form.RzStatusBar1->currentMessage().contains("Undo Delete"));
+  fs::remove(dir / "music" / "a.mp3");  // its stored audio does not depend on the file
+
+  form.UndoDelete1->trigger();
+  ASSERT_EQ(db.Table1.record_count(), 3);
+  EXPECT_EQ(db.Table1.record_number(), 3);  // back as the last track, and the current one
+  EXPECT_EQ(column(3, "TITLE"), "Title a");
+  EXPECT_EQ(column(3, "MEMO"), "my notes");
+  EXPECT_TRUE(db.Table1.field_by_name("C7").as_boolean());
+  db.Table1.field_by_name("DATA").save_to_file(dir / "check.mp3");
+  EXPECT_EQ(test::read_file(dir / "check.mp3"), audio);
+  EXPECT_FALSE(form.UndoDelete1->isEnabled()) << "only the last deleted track comes back";
+  EXPECT_TRUE(settle([&] { return form.TrackList1->model().rowCount() == 3; })) << "the list shows it again";
+
+  // Once the library has closed, a deleted track is gone for good.
+  go_to_record(db.Table1, 1);
+  tracks.Delete2Click();
+  ASSERT_TRUE(form.UndoDelete1->isEnabled());
+  open_library();
+  EXPECT_FALSE(form.UndoDelete1->isEnabled());
+  tracks.UndoDelete1Click();
+  EXPECT_EQ(db.Table1.record_count(), 2);
+  EXPECT_TRUE(errors.isEmpty());
+  for (const auto& entry : fs::directory_iterator(temporary_track_path().parent_path()))
+    EXPECT_EQ(entry.path().filename().string().find("vemla-deleted"), std::string::npos) << "kept audio left";
 }
 
 // Qt's placeholders in a name ("%1", or "%2F" of a name copied from a web address) are shown as they are.

@@ -368,7 +368,7 @@ TEST_F(PlayerControlTest, ADeviceThatCannotBeOpenedIsReported) {
   answer_message_boxes();
   window().Play->click();
   ASSERT_TRUE(test::settles([&] { return boxes.size() == 1 && state() == Stopped && !run_open(); }));
-  EXPECT_NE(boxes[0].find("Could not open wave device."), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find("Could not open the sound device."), std::string::npos) << boxes[0];
   EXPECT_NE(boxes[0].find("refused by the test"), std::string::npos) << "the box says why: " << boxes[0];
   ASSERT_TRUE(test::settles([&] { return window().Stop->isChecked() && pane() == "stopped"; }));
 }

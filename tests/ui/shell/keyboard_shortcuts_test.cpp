@@ -1,20 +1,24 @@
-// The main window's keyboard: the menus' shortcuts, and space, which plays and pauses unless the focused control
-// uses it itself.
+// The main window's keyboard: the menus' shortcuts (in text fields too), the player's keys, Tab through every
+// control, and space, which plays and pauses unless the focused control uses it itself.
 #include "keyboard_shortcuts.h"
 
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QSet>
 #include <QSlider>
 #include <QTest>
 #include <QToolButton>
+#include <utility>
+#include <vector>
 
 #include "data_controls.h"
-#include "picture_panel.h"
 #include "null_device.h"
+#include "picture_panel.h"
 #include "program.h"
 
 namespace vemla {
@@ -85,6 +89,110 @@ TEST_F(KeyboardShortcutsTest, WindowStartsWithNoTextFieldFocused) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return !form.RzDBLineEdit1->hasFocus(); }, 20000));
   QTest::keyClick(&form, Qt::Key_Space);
   EXPECT_EQ(presses, 1);
+}
+
+// A library opened after the window showed enables its text fields: the window that then becomes active must
+// not hand its focus to the first of them, where space would be typed into the title.
+TEST_F(KeyboardShortcutsTest, FocusStaysOffTextFieldsWhenALibraryOpens) {
+  form.show();
+  QCoreApplication::processEvents();
+  form.RzDBLineEdit1->setEnabled(true);
+  form.RzDBLineEdit2->setEnabled(true);
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  EXPECT_EQ(qobject_cast<QLineEdit*>(QApplication::focusWidget()), nullptr)
+      << QApplication::focusWidget()->objectName().toStdString();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+  EXPECT_EQ(presses, 1);
+  // Tab still goes to the first control.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), form.RzDBLineEdit1);
+}
+
+// The menus' keys work while a text field has the focus; Ctrl+Z is the field's own while it has typing to
+// take back.
+TEST_F(KeyboardShortcutsTest, MenuKeysWorkInTextFields) {
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  auto* field = new QLineEdit(form.RzPanel2);
+  field->show();
+  field->setFocus();
+  int exports = 0, undos = 0;
+  QObject::connect(form.Export1, &QAction::triggered, [&] { ++exports; });
+  QObject::connect(form.UndoDelete1, &QAction::triggered, [&] { ++undos; });
+  form.MPEG1->setEnabled(true);  // the Track menu, as with a library open
+  form.MPEG1->menuAction()->setEnabled(true);
+  form.Export1->setEnabled(true);
+  form.UndoDelete1->setEnabled(true);
+  QTest::keyClick(field, Qt::Key_E, Qt::ControlModifier);
+  EXPECT_EQ(exports, 1);
+  QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(undos, 1);
+  QTest::keyClicks(field, "abc");
+  QTest::keyClick(field, Qt::Key_Z, Qt::ControlModifier);
+  EXPECT_EQ(undos, 1);
+  EXPECT_NE(field->text(), QStringLiteral("abc"));
+  // Word by word in a field, not Prior and Next.
+  TransportCommands transport;
+  int moves = 0;
+  transport.next = transport.prior = [&] { ++moves; };
+  keys.bind_transport(transport);
+  field->clear();
+  QTest::keyClicks(field, "two words");
+  QTest::keyClick(field, Qt::Key_Left, Qt::ControlModifier);
+  EXPECT_EQ(field->cursorPosition(), 4);
+  EXPECT_EQ(moves, 0);
+}
+
+TEST_F(KeyboardShortcutsTest, PlayerKeysCallTheTransport) {
+  QStringList called;
+  TransportCommands transport;
+  transport.play = [&] { called << "play"; };
+  transport.pause = [&] { called << "pause"; };
+  transport.play_pause = [&] { called << "play_pause"; };
+  transport.stop = [&] { called << "stop"; };
+  transport.next = [&] { called << "next"; };
+  transport.prior = [&] { called << "prior"; };
+  keys.bind_transport(transport);
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  QWidget* focused = QApplication::focusWidget() ? QApplication::focusWidget() : &form;
+  for (const auto& [key, modifiers] :
+       std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>>{{Qt::Key_MediaPlay, {}},
+                                                              {Qt::Key_MediaPause, {}},
+                                                              {Qt::Key_MediaTogglePlayPause, {}},
+                                                              {Qt::Key_MediaStop, {}},
+                                                              {Qt::Key_Period, Qt::ControlModifier},
+                                                              {Qt::Key_MediaNext, {}},
+                                                              {Qt::Key_Right, Qt::ControlModifier},
+                                                              {Qt::Key_MediaPrevious, {}},
+                                                              {Qt::Key_Left, Qt::ControlModifier}})
+    QTest::sendKeyEvent(QTest::Click, focused, key, QString(), modifiers);  // media keys have no text
+  EXPECT_EQ(called,
+            (QStringList{"play", "pause", "play_pause", "stop", "stop", "next", "next", "prior", "prior"}));
+  EXPECT_EQ(presses, 0);
+  EXPECT_EQ(transport_shortcuts().size(), 9u);
+}
+
+// Play, Pause and Stop are one group of buttons, where the one with the focus would take Tab from the others.
+TEST_F(KeyboardShortcutsTest, TabReachesEveryTransportButton) {
+  form.show();
+  form.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  for (QToolButton* button : {form.Play, form.Pause, form.Stop, form.Prior, form.Next})
+    button->setEnabled(true);
+  form.Play->setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(form.Play->hasFocus());
+  for (QToolButton* next : {form.Pause, form.Stop, form.Prior, form.Next}) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), next) << next->objectName().toStdString();
+  }
+  for (QToolButton* back : {form.Prior, form.Stop, form.Pause, form.Play}) {
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(QApplication::focusWidget(), back) << back->objectName().toStdString();
+  }
 }
 
 TEST_F(KeyboardShortcutsTest, TransportButtonsLeaveTheFocusToClicks) {

@@ -127,11 +127,13 @@ TEST_F(MainWindowTest, MenuBarHasItsCaptionsHintsAndSeparators) {
             (QStringList{"Open1|&Open|Open a database", "Move1|&Move|Move a database", "Copy1|&Copy|Copy a database",
                          "Delete1|&Delete|Remove a database", "New1|&New|Create a new database", "-",
                          "Exit1|E&xit|Leave the program"}));
-  EXPECT_EQ(describe(window.MPEG1->actions()),
-            (QStringList{"Import1|&Add|Add MPEG to the database", "Export1|&Export|Copy the MPEG from database to disk",
-                         "fix1|&Fix MPEG into database|Fix the MPEG's in the database", "-",
-                         "Delete2|&Delete |remove this track", "-", "Options1|&Options|General options",
-                         "Info1|&Info|info on this track"}));
+  EXPECT_EQ(
+      describe(window.MPEG1->actions()),
+      (QStringList{
+          "Import1|&Add|Add MPEG to the database", "Export1|&Export|Copy the MPEG from database to disk",
+          "fix1|&Fix MPEG into database|Fix the MPEG's in the database", "-",
+          "Delete2|&Delete |remove this track", "UndoDelete1|&Undo Delete|take back the last deleted track",
+          "-", "Options1|&Options|General options", "Info1|&Info|info on this track"}));
   EXPECT_EQ(describe(window.Help1->actions()),
             (QStringList{"ShowHint1|Show&Hints|", "-", "General1|&General|", "QuickStart1|Quick Start|"}));
   EXPECT_EQ(describe(window.About1->actions()),

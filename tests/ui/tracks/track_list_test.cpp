@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPushButton>
 #include <QSettings>
 #include <QSplitter>
 #include <QTableView>
@@ -240,6 +241,23 @@ TEST_F(TrackListTest, CommandsWorkOnEverySelectedRow) {
   tracks().first();
   tracks().move_by(1);
   EXPECT_TRUE(tracks().field_by_position(0).as_boolean()) << "the fourth track is second now";
+}
+
+// Tab goes through the window's controls; in the list it is no trap that walks every cell of every row.
+TEST_F(TrackListTest, TabPassesThroughTheList) {
+  open_library({{}, {}, {}});
+  show_large();
+  window().activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window()));
+  window().BitBtn1->setFocus(Qt::TabFocusReason);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), list().Search);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), list().View);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  EXPECT_NE(QApplication::focusWidget(), list().View) << "Tab stays in the list";
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+  EXPECT_EQ(QApplication::focusWidget(), list().View);
 }
 
 }  // namespace
