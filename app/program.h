@@ -13,6 +13,7 @@
 #include "info_dialog.h"
 #include "library_commands.h"
 #include "library_work.h"
+#include "loudness_commands.h"
 #include "main_window.h"
 #include "memo_window.h"
 #include "move_dialog.h"
@@ -73,6 +74,7 @@ class Program {
   LibraryWork work{form1};
   LibraryCommands library{form1, data_module, player_control, playlist, form5, form6, form7, work};
   TrackCommands tracks{form1, data_module, player_control, playlist, form8, form4, work};
+  LoudnessCommands loudness{form1, data_module, work};
   Shell shell{form1, data_module, player_control, playlist, library, tracks, form2, form3, form11, form9};
   WindowRoom room{form1};
   TrackListControl track_list{form1, data_module, player_control, playlist};

@@ -3,6 +3,7 @@
 // while nothing plays, per second of real time; side by side with their targets (0.01 and 0.001). Needs lame.
 // Nothing playing is measured twice: with the focus in the title's edit, whose text cursor blinks (the toolkit
 // redraws it twice a second), and with the focus on Play.
+// Then three tracks played one into the next without a break (Auto Play), through their two joins.
 // Run: build/bench/player_cpu_bench [SECONDS]   (each case runs that long, 5 by default)
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -15,10 +16,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "library_files.h"
 #include "data_controls.h"
 #include "null_device.h"
+#include "options_dialog.h"
+#include "player_settings.h"
 #include "program.h"
 #include "test_signal.h"
 #include "track_import.h"
@@ -56,7 +60,19 @@ int run(int argc, char** argv, const fs::path& root) {
   const std::string lame = "lame --quiet -b 128 '" + wav.string() + "' '" + track.string() + "'";
   if (std::system(lame.c_str()) != 0 || !fs::exists(track)) fail("lame is needed to make the track");
 
-  Program program(std::make_unique<NullDevice>(1.0));  // real time
+  // An album of three tracks, each long enough for two joins within the measured time.
+  std::vector<fs::path> album;
+  for (int k = 1; k <= 3; ++k) {
+    const fs::path part_wav = root / ("part" + std::to_string(k) + ".wav");
+    album.push_back(root / ("part" + std::to_string(k) + ".mp3"));
+    write_test_signal_wav(part_wav.string(), seconds / 2.5, 44100, 2);
+    const std::string encode = "lame --quiet -b 128 '" + part_wav.string() + "' '" + album.back().string() + "'";
+    if (std::system(encode.c_str()) != 0) fail("lame is needed to make the album");
+  }
+
+  auto device = std::make_unique<NullDevice>(1.0);  // real time
+  NullDevice& null = *device;
+  Program program(std::move(device));
   program.data_module.Table2.open();
   create_library(program.data_module, {root, "Bench"});
   if (!import_track(program.data_module.Table1, track, false).added()) fail("the track was not imported");
@@ -88,9 +104,42 @@ int run(int argc, char** argv, const fs::path& root) {
   if (heard <= 0) fail("nothing was heard");
   const double playing = used / heard;
 
+  for (const fs::path& part : album) {
+    if (!import_track(program.data_module.Table1, part, false).added()) fail("the album was not imported");
+  }
+  program.playlist.ResetClick();
+  write_setting(program.data_module.Table2, "AUTOPLAY", true);
+  // The album from track 2, with or without gapless play: CPU seconds per second heard.
+  const auto album_cpu = [&](bool gapless, double& heard_seconds) {
+    TForm2::set_gapless_playback(gapless);
+    program.playlist.playlist().set_cursor(1);
+    program.playlist.go_to_track(2);
+    const unsigned opens = null.opens();
+    program.player_control.PlayClick();
+    run_event_loop(0.5);  // past the start of the run, as above
+    const uint64_t bytes_from = null.bytes_played();
+    const double cpu_before = cpu_seconds();
+    run_event_loop(seconds);
+    const double used_cpu = cpu_seconds() - cpu_before;
+    heard_seconds = static_cast<double>(null.bytes_played() - bytes_from) / (44100 * 4);
+    const int32_t last = program.data_module.Table1.record_number();
+    program.player_control.StopClick();
+    if (last != 4) fail("the album did not play to its last track");
+    if (gapless && null.opens() != opens + 1) fail("the album did not play through without a break");
+    return used_cpu / heard_seconds;
+  };
+  double album_heard = 0, runs_heard = 0;
+  const double album_playing = album_cpu(true, album_heard);
+  const double runs_playing = album_cpu(false, runs_heard);
+
   std::printf("CPU seconds of the whole program       measured   target   measured/target\n");
   std::printf("  per second of audio, a track plays    %8.5f   %6.3f   %6.3f   (%.1f s heard)\n", playing, 0.01,
               playing / 0.01, heard);
+  std::printf("  the same, an album through two joins  %8.5f   %6.3f   %6.3f   (%.1f s heard)\n", album_playing,
+              0.01, album_playing / 0.01, album_heard);
+  std::printf("  the same, each track a run of its own %8.5f   %6.3f   %6.3f   (%.1f s heard)\n", runs_playing,
+              0.01, runs_playing / 0.01, runs_heard);
+  std::printf("  album without a break / runs of their own %4.2f\n", album_playing / runs_playing);
   std::printf("  per second, nothing plays             %8.5f   %6.3f   %6.3f\n", idle, 0.001, idle / 0.001);
   std::printf("  the same, a text cursor blinking      %8.5f   %6.3f   %6.3f\n", blinking, 0.001, blinking / 0.001);
   std::printf("  playing / nothing plays               %8.1f\n", idle > 0 ? playing / idle : 0.0);

@@ -47,6 +47,11 @@ bool FrameDecoder::seek(unsigned frame) {
   return true;
 }
 
+void FrameDecoder::set_scale_factor(float scale_factor) {
+  filter0_.set_scale_factor(scale_factor);
+  if (filter1_) filter1_->set_scale_factor(scale_factor);
+}
+
 bool FrameDecoder::decode_all() {
   if (!seek(0)) return false;
   Crc16* crc = header_.frame_crc();

@@ -36,6 +36,9 @@ class FrameDecoder {
   // False when the first seek fails.
   bool decode_all();
 
+  // The synthesis filters' PCM scale from the next frame on (32768 is unity gain).
+  void set_scale_factor(float scale_factor);
+
   ChannelChoice choice() const { return choice_; }
   SynthesisFilter& filter0() { return filter0_; }
   SynthesisFilter* filter1() { return filter1_.get(); }

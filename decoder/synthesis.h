@@ -28,6 +28,9 @@ class SynthesisFilter {
                                 const float* b_samples, Obuffer& output);
   // Forgets the history (after a seek).
   void reset();
+  // The PCM scale from the next block on: how a run's gain (ReplayGain, volume) reaches the samples before
+  // the 16-bit conversion, at no cost of its own.
+  void set_scale_factor(float scale_factor) { scale_ = scale_factor; }
 
   int channel() const { return channel_; }
 

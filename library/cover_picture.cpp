@@ -12,6 +12,7 @@
 #include <fstream>
 #include <memory>
 
+#include "bounded_tags.h"
 #include "schema.h"
 #include "store.h"
 #include "table.h"
@@ -83,7 +84,12 @@ size_t id3v2_length(std::span<const uint8_t> head) {
 
 CoverPicture picture_in_tag(std::span<const uint8_t> tag) {
   if (id3v2_length(tag) == 0) return {};
-  TagLib::ByteVector bytes(reinterpret_cast<const char*>(tag.data()), static_cast<unsigned>(tag.size()));
+  // The tag library would inflate a compressed frame to whatever size it unpacks to: only the picture frames
+  // are handed to it, unpacked within a bound.
+  std::vector<std::string> passed_over;
+  const std::string pictures = bounded_id3v2_pictures(tag, passed_over);
+  if (pictures.empty()) return {};
+  TagLib::ByteVector bytes(pictures.data(), static_cast<unsigned>(pictures.size()));
   TagLib::ByteVectorStream stream(bytes);
   TagLib::MPEG::File file(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
   TagLib::ID3v2::Tag* id3 = file.ID3v2Tag(false);

@@ -457,6 +457,21 @@ void Table::delete_record() {
   notify(&TableListener::table_row_changed);
 }
 
+int64_t Table::row_id() const {
+  check_open();
+  if (state_ == TableState::Insert || ids_.empty()) return 0;
+  return ids_[position_];
+}
+
+void Table::write_beside(const std::function<void()>& write) {
+  check_writable();
+  try {
+    write_atomically(write);
+  } catch (const std::exception& error) {
+    store_->throw_write_error(error);
+  }
+}
+
 std::vector<uint64_t> Table::read_flags(const std::vector<Field>& fields) {
   check_open();
   std::vector<int> columns;

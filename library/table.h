@@ -149,6 +149,11 @@ class Table {
 
   // The open table's files, for queries that read a few columns of every row at once; null while closed.
   Store* store() { return store_.get(); }
+  // For what belongs to rows but is kept beside them in the table file (a track's gains): the current row's
+  // id there (0 on an empty table or a new row), and writes made in the table's transaction (its batch's, else
+  // one of their own), refused like any change of a read-only table.
+  int64_t row_id() const;
+  void write_beside(const std::function<void()>& write);
 
  private:
   friend class Field;

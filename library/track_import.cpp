@@ -12,6 +12,7 @@
 #include "store.h"
 #include "table.h"
 #include "track_facts.h"
+#include "track_gains.h"
 #include "track_tag.h"
 
 namespace vemla {
@@ -119,10 +120,21 @@ ImportOutcome import_track(Table& tracks, const fs::path& file, bool store) {
       return outcome;
     }
   }
-  const TagTexts tag = read_tag(path);
-  write_track(tracks, facts, tag, path, store);
+  TagReading tags = read_tags(path);
+  write_track(tracks, facts, tags.texts, path, store);
   outcome.record = tracks.record_number();
-  outcome.texts_cut = texts_cut(tracks, tag);
+  outcome.texts_cut = texts_cut(tracks, tags.texts);
+  outcome.passed_over = std::move(tags.passed_over);
+  try {
+    if (!tags.gain.empty()) write_gains(tracks, TrackGains{tags.gain, std::nullopt, GainSource::Tag});
+  } catch (...) {
+    // The track goes with its gains: no half-added track stays behind the error.
+    try {
+      tracks.delete_record();
+    } catch (...) {
+    }
+    throw;
+  }
   return outcome;
 }
 

@@ -19,12 +19,13 @@ struct ImportOutcome {
   std::string skipped;  // why the file was not added; empty when it was
   int texts_cut = 0;    // of the title, artist and album, how many were longer than their column
   bool known = false;   // passed over: the library holds the file already
+  std::vector<std::string> passed_over = {};  // parts of its tags left out for their size, and why
   bool added() const { return skipped.empty(); }
 };
 
 // Appends one track record for the file: the facts of its first frame header, the texts of its tags (tag
 // texts of a file that cannot be read for them stay empty), SKIP false, and in PAD the file's absolute path;
-// the audio goes into DATA when store is true. A file that cannot be opened, has no first frame header, or
+// the audio goes into DATA when store is true. The ReplayGain values of its tags are kept as its gains. A file that cannot be opened, has no first frame header, or
 // whose path PAD cannot hold while the audio stays on disk is not added and the outcome says why. Errors of
 // the table engine are thrown, and leave no new row behind.
 ImportOutcome import_track(Table& tracks, const std::filesystem::path& file, bool store);

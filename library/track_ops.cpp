@@ -13,6 +13,8 @@
 #include "store.h"
 #include "table.h"
 #include "track_facts.h"
+#include "track_gains.h"
+#include "track_tag.h"
 
 namespace vemla {
 
@@ -43,6 +45,14 @@ std::optional<int32_t> exact_playing_time(const fs::path& file) {
   const TrackFacts facts = track_facts(header, stream);
   if (!facts.exact) return {};
   return facts.tracktotal;
+}
+
+// A track filled from its file takes the file's ReplayGain tags, unless the scan has measured it.
+void take_tag_gains(Table& tracks, const fs::path& file) {
+  const std::optional<TrackGains> kept = read_gains(tracks);
+  if (kept && kept->source == GainSource::Scan) return;
+  const ReplayGain gain = read_tags(file).gain;
+  if (!gain.empty()) write_gains(tracks, TrackGains{gain, std::nullopt, GainSource::Tag});
 }
 
 }  // namespace
@@ -196,6 +206,7 @@ bool FixJob::work(Deadline deadline) {
           if (const std::optional<int32_t> time = exact_playing_time(outcome.file))
             set(tracks_, TrackTable::tracktotal, *time);
           tracks_.post();
+          take_tag_gains(tracks_, outcome.file);
           stored = true;
         }
         done.push_back(std::move(outcome));

@@ -60,11 +60,12 @@ struct FixOutcome {
 };
 
 // Stores the audio of every track whose DATA is empty, loaded from the file its PAD names (a bare name from
-// an older library is taken relative to the current folder), walking the rows in order; tracks with stored
-// audio are not touched. A track whose file cannot be opened keeps its empty DATA and the fix goes on; an
-// error of the table engine (a read-only library, a full disk) ends the job there, keeping the tracks filled
-// before it. Progress in tracks; each step's rows are committed together, so cancel keeps the tracks filled
-// so far. The job moves the table's current row; the table must stay open while it runs.
+// an older library is taken relative to the current folder), walking the rows in order, with the ReplayGain
+// values of the file's tags unless the loudness scan has measured the track; tracks with stored audio are not
+// touched. A track whose file cannot be opened keeps its empty DATA and the fix goes on; an error of the table
+// engine (a read-only library, a full disk) ends the job there, keeping the tracks filled before it. Progress
+// in tracks; each step's rows are committed together, so cancel keeps the tracks filled so far. The job moves
+// the table's current row; the table must stay open while it runs.
 class FixJob : public LibraryJob {
  public:
   explicit FixJob(Table& tracks);

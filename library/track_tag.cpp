@@ -3,10 +3,15 @@
 #include <taglib/apetag.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2tag.h>
-#include <taglib/mpegfile.h>
-#include <taglib/tfilestream.h>
+#include <taglib/tbytevectorstream.h>
+#include <taglib/tfile.h>
 
+#include <array>
 #include <cstring>
+#include <fstream>
+
+#include "bounded_tags.h"
+#include "replaygain_tags.h"
 
 namespace vemla {
 
@@ -50,6 +55,30 @@ void prefer(TagTexts& texts, const TagLib::Tag* tag) {
   if (tag->year() != 0) texts.year = std::to_string(tag->year());
 }
 
+// Tag bytes in memory as a file, for the tag library's readers of one kind of tag.
+class TagBytes final : public TagLib::File {
+ public:
+  explicit TagBytes(const std::string& bytes)
+      : TagLib::File(&stream_), stream_(TagLib::ByteVector(bytes.data(), static_cast<unsigned>(bytes.size()))) {}
+  TagLib::Tag* tag() const override { return nullptr; }
+  TagLib::AudioProperties* audioProperties() const override { return nullptr; }
+  bool save() override { return false; }
+
+ private:
+  // Built before the base class reads from it: the base only keeps the pointer.
+  TagLib::ByteVectorStream stream_;
+};
+
+TagTexts read_id3v1(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in.seekg(0, std::ios::end)) return {};
+  const std::streamoff size = in.tellg();
+  if (size < 128 || !in.seekg(size - 128)) return {};
+  std::array<uint8_t, 128> block;
+  if (!in.read(reinterpret_cast<char*>(block.data()), 128)) return {};
+  return parse_id3v1(block);
+}
+
 }  // namespace
 
 TagTexts parse_id3v1(std::span<const uint8_t, 128> block) {
@@ -63,23 +92,33 @@ TagTexts parse_id3v1(std::span<const uint8_t, 128> block) {
   return texts;
 }
 
+TagReading read_tags(const std::filesystem::path& file) {
+  TagReading reading;
+  // A pipe or a device could block the reader or never end.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(file, error)) return reading;
+  reading.texts = read_id3v1(file);
+  BoundedTags tags = read_bounded_tags(file);
+  reading.passed_over = std::move(tags.passed_over);
+  ReplayGain id3v2_gain, ape_gain;
+  if (!tags.ape.empty()) {
+    TagBytes bytes(tags.ape);
+    const TagLib::APE::Tag ape(&bytes, static_cast<long>(tags.ape.size()) - 32);
+    prefer(reading.texts, &ape);
+    ape_gain = replaygain_from_ape(ape);
+  }
+  if (!tags.id3v2.empty()) {
+    TagBytes bytes(tags.id3v2);
+    const TagLib::ID3v2::Tag id3v2(&bytes, 0, TagLib::ID3v2::FrameFactory::instance());
+    prefer(reading.texts, &id3v2);
+    id3v2_gain = replaygain_from_id3v2(id3v2);
+  }
+  reading.gain = !id3v2_gain.empty() ? id3v2_gain : !ape_gain.empty() ? ape_gain : replaygain_from_lame(file);
+  return reading;
+}
+
 TagTexts read_tag(const std::filesystem::path& file) {
-  TagTexts texts;
-  TagLib::FileStream stream(file.c_str(), true);
-  if (!stream.isOpen()) return texts;
-  if (stream.length() >= 128) {
-    stream.seek(-128, TagLib::IOStream::End);
-    const TagLib::ByteVector block = stream.readBlock(128);
-    if (block.size() == 128)
-      texts = parse_id3v1(std::span<const uint8_t, 128>(reinterpret_cast<const uint8_t*>(block.data()), 128));
-  }
-  // Audio properties are not read: the import takes them from the first frame header.
-  TagLib::MPEG::File tags(&stream, TagLib::ID3v2::FrameFactory::instance(), false);
-  if (tags.isValid()) {
-    prefer(texts, tags.APETag(false));
-    prefer(texts, tags.ID3v2Tag(false));
-  }
-  return texts;
+  return read_tags(file).texts;
 }
 
 }  // namespace vemla

@@ -73,15 +73,22 @@ class DecoderObjects {
     if (header->frequency() != format_.frequency ||
         FrameDecoder::output_channels(*header, choice) != format_.channels)
       return false;
-    std::lock_guard lock(args_.mutex);
-    frames.reset();
-    args_.stream = std::move(stream);
-    args_.header = std::move(header);
-    frames = std::make_unique<StreamDecoder>(*args_.stream, *args_.header, *output, choice, args_.gapless,
-                                             args_.scale_factor);
-    args_.heard.follow(device_buffer_->frames_written(), args_.header->samples_per_frame());
-    args_.reported_frame.store(args_.stream->current_frame());
-    ++args_.streams_followed;
+    const float scale = following->following_scale(args_.scale_factor);
+    {
+      std::lock_guard lock(args_.mutex);
+      // A seek asked for at the end of the stream is into that stream: its end plays out, and the seek finds it.
+      if (args_.position_change) return false;
+      frames.reset();
+      args_.stream = std::move(stream);
+      args_.header = std::move(header);
+      args_.scale_factor = scale;
+      frames = std::make_unique<StreamDecoder>(*args_.stream, *args_.header, *output, choice, args_.gapless,
+                                               args_.scale_factor);
+      args_.heard.follow(device_buffer_->frames_written(), args_.header->samples_per_frame());
+      args_.reported_frame.store(args_.stream->current_frame());
+      ++args_.streams_followed;
+    }
+    following->followed();
     return true;
   }
   // Plays out the audio queued at the end of the stream; false when a stop or a seek came first. A trimmed

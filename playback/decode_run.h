@@ -24,6 +24,11 @@ class FollowingStreams {
   // goes on into it when its sampling rate and channels are the device's (streams_followed counts it);
   // otherwise, or when it has no frame, the run ends as it would without it.
   virtual std::string following_file() = 0;
+  // Decode thread, when the run is about to go on into the file last given: the synthesis filters' scale for
+  // it (a gain of its own), `run_scale` (the stream before's) unless the owner says otherwise.
+  virtual float following_scale(float run_scale) { return run_scale; }
+  // Decode thread: the run went on into the file last given, whose first frame it now holds.
+  virtual void followed() {}
 };
 
 // Only the fields marked "crosses threads" are touched by both the user-interface thread and the decode
@@ -34,13 +39,16 @@ struct Args {
   std::atomic<bool> done{false};  // crosses threads: the stream ended and its audio has been played
 };
 
+// The synthesis filters' scale of full-scale 16-bit output.
+inline constexpr float kFullScale = 32768.0f;
+
 struct MPEG_Args : Args {
   std::atomic<uint32_t> desired_frame{0};    // crosses threads: 0-based frame to continue at
   std::atomic<bool> position_change{false};  // crosses threads: a seek to desired_frame is pending
   std::unique_ptr<Ibitstream> stream;        // the run's bitstream source
   std::unique_ptr<Header> header;            // the run's frame header
   ChannelChoice channels = ChoiceStereo;
-  float scale_factor = 32768.0f;           // handed to every synthesis filter
+  float scale_factor = kFullScale;         // handed to the synthesis filters of the stream being decoded
   SoundDevice* device_handle = nullptr;    // the device the output buffer opens and the player controls
   std::atomic<int32_t> reported_frame{0};  // crosses threads: frame at the last frame boundary
   // Crosses threads: which stream and frame the device's played count stands for.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <atomic>
 #include <limits>
-#include <mutex>
 
 #include "decode_run.h"
 #include "null_device.h"
@@ -53,8 +52,6 @@ struct Player::Impl {
   bool title_tells_error = false;
   PlayerState state = Stopped;
   float frame_duration = 0.0f;
-  mutable std::mutex following_mutex;
-  FollowingTrack following;
 };
 
 Player::Player(PlayerSettings& settings, TitleLabel& title, Notifier& notifier,
@@ -70,7 +67,9 @@ Player::~Player() {
 
 void Player::set_listener(PlayerListener* listener) { impl_->listener = listener; }
 
-bool Player::open_run() {
+PlayerSettings& Player::settings() { return impl_->settings; }
+
+bool Player::open_run(unsigned frame) {
   Impl& p = *impl_;
   if (p.run_open) close_run();
   // Opening the file reports its failures on this thread.
@@ -88,15 +87,20 @@ bool Player::open_run() {
   MPEG_Args& args = p.args;
   args.stop = false;
   args.done = false;
-  args.desired_frame = 0;
-  args.position_change = true;  // every run starts with a seek to frame 0
+  // Every run starts with a seek, to frame 0 unless told otherwise.
+  const auto first = static_cast<int32_t>(std::min<unsigned>(frame, std::numeric_limits<int32_t>::max()));
+  args.desired_frame = static_cast<uint32_t>(first);
+  args.position_change = true;
   args.device_handle = p.device.get();
   args.stream = std::make_unique<Ibitstream>(track_file_name);
   args.header = std::make_unique<Header>();
-  args.reported_frame = 0;
+  args.reported_frame = first;
   args.heard.reset();
+  if (first > 0) args.heard.restart(first);
   args.streams_followed = 0;
   args.gapless = p.settings.gapless();
+  // A gain given to a track of the last run's chain is not this run's.
+  args.scale_factor = kFullScale;
   const int mix = p.settings.mix_index();
   if (mix >= ChoiceStereo && mix <= ChoiceMono) args.channels = static_cast<ChannelChoice>(mix);
   p.run_open = true;
@@ -169,16 +173,6 @@ void Player::request_seek(unsigned frame) {
   if (p.thread) p.thread->resume();
 }
 
-void Player::set_following_track(FollowingTrack track) {
-  std::lock_guard lock(impl_->following_mutex);
-  impl_->following = std::move(track);
-}
-
-FollowingTrack Player::following_track() const {
-  std::lock_guard lock(impl_->following_mutex);
-  return impl_->following;
-}
-
 bool Player::run_open() const { return impl_->run_open; }
 
 PlayerState Player::player_state() const { return impl_->state; }
@@ -188,6 +182,8 @@ void Player::set_player_state(PlayerState state) {
   impl_->state = state;
   if (PlayerListener* l = impl_->listener.load()) l->state_changed(state);
 }
+
+bool Player::run_gapless() const { return impl_->run_open && impl_->args.gapless; }
 
 float Player::frame_duration() const { return impl_->frame_duration; }
 

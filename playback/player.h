@@ -3,10 +3,10 @@
 // command-line player make their own. Every operation is for the owner's thread (the user-interface thread)
 // unless it says otherwise.
 //
-// Gapless play fits this design: at the end of its stream the decode thread would take the next track's
-// stream (following_track, below) and go on writing into the same output buffer, so that the next frames
-// follow the last ones in the device queue with no drain, reset or close between them; heard_frame would then
-// count from the device position where the next track's frames begin.
+// Gapless play: at the end of its stream the decode thread takes the next one its owner names
+// (set_following_streams) and goes on writing into the same output buffer, so that the next frames follow the
+// last ones in the device queue with no drain, reset or close between them; heard_stream and heard_frame then
+// count from the device position where the next stream's frames begin.
 #pragma once
 
 #include <cstdint>
@@ -63,16 +63,6 @@ class PlayerListener {
   virtual void events_waiting() {}
 };
 
-// The track that plays when the current run ends by itself, as the owner's play order last worked it out.
-struct FollowingTrack {
-  int32_t record = 0;  // the library's record number; 0: nothing follows
-  // The file to open, empty when not yet known. A track stored in the library plays from a temporary file
-  // that the current run may be reading; a following stored track would get a second temporary file of its
-  // own (the two names taking turns), written on the owner's thread before it is named here.
-  std::string file;
-  friend bool operator==(const FollowingTrack&, const FollowingTrack&) = default;
-};
-
 class Player {
  public:
   // `device` is the sound device every run plays on; the player owns it (without one, runs play on a silent
@@ -86,20 +76,16 @@ class Player {
   Player& operator=(const Player&) = delete;
 
   void set_listener(PlayerListener* listener);
+  // What every run reads when it is opened.
+  PlayerSettings& settings();
 
   // The file the next run opens.
   std::string track_file_name;
 
-  // What follows the current run. The owner's thread sets it whenever its play order's answer changes (the
-  // cursor, the list, the filter, a skip flag or the playing options); any thread may read it, the decode
-  // thread included, so that it can open the next file before the current one ends.
-  void set_following_track(FollowingTrack track);
-  FollowingTrack following_track() const;
-
-  // Prepares a run on track_file_name and reads its first frame header; the decode thread stays suspended.
-  // The run counts as open (run_open) even when no header was found: then "Error: No header found" is in
-  // the title label, the result is false and the next close_run ends it.
-  bool open_run();
+  // Prepares a run on track_file_name, to begin at 0-based `frame`, and reads its first frame header; the
+  // decode thread stays suspended. The run counts as open (run_open) even when no header was found: then
+  // "Error: No header found" is in the title label, the result is false and the next close_run ends it.
+  bool open_run(unsigned frame = 0);
   // Stops and frees the run; player_state becomes Stopped. Nothing when no run is open.
   void close_run();
   // Resumes the decode thread, then restarts the sound device; player_state becomes Playing. Nothing unless a
@@ -117,6 +103,8 @@ class Player {
   // Tells the listener when the state changes.
   void set_player_state(PlayerState state);
 
+  // Whether the open run drops the encoders' delay and padding (PlayerSettings::gapless when it was opened).
+  bool run_gapless() const;
   // Milliseconds per frame of the open run's stream; 0 without one.
   float frame_duration() const;
   // The frame the decoder published last (up to two device blocks ahead of what is heard). Any thread.

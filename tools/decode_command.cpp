@@ -182,7 +182,8 @@ int decode_command(const DecodeOptions& options) {
     Ibitstream& stream = input.stream;
     Header& header = input.header;
     FrameCounter counter(file ? &*file : nullptr);
-    StreamDecoder decoder(stream, header, counter, options.choice, options.gapless);
+    StreamDecoder decoder(stream, header, counter, options.choice, options.gapless,
+                          static_cast<float>(32768.0 * input_file.gain));
     if (!decoder.seek(0)) return fail(input_file.name, "cannot position at the first frame");
     // The pass every run makes, one frame at a time so that a stop signal ends it between frames.
     uint64_t audio_frames = 0;

@@ -13,6 +13,7 @@ namespace vemla {
 struct InputFile {
   std::string path;  // the file to read
   std::string name;  // as messages name it
+  double gain = 1.0;  // factor applied to its samples before the 16-bit conversion (gain_stage.h)
 };
 
 struct DecodeOptions {

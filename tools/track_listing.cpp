@@ -2,9 +2,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
+
 #include "rows.h"
 #include "table.h"
 #include "track_facts.h"
+#include "track_gains.h"
 #include "track_ops.h"
 
 namespace vemla {
@@ -19,7 +22,39 @@ std::string damage_line(int record, const std::string& file, const std::vector<B
   return line;
 }
 
-nlohmann::ordered_json track_object(Table& tracks, Listing& listing) {
+nlohmann::ordered_json optional_number(const std::optional<double>& value) {
+  return value ? nlohmann::ordered_json(*value) : nlohmann::ordered_json(nullptr);
+}
+
+// The ReplayGain values under their tag names, the measured loudness and where they came from; null where
+// unknown.
+void add_gains(nlohmann::ordered_json& track, const std::optional<TrackGains>& gains) {
+  const ReplayGain none;
+  const ReplayGain& gain = gains ? gains->gain : none;
+  track["REPLAYGAIN_TRACK_GAIN"] = optional_number(gain.track_gain);
+  track["REPLAYGAIN_TRACK_PEAK"] = optional_number(gain.track_peak);
+  track["REPLAYGAIN_ALBUM_GAIN"] = optional_number(gain.album_gain);
+  track["REPLAYGAIN_ALBUM_PEAK"] = optional_number(gain.album_peak);
+  track["LOUDNESS"] = optional_number(gains ? gains->loudness : std::nullopt);
+  track["GAIN_SOURCE"] = gains ? nlohmann::ordered_json(gain_source_text(gains->source)) : nullptr;
+}
+
+std::string formatted(const char* format, double value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+std::string decibels(const std::optional<double>& value) {
+  return value ? formatted("%+.2f dB", *value) : "unknown";
+}
+
+std::string amplitude(const std::optional<double>& value) {
+  return value ? formatted("%.6f", *value) : "unknown";
+}
+
+nlohmann::ordered_json track_object(Table& tracks, Listing& listing,
+                                    const std::unordered_map<int64_t, TrackGains>& all_gains) {
   nlohmann::ordered_json track;
   track["RECORD"] = tracks.record_number();
   std::vector<int> categories;
@@ -55,6 +90,8 @@ nlohmann::ordered_json track_object(Table& tracks, Listing& listing) {
     track["DAMAGED"] = columns;
     listing.damaged.push_back(damage_line(tracks.record_number(), get(tracks, TrackTable::pad), bad));
   }
+  const auto gains = all_gains.find(tracks.row_id());
+  add_gains(track, gains == all_gains.end() ? std::nullopt : std::optional<TrackGains>(gains->second));
   return track;
 }
 
@@ -63,7 +100,8 @@ nlohmann::ordered_json track_object(Table& tracks, Listing& listing) {
 Listing tracks_json(Table& tracks) {
   Listing listing;
   nlohmann::ordered_json list = nlohmann::ordered_json::array();
-  for (tracks.first(); !tracks.at_end(); tracks.next()) list.push_back(track_object(tracks, listing));
+  const std::unordered_map<int64_t, TrackGains> gains = read_all_gains(tracks);
+  for (tracks.first(); !tracks.at_end(); tracks.next()) list.push_back(track_object(tracks, listing, gains));
   listing.text = list.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace) + "\n";
   return listing;
 }
@@ -107,6 +145,14 @@ Listing track_info_text(Table& tracks) {
   line("Original:", yes_no(info.original));
   line("Stored:", yes_no(info.stored));
   line("Original file and path:", info.pad);
+  const std::optional<TrackGains> gains = read_gains(tracks);
+  const ReplayGain gain = gains ? gains->gain : ReplayGain{};
+  line("Track gain:", decibels(gain.track_gain));
+  line("Track peak:", amplitude(gain.track_peak));
+  line("Album gain:", decibels(gain.album_gain));
+  line("Album peak:", amplitude(gain.album_peak));
+  line("Loudness:", gains && gains->loudness ? formatted("%.2f LUFS", *gains->loudness) : "unknown");
+  line("Gains from:", gains ? gain_source_text(gains->source) : "none");
   return listing;
 }
 

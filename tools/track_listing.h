@@ -17,15 +17,17 @@ struct Listing {
 };
 
 // One array with an object per track: "RECORD" (its record number), every column of the table by its name
-// and type except DATA and C1 ... C64, "STORED" (whether DATA holds audio), "CATEGORIES" (the numbers of the
-// categories it belongs to) and, for a damaged track, "DAMAGED" (the names of the columns that cannot be
-// read). Texts that are not valid UTF-8 get U+FFFD in place of the bad bytes.
+// and type except DATA and C1 ... C64, "STORED" (whether DATA holds audio), "CATEGORIES" (the numbers of
+// the categories it belongs to), its gains: "REPLAYGAIN_TRACK_GAIN", "REPLAYGAIN_ALBUM_GAIN" (dB),
+// "REPLAYGAIN_TRACK_PEAK", "REPLAYGAIN_ALBUM_PEAK" (1.0 full scale), "LOUDNESS" (LUFS) and "GAIN_SOURCE"
+// ("tag" or "scan"), each null where unknown, and, for a damaged track, "DAMAGED" (the names of the columns
+// that cannot be read). Texts that are not valid UTF-8 get U+FFFD in place of the bad bytes.
 Listing tracks_json(Table& tracks);
 
 // A line per track: record number, playing time, title, artist, album and where the audio is, tab-separated.
 Listing tracks_text(Table& tracks);
 
-// The facts the info window shows of the current track, a line each, under its captions.
+// The facts the info window shows of the current track, a line each, under its captions, then its gains.
 Listing track_info_text(Table& tracks);
 
 }  // namespace vemla

@@ -23,6 +23,10 @@
 #endif
 #endif
 #include "stop_signals.h"
+#ifdef VEMLA_WITH_TAGS
+#include "gain_stage.h"
+#include "track_tag.h"
+#endif
 
 using namespace vemla;
 
@@ -85,6 +89,16 @@ int main(int argc, char** argv) {
                  "decode thread priority for --play, 1 Lowest ... 6 Time Critical")
       ->check(CLI::Range(1, 6));
 #endif
+#ifdef VEMLA_WITH_TAGS
+  std::string replaygain = "off";
+  GainSettings gain_settings;
+  app.add_option("--replaygain", replaygain,
+                 "apply the file's ReplayGain tags: off (default), track, or album (the track's where the file "
+                 "has no album gain); clipping prevention keeps the gain times the peak at or below full scale")
+      ->check(CLI::IsMember({"off", "track", "album"}));
+  app.add_option("--preamp", gain_settings.preamp, "dB added to the ReplayGain gain, -15 to 15 (default 0)")
+      ->check(CLI::Range(-kMaxPreamp, kMaxPreamp));
+#endif
   app.failure_message([](const CLI::App*, const CLI::Error& e) {
     return "vemla-decode: " + std::string(e.what()) + "\nRun with --help for more information.\n";
   });
@@ -103,6 +117,13 @@ int main(int argc, char** argv) {
     return 2;
   }
   const ChannelChoice choice = channel_choice(mix);
+#ifdef VEMLA_WITH_TAGS
+  replaygain_mode_from_text(replaygain, gain_settings.mode);
+  if (play && gain_settings.mode != ReplayGainMode::Off) {
+    std::cerr << "vemla-decode: --replaygain applies when decoding (-o or --null), not to --play\n";
+    return 2;
+  }
+#endif
 
   StopSignals signals;
   std::vector<std::unique_ptr<CommandInput>> sources;
@@ -154,5 +175,11 @@ int main(int argc, char** argv) {
   options.f32 = f32;
   options.choice = choice;
   options.gapless = !no_gapless;
+#ifdef VEMLA_WITH_TAGS
+  // Each file plays at its own level, as the player's tracks do.
+  if (gain_settings.mode != ReplayGainMode::Off) {
+    for (InputFile& input : options.inputs) input.gain = gain_factor(gain_settings, read_tags(input.path).gain);
+  }
+#endif
   return StopSignals::exit_status(decode_command(options));
 }

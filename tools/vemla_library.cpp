@@ -1,7 +1,7 @@
 // vemla-library: the library and track operations of the desktop program from the command line: create,
-// import into, list, fix, copy, move and delete libraries, and show, export and delete their tracks. File
-// names are printed one to a line, whatever they hold (printable.h).
-// Exit status: 0 done, 1 a failure (or a file not imported, a track not fixed), 2 a usage error.
+// import into, list, fix, measure the loudness of, copy, move and delete libraries, and show, export and delete
+// their tracks. File names are printed one to a line, whatever they hold (printable.h).
+// Exit status: 0 done, 1 a failure (or a file not imported, a track not fixed or measured), 2 a usage error.
 #include <CLI/CLI.hpp>
 #include <csignal>
 #include <cstdio>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "data.h"
+#include "gain_job.h"
 #include "library_copy.h"
 #include "library_files.h"
 #include "printable.h"
@@ -101,7 +102,10 @@ int import(const std::string& named, const std::vector<std::string>& inputs, boo
     for (; shown < job.outcomes().size(); ++shown) {
       const ImportOutcome& outcome = job.outcomes()[shown];
       if (outcome.added()) {
-        std::printf("added %d: %s\n", outcome.record, printable(outcome.file.string()).c_str());
+        std::string passed_over;
+        for (const std::string& reason : outcome.passed_over) passed_over += (passed_over.empty() ? "" : "; ") + reason;
+        std::printf("added %d: %s%s\n", outcome.record, printable(outcome.file.string()).c_str(),
+                    passed_over.empty() ? "" : (" (tag: " + passed_over + ")").c_str());
       } else {
         std::printf("skipped %s: %s\n", printable(outcome.file.string()).c_str(), outcome.skipped.c_str());
       }
@@ -171,6 +175,38 @@ int fix(const std::string& named) {
   return failed == 0 ? 0 : kFailed;
 }
 
+// "measured 3: -14.20 LUFS, track gain -3.80 dB, peak 0.912, album gain -4.10 dB: FILE"
+std::string gain_line(const GainOutcome& outcome) {
+  const std::string record = std::to_string(outcome.record);
+  if (!outcome.failed.empty())
+    return "not measured " + record + ": " + printable(outcome.file.string()) + ": " + outcome.failed;
+  const auto number = [](const char* format, const std::optional<double>& value, const char* none) {
+    if (!value) return std::string(none);
+    char text[32];
+    std::snprintf(text, sizeof text, format, *value);
+    return std::string(text);
+  };
+  const TrackGains& g = outcome.gains;
+  std::string line = "measured " + record + ": " + number("%.2f LUFS", g.loudness, "silent") + ", track gain " +
+                     number("%+.2f dB", g.gain.track_gain, "none") + ", peak " +
+                     number("%.3f", g.gain.track_peak, "none");
+  if (g.gain.album_gain) line += ", album gain " + number("%+.2f dB", g.gain.album_gain, "none");
+  return line + ": " + printable(outcome.file.string());
+}
+
+int gain(const std::string& named, bool all) {
+  OpenLibrary library(named);
+  GainJob job(library.tracks(), all ? GainScope::All : GainScope::Unmeasured);
+  size_t shown = 0;
+  run_job(job, [&] {
+    for (; shown < job.outcomes().size(); ++shown) std::printf("%s\n", gain_line(job.outcomes()[shown]).c_str());
+    std::fflush(stdout);
+    }, kDoneIsKept);
+  const int failed = static_cast<int>(job.outcomes().size()) - job.measured();
+  std::printf("%d measured, %d not measured (%.0f s of audio)\n", job.measured(), failed, job.seconds());
+  return failed == 0 ? 0 : kFailed;
+}
+
 int delete_one_track(const std::string& named, int record) {
   OpenLibrary library(named);
   library.go_to(record);
@@ -227,6 +263,11 @@ int main(int argc, char** argv) {
   save->add_option("out", out, "the file to write (replaced when it exists)")->required();
   CLI::App* repair = app.add_subcommand("fix", "store the audio of every track that keeps it on disk");
   library_arg(repair);
+  bool all = false;
+  CLI::App* measure = app.add_subcommand(
+      "gain", "measure the loudness of the tracks not measured yet (whole albums) and keep their ReplayGain");
+  library_arg(measure);
+  measure->add_flag("--all", all, "measure every track again");
   CLI::App* remove_track = app.add_subcommand("delete-track", "delete a track");
   library_arg(remove_track);
   record_arg(remove_track);
@@ -257,6 +298,7 @@ int main(int argc, char** argv) {
     if (facts->parsed()) return info(library, record);
     if (save->parsed()) return export_audio(library, record, out);
     if (repair->parsed()) return fix(library);
+    if (measure->parsed()) return gain(library, all);
     if (remove_track->parsed()) return delete_one_track(library, record);
     if (copy->parsed()) return copy_or_move(library, folder, CopyKind::Copy);
     if (move->parsed()) return copy_or_move(library, folder, CopyKind::Move);

@@ -150,5 +150,37 @@ TEST(SynthesisTest, PairsGiveWhatSingleFiltersGive) {
   EXPECT_GT(std::count(alone.pcm.begin(), alone.pcm.end(), int16_t{32767}), 0);
 }
 
+// A new scale takes effect from the next block, on the samples before the 16-bit conversion and on the PCM.
+TEST(SynthesisTest, ScaleChangesFromTheNextBlock) {
+  std::mt19937 random(5);
+  std::uniform_real_distribution<float> value(-0.02f, 0.02f);
+  SynthesisFilter steady(0, 32768.0f), changed(0, 32768.0f), steady16(0, 32768.0f), changed16(0, 32768.0f);
+  MemorySink steady_out(1, true), changed_out(1, true), steady_pcm(1), changed_pcm(1);
+  for (int block = 0; block < 40; ++block) {
+    if (block == 20) {
+      changed.set_scale_factor(16384.0f);
+      changed16.set_scale_factor(65536.0f);
+    }
+    float s[32];
+    for (float& v : s) v = value(random);
+    steady.synthesize_block(s, steady_out);
+    changed.synthesize_block(s, changed_out);
+    steady16.synthesize_block(s, steady_pcm);
+    changed16.synthesize_block(s, changed_pcm);
+  }
+  for (MemorySink* sink : {&steady_out, &changed_out, &steady_pcm, &changed_pcm}) sink->end_frame(1);
+  for (size_t i = 0; i < steady_out.floats.size(); ++i) {
+    const float expected = i < 20 * 32 ? steady_out.floats[i] : steady_out.floats[i] * 0.5f;
+    ASSERT_EQ(changed_out.floats[i], expected) << i;
+  }
+  for (size_t i = 0; i < steady_pcm.pcm.size(); ++i) {
+    if (i < 20 * 32) {
+      ASSERT_EQ(changed_pcm.pcm[i], steady_pcm.pcm[i]) << i;
+    } else {
+      ASSERT_NEAR(changed_pcm.pcm[i], 2 * steady_pcm.pcm[i], 1) << i;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace vemla::test

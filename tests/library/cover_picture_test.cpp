@@ -1,6 +1,7 @@
 #include "cover_picture.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
@@ -106,6 +107,28 @@ TEST_F(CoverPictureTest, AStoredTrackGivesItsTag) {
   const std::string tag = stored_tag(db.Table1);
   ASSERT_FALSE(tag.empty());
   EXPECT_EQ(picture_in_tag({reinterpret_cast<const uint8_t*>(tag.data()), tag.size()}).bytes, "stored cover");
+}
+
+// A tag of a megabyte whose frames unpack to gigabytes: the picture is still found, and reading it takes no
+// more memory than the bounds allow (measured in a child process, whose peak starts at the parent's size).
+TEST_F(CoverPictureTest, CompressedFramesAreUnpackedWithinTheBound) {
+  const fs::path file = track("bomb.mp3");
+  const std::string zeros = test::zlib_zeros(256u << 20);
+  // A title that says so, a picture that says 100 bytes, then the front cover.
+  const std::string front = std::string("\0image/png\0\x03\0", 13) + "front";
+  test::prepend_id3v2(file, 4, 0,
+                      test::id3v2_frame(4, "TIT2", test::syncsafe((256u << 20) - 1) + zeros, 0x09) +
+                          test::id3v2_frame(4, "APIC", test::syncsafe(100) + zeros, 0x09) +
+                          test::id3v2_frame(4, "APIC", front));
+  const int status = test::in_child([&] {
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    const CoverPicture picture = cover_of_file(file);
+    getrusage(RUSAGE_SELF, &after);
+    if (picture.bytes != "front") return 1;
+    return after.ru_maxrss - before.ru_maxrss < 100 * 1024 ? 0 : 2;
+  });
+  EXPECT_EQ(status, 0) << "1: the picture was not found; 2: reading it took 100 MB or more";
 }
 
 }  // namespace

@@ -48,8 +48,13 @@ class Files final : public FollowingStreams {
     if (next >= files.size()) return {};
     return files[next++].string();
   }
+  float following_scale(float run_scale) override {
+    std::lock_guard lock(mutex);
+    return next <= scales.size() ? scales[next - 1] : run_scale;
+  }
   std::mutex mutex;
   std::vector<fs::path> files;
+  std::vector<float> scales;  // of the files given, in order; the run's own after the last
   size_t next = 0;
   int asked = 0;
 };
@@ -127,6 +132,39 @@ TEST_F(FollowingStreamsTest, FilesPlayOneAfterTheOtherOnOneOpenDevice) {
   const auto first_close = std::find(first_write, log.end(), "close");
   EXPECT_EQ(std::find(first_write, first_close, "reset"), first_close) << "no reset while playing";
   EXPECT_EQ(player->heard_stream(), 2u);
+  player->close_run();
+}
+
+// A track of a chain plays at a gain of its own (its synthesis scale), and the next keeps it unless told.
+TEST_F(FollowingStreamsTest, EachFollowingFileMayHaveAScaleOfItsOwn) {
+  following.scales = {16384.0f};
+  play("a", {"b", "c"});
+  std::vector<int16_t> expected;
+  for (const char* name : {"a", "b", "c"}) {
+    const Decoded d = decode_file(file(name), ChoiceStereo, false, true);
+    const size_t at = expected.size();
+    expected.insert(expected.end(), d.pcm.begin(), d.pcm.end());
+    if (name[0] != 'a') {
+      // Samples clipped at full scale are not at half scale: they are left out of the comparison.
+      for (size_t i = at; i < expected.size(); ++i)
+        expected[i] = std::abs(expected[i]) >= 32767 ? int16_t{-32768} : static_cast<int16_t>(expected[i] / 2);
+    }
+  }
+  const std::vector<int16_t> heard = samples_of(device->written());
+  ASSERT_EQ(heard.size(), expected.size());
+  int off = 0;
+  for (size_t i = 0; i < heard.size(); ++i) off += expected[i] != -32768 && std::abs(heard[i] - expected[i]) > 1;
+  EXPECT_EQ(off, 0) << "b at half scale, and c after it too; a at the run's";
+  player->close_run();
+
+  // The next run starts at full scale again.
+  const size_t before = device->written().size();
+  following.files.clear();
+  following.next = 0;
+  play("c", {});
+  const std::vector<std::vector<uint8_t>> blocks = device->written();
+  EXPECT_EQ(samples_of({blocks.begin() + static_cast<long>(before), blocks.end()}),
+            decode_file(file("c"), ChoiceStereo, false, true).pcm);
   player->close_run();
 }
 

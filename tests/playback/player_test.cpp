@@ -195,31 +195,6 @@ TEST_F(PlayerTest, AWholeRunReachesDoneWithEveryBlockHeard) {
   EXPECT_EQ(listener.states, (std::vector<PlayerState>{Playing, Stopped}));
 }
 
-// What follows the current run is set on the owner's thread and read on any other, whole, while a run plays.
-TEST_F(PlayerTest, TheFollowingTrackIsReadWholeFromAnotherThread) {
-  EXPECT_EQ(player->following_track(), FollowingTrack{}) << "nothing follows at first";
-  ASSERT_TRUE(open(stereo()));
-  player->start_run();
-  const FollowingTrack a{2, std::string(300, 'a')}, b{3, "/music/b.mp3"};
-  std::atomic<bool> done{false};
-  std::atomic<int> torn{0}, reads{0};
-  std::thread reader([&] {
-    while (!done) {
-      const FollowingTrack seen = player->following_track();
-      if (!(seen == a || seen == b || seen == FollowingTrack{})) ++torn;
-      ++reads;
-    }
-  });
-  for (int i = 0; i < 2000 || reads < 100; ++i) player->set_following_track(i % 2 ? a : b);
-  done = true;
-  reader.join();
-  EXPECT_EQ(torn, 0);
-  player->set_following_track(a);
-  EXPECT_EQ(player->following_track(), a);
-  player->close_run();
-  EXPECT_EQ(player->following_track(), a) << "the owner says when nothing follows";
-}
-
 TEST_F(PlayerTest, TheDevicePlaysWhatTheDecoderMakesInEveryChannelChoice) {
   struct Case {
     fs::path file;

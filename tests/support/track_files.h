@@ -30,4 +30,25 @@ void append_id3v1(const std::filesystem::path& file, const std::string& title, c
 void add_id3v2(const std::filesystem::path& file, const TagTexts& texts, bool picture = false);
 void add_ape(const std::filesystem::path& file, const TagTexts& texts);
 
+// Puts ReplayGain values into the file's tags the way taggers write them: ID3v2 user texts
+// ("REPLAYGAIN_TRACK_GAIN" "-6.50 dB", peaks as plain numbers), ID3v2.4 relative volume frames ("track",
+// "album": master volume, 16-bit peak), or APE items. Values left out are not written.
+void add_replaygain_txxx(const std::filesystem::path& file, const ReplayGain& gain);
+void add_replaygain_rva2(const std::filesystem::path& file, const ReplayGain& gain);
+void add_replaygain_ape(const std::filesystem::path& file, const ReplayGain& gain);
+
+// ID3v2 tags built byte by byte, as a hostile or unusual writer makes them. A frame of ID3v2.3 or 2.4 with
+// its sizes as that version writes them, its second flags byte `format`, and the data as given.
+std::string id3v2_frame(int major, const std::string& id, const std::string& data, uint8_t format = 0);
+// Puts a tag of that version and header flags holding the frames before the file's bytes.
+void prepend_id3v2(const std::filesystem::path& file, int major, uint8_t flags, const std::string& frames);
+// A text frame's data: Latin-1 encoding byte, then the text.
+std::string latin1_text(const std::string& text);
+// zlib data that inflates to `size` zero bytes (a few hundred kilobytes per hundred megabytes).
+std::string zlib_zeros(uint64_t size);
+// zlib data of the bytes.
+std::string zlib_of(const std::string& bytes);
+// A 28-bit ID3v2 "synchsafe" integer.
+std::string syncsafe(uint32_t value);
+
 }  // namespace vemla::test

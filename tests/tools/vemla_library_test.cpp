@@ -98,7 +98,7 @@ TEST_F(VemlaLibrary, NewImportAndListAsJson) {
   EXPECT_EQ(first["CATEGORIES"], nlohmann::json::array({3, 64}));
   EXPECT_FALSE(first.contains("DATA"));
   EXPECT_FALSE(first.contains("C1"));
-  EXPECT_EQ(first.size(), 20u);  // RECORD, 17 columns, STORED, CATEGORIES
+  EXPECT_EQ(first.size(), 26u);  // RECORD, 17 columns, STORED, CATEGORIES, 6 of the gains
   EXPECT_EQ(list[2]["STORED"], true);
   EXPECT_EQ(list[2]["RECORD"], 3);
 
@@ -268,6 +268,77 @@ TEST_F(VemlaLibrary, AStoppedCopyLeavesNothingAndSaysSo) {
     EXPECT_TRUE(fs::is_empty(dir / "copies"));
   }
   EXPECT_EQ(listing("Lib.mb").size(), 0u);
+}
+
+TEST_F(VemlaLibrary, GainMeasuresWhatIsNewAndListAndInfoShowIt) {
+  ASSERT_EQ(tool("new Lib").status, 0);
+  const fs::path a = copy_track(layer3_file(), dir / "music/a.mp3");
+  const fs::path b = copy_track(layer3_file(), dir / "music/b.mp3");
+  append_id3v1(a, "A", "", "Album", "", "");
+  append_id3v1(b, "B", "", "Album", "", "");
+  add_replaygain_txxx(copy_track(layer3_file(), dir / "music/more/tagged.mp3"),
+                      ReplayGain{-4.5, 0.75, std::nullopt, std::nullopt});
+  ASSERT_EQ(tool("import Lib.mb music").status, 0);
+  nlohmann::json list = listing("Lib.mb");
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_TRUE(list[0]["REPLAYGAIN_TRACK_GAIN"].is_null());
+  EXPECT_TRUE(list[0]["GAIN_SOURCE"].is_null());
+  EXPECT_EQ(list[2]["REPLAYGAIN_TRACK_GAIN"], -4.5);
+  EXPECT_EQ(list[2]["REPLAYGAIN_TRACK_PEAK"], 0.75);
+  EXPECT_TRUE(list[2]["REPLAYGAIN_ALBUM_GAIN"].is_null());
+  EXPECT_EQ(list[2]["GAIN_SOURCE"], "tag");
+
+  Result measured = tool("gain Lib.mb");
+  EXPECT_EQ(measured.status, 0) << measured.err;
+  EXPECT_EQ(lines(measured.out), 4) << measured.out;
+  EXPECT_NE(measured.out.find("3 measured, 0 not measured"), std::string::npos) << measured.out;
+  list = listing("Lib.mb");
+  for (const auto& track : list) {
+    EXPECT_EQ(track["GAIN_SOURCE"], "scan");
+    EXPECT_TRUE(track["REPLAYGAIN_TRACK_GAIN"].is_number());
+    EXPECT_TRUE(track["LOUDNESS"].is_number());
+  }
+  EXPECT_EQ(list[0]["REPLAYGAIN_ALBUM_GAIN"], list[1]["REPLAYGAIN_ALBUM_GAIN"]);
+  EXPECT_TRUE(list[2]["REPLAYGAIN_ALBUM_GAIN"].is_null());
+  const Result info = tool("info Lib.mb 3");
+  EXPECT_NE(info.out.find("Album gain:    unknown\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("Gains from:    scan\n"), std::string::npos) << info.out;
+
+  // Only what is not measured yet, unless all is asked for.
+  EXPECT_NE(tool("gain Lib.mb").out.find("0 measured"), std::string::npos);
+  EXPECT_NE(tool("gain Lib.mb --all").out.find("3 measured"), std::string::npos);
+  fs::remove(a);
+  measured = tool("gain Lib.mb --all");
+  EXPECT_EQ(measured.status, 1);
+  EXPECT_NE(measured.out.find("not measured 1: " + a.string()), std::string::npos) << measured.out;
+}
+
+TEST_F(VemlaLibrary, HostileTagCostsNoMoreMemoryThanTheAudio) {
+  if (!fs::exists("/usr/bin/time")) GTEST_SKIP() << "/usr/bin/time is missing";
+  // A title that unpacks to 256 MB and says so, and an album that unpacks to as much but says 100 bytes.
+  const std::string zeros = zlib_zeros(256u << 20);
+  const fs::path bomb = copy_track(layer3_file(), dir / "music/bomb.mp3");
+  prepend_id3v2(bomb, 4, 0,
+                id3v2_frame(4, "TIT2", syncsafe((256u << 20) - 1) + zeros, 0x09) +
+                    id3v2_frame(4, "TALB", syncsafe(100) + zeros, 0x09) +
+                    id3v2_frame(4, "TPE1", latin1_text("Still read")));
+  const fs::path plain = copy_track(layer3_file(), dir / "music/plain.mp3");
+  // Peak resident memory (kB) of importing the file into a library of its own.
+  const auto peak_kb = [&](const std::string& library, const fs::path& file) {
+    EXPECT_EQ(tool("new " + library).status, 0);
+    run("cd '" + dir.path().string() + "' && VEMLA_HOME=home /usr/bin/time -f %M -o rss.txt '" + kTool + "' import " +
+        library + ".mb '" + file.string() + "' >out.txt 2>err.txt");
+    return std::stol(file_text(dir / "rss.txt"));
+  };
+  const long plain_kb = peak_kb("Plain", plain);
+  const long bomb_kb = peak_kb("Bomb", bomb);
+  EXPECT_LT(bomb_kb - plain_kb, 100 * 1024) << plain_kb << " kB without the tag, " << bomb_kb << " kB with it";
+  const std::string out = file_text(dir / "out.txt");
+  EXPECT_NE(out.find("added 1: " + bomb.string() + " (tag: the ID3v2 frame TIT2 (268.4 MB unpacked) was passed over"),
+            std::string::npos) << out;
+  EXPECT_NE(out.find("TALB is damaged or unpacks to more"), std::string::npos) << out;
+  EXPECT_EQ(lines(out), 2) << out;
+  EXPECT_EQ(listing("Bomb.mb")[0]["ARTIST"], "Still read");
 }
 
 }  // namespace

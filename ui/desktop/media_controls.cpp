@@ -191,7 +191,10 @@ TrackFacts MediaControls::current_track() const {
     track.title = text(field(tracks, TrackTable::title));
     track.artist = text(field(tracks, TrackTable::artist));
     track.album = text(field(tracks, TrackTable::album));
-    track.length_us = std::max<qint64>(0, get(tracks, TrackTable::tracktotal)) * 1000;
+    // The track heard, as the run hears it where it knows better than the row.
+    const bool heard = transport_.run_record() == tracks.record_number() && transport_.run_length_ms() >= 0;
+    const int length_ms = heard ? transport_.run_length_ms() : get(tracks, TrackTable::tracktotal);
+    track.length_us = std::max<qint64>(0, length_ms) * 1000;
     track.art_url = art_url_;
   } catch (const std::exception&) {
     // A row that cannot be read shows as far as it was read; the window reports the table's errors.

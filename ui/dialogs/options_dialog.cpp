@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSettings>
 #include <QShowEvent>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -21,6 +22,8 @@
 namespace vemla {
 
 namespace {
+
+constexpr const char* kGaplessKey = "GaplessPlayback";
 
 // Back to the row that was current before the table was closed and opened again.
 void go_to_record(Table& table, int record) {
@@ -82,17 +85,28 @@ TForm2::TForm2(Tdb& db, QWidget* parent) : QDialog(parent), db_(db) {
   CheckBox1 = named(new QCheckBox(QStringLiteral("Make the database Read Only"), TabSheet1), "CheckBox1");
   hint(CheckBox1, QStringLiteral("Make the Database readonly"));
 
+  GaplessPlayback = named(new QCheckBox(QStringLiteral("Gapless playback"), TabSheet1), "GaplessPlayback");
+  hint(GaplessPlayback, QStringLiteral("Play tracks that follow each other without a gap or a click between them"));
+  GaplessPlayback->setChecked(gapless_playback());
+  connect(GaplessPlayback, &QCheckBox::toggled, this, [this](bool on) {
+    if (on == gapless_playback()) return;  // shown anew, not changed
+    set_gapless_playback(on);
+    emit gapless_changed(on);
+  });
+
   for (QGroupBox* group : {static_cast<QGroupBox*>(RzDBRadioGroup2), static_cast<QGroupBox*>(RzDBRadioGroup1),
                            RadioGroup1})
     group->setAccessibleName(group->title());
   CheckBox1->setAccessibleName(CheckBox1->text());
+  GaplessPlayback->setAccessibleName(GaplessPlayback->text());
 
   auto* page = new QGridLayout(TabSheet1);
   page->addWidget(RzDBRadioGroup2, 0, 0, 2, 1);
   page->addWidget(RzDBRadioGroup1, 0, 1);
   page->addWidget(RadioGroup1, 1, 1);
   page->addWidget(CheckBox1, 2, 0, 1, 2);
-  page->setRowStretch(3, 1);
+  page->addWidget(GaplessPlayback, 3, 0, 1, 2);
+  page->setRowStretch(4, 1);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
   BitBtn1 = named(buttons->button(QDialogButtonBox::Ok), "BitBtn1");
@@ -110,6 +124,14 @@ int TForm2::mix_index() const {
   return std::max(0, MixButtons->checkedId());
 }
 
+bool TForm2::gapless_playback() {
+  return QSettings().value(QString::fromLatin1(kGaplessKey), true).toBool();
+}
+
+void TForm2::set_gapless_playback(bool on) {
+  QSettings().setValue(QString::fromLatin1(kGaplessKey), on);
+}
+
 void TForm2::FormActivate() {
   bool read_only = false;
   try {
@@ -120,6 +142,7 @@ void TForm2::FormActivate() {
   CheckBox1->setChecked(read_only);
   // Without a library there is nothing to make read-only.
   CheckBox1->setEnabled(db_.Table1.is_open());
+  GaplessPlayback->setChecked(gapless_playback());
 }
 
 void TForm2::FormClose() {

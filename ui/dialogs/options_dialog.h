@@ -1,6 +1,7 @@
-// The "Options" dialog: player priority, where the audio is kept, the output mix and the read-only flag of the
-// open library. Priority and storage are data-aware (settings PRIORITY and STORAGE); the mix lives only in the
-// dialog; the read-only flag is applied to the library's tables when the dialog closes.
+// The "Options" dialog: player priority, where the audio is kept, the output mix, the read-only flag of the
+// open library and gapless playback. Priority and storage are data-aware (settings PRIORITY and STORAGE); the
+// mix lives only in the dialog; the read-only flag is applied to the library's tables when the dialog closes;
+// gapless playback is kept with QSettings ("GaplessPlayback") beside the window's geometry, at once.
 #pragma once
 
 #include <QDialog>
@@ -26,6 +27,9 @@ class TForm2 : public QDialog {
 
   // The "Mix" item chosen: 0 Stereo, 1 Left, 2 Right, 3 Mono (not stored; Stereo at every start).
   int mix_index() const;
+  // "Gapless playback" as kept (on until the user turns it off).
+  static bool gapless_playback();
+  static void set_gapless_playback(bool on);
 
   QTabWidget* PageControl1;
   QWidget* TabSheet1;               // "MPEG"
@@ -34,6 +38,7 @@ class TForm2 : public QDialog {
   QGroupBox* RadioGroup1;           // "Mix"
   QButtonGroup* MixButtons;
   QCheckBox* CheckBox1;             // "Make the database Read Only"
+  QCheckBox* GaplessPlayback;       // "Gapless playback"
   QPushButton* BitBtn1;             // OK
 
  public slots:
@@ -42,6 +47,10 @@ class TForm2 : public QDialog {
   // When the dialog closes, however it is closed: the settings posted, and the read-only flag stored in the
   // settings and the library and applied to the library's tables. Errors of the table store are shown.
   void FormClose();
+
+ signals:
+  // The user turned "Gapless playback" on or off (already kept).
+  void gapless_changed(bool on);
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -223,11 +223,25 @@ void TrackCommands::import_ended(const ImportJob& job) {
       summary += QStringLiteral(", %1 cut to fit the database").arg(counted(job.texts_cut(), "text", "texts"));
     form_.RzStatusBar1->showMessage(summary, kStatusTime);
   }
-  if (skipped.empty()) return;
+  // Tracks added without the parts of their tags that were too large to read.
+  QStringList cut;
+  for (const ImportOutcome& outcome : job.outcomes()) {
+    if (outcome.added() && !outcome.passed_over.empty())
+      cut << printable_path(outcome.file) + QStringLiteral(": ") + QString::fromStdString(outcome.passed_over.front());
+  }
+  const QString cut_text =
+      cut.isEmpty() ? QString()
+                    : listing(QStringLiteral("These files were added, but parts of their tags were passed over:"), cut);
+  if (skipped.empty()) {
+    if (!cut.isEmpty()) tell_user(cut_text, MessageIcon::Information);
+    return;
+  }
   QStringList lines;
   for (const ImportOutcome& outcome : skipped)
     lines << printable_path(outcome.file) + QStringLiteral(": ") + QString::fromStdString(outcome.skipped);
-  tell_user(listing(QStringLiteral("These files were not added:"), lines), MessageIcon::Warning);
+  tell_user(listing(QStringLiteral("These files were not added:"), lines) +
+                (cut.isEmpty() ? QString() : QStringLiteral("\n\n") + cut_text),
+            MessageIcon::Warning);
 }
 
 void TrackCommands::Export1Click() {

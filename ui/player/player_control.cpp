@@ -84,6 +84,7 @@ PlayerControl::PlayerControl(TForm1& form, Transport& transport, Tdb& db, QObjec
 
   connect(&transport_, &Transport::state_changed, this, [this] {
     show_state();
+    show_total();  // without a run, the row's length again
     MyIdleHandler();
   });
   connect(&transport_, &Transport::run_opened, this, &PlayerControl::run_opened);
@@ -237,7 +238,11 @@ void PlayerControl::show_total() {
   Table& tracks = db_.Table1;
   int total_ms = 0;
   try {
-    if (tracks.is_open() && tracks.record_count() > 0) total_ms = get(tracks, TrackTable::tracktotal);
+    if (tracks.is_open() && tracks.record_count() > 0) {
+      // The track heard, as the run hears it where it knows better than the row.
+      const bool heard = transport_.run_record() == tracks.record_number() && transport_.run_length_ms() >= 0;
+      total_ms = heard ? transport_.run_length_ms() : get(tracks, TrackTable::tracktotal);
+    }
   } catch (const std::exception&) {
     // A row that cannot be read shows no length; the commands report the table's errors.
   }

@@ -18,4 +18,8 @@ int WindowPlayerSettings::mix_index() {
   return options_.mix_index();
 }
 
+bool WindowPlayerSettings::gapless() {
+  return TForm2::gapless_playback();
+}
+
 }  // namespace vemla

@@ -1,5 +1,6 @@
-// What the player reads when it opens a run: the thread priority from the settings table and the output mix
-// from the options dialog. The playing options of the settings record are read and written through rows.h.
+// What the player reads when it opens a run: the thread priority from the settings table, the output mix and
+// gapless playback from the options dialog. The playing options of the settings record are read and written
+// through rows.h.
 #pragma once
 
 #include "player.h"
@@ -16,6 +17,8 @@ class WindowPlayerSettings final : public PlayerSettings {
   // PRIORITY of the settings table; 3 (Normal) while it is closed or has no row.
   int priority() override;
   int mix_index() override;
+  // The Options' "Gapless playback", as kept.
+  bool gapless() override;
 
  private:
   Table& settings_;

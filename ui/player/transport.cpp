@@ -4,13 +4,19 @@
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
+#include "bitstream.h"
 #include "data.h"
 #include "error_box.h"
 #include "file_check.h"
+#include "following_tracks.h"
+#include "header.h"
 #include "library_play_list.h"
+#include "notifier.h"
 #include "rows.h"
 #include "temporary_track.h"
+#include "track_facts.h"
 
 namespace vemla {
 
@@ -38,7 +44,6 @@ class Transport::Watcher final : public PlayerListener, public DataObserver {
   void field_changed(DataSource&, const Field&) override { owner_.following_may_change(); }
   void state_changed(DataSource&) override { owner_.following_may_change(); }
   void row_changed(DataSource& source) override {
-    if (owner_.resolving_) return;
     owner_.publish_soon();
     if (&source == &owner_.db_.reg) owner_.following_may_change();
   }
@@ -53,7 +58,8 @@ Transport::Transport(Player& player, Tdb& db, QWidget* window, QObject* parent)
       db_(db),
       window_(window),
       playlist_(db.Table1),
-      watcher_(std::make_unique<Watcher>(*this)) {
+      watcher_(std::make_unique<Watcher>(*this)),
+      following_(std::make_unique<FollowingTracks>(*this, db)) {
   player_.set_listener(watcher_.get());
   db_.data.attach(*watcher_);
   db_.reg.attach(*watcher_);
@@ -190,9 +196,33 @@ bool Transport::seek(int frame) {
   const PlayerState state = player_.player_state();
   if (state != Playing && state != Paused) return false;
   const int target = std::max(0, frame);
-  player_.request_seek(static_cast<unsigned>(target));
+  if (following_->ahead()) {
+    reopen_at(target);
+  } else {
+    player_.request_seek(static_cast<unsigned>(target));
+  }
   emit seeked(microseconds(target));
   return true;
+}
+
+void Transport::reopen_at(int frame) {
+  // The decoder has gone on into the next track: a seek there would move that one. The file of the track heard
+  // is kept while it is heard.
+  const bool paused = player_.player_state() == Paused;
+  end_pending_ = false;
+  player_.close_run();
+  following_->run_opened();
+  if (!player_.open_run(static_cast<unsigned>(frame))) {
+    player_.close_run();
+    following_->update();
+    return;
+  }
+  if (paused) {
+    player_.pause_run();
+  } else {
+    player_.start_run();
+  }
+  following_->update();
 }
 
 bool Transport::seek_to_us(int64_t position_us) {
@@ -262,6 +292,8 @@ bool Transport::start_current_track() {
   bool started = false;
   guarded([&] {
     if (!open_current_track()) return;
+    // Named before the decoder starts, so that a short track does not end before the next one is known.
+    update_following();
     player_.start_run();
     started = player_.player_state() == Playing;
   });
@@ -275,6 +307,7 @@ void Transport::delete_temporary_file() {
   const fs::path file = temporary_file();
   std::error_code ignored;
   if (!file.empty()) fs::remove(file, ignored);
+  following_->delete_files();
 }
 
 bool Transport::open_current_track() {
@@ -326,9 +359,10 @@ bool Transport::open_current_track() {
   }
 
   const bool header_found = player_.open_run();
+  following_->run_opened();
   own_run_ = true;
   run_record_ = tracks.record_number();
-  run_frames_ = std::max(0, get(tracks, TrackTable::frametotal));
+  measure_run(header_found ? player_.header() : nullptr, player_.stream());
   ++runs_started_;
   emit run_opened();
   publish_soon();
@@ -337,6 +371,8 @@ bool Transport::open_current_track() {
 
 void Transport::run_ended() {
   if (!own_run_ || !player_.run_open()) return;
+  // The tracks the run went on into were all heard: the last of them is the one that ended.
+  if (!following_->catch_up()) return;
   // An end reached while paused (a seek past the last frame) waits for Play, as the pause asked.
   if (player_.player_state() == Paused) {
     end_pending_ = true;
@@ -361,7 +397,10 @@ void Transport::finish_run() {
 }
 
 int32_t Transport::shown_frame() const {
-  return player_.run_open() ? player_.heard_frame() : 0;
+  if (!player_.run_open()) return 0;
+  // The next track is heard already and shown at the next look: until then this one is at its end.
+  if (following_->behind()) return run_frames_;
+  return player_.heard_frame();
 }
 
 int64_t Transport::microseconds(int32_t frame) const {
@@ -370,44 +409,72 @@ int64_t Transport::microseconds(int32_t frame) const {
 
 // --- The following track ---
 
-void Transport::following_may_change() {
-  if (following_pending_ || resolving_) return;
-  following_pending_ = true;
-  QMetaObject::invokeMethod(this, &Transport::update_following, Qt::QueuedConnection);
+void Transport::following_may_change() { following_->update_soon(); }
+
+void Transport::update_following() { following_->update(); }
+
+bool Transport::go_on_into(int32_t record, const std::string& file) {
+  Step step;
+  if (!guarded([&] {
+        LibraryPlayList list(playlist_, db_.Table1);
+        step = end_of_track_step(list, playlist_.cursor(), settings());
+      })) {
+    player_.close_run();
+    update_following();
+    return false;
+  }
+  const bool again = step.replay && record == run_record_;
+  if (!again && !(step.play && step.moves && step.record == record)) {
+    apply(step);
+    return false;
+  }
+  if (!again) {
+    playlist_.set_cursor(step.cursor);
+    go_to_track(record);
+  } else if (db_.Table1.is_open() && db_.Table1.record_number() != run_record_) {
+    go_to_track(run_record_);  // the track that ended, also when the table was moved away from it meanwhile
+  }
+  if (lookup_failed_) {
+    player_.close_run();
+    update_following();
+    return false;
+  }
+  guarded([&] {
+    // The settings say where the audio of the track being played is; they follow the track.
+    Table& settings = db_.Table2;
+    const bool stored = !is_empty(db_.Table1, TrackTable::data);
+    if (settings.is_open() && setting(settings, SettingsTable::storage) != stored)
+      write_setting(settings, SettingsTable::storage, stored);
+  });
+  run_record_ = record;
+  player_.track_file_name = file;
+  {
+    // The file as the run opened it, for its exact length; its messages were the run's to tell.
+    FirstMessage quiet;
+    ThreadNotifierScope scope(quiet);
+    Ibitstream stream(file);
+    Header header;
+    Crc16* crc = nullptr;
+    const bool found = stream.is_open() && header.read_frame_header(stream, crc);
+    measure_run(found ? &header : nullptr, found ? &stream : nullptr);
+  }
+  ++runs_started_;
+  emit run_opened();
+  publish_soon();
+  update_following();
+  return true;
 }
 
-void Transport::update_following() {
-  following_pending_ = false;
-  Table& tracks = db_.Table1;
-  if (!own_run_ || !player_.run_open() || !tracks.is_open()) {
-    player_.set_following_track({});
-    return;
-  }
-  // A track being edited is not posted behind the user's back: the end of the edit asks again. The settings
-  // are read as the record holds them, a tick not yet posted included.
-  if (tracks.state() == TableState::Edit || tracks.state() == TableState::Insert) return;
-  FollowingTrack following;
-  try {
-    LibraryPlayList list(playlist_, tracks);
-    following.record = following_record(list, playlist_.cursor(), run_record_, settings(false));
-    if (following.record == run_record_) {
-      following.file = player_.track_file_name;
-    } else if (following.record > 0) {
-      // The row is read where it lies and the table put back; the window's controls re-read their row in
-      // between, which nobody sees.
-      resolving_ = true;
-      const int back = tracks.record_number();
-      tracks.move_by(following.record - back);
-      if (is_empty(tracks, TrackTable::data)) following.file = get(tracks, TrackTable::pad);
-      tracks.move_by(back - tracks.record_number());
-      resolving_ = false;
-    }
-  } catch (const std::exception&) {
-    // Without the tables nothing is known to follow; the next command reports their error.
-    resolving_ = false;
-    following = {};
-  }
-  player_.set_following_track(std::move(following));
+void Transport::measure_run(const Header* header, const Ibitstream* stream) {
+  run_frames_ = 0;
+  run_length_ms_ = -1;
+  guarded([&] { run_frames_ = std::max(0, get(db_.Table1, TrackTable::frametotal)); });
+  if (!header || !stream || !player_.run_gapless() || header->samples_per_frame() == 0) return;
+  const TrackFacts facts = track_facts(*header, *stream);
+  if (!facts.exact) return;
+  const uint64_t frame = header->samples_per_frame();
+  run_frames_ = static_cast<int>(std::min<uint64_t>((facts.samples + frame - 1) / frame, std::numeric_limits<int32_t>::max()));
+  run_length_ms_ = facts.tracktotal;
 }
 
 // --- Observers ---

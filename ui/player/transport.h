@@ -2,7 +2,8 @@
 // window's buttons and position bar, the space key and the desktop's media controls ask for them, and the
 // playlist's current entry after Reset, Shuffle and Arrange. It prepares the current track's file, runs the
 // player, carries out the play order's answers (moving the track table to the new current track) and keeps the
-// player told which track follows the current one. It shows nothing: the window shows what it says.
+// player told which track follows the current one, so that the run goes on into it without a break where it
+// can (following_tracks.h). It shows nothing: the window shows what it says.
 // User-interface thread only; the player's reports reach it on that thread.
 #pragma once
 
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <string>
 
 #include "play_order.h"
 #include "player.h"
@@ -21,6 +23,9 @@ class QWidget;
 namespace vemla {
 
 class Field;
+class Header;
+class Ibitstream;
+class FollowingTracks;
 class Tdb;
 
 class Transport : public QObject {
@@ -44,14 +49,19 @@ class Transport : public QObject {
   void stop();
   void next();
   void prior();
-  // Moves the run that plays or is paused to 0-based `frame`; false, and nothing done, in any other state.
+  // Moves the run that plays or is paused to 0-based `frame` of the track heard; false, and nothing done, in
+  // any other state. While the decoder is already on the next track, the track heard is opened anew at that
+  // frame (paused when it was), and the next track follows it again from there.
   bool seek(int frame);
   // The same in microseconds from the start of the track, kept within the track's frames.
   bool seek_to_us(int64_t position_us);
   // The position of what is heard, in microseconds from the start of the track; 0 without a run.
   int64_t position_us() const;
-  // The frame total of the track the run plays, as its row gives it.
+  // The length of the track heard in frames (the position bar's range) and in milliseconds: as the run hears
+  // it where the stream gives the encoder's figures and gapless play drops its delay and padding, else as its
+  // row gives it (FRAMETOTAL; -1 for the milliseconds: TRACKTOTAL then holds).
   int run_frames() const { return run_frames_; }
+  int run_length_ms() const { return run_length_ms_; }
 
   // The current entry after the list was rebuilt (the caller has stopped what played and rebuilt it).
   void list_changed(ListChange change);
@@ -75,8 +85,8 @@ class Transport : public QObject {
   // The frame the displays show: the one being heard, 0 without a run.
   int32_t shown_frame() const;
   int64_t microseconds(int32_t frame) const;
-  // The record the open run plays; 0 without one.
-  int32_t run_record() const { return player_.run_open() ? run_record_ : 0; }
+  // The record of the track heard; 0 without a run of this transport's.
+  int32_t run_record() const { return own_run_ && player_.run_open() ? run_record_ : 0; }
   // Counts the runs started, so that a drag begun on one track asks nothing of the next.
   uint64_t runs_started() const { return runs_started_; }
 
@@ -87,10 +97,15 @@ class Transport : public QObject {
 
   // Works out the following track again soon (the filter or a track's flags changed).
   void following_may_change();
+  FollowingTracks& following() { return *following_; }
+  // The run went on into track `record` from `file` and its first sound is heard now: it becomes the current
+  // track as the play order says, without a break. Where the order no longer agrees (an option or the list
+  // changed meanwhile), the order is carried out instead, as at the end of a track; false then.
+  bool go_on_into(int32_t record, const std::string& file);
 
  signals:
   void state_changed(vemla::PlayerState state);
-  // A run was opened on the current track (its first header found or not).
+  // A run was opened on the current track (its first header found or not), or the run went on into it.
   void run_opened();
   // Another track became current or started.
   void track_changed();
@@ -115,6 +130,10 @@ class Transport : public QObject {
   // What follows the end of the run, by the play order.
   void finish_run();
   void update_following();
+  // Takes the lengths of the run's track heard from its first header, or from its row.
+  void measure_run(const Header* header, const Ibitstream* stream);
+  // Opens the track heard anew at `frame`, as it was (playing or paused).
+  void reopen_at(int frame);
   void publish_soon();
   void publish();
   // Runs a command; an error of the table store ends it and is shown in the standard error box.
@@ -126,6 +145,7 @@ class Transport : public QObject {
   QWidget* window_;
   Playlist playlist_;
   std::unique_ptr<Watcher> watcher_;
+  std::unique_ptr<FollowingTracks> following_;
 
   bool repeat_track_ = false;
   bool shuffled_ = false;
@@ -136,9 +156,8 @@ class Transport : public QObject {
   bool own_run_ = false;
   int32_t run_record_ = 0;
   int run_frames_ = 0;
+  int run_length_ms_ = -1;
   uint64_t runs_started_ = 0;
-  bool following_pending_ = false;
-  bool resolving_ = false;  // the table is moved to read the following track's row
 
   bool publish_pending_ = false;
   PlayerState told_state_ = Stopped;

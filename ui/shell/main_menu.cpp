@@ -54,6 +54,15 @@ void TForm1::build_menu_bar() {
                  QStringLiteral("Copy the MPEG from database to disk"));
   fix1 = item(this, MPEG1, "fix1", QStringLiteral("&Fix MPEG into database"),
               QStringLiteral("Fix the MPEG's in the database"));
+  Loudness1 = named(MPEG1->addMenu(QStringLiteral("Analyse &Loudness")), "Loudness1");
+  Loudness1->menuAction()->setStatusTip(QStringLiteral("Measure how loud tracks are and keep their ReplayGain"));
+  Loudness1->menuAction()->setToolTip(Loudness1->menuAction()->statusTip());
+  Loudness1->menuAction()->setEnabled(false);
+  Loudness1->setToolTipsVisible(true);
+  LoudnessTrack1 = item(this, Loudness1, "LoudnessTrack1", QStringLiteral("&Current Track"),
+                        QStringLiteral("Measure this track with the other tracks of its album"));
+  LoudnessAll1 = item(this, Loudness1, "LoudnessAll1", QStringLiteral("&All Tracks"),
+                      QStringLiteral("Measure every track of the database"));
   MPEG1->addSeparator();
   Delete2 = item(this, MPEG1, "Delete2", QStringLiteral("&Delete "), QStringLiteral("remove this track"));
   UndoDelete1 = item(this, MPEG1, "UndoDelete1", QStringLiteral("&Undo Delete"),

@@ -108,6 +108,9 @@ class TForm1 : public QMainWindow {
   QAction* Import1;
   QAction* Export1;
   QAction* fix1;
+  QMenu* Loudness1;  // "Analyse &Loudness"
+  QAction* LoudnessTrack1;
+  QAction* LoudnessAll1;
   QAction* Delete2;
   QAction* UndoDelete1;  // takes back the last deleted track
   QAction* Options1;

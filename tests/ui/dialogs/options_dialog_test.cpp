@@ -8,10 +8,13 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QSignalSpy>
 #include <QTabWidget>
 
 #include "data_controls.h"
 #include "error_box.h"
+#include "player_settings.h"
 #include "support.h"
 #include "ui_library.h"
 
@@ -81,6 +84,38 @@ TEST_F(OptionsDialogTest, MixLivesOnlyInTheDialog) {
   EXPECT_EQ(dialog.mix_index(), 3);
   TForm2 next_start(data);
   EXPECT_EQ(next_start.mix_index(), 0);
+}
+
+// "Gapless playback" is on until turned off, kept with the program's settings (not in a library), told at once.
+TEST_F(OptionsDialogTest, GaplessPlaybackIsKeptWithTheProgramsSettings) {
+  QSettings().remove(QStringLiteral("GaplessPlayback"));
+  TForm2 fresh(data);
+  QSignalSpy told(&fresh, &TForm2::gapless_changed);
+  fresh.show();
+  EXPECT_EQ(fresh.GaplessPlayback->text(), "Gapless playback");
+  EXPECT_TRUE(fresh.GaplessPlayback->isChecked()) << "on by default";
+  EXPECT_TRUE(TForm2::gapless_playback());
+  fresh.GaplessPlayback->click();
+  EXPECT_FALSE(TForm2::gapless_playback());
+  EXPECT_EQ(QSettings().value(QStringLiteral("GaplessPlayback")).toBool(), false);
+  ASSERT_EQ(told.size(), 1);
+  EXPECT_FALSE(told[0][0].toBool());
+  fresh.BitBtn1->click();
+
+  // The player reads it at its next track; the next start shows it as kept.
+  data.Table2.open();
+  WindowPlayerSettings settings(data.Table2, fresh);
+  EXPECT_FALSE(settings.gapless());
+  TForm2 next_start(data);
+  QSignalSpy told_again(&next_start, &TForm2::gapless_changed);
+  next_start.show();
+  EXPECT_FALSE(next_start.GaplessPlayback->isChecked());
+  EXPECT_EQ(told_again.size(), 0) << "shown anew is not a change";
+  next_start.GaplessPlayback->click();
+  EXPECT_TRUE(settings.gapless());
+  EXPECT_EQ(told_again.size(), 1);
+  EXPECT_THROW(data.Table2.field_by_name("GaplessPlayback"), TableError) << "no column of the settings table";
+  EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 
 TEST_F(OptionsDialogTest, WithoutALibraryTheFlagHasNothingToApplyTo) {

@@ -526,5 +526,21 @@ TEST_F(TrackCommandsTest, EngineErrorEndsImportWithItsMessage) {
   EXPECT_TRUE(form.Import1->isEnabled());
 }
 
+TEST_F(TrackCommandsTest, OversizedTagPartsArePassedOverAndTheTrackAdded) {
+  open_library();
+  fs::create_directories(dir / "music");
+  const fs::path file = test::copy_track(test::layer3_file(), dir / "music" / "big.mp3");
+  test::prepend_id3v2(file, 4, 0,
+                      test::id3v2_frame(4, "TIT2", test::syncsafe((1u << 28) - 1) + test::zlib_of("x"), 0x09) +
+                          test::id3v2_frame(4, "TPE1", test::latin1_text("Artist")));
+  tracks.import_paths({qpath(file)});
+  ASSERT_TRUE(work_ended());
+  EXPECT_EQ(column(1, "ARTIST"), "Artist");
+  ASSERT_EQ(messages.texts.size(), 1);
+  EXPECT_TRUE(messages.texts[0].startsWith("These files were added, but parts of their tags were passed over:"));
+  EXPECT_TRUE(messages.texts[0].contains("frame TIT2 (268.4 MB unpacked)")) << messages.texts[0].toStdString();
+  EXPECT_EQ(form.RzStatusBar1->currentMessage(), "1 track added");
+}
+
 }  // namespace
 }  // namespace vemla

@@ -24,6 +24,7 @@
 #include "recording_device.h"
 #include "store_support.h"
 #include "track_facts.h"
+#include "following_tracks.h"
 #include "transport.h"
 
 namespace vemla {
@@ -528,8 +529,7 @@ TEST_F(PlayerControlTest, TotalTimeIsTheCurrentTracksLength) {
 // the filter and the tracks' flags.
 TEST_F(PlayerControlTest, ThePlayerKnowsTheFollowingTrack) {
   open_library({{1}, {2}, {1}, {0, false, true}});
-  Player& player = control().player();
-  const auto following = [&] { return player.following_track(); };
+  const auto following = [&] { return program->transport.following().chain().following(); };
   tick(window().DBCheckBox2, true);
   null->set_speed(0.05);
   window().Play->click();
@@ -547,9 +547,17 @@ TEST_F(PlayerControlTest, ThePlayerKnowsTheFollowingTrack) {
   program->playlist.playlist().set_cursor(2);  // as if track 3 played: a stored track follows
   program->transport.following_may_change();
   ASSERT_TRUE(test::settles([&] { return following().record == 4; }));
-  EXPECT_EQ(following().file, "") << "its own temporary file is not written yet";
+  // A stored track that follows gets a private temporary file of its own, beside the playing one's.
+  const fs::path stored = following().file;
+  EXPECT_EQ(stored.parent_path(), control().temporary_file().parent_path());
+  EXPECT_NE(stored, control().temporary_file());
+  struct stat st {};
+  ASSERT_EQ(::lstat(stored.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(test::read_file(stored), test::read_file(dir / "t4.mp3"));
   tick(window().DBCheckBox2, false);
   ASSERT_TRUE(test::settles([&] { return following().record == 0; }));
+  EXPECT_FALSE(fs::exists(stored)) << "removed once no run can need it";
   window().Stop->click();
   EXPECT_EQ(following(), FollowingTrack{});
   EXPECT_TRUE(errors.empty());

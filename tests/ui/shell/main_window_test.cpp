@@ -131,9 +131,13 @@ TEST_F(MainWindowTest, MenuBarHasItsCaptionsHintsAndSeparators) {
       describe(window.MPEG1->actions()),
       (QStringList{
           "Import1|&Add|Add MPEG to the database", "Export1|&Export|Copy the MPEG from database to disk",
-          "fix1|&Fix MPEG into database|Fix the MPEG's in the database", "-",
+          "fix1|&Fix MPEG into database|Fix the MPEG's in the database",
+          "|Analyse &Loudness|Measure how loud tracks are and keep their ReplayGain", "-",
           "Delete2|&Delete |remove this track", "UndoDelete1|&Undo Delete|take back the last deleted track",
           "-", "Options1|&Options|General options", "Info1|&Info|info on this track"}));
+  EXPECT_EQ(describe(window.Loudness1->actions()),
+            (QStringList{"LoudnessTrack1|&Current Track|Measure this track with the other tracks of its album",
+                         "LoudnessAll1|&All Tracks|Measure every track of the database"}));
   EXPECT_EQ(describe(window.Help1->actions()),
             (QStringList{"ShowHint1|Show&Hints|", "-", "General1|&General|", "QuickStart1|Quick Start|"}));
   EXPECT_EQ(describe(window.About1->actions()),
@@ -142,7 +146,7 @@ TEST_F(MainWindowTest, MenuBarHasItsCaptionsHintsAndSeparators) {
   EXPECT_TRUE(window.ShowHint1->isCheckable() && window.ShowHint1->isChecked());
 
   // Only what works is enabled; the rest waits for its feature.
-  for (QMenu* menu : {window.Database1, window.MPEG1, window.Help1, window.About1}) {
+  for (QMenu* menu : {window.Database1, window.MPEG1, window.Loudness1, window.Help1, window.About1}) {
     for (QAction* action : menu->actions()) {
       if (action->isSeparator()) continue;
       EXPECT_EQ(action->isEnabled(), action == window.Exit1) << describe({action})[0].toStdString();
