@@ -3,10 +3,13 @@
 
 Makes its test streams with lame and twolame from vemla-signal's music-like signal, then decodes each file
 with vemla-decode (to nothing), mpg123 -q -t and ffmpeg -threads 1 -f null, several repetitions each in
-turn, and prints the CPU time of each and the ratios vemla/peer with their spread. It also prints the peak
-memory of vemla-decode on a one-minute and on a one-hour file.
+turn, and prints the CPU time of each and the ratios vemla/peer with their spread. The portable path
+(VEMLA_SIMD=portable) is timed beside mpg123's own generic decoder (--cpu generic), its peer on processors
+without vector units. It also prints the peak memory of vemla-decode on a one-minute and on a one-hour file.
+--earlier times another vemla-decode (say, a build of the previous version) in the same run, both ways.
 
     bench/decoder_speed.py [--build build] [--seconds 300] [--repeat 5] [--only l2] [--no-memory]
+                           [--earlier PATH]
 """
 import argparse
 import os
@@ -30,10 +33,10 @@ FILES = [
 ]
 
 
-def run_measured(command):
+def run_measured(command, environment=None):
     """Runs a command with its output discarded; returns its CPU seconds (user and system)."""
     with open(os.devnull, "wb") as null:
-        process = subprocess.Popen(command, stdout=null, stderr=null)
+        process = subprocess.Popen(command, stdout=null, stderr=null, env=environment)
         _, status, usage = os.wait4(process.pid, 0)
     if os.waitstatus_to_exitcode(status) != 0:
         raise SystemExit(f"failed: {' '.join(map(str, command))}")
@@ -68,6 +71,12 @@ def make_streams(build, work, seconds, only):
     return streams
 
 
+def median_ratio(times, a, b):
+    """The median and spread of the per-repetition ratios a/b."""
+    ratios = [x / y for x, y in zip(times[a], times[b]) if y > 0]
+    return f"  {statistics.median(ratios):14.2f} {spread(ratios):>11}"
+
+
 def spread(values):
     return f"{min(values):.2f}-{max(values):.2f}"
 
@@ -80,33 +89,49 @@ def main():
     parser.add_argument("--repeat", type=int, default=5)
     parser.add_argument("--only", choices=["l2", "l3"])
     parser.add_argument("--no-memory", action="store_true")
+    parser.add_argument("--earlier", help="another vemla-decode to time beside this one")
     args = parser.parse_args()
 
     build = pathlib.Path(args.build)
     work = pathlib.Path(args.work)
     work.mkdir(parents=True, exist_ok=True)
     vemla = build / "tools/vemla-decode"
-    peers = {}
+    portable = {**os.environ, "VEMLA_SIMD": "portable"}
+    native = {k: v for k, v in os.environ.items() if k != "VEMLA_SIMD"}
+    # name: (command for a file, environment)
+    decoders = {"vemla": (lambda f: [vemla, "--null", f], native)}
+    if args.earlier:
+        decoders["earlier"] = (lambda f: [args.earlier, "--null", f], native)
+    decoders["vemla-p"] = (lambda f: [vemla, "--null", f], portable)
+    if args.earlier:
+        decoders["earlier-p"] = (lambda f: [args.earlier, "--null", f], portable)
+    # Ratios printed: (measured, peer); the portable path is measured against the generic decoder.
+    pairs = []
     if shutil.which("mpg123"):
-        peers["mpg123"] = lambda f: ["mpg123", "-q", "-t", f]
+        decoders["mpg123"] = (lambda f: ["mpg123", "-q", "-t", f], native)
+        decoders["mpg123-g"] = (lambda f: ["mpg123", "--cpu", "generic", "-q", "-t", f], native)
+        pairs += [("vemla", "mpg123"), ("vemla-p", "mpg123-g")]
     if shutil.which("ffmpeg"):
-        peers["ffmpeg"] = lambda f: ["ffmpeg", "-v", "quiet", "-threads", "1", "-i", f, "-f", "null", "-"]
-    decoders = {"vemla": lambda f: [vemla, "--null", f], **peers}
+        decoders["ffmpeg"] = (lambda f: ["ffmpeg", "-v", "quiet", "-threads", "1", "-i", f, "-f", "null", "-"],
+                              native)
+        pairs.append(("vemla", "ffmpeg"))
+    if args.earlier:
+        pairs += [("vemla", "earlier"), ("vemla-p", "earlier-p")]
 
     streams = make_streams(build, work, args.seconds, args.only)
-    print(f"{args.seconds:g} s of signal per file, {args.repeat} repetitions, CPU seconds (median)")
-    header = f"{'file':20} " + " ".join(f"{d:>8}" for d in decoders)
-    header += "".join(f"  {'vemla/' + p:>14} {'spread':>11}" for p in peers)
+    print(f"{args.seconds:g} s of signal per file, {args.repeat} repetitions, CPU seconds (median); ratios are "
+          "medians of the per-repetition ratios, with their spread")
+    header = f"{'file':20} " + " ".join(f"{d:>9}" for d in decoders)
+    header += "".join(f"  {a + '/' + b:>14} {'spread':>11}" for a, b in pairs)
     print(header)
     for name, path in streams:
         times = {d: [] for d in decoders}
         for _ in range(args.repeat):
-            for d, command in decoders.items():
-                times[d].append(run_measured(command(path)))
-        line = f"{name:20} " + " ".join(f"{statistics.median(times[d]):8.3f}" for d in decoders)
-        for p in peers:
-            ratios = [v / q for v, q in zip(times["vemla"], times[p]) if q > 0]
-            line += f"  {statistics.median(ratios):14.2f} {spread(ratios):>11}"
+            for d, (command, environment) in decoders.items():
+                times[d].append(run_measured(command(path), environment))
+        line = f"{name:20} " + " ".join(f"{statistics.median(times[d]):9.3f}" for d in decoders)
+        for a, b in pairs:
+            line += median_ratio(times, a, b)
         realtime = args.seconds / max(statistics.median(times["vemla"]), 1e-9)
         print(line + f"   ({realtime:.0f}x real time)")
         sys.stdout.flush()

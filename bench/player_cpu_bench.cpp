@@ -24,6 +24,7 @@
 #include "options_dialog.h"
 #include "player_settings.h"
 #include "program.h"
+#include "rows.h"
 #include "test_signal.h"
 #include "track_import.h"
 
@@ -108,7 +109,7 @@ int run(int argc, char** argv, const fs::path& root) {
     if (!import_track(program.data_module.Table1, part, false).added()) fail("the album was not imported");
   }
   program.playlist.ResetClick();
-  write_setting(program.data_module.Table2, "AUTOPLAY", true);
+  write_setting(program.data_module.Table2, SettingsTable::autoplay, true);
   // The album from track 2, with or without gapless play: CPU seconds per second heard.
   const auto album_cpu = [&](bool gapless, double& heard_seconds) {
     TForm2::set_gapless_playback(gapless);

@@ -142,8 +142,7 @@ bool Ibitstream::read_header_word(uint32_t& word, SyncMode mode) {
       }
       i = static_cast<size_t>(static_cast<const uint8_t*>(hit) - data);
       const uint32_t v = big_endian32(data + i);
-      const bool match =
-          mode == SyncMode::Initial ? (v & 0xFFF00000) == 0xFFF00000 : locked_header_match(v, sync_pattern_);
+      const bool match = mode == SyncMode::Initial ? sync_word(v) : lock_.matches(v);
       if (match) {
         word = v;
         header_offset_ = chunk_start_ + i;
@@ -190,8 +189,6 @@ void Ibitstream::read_bytes(uint8_t* out, unsigned n) {
   std::memset(out + copied, 0, n - copied);
   bit_position_ += 8 * n;
 }
-
-void Ibitstream::set_sync_pattern(uint32_t pattern) { sync_pattern_ = pattern; }
 
 bool Ibitstream::seek_fixed(int n, unsigned frame_size) {
   if (n < 0 || !open_) return false;

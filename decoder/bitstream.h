@@ -9,37 +9,36 @@
 #include <vector>
 
 #include "frame_index.h"
+#include "header_word.h"
 
 namespace vemla {
 
 class Header;
 
 enum class SyncMode {
-  Initial,  // any 12-bit sync word
-  Locked,   // the sync pattern of the stream's first header
+  Initial,  // any sync word (sync_word)
+  Locked,   // a frame of the stream whose first header was found (StreamLock)
 };
 
-// True when a 32-bit header word names a layer, a bit rate and a sampling frequency that can be decoded:
-// layer code 00, bit-rate index 0 (free format) and 15, and sampling code 3 never start a frame.
-constexpr bool header_fields_usable(uint32_t word) {
-  return ((word >> 17) & 3) != 0 && ((word >> 12) & 15) != 0 && ((word >> 12) & 15) != 15 &&
-         ((word >> 10) & 3) != 3;
-}
+// What every frame of a stream shares with its first header: the sync word, the version and the sampling
+// frequency, and fields that can be decoded. Layer, bit rate and stereo mode may change from frame to frame,
+// except in a free-format stream, whose frames keep the first one's layer and bit-rate index 0 (their length
+// was measured for that layer).
+struct StreamLock {
+  uint32_t pattern = 0;  // the first header
+  bool free_format = false;
 
-// True when `word` heads a frame of the stream whose first header, masked with 0xFFF80CC0, is `pattern`: the
-// same sync word, version bit and sampling frequency, Single Channel exactly when the first was, and fields
-// that can be decoded. Layer, bit rate and the stereo mode may change from frame to frame.
-constexpr bool locked_header_match(uint32_t word, uint32_t pattern) {
-  constexpr uint32_t kMask = 0xFFF80C00;
-  return (word & kMask) == (pattern & kMask) && ((word & 0xC0) == 0xC0) == ((pattern & 0xC0) == 0xC0) &&
-         header_fields_usable(word);
-}
+  constexpr bool matches(uint32_t word) const {
+    if (free_format) return (word & 0xFFFEFC00) == (pattern & 0xFFFEFC00);
+    return (word & 0xFFF80C00) == (pattern & 0xFFF80C00) && header_fields_usable(word);
+  }
+};
 
 class Ibitstream {
  public:
-  // The largest frame body: a 384 kbit/s Layer II frame at 32 kHz with padding, less its header, rounded up
-  // to whole 32-bit words (433 words).
-  static constexpr unsigned kBodyBytes = 1732;
+  // The largest frame body: a 160 kbit/s MPEG 2.5 Layer II frame at 8 kHz with padding (2881 bytes), as long
+  // as a 640 kbit/s free-format Layer III frame at 32 kHz, less its header, rounded up to whole 32-bit words.
+  static constexpr unsigned kBodyBytes = 2880;
 
   explicit Ibitstream(const std::string& file_name);
   // A stream over bytes in memory, read exactly as a file of those bytes would be. The bytes are not copied
@@ -74,8 +73,8 @@ class Ibitstream {
   // Copies n whole bytes of the body from a byte boundary (zeros past the body).
   void read_bytes(uint8_t* out, unsigned n);
 
-  // The first header's sync word, version bit, sampling frequency and mode (masked with 0xFFF80CC0).
-  void set_sync_pattern(uint32_t pattern);
+  // What the locked search accepts: the frames of the stream whose first header was found.
+  void set_lock(const StreamLock& lock) { lock_ = lock; }
 
   uint64_t stream_length() const { return file_size_; }
 
@@ -134,7 +133,7 @@ class Ibitstream {
   unsigned body_length_ = 0;
   uint32_t bit_position_ = 0;
 
-  uint32_t sync_pattern_ = 0;
+  StreamLock lock_;
 
   int current_frame_ = -1;
   int highest_frame_ = -1;

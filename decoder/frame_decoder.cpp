@@ -7,11 +7,11 @@ FrameDecoder::FrameDecoder(Ibitstream& stream, Header& header, Obuffer& output, 
     : stream_(stream),
       header_(header),
       output_(output),
-      choice_(header.mode() == SingleChannel ? ChoiceLeft : choice),
+      choice_(choice),
+      first_mono_(header.mode() == SingleChannel),
       filter0_(0, scale_factor),
       layer_(header.layer()) {
-  if (header.mode() != SingleChannel && choice_ == ChoiceStereo)
-    filter1_ = std::make_unique<SynthesisFilter>(1, scale_factor);
+  if (output_channels(header, choice) == 2) filter1_ = std::make_unique<SynthesisFilter>(1, scale_factor);
   if (layer_ == 3)
     layer3_ = std::make_unique<LayerIII_Decoder>(stream_, header_, filter0_, filter1_.get(), output_, choice_);
 }
@@ -35,7 +35,14 @@ void FrameDecoder::decode_frame(Crc16* crc) {
   if (layer_ == 3)
     layer3_->decode_frame();
   else
-    layer12_.decode_frame(stream_, header_, crc, choice_, filter0_, filter1_.get(), output_);
+    layer12_.decode_frame(stream_, header_, crc, frame_choice(), filter0_, filter1_.get(), output_);
+}
+
+ChannelChoice FrameDecoder::frame_choice() const {
+  // Two outputs: Stereo, which also gives a one-channel frame to both.
+  if (filter1_) return ChoiceStereo;
+  if (header_.mode() == SingleChannel) return ChoiceLeft;
+  return choice_ == ChoiceStereo ? ChoiceMono : choice_;
 }
 
 bool FrameDecoder::seek(unsigned frame) {

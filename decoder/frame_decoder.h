@@ -15,7 +15,9 @@ namespace vemla {
 
 class FrameDecoder {
  public:
-  // `header` holds the stream's first frame. Single Channel streams always decode as Left.
+  // `header` holds the stream's first frame, whose channel count the output keeps (output_channels) when
+  // later frames change between one channel and two: a one-channel frame goes to every output channel, and
+  // two channels go to one output as `choice` says, Mono where the choice is Stereo.
   FrameDecoder(Ibitstream& stream, Header& header, Obuffer& output, ChannelChoice choice,
                float scale_factor = 32768.0f);
   ~FrameDecoder();
@@ -39,7 +41,8 @@ class FrameDecoder {
   // The synthesis filters' PCM scale from the next frame on (32768 is unity gain).
   void set_scale_factor(float scale_factor);
 
-  ChannelChoice choice() const { return choice_; }
+  // The choice for frames of the first header's kind: Left when it has one channel.
+  ChannelChoice choice() const { return first_mono_ ? ChoiceLeft : choice_; }
   SynthesisFilter& filter0() { return filter0_; }
   SynthesisFilter* filter1() { return filter1_.get(); }
   LayerIII_Decoder* layer3() { return layer3_.get(); }
@@ -48,7 +51,11 @@ class FrameDecoder {
   Ibitstream& stream_;
   Header& header_;
   Obuffer& output_;
+  // What the frame in the buffer gives each output (see the constructor).
+  ChannelChoice frame_choice() const;
+
   ChannelChoice choice_;
+  bool first_mono_;
   SynthesisFilter filter0_;
   std::unique_ptr<SynthesisFilter> filter1_;
   std::unique_ptr<LayerIII_Decoder> layer3_;

@@ -5,46 +5,42 @@
 #include <string>
 
 #include "notifier.h"
-#include "unsupported_stream.h"
+#include "free_format.h"
+#include "header_word.h"
 
 namespace vemla {
 namespace {
 
-// Bit rates in kbit/s, [version][layer - 1][bitrate_index]; version 0 is MPEG-2 LSF, 1 is MPEG-1.
-// ISO/IEC 11172-3 2.4.2.3 and ISO/IEC 13818-3 2.4.2.3. Index 0 (free format) and 15 (forbidden) hold 0.
-constexpr uint16_t kBitrates[2][3][16] = {
-    {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}},
-    {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
-     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
-     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0}},
-};
-
-// Sampling frequencies in Hz, [version][sample_frequency]; code 3 is reserved.
-constexpr unsigned kFrequencies[2][4] = {{22050, 24000, 16000, 1}, {44100, 48000, 32000, 1}};
-
-// Playing time of one frame in ms, [version][layer - 1][sample_frequency]: 384 samples for Layer I, 1152 for
-// Layer II, 1152 (MPEG-1) or 576 (LSF) for Layer III. LSF Layers I and II keep their full sample counts
-// (ISO/IEC 13818-3, 2.4.3), so their frames last twice as long as MPEG-1 frames at twice the rate.
-constexpr float kFrameDurations[2][3][3] = {
+// Playing time of one frame in ms, [version][layer - 1][sample_frequency], version 0 MPEG 2.5, 1 MPEG-2 LSF,
+// 2 MPEG-1: 384 samples for Layer I, 1152 for Layer II, 1152 (MPEG-1) or 576 (LSF, MPEG 2.5) for Layer III.
+// LSF Layers I and II keep their full sample counts (ISO/IEC 13818-3, 2.4.3), so their frames last twice as
+// long as MPEG-1 frames at twice the rate; MPEG 2.5 frames last twice as long as LSF frames.
+constexpr float kFrameDurations[3][3][3] = {
+    {{34.829932f, 32.0f, 48.0f}, {104.489796f, 96.0f, 144.0f}, {52.244898f, 48.0f, 72.0f}},
     {{17.414966f, 16.0f, 24.0f}, {52.244898f, 48.0f, 72.0f}, {26.12245f, 24.0f, 36.0f}},
     {{8.707483f, 8.0f, 12.0f}, {26.12245f, 24.0f, 36.0f}, {26.12245f, 24.0f, 36.0f}},
 };
 
 constexpr const char* kLayerTexts[3] = {"I", "II", "III"};
 constexpr const char* kModeTexts[4] = {"Stereo", "Joint Stereo", "Dual Channel", "Single Channel"};
-constexpr const char* kSampleRateTexts[2][3] = {{"22.05 kHz", "24 kHz", "16 kHz"},
-                                                {"44.1 kHz", "48 kHz", "32 kHz"}};
+// [version][sample_frequency] as kFrameDurations. Every text fits the library's 9-character column, so 11.025
+// kHz is given in Hz.
+constexpr const char* kSampleRateTexts[3][3] = {
+    {"11025 Hz", "12 kHz", "8 kHz"}, {"22.05 kHz", "24 kHz", "16 kHz"}, {"44.1 kHz", "48 kHz", "32 kHz"}};
 
-// "free format", "32 kbit/s", ..., "forbidden", one text per entry of kBitrates.
+// The row of kFrameDurations and kSampleRateTexts.
+int version_row(int version_code) { return version_code == kMpeg1 ? 2 : version_code == kMpeg2 ? 1 : 0; }
+
+// "free format", "32 kbit/s", ..., "forbidden", one text per entry of the bit-rate table.
 const std::array<std::array<std::array<std::string, 16>, 3>, 2>& bitrate_texts() {
   static const auto texts = [] {
     std::array<std::array<std::array<std::string, 16>, 3>, 2> t;
     for (int v = 0; v < 2; ++v)
       for (int l = 0; l < 3; ++l)
         for (int i = 0; i < 16; ++i)
-          t[v][l][i] = i == 0 ? "free format" : i == 15 ? "forbidden" : std::to_string(kBitrates[v][l][i]) + " kbit/s";
+          t[v][l][i] = i == 0    ? "free format"
+                       : i == 15 ? "forbidden"
+                                 : std::to_string(bitrate_kbps(v, l + 1, i)) + " kbit/s";
     return t;
   }();
   return texts;
@@ -54,33 +50,15 @@ uint32_t big_endian32(const uint8_t* p) {
   return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | p[3];
 }
 
-// Whole frame length in bytes, header included (ISO/IEC 11172-3 2.4.3.1; ISO/IEC 13818-3 2.4.3.1, where a
-// Layer III frame carries half the samples and so half the bytes, while Layers I and II keep the MPEG-1 rule).
-unsigned frame_length(int version, int layer, int bitrate_index, int sample_frequency, int padding) {
-  const unsigned bitrate = kBitrates[version][layer - 1][bitrate_index] * 1000u;
-  const unsigned frequency = kFrequencies[version][sample_frequency];
-  if (layer == 1) return (12 * bitrate / frequency + padding) * 4;
-  unsigned length = 144 * bitrate / frequency;
-  if (layer == 3 && version == 0) length >>= 1;
-  return length + padding;
-}
-
-unsigned frame_length(uint32_t word) {
-  return frame_length((word >> 19) & 1, (4 - ((word >> 17) & 3)) & 3, (word >> 12) & 15, (word >> 10) & 3,
-                      (word >> 9) & 1);
-}
-
-// True when `following` can be the header of the frame after one headed by `word`: the same version, layer,
-// sampling frequency and channel count.
+// True when `following` can be the header of the frame after one headed by `word`: the same version, layer
+// and sampling frequency (the stereo mode may change).
 bool same_kind(uint32_t word, uint32_t following) {
-  return (following & 0xFFFE0C00) == (word & 0xFFFE0C00) && header_fields_usable(following) &&
-         ((following & 0xC0) == 0xC0) == ((word & 0xC0) == 0xC0);
+  return (following & 0xFFFE0C00) == (word & 0xFFFE0C00) && header_fields_usable(following);
 }
 
-// A first header is taken only when frames of the same kind follow where it ends: pictures in tags, stray bytes
-// and the frames of streams this decoder does not read (MPEG 2.5) hold lone header-like words and, now and
-// then, a pair. The next header must agree, or the audio end there; the one after it must agree too unless the
-// audio ends before a whole header could stand there.
+// A first header is taken only when frames of the same kind follow where it ends: pictures in tags and stray
+// bytes hold lone header-like words and, now and then, a pair. The next header must agree, or the audio end
+// there; the one after it must agree too unless the audio ends before a whole header could stand there.
 bool followed_by_frames(Ibitstream& stream, uint32_t word) {
   uint64_t next = stream.header_offset() + frame_length(word);
   for (int k = 0; k < 2; ++k) {
@@ -94,45 +72,40 @@ bool followed_by_frames(Ibitstream& stream, uint32_t word) {
   return true;
 }
 
-// No frame was found: the reason, where the stream shows one. Frames of a kind this decoder does not read say
-// more than a stray word with the reserved sampling frequency.
-void report_unsupported_stream(const Ibitstream& stream, bool unknown_frequency) {
-  const char* text = nullptr;
-  switch (find_unsupported_stream(stream)) {
-    case UnsupportedStream::Mpeg25:
-      text = "MPEG 2.5 audio (8 to 12 kHz), which Vemla does not play";
-      break;
-    case UnsupportedStream::FreeFormat:
-      text = "Free-format MPEG audio, which Vemla does not play";
-      break;
-    case UnsupportedStream::None:
-      if (unknown_frequency) text = "Unknown sample frequency in header";
-      break;
-  }
-  if (text) notifier().notify("Stream not supported", text, MessageIcon::Error);
-}
-
 }  // namespace
-
-unsigned bitrate_kbps(int version, int layer, int bitrate_index) {
-  if (version < 0 || version > 1 || layer < 1 || layer > 3 || bitrate_index < 0 || bitrate_index > 15)
-    return 0;
-  return kBitrates[version][layer - 1][bitrate_index];
-}
 
 Header::Header() = default;
 Header::~Header() = default;
 
 bool Header::find_first_header(Ibitstream& stream, uint32_t& word) {
   bool unknown_frequency = false;
+  int too_fast_layer = 0;  // the layer of free-format frames above its highest bit rate, when found
+  // Each free-format header is measured against the bytes up to two frames on: in long junk with many
+  // header-like words, only the first few are, so that the search stays linear.
+  int free_format_attempts = 64;
   for (;;) {
     if (!stream.read_header_word(word, SyncMode::Initial)) {
-      report_unsupported_stream(stream, unknown_frequency);
+      // Frames that cannot be played are all the stream showed: they are named.
+      if (too_fast_layer) {
+        notifier().notify("Stream not supported",
+                          "Free-format MPEG audio above " +
+                              std::to_string(kFreeFormatLimitKbps[too_fast_layer - 1]) +
+                              " kbit/s, which Vemla does not play",
+                          MessageIcon::Error);
+      } else if (unknown_frequency) {
+        notifier().notify("Stream not supported", "Unknown sample frequency in header", MessageIcon::Error);
+      }
       return false;
     }
-    if (((word >> 10) & 3) == 3) {
+    if (frequency_code_of(word) == 3) {
       // Remembered only when the rest of the word is usable, so that stray sync bytes stay quiet.
       unknown_frequency |= header_fields_usable(word & ~0x0C00u);
+    } else if (bitrate_index_of(word) == 0 && free_format_attempts > 0) {
+      --free_format_attempts;
+      free_length_ = measure_free_format(stream, stream.header_offset(), word);
+      if (free_length_ > 0) return true;
+      if (!too_fast_layer && measure_free_format(stream, stream.header_offset(), word, true) > 0)
+        too_fast_layer = layer_of(word);
     } else if (header_fields_usable(word) && followed_by_frames(stream, word)) {
       return true;
     }
@@ -141,7 +114,8 @@ bool Header::find_first_header(Ibitstream& stream, uint32_t& word) {
 }
 
 void Header::take_fields(uint32_t word) {
-  version_ = (word >> 19) & 1;
+  version_code_ = vemla::version_code(word);
+  version_ = version_code_ == kMpeg1 ? 1 : 0;
   layer_ = (4 - ((word >> 17) & 3)) & 3;
   protection_bit_ = (word >> 16) & 1;
   bitrate_index_ = (word >> 12) & 15;
@@ -178,8 +152,8 @@ bool Header::read_frame_header(Ibitstream& stream, Crc16*& crc_out) {
   uint32_t word = 0;
   if (!synced_) {
     if (!find_first_header(stream, word)) return false;
-    sync_pattern_ = word & 0xFFF80CC0;
-    stream.set_sync_pattern(sync_pattern_);
+    lock_ = StreamLock{word, free_length_ > 0};
+    stream.set_lock(lock_);
     synced_ = true;
   } else if (!stream.read_header_word(word, SyncMode::Locked)) {
     return false;
@@ -209,9 +183,9 @@ bool Header::read_frame_header(Ibitstream& stream, Crc16*& crc_out) {
     if (static_cast<size_t>(k) >= padding_offsets_.size())
       padding_offsets_.resize(std::max<size_t>(k + 1, padding_offsets_.size() * 2), 0);
     if (k == 0)
-      padding_offsets_[0] = padding_bit_;
+      padding_offsets_[0] = padding_bytes();
     else if (k == stream.highest_frame())
-      padding_offsets_[k] = padding_offsets_[k - 1] + padding_bit_;
+      padding_offsets_[k] = padding_offsets_[k - 1] + padding_bytes();
   }
   if (k > checked_frame_ && k == stream.highest_frame()) check_frame_start(stream);
   return true;
@@ -223,7 +197,7 @@ void Header::note_first_frame(const Ibitstream& stream) {
   first_frame_end_ = stream.header_offset() + 4 + frame_size_;
   first_layer_ = layer_;
   first_bitrate_index_ = bitrate_index_;
-  first_unpadded_length_ = frame_size_ + 4 - padding_bit_;
+  first_unpadded_length_ = frame_size_ + 4 - padding_bytes();
 }
 
 // The constant-length seeks find frame k at k whole unpadded frames from frame 0 (plus the padded frames
@@ -243,7 +217,8 @@ void Header::check_frame_start(const Ibitstream& stream) {
 }
 
 unsigned Header::compute_frame_size() {
-  const unsigned length = frame_length(version_, layer_, bitrate_index_, sample_frequency_, padding_bit_);
+  const unsigned length =
+      frame_length(version_code_, layer_, bitrate_index_, sample_frequency_, padding_bit_, free_length_);
   main_data_slots_ = 0;
   if (layer_ == 3) {
     const int side_info = version_ == 1 ? (mode_ == SingleChannel ? 17 : 32) : (mode_ == SingleChannel ? 9 : 17);
@@ -257,7 +232,7 @@ bool Header::seek_to_frame(Ibitstream& stream, unsigned frame_number) {
   const int n = static_cast<int>(frame_number);
   // Frames of varying length are found by their recorded starts, and by reading forward beyond them.
   if (!constant_frame_length()) return stream.seek_recorded(n, *this);
-  const unsigned unpadded = frame_size_ - padding_bit_;
+  const unsigned unpadded = frame_size_ - padding_bytes();
   // The padded seek reads forward beyond the frames read, so it is right whatever lies there.
   if (sample_frequency_ == 0) return stream.seek_with_padding(n, unpadded, *this);
   // Frame n is loaded here as after a padded seek, so that the caller always continues with frame n.
@@ -274,7 +249,7 @@ bool Header::seek_to_frame(Ibitstream& stream, unsigned frame_number) {
 }
 
 unsigned Header::frame_count_estimate(const Ibitstream& stream) const {
-  const unsigned unpadded = frame_size_ + 4 - padding_bit_;
+  const unsigned unpadded = frame_size_ + 4 - padding_bytes();
   if (vbr_header_.present()) {
     // The encoder's header frame is not audio: what follows it is counted.
     if (tag_count_holds(stream)) return vbr_header_.frames;
@@ -312,15 +287,15 @@ bool Header::bit_rate_varies(const Ibitstream& stream) const {
     if (length < 4 || !stream.peek(at, bytes.data(), length)) continue;
     for (size_t i = 0; i + 4 <= length; ++i) {
       const uint32_t word = big_endian32(bytes.data() + i);
-      if (!locked_header_match(word, sync_pattern_)) continue;
+      if (!lock_.matches(word)) continue;
       // Frames in a row from here, each where the one before it ends.
       size_t next = i;
       int run = 0;
       bool varied = false;
-      while (next + 4 <= length && locked_header_match(big_endian32(bytes.data() + next), sync_pattern_)) {
+      while (next + 4 <= length && lock_.matches(big_endian32(bytes.data() + next))) {
         const uint32_t frame = big_endian32(bytes.data() + next);
         varied = varied || differs(frame);
-        next += frame_length(frame);
+        next += frame_length(frame, free_length_);
         ++run;
       }
       if (run < 3) continue;
@@ -341,15 +316,17 @@ bool Header::tag_count_holds(const Ibitstream& stream) const {
   if (frames == 0) return false;
   const uint64_t end = stream.audio_end();
   const uint64_t bytes = end > first_frame_end_ ? end - first_frame_end_ : 0;
-  uint64_t shortest = frame_length(version_, first_layer_, 1, sample_frequency_, 0);
-  uint64_t longest = frame_length(version_, first_layer_, 14, sample_frequency_, 1);
+  // Free format has one length (and the padding slot).
+  const int low = free_length_ ? 0 : 1, high = free_length_ ? 0 : 14;
+  uint64_t shortest = frame_length(version_code_, first_layer_, low, sample_frequency_, 0, free_length_);
+  uint64_t longest = frame_length(version_code_, first_layer_, high, sample_frequency_, 1, free_length_);
   if (vbr_header_.kind == VbrHeader::Kind::Info) {
     uint8_t next[4];
     if (!stream.peek(first_frame_end_, next, 4)) return false;
     const uint32_t word = big_endian32(next);
-    if (!locked_header_match(word, sync_pattern_)) return false;
-    shortest = frame_length(word & ~0x200u);
-    longest = frame_length(word | 0x200u);
+    if (!lock_.matches(word)) return false;
+    shortest = frame_length(word & ~0x200u, free_length_);
+    longest = frame_length(word | 0x200u, free_length_);
   }
   const uint64_t announced = vbr_header_.bytes;
   const uint64_t held = end > stream.first_frame_offset() ? end - stream.first_frame_offset() : 0;
@@ -375,11 +352,11 @@ unsigned Header::count_frames_after_tag(const Ibitstream& stream) const {
       if (!stream.peek(at, chunk.data(), chunk_length)) break;
     }
     const uint32_t word = big_endian32(chunk.data() + (at - chunk_start));
-    if (!locked_header_match(word, sync_pattern_)) {
+    if (!lock_.matches(word)) {
       ++at;
       continue;
     }
-    const uint64_t length = frame_length(word);
+    const uint64_t length = frame_length(word, free_length_);
     if (at + length > end) break;
     ++frames;
     at += length;
@@ -389,7 +366,7 @@ unsigned Header::count_frames_after_tag(const Ibitstream& stream) const {
 
 float Header::frame_duration_ms() const {
   if (layer_ < 1 || sample_frequency_ > 2) return 0.0f;
-  return kFrameDurations[version_][layer_ - 1][sample_frequency_];
+  return kFrameDurations[version_row(version_code_)][layer_ - 1][sample_frequency_];
 }
 
 float Header::total_duration_ms(const Ibitstream& stream) const {
@@ -397,10 +374,12 @@ float Header::total_duration_ms(const Ibitstream& stream) const {
 }
 
 unsigned Header::bitrate() const {
-  return layer_ >= 1 ? kBitrates[version_][layer_ - 1][bitrate_index_] * 1000u : 0;
+  if (bitrate_index_ == 0 && free_length_ > 0)
+    return bitrate_of_length(version_code_, layer_, sample_frequency_, free_length_);
+  return bitrate_kbps(version_, layer_, bitrate_index_) * 1000u;
 }
 
-unsigned Header::frequency() const { return kFrequencies[version_][sample_frequency_]; }
+unsigned Header::frequency() const { return frequency_hz(version_code_, sample_frequency_); }
 
 unsigned Header::samples_per_frame() const {
   if (layer_ == 1) return 384;
@@ -415,11 +394,13 @@ const char* Header::bitrate_text() const {
 }
 
 const char* Header::sample_rate_text() const {
-  return sample_frequency_ <= 2 ? kSampleRateTexts[version_][sample_frequency_] : nullptr;
+  return sample_frequency_ <= 2 ? kSampleRateTexts[version_row(version_code_)][sample_frequency_] : nullptr;
 }
 
 const char* Header::mode_text() const { return mode_ <= 3 ? kModeTexts[mode_] : nullptr; }
 
-const char* Header::version_text() const { return version_ == 1 ? "MPEG-1" : "MPEG-2 (LSF)"; }
+const char* Header::version_text() const {
+  return version_code_ == kMpeg1 ? "MPEG-1" : version_code_ == kMpeg2 ? "MPEG-2 (LSF)" : "MPEG-2.5";
+}
 
 }  // namespace vemla

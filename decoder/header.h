@@ -1,5 +1,5 @@
-// The MPEG audio frame header (ISO/IEC 11172-3, 2.4.2.3; ISO/IEC 13818-3, 2.4.2.3), the values derived from
-// it, the estimates of a file's length and the texts the library stores.
+// The MPEG audio frame header (ISO/IEC 11172-3, 2.4.2.3; ISO/IEC 13818-3, 2.4.2.3; MPEG 2.5), the values
+// derived from it, the estimates of a file's length and the texts the library stores.
 #pragma once
 
 #include <cstdint>
@@ -9,6 +9,7 @@
 
 #include "bitstream.h"
 #include "crc.h"
+#include "header_word.h"
 #include "vbr_header.h"
 
 namespace vemla {
@@ -49,7 +50,13 @@ class Header {
   int bitrate_index() const { return bitrate_index_; }
   int padding_bit() const { return padding_bit_; }
   int mode_extension() const { return mode_extension_; }
+  // 1 for MPEG-1, 0 for the lower sampling frequencies (MPEG-2 LSF and MPEG 2.5), which share their rules.
   uint8_t version() const { return version_; }
+  // The version bits: kMpeg1, kMpeg2 or kMpeg25.
+  int version_code() const { return version_code_; }
+  bool mpeg25() const { return version_code_ == kMpeg25; }
+  // Free format: the length of the stream's frames (unpadded, header included) as measured, else 0.
+  unsigned free_format_length() const { return free_length_; }
   uint8_t mode() const { return mode_; }
   uint8_t sample_frequency() const { return sample_frequency_; }
   unsigned subband_count() const { return subband_count_; }
@@ -60,7 +67,9 @@ class Header {
   uint16_t checksum() const { return checksum_; }
   unsigned frame_size() const { return frame_size_; }
   int main_data_slots() const { return main_data_slots_; }
+  // Entry k: the padding bytes of frames 0..k (a slot of four bytes in Layer I, one byte otherwise).
   const std::vector<uint32_t>& padding_offsets() const { return padding_offsets_; }
+  unsigned padding_bytes() const { return static_cast<unsigned>(padding_bit_) * slot_bytes(layer_); }
   // The encoder's header found in the stream's first frame, if any.
   const VbrHeader& vbr_header() const { return vbr_header_; }
   // The current frame is that header's frame: it carries no audio and must not be decoded.
@@ -71,7 +80,7 @@ class Header {
 
   // The CRC register of the current frame, or null when it carries no CRC word.
   Crc16* frame_crc() const { return protection_bit_ == 0 ? crc_.get() : nullptr; }
-  unsigned bitrate() const;    // bits per second
+  unsigned bitrate() const;    // bits per second (measured in free format)
   unsigned frequency() const;  // Hz
   unsigned channels() const { return mode_ == SingleChannel ? 1 : 2; }
   // PCM samples per channel that one frame of this layer and version carries.
@@ -94,6 +103,7 @@ class Header {
   int padding_bit_ = 0;
   int mode_extension_ = 0;
   uint8_t version_ = 1;
+  int version_code_ = kMpeg1;
   uint8_t mode_ = Stereo;
   uint8_t sample_frequency_ = 0;
   unsigned subband_count_ = 0;
@@ -108,7 +118,8 @@ class Header {
   int main_data_slots_ = 0;
 
   // What the first frame said about the stream, and whether the frames read so far bear it out.
-  uint32_t sync_pattern_ = 0;  // the first header masked with 0xFFF80CC0
+  StreamLock lock_;            // what the frames after the first share with it
+  unsigned free_length_ = 0;   // free format: the frames' unpadded length
   VbrHeader vbr_header_;
   mutable std::optional<unsigned> counted_frames_;  // the frames after an encoder's header, once counted
   mutable std::optional<bool> varies_;              // whether the bit rate changes, once looked at
@@ -120,8 +131,5 @@ class Header {
   bool arithmetic_holds_ = true;
   int checked_frame_ = -1;
 };
-
-// The bit rate in kbit/s of `bitrate_index` (0 for free format and the forbidden 15); version 0 is LSF.
-unsigned bitrate_kbps(int version, int layer, int bitrate_index);
 
 }  // namespace vemla

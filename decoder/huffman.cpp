@@ -166,7 +166,7 @@ int decode_spectrum(Bit_Reserve& reservoir, const GranuleInfo& granule, const Ba
   const int32_t part2_3_end = part2_start + static_cast<int32_t>(granule.part2_3_length);
 
   // Region boundaries in lines. Damaged side information cannot make them leave the band table.
-  int region1 = 36;
+  int region1 = short_band3_line(bands);
   int region2 = 576;
   if (!granule.short_block()) {
     region1 = bands.long_starts[std::min<uint32_t>(granule.region0_count + 1, 22)];

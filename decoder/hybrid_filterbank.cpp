@@ -30,7 +30,7 @@ void reorder_short(const float* in, const GranuleInfo& granule, const BandTable&
   }
   int first_band = 0;
   if (granule.mixed_block_flag) {
-    std::memcpy(out, in, 36 * sizeof(float));
+    std::memcpy(out, in, static_cast<size_t>(short_band3_line(bands)) * sizeof(float));
     first_band = 3;
   }
   for (int band = first_band; band < 13; ++band) {

@@ -32,6 +32,30 @@ VEMLA_AVX2 void alias_butterflies(float* x, int boundaries) {
   }
 }
 
+// Values 8h..8h + 7 of eight subbands of 18 values each (rows of `first`, one subband apart) as eight vectors,
+// one per value with the subbands in lanes: rows r and r + 4 share a vector's halves, then 4 x 4 transposes
+// within the halves.
+VEMLA_AVX2 inline void transpose8(const float* first, int h, __m256* in) {
+  __m256 r[4];
+  for (int k = 0; k < 4; ++k)
+    r[k] = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(first + 18 * k + 8 * h)),
+                                _mm_loadu_ps(first + 18 * (k + 4) + 8 * h), 1);
+  __m256 s[4];
+  for (int k = 0; k < 4; ++k)
+    s[k] = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(first + 18 * k + 8 * h + 4)),
+                                _mm_loadu_ps(first + 18 * (k + 4) + 8 * h + 4), 1);
+  for (int part = 0; part < 2; ++part) {
+    const __m256* v = part == 0 ? r : s;
+    const __m256 t0 = _mm256_unpacklo_ps(v[0], v[1]), t1 = _mm256_unpackhi_ps(v[0], v[1]);
+    const __m256 t2 = _mm256_unpacklo_ps(v[2], v[3]), t3 = _mm256_unpackhi_ps(v[2], v[3]);
+    __m256* out = in + 4 * part;
+    out[0] = _mm256_shuffle_ps(t0, t2, 0x44);
+    out[1] = _mm256_shuffle_ps(t0, t2, 0xEE);
+    out[2] = _mm256_shuffle_ps(t1, t3, 0x44);
+    out[3] = _mm256_shuffle_ps(t1, t3, 0xEE);
+  }
+}
+
 // Subbands 0 and 1 of a mixed block take the normal long window whatever the block type: their lanes of
 // raw are replaced by the single-subband transform.
 VEMLA_AVX2 void long_lanes_of_mixed_block(const float* x, __m256* raw) {
@@ -64,7 +88,12 @@ VEMLA_AVX2 void avx2_hybrid_filterbank(float* x, int subbands, const GranuleInfo
   for (int group = 0; group < groups; ++group) {
     const float* first = x + 144 * group;
     __m256 in[18], raw[36];
-    for (int k = 0; k < 18; ++k) in[k] = _mm256_i32gather_ps(first + k, lines, 4);
+    // Values 0..15 by transposing loads; 16 and 17 (the rows' ends, which a load of eight would overrun)
+    // gathered.
+    transpose8(first, 0, in);
+    transpose8(first, 1, in + 8);
+    in[16] = _mm256_i32gather_ps(first + 16, lines, 4);
+    in[17] = _mm256_i32gather_ps(first + 17, lines, 4);
     if (block_type == 2)
       imdct_kernels::imdct_short(in, raw);
     else

@@ -17,10 +17,15 @@ void SubbandLayer1::Channel::read_allocation(Ibitstream& stream, Crc16* crc, boo
   }
 }
 
-bool SubbandLayer1::count_sample() {
-  if (++sample_number_ < 12) return false;
-  sample_number_ = 0;
-  return true;
+PlannedChannel* SubbandLayer1::Channel::plan(SamplePlan& plan, float* samples) const {
+  if (!allocation) return nullptr;
+  PlannedChannel& c = plan.add();
+  c.bits = sample_length;
+  c.factor = factor;
+  c.offset = offset;
+  c.scale_factors = &scale_factor;
+  c.samples = samples;
+  return &c;
 }
 
 void SubbandLayer1::read_bit_allocation(Ibitstream& stream, const Header&, Crc16* crc) {
@@ -31,12 +36,8 @@ void SubbandLayer1::read_scale_factors(Ibitstream& stream, const Header&) {
   if (channel1_.allocation) channel1_.scale_factor = layer12_tables().scale_factors[stream.read_bits(6)];
 }
 
-bool SubbandLayer1::read_sample_codes(Ibitstream& stream) {
-  if (channel1_.allocation) {
-    const float y = channel1_.read_sample(stream) * channel1_.scale_factor;
-    prepare_single<1>(&y);
-  }
-  return count_sample();
+void SubbandLayer1::plan(SamplePlan& plan, FrameSamples& samples) const {
+  channel1_.plan(plan, &samples[0][0][subband_]);
 }
 
 void SubbandLayer1Stereo::read_bit_allocation(Ibitstream& stream, const Header&, Crc16* crc) {
@@ -50,13 +51,9 @@ void SubbandLayer1Stereo::read_scale_factors(Ibitstream& stream, const Header&) 
   if (channel2_.allocation) channel2_.scale_factor = scale_factors[stream.read_bits(6)];
 }
 
-bool SubbandLayer1Stereo::read_sample_codes(Ibitstream& stream) {
-  const bool has1 = channel1_.allocation != 0, has2 = channel2_.allocation != 0;
-  if (!has1 && !has2) return count_sample();
-  const float y1 = has1 ? channel1_.read_sample(stream) * channel1_.scale_factor : 0.0f;
-  const float y2 = has2 ? channel2_.read_sample(stream) * channel2_.scale_factor : 0.0f;
-  prepare_pair<1>(&y1, &y2);
-  return count_sample();
+void SubbandLayer1Stereo::plan(SamplePlan& plan, FrameSamples& samples) const {
+  channel1_.plan(plan, &samples[0][0][subband_]);
+  channel2_.plan(plan, &samples[1][0][subband_]);
 }
 
 void SubbandLayer1IntensityStereo::read_scale_factors(Ibitstream& stream, const Header&) {
@@ -66,13 +63,11 @@ void SubbandLayer1IntensityStereo::read_scale_factors(Ibitstream& stream, const 
   scale_factor2_ = scale_factors[stream.read_bits(6)];
 }
 
-bool SubbandLayer1IntensityStereo::read_sample_codes(Ibitstream& stream) {
-  if (channel1_.allocation) {
-    const float r = channel1_.read_sample(stream);
-    const float y1 = r * channel1_.scale_factor, y2 = r * scale_factor2_;
-    prepare_pair<1>(&y1, &y2);
+void SubbandLayer1IntensityStereo::plan(SamplePlan& plan, FrameSamples& samples) const {
+  if (PlannedChannel* c = channel1_.plan(plan, &samples[0][0][subband_])) {
+    c->scale_factors2 = &scale_factor2_;
+    c->samples2 = &samples[1][0][subband_];
   }
-  return count_sample();
 }
 
 }  // namespace vemla

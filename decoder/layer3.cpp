@@ -10,13 +10,8 @@
 namespace vemla {
 namespace {
 
-unsigned channel_count(const Header& header) {
-  return header.mode() == SingleChannel ? 1 : 2;
-}
-
 const BandTable& bands_for(const Header& header) {
-  const int row = header.sample_frequency() % 3 + (header.version() == 1 ? 3 : 0);
-  return band_table[row];
+  return band_table[band_row(header.version_code(), header.sample_frequency())];
 }
 
 }  // namespace
@@ -30,40 +25,28 @@ LayerIII_Decoder::LayerIII_Decoder(Ibitstream& stream, Header& header, Synthesis
       right_filter_(right_filter),
       output_(output),
       channel_choice_(channel_choice),
-      channels_(channel_count(header)),
       granules_(header.version() == 1 ? 2 : 1),
-      bands_(bands_for(header)) {
-  if (channels_ == 2) {
-    switch (channel_choice_) {
-      case ChoiceLeft:
-      case ChoiceMono:
-        first_channel_ = last_channel_ = 0;
-        break;
-      case ChoiceRight:
-        first_channel_ = last_channel_ = 1;
-        break;
-      default:
-        first_channel_ = 0, last_channel_ = 1;
-        break;
-    }
-  }
-}
+      bands_(bands_for(header)) {}
 
 void LayerIII_Decoder::reset_after_seek() {
   state_.reservoir = Bit_Reserve();
   state_.frame_start = 0;
+  state_.held_bytes = 0;
   std::memset(state_.overlap, 0, sizeof state_.overlap);
 }
 
 void LayerIII_Decoder::decode_frame() {
   Bit_Reserve& reservoir = state_.reservoir;
   Layer3SideInfo& side_info = state_.side_info;
-  const bool valid = read_side_information(stream_, header_.version(), channels_, side_info);
+  const unsigned channels = header_.channels();
+  const bool valid = read_side_information(stream_, header_.version(), channels, side_info);
 
   // The frame's main data joins the reservoir whatever follows, so that later frames can reach back into it.
   const int slots = std::clamp(header_.main_data_slots(), 0, static_cast<int>(Ibitstream::kBodyBytes));
   stream_.read_bytes(scratch_.main_data, static_cast<unsigned>(slots));
   reservoir.append_bytes(scratch_.main_data, slots);
+  const int32_t held = state_.held_bytes;
+  state_.held_bytes = std::min(held + slots, Bit_Reserve::kRingBytes);
 
   // Where the previous frame's main data ended, in whole bytes.
   int32_t main_data_end = reservoir.bits_consumed() / 8;
@@ -71,11 +54,18 @@ void LayerIII_Decoder::decode_frame() {
     reservoir.take_bits(static_cast<uint32_t>(8 - partial));
     ++main_data_end;
   }
-  const int32_t bytes_to_discard =
-      state_.frame_start - main_data_end - static_cast<int32_t>(side_info.main_data_begin);
+  const int32_t main_data_start = state_.frame_start - static_cast<int32_t>(side_info.main_data_begin);
+  int32_t bytes_to_discard = main_data_start - main_data_end;
   state_.frame_start += slots;
   // The main data begins before the oldest byte held (start of the stream, or after a seek).
-  if (bytes_to_discard < 0) return;
+  if (static_cast<int32_t>(side_info.main_data_begin) > held) return;
+  if (bytes_to_discard < 0) {
+    // The frame before read past where this one's main data begins, as damaged side information makes it
+    // do: reading starts over there, and the frames that follow keep their sound.
+    reservoir.set_bits_consumed(8 * main_data_start);
+    main_data_end = main_data_start;
+    bytes_to_discard = 0;
+  }
 
   if (main_data_end > Bit_Reserve::kRingBytes) {
     // Both clocks move back by one ring length; the read position in the ring stays where it is.
@@ -88,7 +78,7 @@ void LayerIII_Decoder::decode_frame() {
   // The forbidden block type leaves the frame silent; its main data stays for the frames that follow.
   if (!valid) return;
 
-  for (unsigned gr = 0; gr < granules_; ++gr) decode_granule(gr);
+  for (unsigned gr = 0; gr < granules_; ++gr) decode_granule(gr, channels);
   output_.end_frame(1);
 }
 
@@ -105,10 +95,10 @@ void LayerIII_Decoder::read_scale_factors(unsigned ch, unsigned gr) {
   }
 }
 
-void LayerIII_Decoder::decode_granule(unsigned gr) {
+void LayerIII_Decoder::decode_granule(unsigned gr, unsigned channels) {
   // Lines from `lines` on are 0 in every channel: the later stages skip them.
   int lines = 0;
-  for (unsigned ch = 0; ch < channels_; ++ch) {
+  for (unsigned ch = 0; ch < channels; ++ch) {
     const int32_t part2_start = state_.reservoir.bits_consumed();
     read_scale_factors(ch, gr);
     const GranuleInfo& granule = state_.side_info.ch[ch].gr[gr];
@@ -118,9 +108,14 @@ void LayerIII_Decoder::decode_granule(unsigned gr) {
     lines = std::max(lines, extent);
   }
 
-  if (channels_ == 1) {
-    transform_channel(0, gr, scratch_.dequantised[0], lines);
-    synthesize_channels();
+  if (channels == 1) {
+    if (right_filter_) {
+      // Both outputs hear the one channel, each through its own overlap.
+      std::copy(scratch_.dequantised[0], scratch_.dequantised[0] + 576, scratch_.stereo_out[1]);
+      transform_channel(0, 1, gr, scratch_.stereo_out[1], lines);
+    }
+    transform_channel(0, 0, gr, scratch_.dequantised[0], lines);
+    synthesize_outputs();
     return;
   }
   const GranuleInfo& left = state_.side_info.ch[0].gr[gr];
@@ -134,14 +129,21 @@ void LayerIII_Decoder::decode_granule(unsigned gr) {
   mode.illegal_positions = &state_.illegal_positions;
   process_stereo(scratch_.dequantised, state_.scale_factors[1], left, bands_, mode, scratch_.stereo,
                  scratch_.stereo_out, lines);
-  if (channel_choice_ == ChoiceMono) mix_to_mono(scratch_.stereo_out);
 
-  for (unsigned ch = first_channel_; ch <= last_channel_; ++ch)
-    transform_channel(ch, gr, scratch_.stereo_out[ch], lines);
-  synthesize_channels();
+  if (right_filter_) {
+    transform_channel(0, 0, gr, scratch_.stereo_out[0], lines);
+    transform_channel(1, 1, gr, scratch_.stereo_out[1], lines);
+  } else if (channel_choice_ == ChoiceLeft || channel_choice_ == ChoiceRight) {
+    const unsigned ch = channel_choice_ == ChoiceRight ? 1 : 0;
+    transform_channel(ch, 0, gr, scratch_.stereo_out[ch], lines);
+  } else {
+    mix_to_mono(scratch_.stereo_out);
+    transform_channel(0, 0, gr, scratch_.stereo_out[0], lines);
+  }
+  synthesize_outputs();
 }
 
-void LayerIII_Decoder::transform_channel(unsigned ch, unsigned gr, float* spectrum, int lines) {
+void LayerIII_Decoder::transform_channel(unsigned ch, unsigned out, unsigned gr, float* spectrum, int lines) {
   const GranuleInfo& granule = state_.side_info.ch[ch].gr[gr];
   float* x = spectrum;
   if (granule.short_block()) {
@@ -150,24 +152,21 @@ void LayerIII_Decoder::transform_channel(unsigned ch, unsigned gr, float* spectr
     // Reordering moves values within a short band: the bands up to the one holding the last value.
     int band = 0;
     while (band < 12 && 3 * bands_.short_starts[band + 1] < lines) ++band;
-    if (lines > (granule.mixed_block_flag ? 36 : 0))
+    if (lines > (granule.mixed_block_flag ? short_band3_line(bands_) : 0))
       lines = std::max(lines, 3 * bands_.short_starts[band + 1]);
   }
-  hybrid_filterbank(x, (lines + 17) / 18, granule, state_.overlap[ch], scratch_.slots[ch]);
+  hybrid_filterbank(x, (lines + 17) / 18, granule, state_.overlap[out], scratch_.slots[out]);
 }
 
-void LayerIII_Decoder::synthesize_channels() {
-  if (first_channel_ != last_channel_ && right_filter_) {
+void LayerIII_Decoder::synthesize_outputs() {
+  if (right_filter_) {
     // Both channels, each to its own filter, a time slot at a time.
     for (int slot = 0; slot < 18; ++slot)
       SynthesisFilter::synthesize_blocks(left_filter_, scratch_.slots[0][slot], *right_filter_,
                                          scratch_.slots[1][slot], output_);
     return;
   }
-  for (unsigned ch = first_channel_; ch <= last_channel_; ++ch) {
-    SynthesisFilter* filter = ch == 0 || channel_choice_ == ChoiceRight ? &left_filter_ : right_filter_;
-    if (filter) synthesize_granule(scratch_.slots[ch], *filter, output_);
-  }
+  synthesize_granule(scratch_.slots[0], left_filter_, output_);
 }
 
 }  // namespace vemla

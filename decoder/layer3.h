@@ -18,8 +18,11 @@ namespace vemla {
 
 class LayerIII_Decoder {
  public:
-  // Channels, granules per frame and the band table come from the header current now; right_filter is
-  // used for channel 1 when both channels are put out (Stereo), and may be null otherwise.
+  // Granules per frame and the band table come from the header current now (version and sampling frequency
+  // stay for the stream); the channels come from each frame's own header. With right_filter both output
+  // channels are made: a two-channel frame's channel 1 goes there, a one-channel frame goes to both. Without
+  // it one is made: a two-channel frame gives the channel `channel_choice` names, or their mix for Mono (and
+  // Stereo).
   LayerIII_Decoder(Ibitstream& stream, Header& header, SynthesisFilter& left_filter,
                    SynthesisFilter* right_filter, Obuffer& output, ChannelChoice channel_choice);
   LayerIII_Decoder(const LayerIII_Decoder&) = delete;
@@ -37,11 +40,12 @@ class LayerIII_Decoder {
 
  private:
   void read_scale_factors(unsigned ch, unsigned gr);
-  void decode_granule(unsigned gr);
-  // Reordering and the hybrid filterbank of one channel, into its time slots.
-  void transform_channel(unsigned ch, unsigned gr, float* spectrum, int lines);
-  // The synthesis of the time slots of the channels put out.
-  void synthesize_channels();
+  void decode_granule(unsigned gr, unsigned channels);
+  // Reordering and the hybrid filterbank of channel ch (its spectrum overwritten), into the time slots and
+  // with the overlap of output channel `out`.
+  void transform_channel(unsigned ch, unsigned out, unsigned gr, float* spectrum, int lines);
+  // The synthesis of the output channels' time slots.
+  void synthesize_outputs();
 
   Ibitstream& stream_;
   Header& header_;
@@ -49,20 +53,19 @@ class LayerIII_Decoder {
   SynthesisFilter* right_filter_;
   Obuffer& output_;
   const ChannelChoice channel_choice_;
-  const unsigned channels_;
   const unsigned granules_;
   const BandTable& bands_;
-  unsigned first_channel_ = 0;
-  unsigned last_channel_ = 0;
 
   // What one frame hands to the next.
   struct State {
     Bit_Reserve reservoir;
     int32_t frame_start = 0;
+    int32_t held_bytes = 0;  // main data appended since the reservoir was new, up to its size
     Layer3SideInfo side_info;
     ScaleFactorSet scale_factors[2];   // granule 1 may reuse granule 0's (scfsi)
     ScaleFactorSet illegal_positions;  // LSF intensity stereo: the position that means "not coded"
-    // Second halves of the last inverse transforms, [time slot][subband] as hybrid_synthesis keeps them.
+    // Second halves of the last inverse transforms of each output channel, [time slot][subband] as
+    // hybrid_synthesis keeps them: what an output heard goes on across a change of the channel count.
     alignas(32) float overlap[2][18][32] = {};
   } state_;
 
@@ -72,7 +75,7 @@ class LayerIII_Decoder {
     alignas(32) float dequantised[2][576];
     alignas(32) float stereo_out[2][576];
     alignas(32) float hybrid_buffer[576];  // a short block's spectrum, reordered
-    alignas(32) float slots[2][18][32];    // each channel's granule for its synthesis filter
+    alignas(32) float slots[2][18][32];    // each output channel's granule for its synthesis filter
     StereoScratch stereo;
     uint8_t main_data[Ibitstream::kBodyBytes];
   } scratch_;

@@ -1,6 +1,7 @@
 #include "requantise.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 #include "simd.h"
@@ -60,9 +61,22 @@ float requantised(int32_t q, float gain) {
 
 void portable_requantise_runs(const int32_t* quantised, const FactorRun* runs, int count, float gain,
                               float* out) {
-  for (const FactorRun* run = runs; run < runs + count; ++run)
-    for (int line = run->begin; line < run->end; ++line)
-      out[line] = requantised(quantised[line], gain) * run->factor;
+  const float* pow43 = power_tables().pow43;
+  for (const FactorRun* run = runs; run < runs + count; ++run) {
+    for (int line = run->begin; line < run->end; ++line) {
+      // requantised() without branches on the value, which zeros and signs in irregular places would
+      // mispredict: pow43[0] is 0, and the sign goes onto the power as a bit (a negation, as there).
+      const int32_t q = quantised[line];
+      const uint32_t negative = static_cast<uint32_t>(q) & 0x80000000u;
+      const uint32_t m = (static_cast<uint32_t>(q) ^ (0u - (negative >> 31))) + (negative >> 31);
+      if (m >= kPow43Entries) [[unlikely]] {
+        out[line] = requantised(q, gain) * run->factor;
+        continue;
+      }
+      const float v = std::bit_cast<float>(std::bit_cast<uint32_t>(gain * pow43[m]) ^ negative);
+      out[line] = v * run->factor;
+    }
+  }
 }
 
 void dequantise(const int32_t* quantised, const GranuleInfo& granule, const ScaleFactorSet& factors,
@@ -95,7 +109,7 @@ void dequantise(const int32_t* quantised, const GranuleInfo& granule, const Scal
       add(bands.long_starts[band], bands.long_starts[band + 1], long_factor(band));
   } else {
     // Short bands are stored band by band, and within a band window by window. In a mixed block the long
-    // bands end at line 36, where short band 3 begins.
+    // bands end where short band 3 begins.
     int first_short = 0;
     if (granule.mixed_block_flag) {
       const int long_bands = mixed_long_bands(bands);

@@ -23,6 +23,9 @@ VEMLA_AVX2 void avx2_requantise_runs(const int32_t* quantised, const FactorRun* 
   const float* pow43 = pow43_table();
   const __m256 gains = _mm256_set1_ps(gain);
   const __m256i largest = _mm256_set1_epi32(kPow43Entries - 1);
+  // Most magnitudes are below 16: their powers come from two registers by permutation, without a gather.
+  const __m256i fifteen = _mm256_set1_epi32(15);
+  const __m256 low_powers = _mm256_loadu_ps(pow43), high_powers = _mm256_loadu_ps(pow43 + 8);
   int line = 0;
   for (; line + 8 <= lines; line += 8) {
     const __m256i q = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(quantised + line));
@@ -32,7 +35,15 @@ VEMLA_AVX2 void avx2_requantise_runs(const int32_t* quantised, const FactorRun* 
       for (int i = line; i < line + 8; ++i) out[i] = requantised(quantised[i], gain) * factors[i];
       continue;
     }
-    const __m256 power = _mm256_mul_ps(gains, _mm256_i32gather_ps(pow43, magnitude, 4));
+    __m256 table_power;
+    if (_mm256_testz_si256(_mm256_cmpgt_epi32(magnitude, fifteen), _mm256_set1_epi32(-1))) {
+      const __m256 by_bit3 = _mm256_castsi256_ps(_mm256_slli_epi32(magnitude, 28));
+      table_power = _mm256_blendv_ps(_mm256_permutevar8x32_ps(low_powers, magnitude),
+                                     _mm256_permutevar8x32_ps(high_powers, magnitude), by_bit3);
+    } else {
+      table_power = _mm256_i32gather_ps(pow43, magnitude, 4);
+    }
+    const __m256 power = _mm256_mul_ps(gains, table_power);
     // The sign of q onto the power (a negation, as the portable path's -v).
     const __m256 sign = _mm256_castsi256_ps(_mm256_and_si256(q, _mm256_set1_epi32(INT32_MIN)));
     _mm256_storeu_ps(out + line, _mm256_mul_ps(_mm256_xor_ps(power, sign), _mm256_loadu_ps(factors + line)));

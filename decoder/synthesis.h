@@ -22,8 +22,8 @@ class SynthesisFilter {
   void synthesize_block(Obuffer& output);
   // The same for 32 subband samples given directly; the inputs set by put_subband_sample stay as they are.
   void synthesize_block(const float* samples, Obuffer& output);
-  // a.synthesize_block(a_samples, output), then b.synthesize_block(b_samples, output). Filters that have
-  // run in step (the two channels of a stream) share the loads of the window coefficients.
+  // a.synthesize_block(a_samples, output), then b.synthesize_block(b_samples, output): the two channels of a
+  // time slot.
   static void synthesize_blocks(SynthesisFilter& a, const float* a_samples, SynthesisFilter& b,
                                 const float* b_samples, Obuffer& output);
   // Forgets the history (after a seek).
@@ -39,10 +39,12 @@ class SynthesisFilter {
   void window_and_output(Obuffer& output);
   void advance();
 
-  // The standard's 1024-value V shift register as two 512-value buffers of 16 columns by 32 rows, written one
-  // column per block in a circle, so that nothing is ever shifted. Row j of the current buffer holds, m blocks
-  // back at column (write column - m) mod 16, V[j] of that block for even m and V[32 + j] for odd m.
-  alignas(32) float v_[2][16][32];
+  // The standard's 1024-value V shift register as two buffers of 16 columns, written one column per block in
+  // a circle, so that nothing is ever shifted. The current buffer's column (write column - m) mod 16 holds what
+  // the sums need of the block m steps back: its `even` values for even m, its `odd` values (and in `edge_`
+  // its odd16 value) for odd m (see synthesis_kernels.h).
+  alignas(32) float v_[2][16][16];
+  alignas(32) float edge_[2][16];
   alignas(32) float inputs_[32];
   const SynthesisKernels& kernels_;
   const SynthesisTables& tables_;

@@ -1,5 +1,6 @@
-// The synthesis filter's inner loops with AVX2 and FMA: 32 outputs at a time in four vectors of eight, each
-// summed in two interleaved halves so that consecutive fused multiply-adds do not wait for one another.
+// The synthesis filter's inner loops with AVX2 and FMA: the matrixing as two 16-point products after one
+// butterfly, and the window sums eight outputs to a vector, each summed in two interleaved halves so that
+// consecutive fused multiply-adds do not wait for one another.
 #include <immintrin.h>
 
 #include "synthesis_kernels.h"
@@ -9,11 +10,22 @@ namespace {
 
 #define VEMLA_AVX2 __attribute__((target("avx2,fma")))
 
+VEMLA_AVX2 inline __m256 reversed(__m256 v) {
+  return _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
+}
+
 // Lane 0 takes the first element of `next`, lanes 1..7 the elements 7..1 of `v`.
 VEMLA_AVX2 inline __m256 reversed_after(__m256 v, __m256 next) {
   const __m256i down = _mm256_setr_epi32(0, 7, 6, 5, 4, 3, 2, 1);
   return _mm256_blend_ps(_mm256_permutevar8x32_ps(v, down), _mm256_permutevar8x32_ps(next, _mm256_setzero_si256()),
                          0x01);
+}
+
+// The values e0..e7 and o0..o7 interleaved: e0 o0 e1 o1 e2 o2 e3 o3 into `low`, the rest into `high`.
+VEMLA_AVX2 inline void interleave(__m256 e, __m256 o, __m256& low, __m256& high) {
+  const __m256 a = _mm256_unpacklo_ps(e, o), b = _mm256_unpackhi_ps(e, o);
+  low = _mm256_permute2f128_ps(a, b, 0x20);
+  high = _mm256_permute2f128_ps(a, b, 0x31);
 }
 
 // Number of leading inputs up to the last non-zero one: subbands above it add nothing (in most blocks the
@@ -27,92 +39,97 @@ VEMLA_AVX2 inline int used_inputs(const float* s) {
   return zeros == ~0u ? 0 : 32 - __builtin_clz(~zeros);
 }
 
-// The matrixing: X, the 32-point DCT of S, as a matrix product (each input scales one row of cosines), then
-// V's two halves by lane permutations of X:
-//   V[0..31]  = X16..X31, 0, -X31..-X17      V[32..63] = -X16..-X1, -X0..-X15
-VEMLA_AVX2 void avx2_matrix(const float* s, float* current, float* other) {
-  const float(*dct)[32] = synthesis_tables().dct;
-  // An even count: the input past the last non-zero one is zero itself, or the 32nd.
-  const int count = (used_inputs(s) + 1) & ~1;
-  __m256 a0 = _mm256_setzero_ps(), a1 = a0, a2 = a0, a3 = a0, b0 = a0, b1 = a0, b2 = a0, b3 = a0;
-  for (int i = 0; i < count; i += 2) {
-    const __m256 even = _mm256_broadcast_ss(s + i), odd = _mm256_broadcast_ss(s + i + 1);
-    const float* e = dct[i];
-    const float* o = dct[i + 1];
-    a0 = _mm256_fmadd_ps(even, _mm256_load_ps(e + 0), a0);
-    a1 = _mm256_fmadd_ps(even, _mm256_load_ps(e + 8), a1);
-    a2 = _mm256_fmadd_ps(even, _mm256_load_ps(e + 16), a2);
-    a3 = _mm256_fmadd_ps(even, _mm256_load_ps(e + 24), a3);
-    b0 = _mm256_fmadd_ps(odd, _mm256_load_ps(o + 0), b0);
-    b1 = _mm256_fmadd_ps(odd, _mm256_load_ps(o + 8), b1);
-    b2 = _mm256_fmadd_ps(odd, _mm256_load_ps(o + 16), b2);
-    b3 = _mm256_fmadd_ps(odd, _mm256_load_ps(o + 24), b3);
+// Rows i..i + 3 of the two products: row k's inputs a[i + k] and b[i + k] are lane k of the half `Half`
+// (0x00 low, 0x11 high) of av and bv. sums: the even and odd products' two halves, for rows i, i + 2 and
+// for rows i + 1, i + 3.
+template <int Half>
+VEMLA_AVX2 inline void matrix_rows(const SynthesisTables& t, int i, __m256 av, __m256 bv, __m256 (&sums)[8]) {
+  const __m256 ah = _mm256_permute2f128_ps(av, av, Half), bh = _mm256_permute2f128_ps(bv, bv, Half);
+  const __m256 a[4] = {_mm256_shuffle_ps(ah, ah, 0x00), _mm256_shuffle_ps(ah, ah, 0x55),
+                       _mm256_shuffle_ps(ah, ah, 0xAA), _mm256_shuffle_ps(ah, ah, 0xFF)};
+  const __m256 b[4] = {_mm256_shuffle_ps(bh, bh, 0x00), _mm256_shuffle_ps(bh, bh, 0x55),
+                       _mm256_shuffle_ps(bh, bh, 0xAA), _mm256_shuffle_ps(bh, bh, 0xFF)};
+  for (int k = 0; k < 4; ++k) {
+    __m256* s = sums + 4 * (k & 1);
+    s[0] = _mm256_fmadd_ps(a[k], _mm256_load_ps(t.even[i + k]), s[0]);
+    s[1] = _mm256_fmadd_ps(a[k], _mm256_load_ps(t.even[i + k] + 8), s[1]);
+    s[2] = _mm256_fmadd_ps(b[k], _mm256_load_ps(t.odd[i + k]), s[2]);
+    s[3] = _mm256_fmadd_ps(b[k], _mm256_load_ps(t.odd[i + k] + 8), s[3]);
   }
-  const __m256 x0 = _mm256_add_ps(a0, b0), x1 = _mm256_add_ps(a1, b1);
-  const __m256 x2 = _mm256_add_ps(a2, b2), x3 = _mm256_add_ps(a3, b3);
+}
+
+// X, the 32-point DCT of S, from a[i] = s[i] + s[31 - i] (its even values) and b[i] = s[i] - s[31 - i] (its
+// odd values), each a 16 x 16 product with one input broadcast per row; then the columns by permutations:
+//   current = X16..X31          other = -X16, -X15..-X1          odd16 = -X0
+VEMLA_AVX2 void avx2_matrix(const float* s, const SynthesisTables& t, float* current, float* other,
+                            float* odd16) {
+  const __m256 s0 = _mm256_loadu_ps(s), s1 = _mm256_loadu_ps(s + 8);
+  const __m256 s2 = reversed(_mm256_loadu_ps(s + 24)), s3 = reversed(_mm256_loadu_ps(s + 16));
+  // a[0..7], a[8..15], b[0..7], b[8..15]
+  const __m256 a0 = _mm256_add_ps(s0, s2), a1 = _mm256_add_ps(s1, s3);
+  const __m256 b0 = _mm256_sub_ps(s0, s2), b1 = _mm256_sub_ps(s1, s3);
+  // Pairs (i, 31 - i) of zero inputs add nothing; above 16 inputs every pair has one.
+  const int used = used_inputs(s);
+  const int count = used > 16 ? 16 : used;
+  __m256 e0 = _mm256_setzero_ps(), e1 = e0, o0 = e0, o1 = e0, f0 = e0, f1 = e0, p0 = e0, p1 = e0;
+  // Four rows at a time, each input broadcast from a register (its half of the vector doubled, then its
+  // lane), the rows in two sums so that consecutive fused multiply-adds do not wait for one another.
+  __m256 sums[8] = {e0, e1, o0, o1, f0, f1, p0, p1};
+  matrix_rows<0x00>(t, 0, a0, b0, sums);
+  if (count > 4) matrix_rows<0x11>(t, 4, a0, b0, sums);
+  if (count > 8) matrix_rows<0x00>(t, 8, a1, b1, sums);
+  if (count > 12) matrix_rows<0x11>(t, 12, a1, b1, sums);
+  e0 = sums[0], e1 = sums[1], o0 = sums[2], o1 = sums[3], f0 = sums[4], f1 = sums[5], p0 = sums[6], p1 = sums[7];
+  e0 = _mm256_add_ps(e0, f0), e1 = _mm256_add_ps(e1, f1);
+  o0 = _mm256_add_ps(o0, p0), o1 = _mm256_add_ps(o1, p1);
+  __m256 x0, x1, x2, x3;  // X0..X7, X8..X15, X16..X23, X24..X31
+  interleave(e0, o0, x0, x1);
+  interleave(e1, o1, x2, x3);
   const __m256 sign = _mm256_set1_ps(-0.0f);
-  _mm256_store_ps(current + 0, x2);
+  _mm256_store_ps(current, x2);
   _mm256_store_ps(current + 8, x3);
-  _mm256_store_ps(current + 16, _mm256_xor_ps(reversed_after(x3, _mm256_setzero_ps()), sign));
-  _mm256_store_ps(current + 24, _mm256_xor_ps(reversed_after(x2, x3), sign));
-  _mm256_store_ps(other + 0, _mm256_xor_ps(reversed_after(x1, x2), sign));
+  _mm256_store_ps(other, _mm256_xor_ps(reversed_after(x1, x2), sign));
   _mm256_store_ps(other + 8, _mm256_xor_ps(reversed_after(x0, x1), sign));
-  _mm256_store_ps(other + 16, _mm256_xor_ps(x0, sign));
-  _mm256_store_ps(other + 24, _mm256_xor_ps(x1, sign));
+  *odd16 = -_mm256_cvtss_f32(x0);
 }
 
-// The 32 windowed sums, scaled.
-VEMLA_AVX2 inline void window_sums(const float* v, const float* window, int c, float scale,
+// The 32 window sums, unscaled, in natural order.
+VEMLA_AVX2 inline void window_sums(const float* v, const float* extra, const SynthesisTables& t, int c,
                                    __m256 (&out)[4]) {
-  __m256 a0 = _mm256_setzero_ps(), a1 = a0, a2 = a0, a3 = a0, b0 = a0, b1 = a0, b2 = a0, b3 = a0;
-  for (int column = 0; column < 16; column += 2, v += 64) {
-    const float* w = window + 32 * ((c - column) & 15);
-    const float* x = window + 32 * ((c - column - 1) & 15);
-    a0 = _mm256_fmadd_ps(_mm256_load_ps(v + 0), _mm256_load_ps(w + 0), a0);
-    a1 = _mm256_fmadd_ps(_mm256_load_ps(v + 8), _mm256_load_ps(w + 8), a1);
-    a2 = _mm256_fmadd_ps(_mm256_load_ps(v + 16), _mm256_load_ps(w + 16), a2);
-    a3 = _mm256_fmadd_ps(_mm256_load_ps(v + 24), _mm256_load_ps(w + 24), a3);
-    b0 = _mm256_fmadd_ps(_mm256_load_ps(v + 32), _mm256_load_ps(x + 0), b0);
-    b1 = _mm256_fmadd_ps(_mm256_load_ps(v + 40), _mm256_load_ps(x + 8), b1);
-    b2 = _mm256_fmadd_ps(_mm256_load_ps(v + 48), _mm256_load_ps(x + 16), b2);
-    b3 = _mm256_fmadd_ps(_mm256_load_ps(v + 56), _mm256_load_ps(x + 24), b3);
+  __m256 l0 = _mm256_setzero_ps(), l1 = l0, h0 = l0, h1 = l0, m0 = l0, m1 = l0, g0 = l0, g1 = l0;
+  for (int column = 0; column < 16; column += 2, v += 32) {
+    const int r = (c - column) & 15, q = (c - column - 1) & 15;
+    const __m256 y0 = _mm256_load_ps(v), y1 = _mm256_load_ps(v + 8);
+    const __m256 z0 = _mm256_load_ps(v + 16), z1 = _mm256_load_ps(v + 24);
+    l0 = _mm256_fmadd_ps(y0, _mm256_load_ps(t.low[r]), l0);
+    l1 = _mm256_fmadd_ps(y1, _mm256_load_ps(t.low[r] + 8), l1);
+    h0 = _mm256_fmadd_ps(y0, _mm256_load_ps(t.high[r]), h0);
+    h1 = _mm256_fmadd_ps(y1, _mm256_load_ps(t.high[r] + 8), h1);
+    m0 = _mm256_fmadd_ps(z0, _mm256_load_ps(t.low[q]), m0);
+    m1 = _mm256_fmadd_ps(z1, _mm256_load_ps(t.low[q] + 8), m1);
+    g0 = _mm256_fmadd_ps(z0, _mm256_load_ps(t.high[q]), g0);
+    g1 = _mm256_fmadd_ps(z1, _mm256_load_ps(t.high[q] + 8), g1);
   }
-  const __m256 factor = _mm256_set1_ps(scale);
-  out[0] = _mm256_mul_ps(_mm256_add_ps(a0, b0), factor);
-  out[1] = _mm256_mul_ps(_mm256_add_ps(a1, b1), factor);
-  out[2] = _mm256_mul_ps(_mm256_add_ps(a2, b2), factor);
-  out[3] = _mm256_mul_ps(_mm256_add_ps(a3, b3), factor);
+  // Output 16: the odd16 values of the 16 columns, one product each, summed across the lanes.
+  const __m256 e = _mm256_fmadd_ps(_mm256_load_ps(extra), _mm256_load_ps(t.middle_by_column[c]),
+                                   _mm256_mul_ps(_mm256_load_ps(extra + 8), _mm256_load_ps(t.middle_by_column[c] + 8)));
+  __m128 quarter = _mm_add_ps(_mm256_castps256_ps128(e), _mm256_extractf128_ps(e, 1));
+  quarter = _mm_add_ps(quarter, _mm_movehl_ps(quarter, quarter));
+  quarter = _mm_add_ss(quarter, _mm_movehdup_ps(quarter));
+  const __m256 high0 = _mm256_add_ps(h0, g0), high1 = _mm256_add_ps(h1, g1);
+  out[0] = _mm256_add_ps(l0, m0);
+  out[1] = _mm256_add_ps(l1, m1);
+  // Outputs 16..31: output 16, then high[15..1].
+  out[2] = _mm256_blend_ps(reversed_after(high1, high1), _mm256_broadcastss_ps(quarter), 0x01);
+  out[3] = reversed_after(high0, high1);
 }
 
-// Outputs 16 h .. 16 h + 15 of two filters at the same write column: the sums of window_sums, in the same
-// order, with each coefficient vector loaded once for both.
-VEMLA_AVX2 inline void window_half_pair(const float* v1, const float* v2, const float* window, int c, int h,
-                                        __m256 (&sums1)[2], __m256 (&sums2)[2]) {
-  __m256 a10 = _mm256_setzero_ps(), a11 = a10, b10 = a10, b11 = a10;
-  __m256 a20 = a10, a21 = a10, b20 = a10, b21 = a10;
-  v1 += 16 * h, v2 += 16 * h;
-  for (int column = 0; column < 16; column += 2, v1 += 64, v2 += 64) {
-    const float* w = window + 32 * ((c - column) & 15) + 16 * h;
-    const float* x = window + 32 * ((c - column - 1) & 15) + 16 * h;
-    const __m256 w0 = _mm256_load_ps(w), w1 = _mm256_load_ps(w + 8);
-    const __m256 x0 = _mm256_load_ps(x), x1 = _mm256_load_ps(x + 8);
-    a10 = _mm256_fmadd_ps(_mm256_load_ps(v1 + 0), w0, a10);
-    a11 = _mm256_fmadd_ps(_mm256_load_ps(v1 + 8), w1, a11);
-    b10 = _mm256_fmadd_ps(_mm256_load_ps(v1 + 32), x0, b10);
-    b11 = _mm256_fmadd_ps(_mm256_load_ps(v1 + 40), x1, b11);
-    a20 = _mm256_fmadd_ps(_mm256_load_ps(v2 + 0), w0, a20);
-    a21 = _mm256_fmadd_ps(_mm256_load_ps(v2 + 8), w1, a21);
-    b20 = _mm256_fmadd_ps(_mm256_load_ps(v2 + 32), x0, b20);
-    b21 = _mm256_fmadd_ps(_mm256_load_ps(v2 + 40), x1, b21);
-  }
-  sums1[0] = _mm256_add_ps(a10, b10), sums1[1] = _mm256_add_ps(a11, b11);
-  sums2[0] = _mm256_add_ps(a20, b20), sums2[1] = _mm256_add_ps(a21, b21);
-}
-
-VEMLA_AVX2 void avx2_window(const float* v, const float* w, int c, float scale, float* out) {
+VEMLA_AVX2 void avx2_window(const float* v, const float* extra, const SynthesisTables& t, int c, float scale,
+                            float* out) {
   __m256 sums[4];
-  window_sums(v, w, c, scale, sums);
-  for (int k = 0; k < 4; ++k) _mm256_storeu_ps(out + 8 * k, sums[k]);
+  window_sums(v, extra, t, c, sums);
+  const __m256 factor = _mm256_set1_ps(scale);
+  for (int k = 0; k < 4; ++k) _mm256_storeu_ps(out + 8 * k, _mm256_mul_ps(sums[k], factor));
 }
 
 // Clamp into the 16-bit range and truncate toward zero; not-a-number gives 0 as in to_pcm16.
@@ -127,28 +144,17 @@ VEMLA_AVX2 inline void store_pcm16(__m256 low, __m256 high, int16_t* out) {
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute4x64_epi64(packed, 0xD8));
 }
 
-VEMLA_AVX2 void avx2_window_pcm16(const float* v, const float* w, int c, float scale, int16_t* out) {
+VEMLA_AVX2 void avx2_window_pcm16(const float* v, const float* extra, const SynthesisTables& t, int c,
+                                  float scale, int16_t* out) {
   __m256 sums[4];
-  window_sums(v, w, c, scale, sums);
-  store_pcm16(sums[0], sums[1], out);
-  store_pcm16(sums[2], sums[3], out + 16);
-}
-
-VEMLA_AVX2 void avx2_window_pcm16_pair(const float* v1, const float* v2, const float* w, int c, float scale1,
-                                       float scale2, int16_t* out1, int16_t* out2) {
-  const __m256 factor1 = _mm256_set1_ps(scale1), factor2 = _mm256_set1_ps(scale2);
-  for (int h = 0; h < 2; ++h) {
-    __m256 sums1[2], sums2[2];
-    window_half_pair(v1, v2, w, c, h, sums1, sums2);
-    store_pcm16(_mm256_mul_ps(sums1[0], factor1), _mm256_mul_ps(sums1[1], factor1), out1 + 16 * h);
-    store_pcm16(_mm256_mul_ps(sums2[0], factor2), _mm256_mul_ps(sums2[1], factor2), out2 + 16 * h);
-  }
+  window_sums(v, extra, t, c, sums);
+  const __m256 factor = _mm256_set1_ps(scale);
+  store_pcm16(_mm256_mul_ps(sums[0], factor), _mm256_mul_ps(sums[1], factor), out);
+  store_pcm16(_mm256_mul_ps(sums[2], factor), _mm256_mul_ps(sums[3], factor), out + 16);
 }
 
 }  // namespace
 
-SynthesisKernels avx2_synthesis_kernels() {
-  return {avx2_matrix, avx2_window, avx2_window_pcm16, avx2_window_pcm16_pair};
-}
+SynthesisKernels avx2_synthesis_kernels() { return {avx2_matrix, avx2_window, avx2_window_pcm16}; }
 
 }  // namespace vemla

@@ -1,5 +1,13 @@
 // The inner loops of the synthesis filter, in a portable form and in AVX2/FMA form; the filter picks one set
 // once per process (see simd.h).
+//
+// Of the 64 values V[0..63] the matrixing makes per block, the windowing needs only 33 distinct ones. With X
+// the 32-point DCT of the subband samples (X[k] = sum over i of s[i] cos((2i + 1) k pi / 64)):
+//   V[0..15] = X[16..31], V[16] = 0, V[17..31] = -X[31..17], V[32..47] = -X[16..1], V[48..63] = -X[0..15].
+// Output j and output 32 - j (j = 1..15) take the same values, as do V[j] and V[32 + j] for j = 0: a block
+// keeps `even` = X[16..31] for the sums in which it stands an even number of blocks back, and `odd` =
+// -X[16], -X[15..1] and `odd16` = -X[0] for those in which it stands an odd number back (ISO/IEC 11172-3
+// Annex A, the sums over U and D; the signs of V go into the window coefficients).
 #pragma once
 
 #include <cstdint>
@@ -7,26 +15,31 @@
 namespace vemla {
 
 struct SynthesisTables {
-  // window[r][j] = D[j + 32 r] (ISO/IEC 11172-3 Table 3-B.3): with write column c, row j of V-buffer column
-  // `column` is multiplied by window[(c - column) mod 16][j].
-  alignas(32) float window[16][32];
-  // dct[i][k] = cos((2i + 1) k pi / 64): the 32-point DCT as a matrix, for the vector path.
-  alignas(32) float dct[32][32];
+  // With r = (write column - column) mod 16 the distance back of a V-buffer column, `low`[r][t] weighs its
+  // value t in output t, `high`[r][t] in output 32 - t (0 for t = 0), and `middle`[r] its odd16 value in
+  // output 16 (0 for even r): D[j + 32 r] of ISO/IEC 11172-3 Table 3-B.3 with the signs of V.
+  alignas(32) float low[16][16];
+  alignas(32) float high[16][16];
+  alignas(32) float middle[16];
+  // `middle_by_column`[c][column] = middle[(c - column) mod 16]: output 16 as one product per write column.
+  alignas(32) float middle_by_column[16][16];
+  // The matrixing of the vector path by its halves: with a[i] = s[i] + s[31 - i] and b[i] = s[i] - s[31 - i],
+  // X[2k] = sum over i < 16 of a[i] even[i][k] and X[2k + 1] = sum of b[i] odd[i][k].
+  alignas(32) float even[16][16];
+  alignas(32) float odd[16][16];
 };
 const SynthesisTables& synthesis_tables();
 
 struct SynthesisKernels {
-  // The matrixing: V[k] = sum over i of cos((16 + k)(2i + 1) pi / 64) s[i]; V[0..31] go to `current`,
-  // V[32..63] to `other` (one column of each V buffer).
-  void (*matrix)(const float* s, float* current, float* other);
-  // out[j] = scale x sum over columns of v[column][j] x w[(c - column) mod 16][j], for 16 columns of 32
-  // values, c the write column.
-  void (*window)(const float* v, const float* w, int c, float scale, float* out);
+  // The matrixing of one block: its `even` values into `current` and its `odd` values into `other` (the
+  // block's column in each V buffer), odd16 into `odd16`.
+  void (*matrix)(const float* s, const SynthesisTables& t, float* current, float* other, float* odd16);
+  // out[j] = scale x the window sums of output j over the 16 columns of a V buffer (`v` holds the columns'
+  // values, 16 each, `extra` their odd16 values), c the write column.
+  void (*window)(const float* v, const float* extra, const SynthesisTables& t, int c, float scale, float* out);
   // The same sums as 16-bit PCM: clipped and truncated toward zero.
-  void (*window_pcm16)(const float* v, const float* w, int c, float scale, int16_t* out);
-  // window_pcm16 of two filters at the same write column, each coefficient loaded once for both.
-  void (*window_pcm16_pair)(const float* v1, const float* v2, const float* w, int c, float scale1,
-                            float scale2, int16_t* out1, int16_t* out2);
+  void (*window_pcm16)(const float* v, const float* extra, const SynthesisTables& t, int c, float scale,
+                       int16_t* out);
 };
 const SynthesisKernels& synthesis_kernels();
 

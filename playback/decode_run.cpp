@@ -28,10 +28,6 @@ class RunWaits final : public WaitControl {
   WorkerThread* thread_;
 };
 
-ChannelChoice choice_for(const Header& header, ChannelChoice wanted) {
-  return header.mode() == SingleChannel ? ChoiceLeft : wanted;
-}
-
 // The decoder objects of one run: the output buffer, and the decoder of the stream being decoded.
 class DecoderObjects {
  public:
@@ -41,7 +37,9 @@ class DecoderObjects {
   // False, after the user has been told, when the sound device cannot be opened.
   bool open() {
     Header& header = *args_.header;
-    const ChannelChoice choice = choice_for(header, args_.channels);
+    // The frame decoder sees to streams of one channel, and to frames whose channel count differs from the
+    // first.
+    const ChannelChoice choice = args_.channels;
     format_ = PcmFormat{FrameDecoder::output_channels(header, choice), header.frequency()};
     auto buffer =
         std::make_unique<MCIbuffer>(format_, header.samples_per_frame(), *args_.device_handle, waits_);
@@ -69,7 +67,7 @@ class DecoderObjects {
       Crc16* crc = nullptr;
       if (!stream->is_open() || !header->read_frame_header(*stream, crc)) return false;
     }
-    const ChannelChoice choice = choice_for(*header, args_.channels);
+    const ChannelChoice choice = args_.channels;
     if (header->frequency() != format_.frequency ||
         FrameDecoder::output_channels(*header, choice) != format_.channels)
       return false;

@@ -2,6 +2,7 @@
 // accuracy bound of the reference, and every damaged stream decoded to its end without harm.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "support.h"
@@ -31,8 +32,9 @@ std::string test_name(const testing::TestParamInfo<std::string>& info) {
 
 class Conformance : public testing::TestWithParam<std::string> {};
 
-// No 16-bit sample more than 2 steps from the reference (full accuracy allows 2^-14, ISO/IEC 11172-4; the
-// truncation to 16 bits normally keeps it within 1), and the float output, rounded, at 105 dB or better.
+// No 16-bit sample more than one step from the reference (full accuracy allows 2^-14, two steps, ISO/IEC
+// 11172-4; the reference rounds where the decoder truncates), and the float output, rounded, at 105 dB or
+// better.
 TEST_P(Conformance, MatchesReference) {
   SKIP_WITHOUT_STREAMS();
   const std::string name = GetParam();
@@ -44,7 +46,7 @@ TEST_P(Conformance, MatchesReference) {
   const Comparison c = compare_aligned(as_steps(pcm.pcm), reference, pcm.channels, max_offset);
   const size_t overlap = std::min(pcm.pcm.size(), reference.size());
   EXPECT_GE(c.compared + max_offset * pcm.channels, overlap) << "offset " << c.offset;
-  EXPECT_LE(c.max_difference, 2.0) << "offset " << c.offset << ", rms " << c.rms;
+  EXPECT_LE(c.max_difference, 1.0) << "offset " << c.offset << ", rms " << c.rms;
 
   const Decoded floats = decode_file(dir / (name + ".bit"), ChoiceStereo, true);
   const Comparison f = compare_aligned(rounded_steps(floats.floats), reference, floats.channels, max_offset);
@@ -66,49 +68,75 @@ INSTANTIATE_TEST_SUITE_P(LayerIII, Conformance,
                          testing::Values("l3-compl", "l3-he_32khz", "l3-he_44khz", "l3-he_48khz", "l3-hecommon",
                                          "l3-si", "l3-si_block", "l3-si_huff", "l3-sin1k0db"),
                          test_name);
+// Free format: no bit rate in the header, the frame length measured from the stream. The Layer II stream's
+// CRC words match none of its frames, so they are not taken for damage.
+INSTANTIATE_TEST_SUITE_P(FreeFormat, Conformance, testing::Values("l3-he_free", "l2-nonstandard-free_format"),
+                         test_name);
 // The lower sampling frequencies: 16, 22.05 and 24 kHz, one granule per frame.
 INSTANTIATE_TEST_SUITE_P(LayerIIILsf, Conformance,
                          testing::Values("l3-test45", "l3-test46", "M2L3_bitrate_16_all", "M2L3_bitrate_22_all",
                                          "M2L3_bitrate_24_all", "M2L3_compl24", "M2L3_noise"),
                          test_name);
 
-// Streams the decoder does not play by design: free format (bit-rate index 0) has no frame length in its
-// header, so no frame of it is ever taken as one.
-class NotDecodable : public testing::TestWithParam<std::string> {};
-
-TEST_P(NotDecodable, FindsNoFrame) {
-  SKIP_WITHOUT_STREAMS();
-  EXPECT_FALSE(decode_file(dir / (GetParam() + ".bit")).opened);
-}
-
-INSTANTIATE_TEST_SUITE_P(FreeFormat, NotDecodable,
-                         testing::Values("l2-nonstandard-free_format", "l2-nonstandard-fl1_fl2_ff", "l3-he_free"),
-                         test_name);
-
 // l3-he_mode has 10 single-channel frames, 100 two-channel frames in every stereo mode, then 18 single-channel
-// frames; its reference holds each part as decoded (11520 samples, 230400 interleaved, 20736). The header
-// search keeps the first frame's channel count, so the two-channel frames are passed over. Of the last part,
-// the first two frames reach back into main data of the passed-over frames and give nothing, and the third
-// starts from silent overlap and filter history. Checked: the first 10 frames, and the last 15.
-TEST(ChannelCountChange, DecodesTheSingleChannelParts) {
+// frames; its reference holds each part as decoded (11520 samples, 230400 interleaved, 20736). The output
+// keeps the first frame's one channel: the two-channel frames give the channel chosen, or their mix. Left
+// follows the reference throughout. Right starts from the history of the channel before it where the
+// reference starts its right channel from silence: the first frame of each change differs there.
+TEST(ChannelCountChange, EveryFrameDecodesIntoTheFirstFramesChannels) {
   SKIP_WITHOUT_STREAMS();
   const std::vector<int16_t> reference = read_reference(dir / "l3-he_mode.pcm");
   ASSERT_EQ(reference.size(), 11520u + 230400 + 20736);
-  const Decoded pcm = decode_file(dir / "l3-he_mode.bit");
-  const Decoded floats = decode_file(dir / "l3-he_mode.bit", ChoiceStereo, true);
-  ASSERT_EQ(pcm.channels, 1u);
-  ASSERT_EQ(pcm.frames, 26u);
-  ASSERT_EQ(pcm.pcm.size(), 26u * 1152);
-  const auto check = [&](size_t ours, size_t theirs, size_t count) {
-    const std::vector<int16_t> part(reference.begin() + theirs, reference.begin() + theirs + count);
-    const std::vector<double> steps = as_steps(pcm.pcm), rounded = rounded_steps(floats.floats);
-    const Comparison c = compare_aligned({steps.begin() + ours, steps.begin() + ours + count}, part, 1, 0);
-    const Comparison f = compare_aligned({rounded.begin() + ours, rounded.begin() + ours + count}, part, 1, 0);
-    EXPECT_LE(c.max_difference, 2.0) << "from sample " << ours;
-    EXPECT_GE(f.psnr, 105.0) << "from sample " << ours;
+  std::vector<double> left, right, mix;  // the reference as each choice hears it
+  for (size_t i = 0; i < reference.size();) {
+    const bool stereo = i >= 11520 && i < 11520 + 230400;
+    const double l = reference[i], r = stereo ? reference[i + 1] : l;
+    left.push_back(l), right.push_back(r), mix.push_back(0.5 * (l + r));
+    i += stereo ? 2 : 1;
+  }
+  const size_t changes[] = {10 * 1152, 110 * 1152};  // the first frames of the new channel count
+  const auto outside_changes = [&](size_t sample) {
+    for (size_t change : changes)
+      if (sample >= change && sample < change + 1152) return false;
+    return true;
   };
-  check(0, 0, 11520);
-  check(11 * 1152, reference.size() - 15 * 1152, 15 * 1152);
+  struct Case {
+    ChannelChoice choice;
+    const std::vector<double>& heard;
+    bool across_changes;  // the frames after a change follow the reference too
+  };
+  for (const Case& c : {Case{ChoiceLeft, left, true}, Case{ChoiceRight, right, false},
+                        Case{ChoiceStereo, mix, false}, Case{ChoiceMono, mix, false}}) {
+    const Decoded pcm = decode_file(dir / "l3-he_mode.bit", c.choice);
+    const Decoded floats = decode_file(dir / "l3-he_mode.bit", c.choice, true);
+    ASSERT_EQ(pcm.channels, 1u);
+    ASSERT_EQ(pcm.frames, 128u) << "choice " << int{c.choice};
+    ASSERT_EQ(pcm.pcm.size(), c.heard.size());
+    double worst = 0, squares = 0;
+    size_t compared = 0;
+    for (size_t i = 0; i < c.heard.size(); ++i) {
+      if (!c.across_changes && !outside_changes(i)) continue;
+      worst = std::max(worst, std::abs(pcm.pcm[i] - c.heard[i]));
+      const double error = std::round(floats.floats[i] * 32768.0) - c.heard[i];
+      squares += error * error, ++compared;
+    }
+    EXPECT_LE(worst, 1.0) << "choice " << int{c.choice};
+    // A mix of two rounded channels is half a step off now and then: only the single channels are held to
+    // the float bound.
+    if (&c.heard != &mix) {
+      EXPECT_GE(20 * std::log10(32767.0 / std::sqrt(squares / compared)), 105.0) << "choice " << int{c.choice};
+    }
+  }
+}
+
+// Frame 26 of this one-channel stream says Joint Stereo over side information of one channel: its two
+// channels read past where frame 27's main data begins. Reading starts over there, and every frame after it
+// sounds.
+TEST(DamagedSideInformation, TheFramesAfterItKeepTheirSound) {
+  SKIP_WITHOUT_STREAMS();
+  const Decoded d = decode_file(dir / "l3-nonstandard-compl-sideinfo-size.bit");
+  ASSERT_TRUE(d.opened);
+  EXPECT_EQ(d.frames, 216u);  // all 217 but the first, whose main data lies before the stream
 }
 
 // Damaged and unusual streams: decoded to the end, in every channel choice and both sample kinds, with no

@@ -1,5 +1,5 @@
 // Every input that once broke the decoder under the fuzzer (tests/fuzz_regressions), and every conformance
-// stream the fuzzer starts from, through the whole decoder as the fuzzer drives it and as a file in every
+// stream and seed (fuzz/seeds) the fuzzer starts from, through the whole decoder as the fuzzer drives it and as a file in every
 // channel choice: no crash, no sanitizer report, no broken promise.
 #include <gtest/gtest.h>
 
@@ -59,6 +59,8 @@ INSTANTIATE_TEST_SUITE_P(Regression, FuzzInput,
                                                     "")),
                          test_name);
 INSTANTIATE_TEST_SUITE_P(Seed, FuzzInput, testing::ValuesIn(files_in(conformance_dir(), ".bit")), test_name);
+INSTANTIATE_TEST_SUITE_P(OwnSeed, FuzzInput,
+                         testing::ValuesIn(files_in(fs::path(VEMLA_SOURCE_DIR) / "fuzz" / "seeds", "")), test_name);
 
 }  // namespace
 }  // namespace vemla::test

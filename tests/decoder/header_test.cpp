@@ -10,47 +10,11 @@
 #include "crc.h"
 #include "frame_builder.h"
 #include "notifier.h"
+#include "stream_bytes.h"
 #include "support.h"
 
 namespace vemla::test {
 namespace {
-
-// Collects what the decoder reports instead of showing it.
-class RecordingNotifier : public Notifier {
- public:
-  RecordingNotifier() { set_notifier(this); }
-  ~RecordingNotifier() override { set_notifier(nullptr); }
-  void notify(std::string_view caption, std::string_view text, MessageIcon icon) override {
-    captions.emplace_back(caption);
-    texts.emplace_back(text);
-    icons.push_back(icon);
-  }
-  std::vector<std::string> captions, texts;
-  std::vector<MessageIcon> icons;
-};
-
-// A file of `count` frames, each `length` bytes long; frame k's body starts with k (two bytes).
-std::vector<uint8_t> frames(const HeaderFields& h, size_t length, int count, int first = 0) {
-  std::vector<uint8_t> out;
-  for (int k = first; k < first + count; ++k) append_frame(out, h, {uint8_t(k >> 8), uint8_t(k)}, length);
-  return out;
-}
-
-struct Opened {
-  std::unique_ptr<Ibitstream> stream;
-  Header header;
-  bool ok = false;
-};
-
-// Writes the bytes to a file and reads its first frame.
-void open_bytes(Opened& o, const TempDir& dir, const std::vector<uint8_t>& bytes, const std::string& name = "a.mp3") {
-  write_file(dir / name, bytes);
-  o.stream = std::make_unique<Ibitstream>((dir / name).string());
-  Crc16* crc = nullptr;
-  o.ok = o.header.read_frame_header(*o.stream, crc);
-}
-
-int frame_number_in_body(Ibitstream& s) { return static_cast<int>(s.read_bits(16)); }
 
 TEST(Crc16Test, FollowsTheStandardPolynomial) {
   Crc16 crc;
@@ -87,6 +51,13 @@ TEST(HeaderTest, FrameSizesOfEveryLayerAndVersion) {
       {{0, 2, false, 8, 1, 0, 0}, 380, 0},
       // LSF Layer I, 64 kbit/s, 16 kHz: 48 slots of 4 bytes.
       {{0, 1, false, 4, 2, 0, 0}, 188, 0},
+      // MPEG 2.5 halves the LSF rates: 64 kbit/s Layer III at 11.025 kHz is 72 x 64000 / 11025 = 417 bytes.
+      {{2, 3, false, 8, 0, 0, 1}, 413, 417 - 17 - 4},
+      {{2, 3, false, 8, 0, 1, 3}, 414, 418 - 9 - 4},
+      // 8 kbit/s at 8 kHz, the shortest: 72 bytes.
+      {{2, 3, false, 1, 2, 0, 0}, 68, 72 - 17 - 4},
+      // The longest frame there is: 160 kbit/s MPEG 2.5 Layer II at 8 kHz, padded, 2881 bytes.
+      {{2, 2, false, 14, 2, 1, 0}, 2877, 0},
   };
   TempDir dir;
   for (const SizeCase& c : cases) {
@@ -162,6 +133,22 @@ TEST(HeaderTest, EstimatesAndTexts) {
   EXPECT_FLOAT_EQ(lsf.header.frame_duration_ms(), 72.0f);
   EXPECT_EQ(lsf.header.frame_count_estimate(*lsf.stream), 10u);
 
+  // A Layer I frame pads with a slot of four bytes: 384 kbit/s at 44.1 kHz is 416 bytes, padded 420. The
+  // count divides by the unpadded length whichever frame comes first.
+  std::vector<uint8_t> padded_layer1;
+  for (int k = 0; k < 100; ++k) {
+    const int padding = k % 2 == 0;
+    append_frame(padded_layer1, HeaderFields{1, 1, false, 12, 0, padding, 0}, {}, 416 + 4 * padding);
+  }
+  Opened p1;
+  open_bytes(p1, dir, padded_layer1, "padded.mp1");
+  ASSERT_TRUE(p1.ok);
+  EXPECT_EQ(p1.header.frame_count_estimate(*p1.stream), 100u);
+  for (int n : {77, 3, 50}) {
+    ASSERT_TRUE(p1.header.seek_to_frame(*p1.stream, n));
+    EXPECT_EQ(p1.stream->header_offset(), n * 416u + (n + 1) / 2 * 4u);
+  }
+
   Opened layer1;
   open_bytes(layer1, dir, frames({1, 1, false, 14, 2, 0, 2}, 672, 3), "l1.mp1");
   ASSERT_TRUE(layer1.ok);
@@ -169,6 +156,28 @@ TEST(HeaderTest, EstimatesAndTexts) {
   EXPECT_STREQ(layer1.header.layer_text(), "I");
   EXPECT_STREQ(layer1.header.mode_text(), "Dual Channel");
   EXPECT_FLOAT_EQ(layer1.header.frame_duration_ms(), 12.0f);
+
+  // MPEG 2.5: its own version text and rates, each within the library's 9-character column; a Layer III
+  // frame lasts 576 samples.
+  const char* const texts[3] = {"11025 Hz", "12 kHz", "8 kHz"};
+  const float durations[3] = {52.244898f, 48.0f, 72.0f};
+  const unsigned rates[3] = {11025, 12000, 8000};
+  for (int code = 0; code < 3; ++code) {
+    Opened low;
+    const HeaderFields h{2, 3, false, 2, code, 0, 3};  // 16 kbit/s, one channel
+    open_bytes(low, dir, frames(h, 72 * 16000 / rates[code], 10), "low.mp3");
+    ASSERT_TRUE(low.ok) << rates[code];
+    EXPECT_TRUE(low.header.mpeg25());
+    EXPECT_EQ(low.header.version(), 0);  // the rules of the lower sampling frequencies
+    EXPECT_STREQ(low.header.version_text(), "MPEG-2.5");
+    EXPECT_STREQ(low.header.sample_rate_text(), texts[code]);
+    EXPECT_LE(std::string(texts[code]).size(), 9u);
+    EXPECT_STREQ(low.header.bitrate_text(), "16 kbit/s");
+    EXPECT_EQ(low.header.frequency(), rates[code]);
+    EXPECT_EQ(low.header.samples_per_frame(), 576u);
+    EXPECT_FLOAT_EQ(low.header.frame_duration_ms(), durations[code]);
+    EXPECT_EQ(low.header.frame_count_estimate(*low.stream), 10u);
+  }
 }
 
 // A variable bit rate stream without an encoder's header, starting in silence at the lowest rate: dividing by
@@ -250,20 +259,21 @@ TEST(HeaderSearchTest, RejectsWhatCannotBeAFrame) {
   open_bytes(tiny, dir, {0xFF, 0xFB, 0x90}, "tiny.mp3");
   EXPECT_FALSE(tiny.ok);
 
-  // Free format (bit-rate index 0), the forbidden index 15 and the reserved layer code never start a frame.
-  for (const HeaderFields& h : {HeaderFields{1, 3, false, 0, 0, 0, 0}, HeaderFields{1, 3, false, 15, 0, 0, 0}}) {
-    Opened o;
-    open_bytes(o, dir, frames(h, 417, 5));
-    EXPECT_FALSE(o.ok);
+  // The forbidden bit-rate index 15, the reserved version code 01 and the reserved layer code never start a
+  // frame.
+  Opened forbidden;
+  open_bytes(forbidden, dir, frames({1, 3, false, 15, 0, 0, 0}, 417, 5));
+  EXPECT_FALSE(forbidden.ok);
+  for (const uint32_t word : {0xFFEB9000u, 0xFFF99000u}) {  // version code 01; layer code 00
+    std::vector<uint8_t> reserved;
+    for (int i = 0; i < 5; ++i) {
+      append_word(reserved, word);
+      reserved.resize(reserved.size() + 413, 0);
+    }
+    Opened r;
+    open_bytes(r, dir, reserved);
+    EXPECT_FALSE(r.ok) << std::hex << word;
   }
-  std::vector<uint8_t> reserved_layer;
-  for (int i = 0; i < 5; ++i) {
-    append_word(reserved_layer, 0xFFF99000u);  // layer code 00
-    reserved_layer.resize(reserved_layer.size() + 413, 0);
-  }
-  Opened r;
-  open_bytes(r, dir, reserved_layer);
-  EXPECT_FALSE(r.ok);
 }
 
 TEST(HeaderSearchTest, ReportsAnUnknownSamplingFrequency) {
@@ -291,41 +301,28 @@ TEST(HeaderSearchTest, ReportsAnUnknownSamplingFrequency) {
   EXPECT_EQ(notes.texts.size(), 1u);
 }
 
-// Streams this decoder does not read are named, not taken for a stray sampling code 3 in the audio.
-TEST(HeaderSearchTest, NamesMpeg25AndFreeFormatStreams) {
+// MPEG 2.5 has an 11-bit sync word and version bits 00; only a word with a sampling code 3 is still named.
+TEST(HeaderSearchTest, FindsMpeg25FramesAndNamesNothingElse) {
   TempDir dir;
-  const auto message_for = [&](const std::vector<uint8_t>& bytes) {
-    RecordingNotifier notes;
-    Opened o;
-    open_bytes(o, dir, bytes);
-    EXPECT_FALSE(o.ok);
-    return notes.texts.empty() ? std::string() : notes.texts.back();
-  };
-  // 64 kbit/s Layer III at 11.025 kHz: 417 bytes, one with padding; an 11-bit sync, version bits 00. A word
-  // with sampling code 3 in the audio comes first.
+  RecordingNotifier notes;
   std::vector<uint8_t> mpeg25;
   append_word(mpeg25, HeaderFields{1, 3, false, 9, 0, 0, 0}.word() | 0x0C00);
   mpeg25.resize(100, 0);
-  for (int k = 0; k < 6; ++k) {
-    append_word(mpeg25, (HeaderFields{0, 3, false, 8, 0, k == 2, 0}.word() & ~0x00100000u));
-    mpeg25.resize(mpeg25.size() + 413 + (k == 2), 0x11);
-  }
-  EXPECT_EQ(message_for(mpeg25), "MPEG 2.5 audio (8 to 12 kHz), which Vemla does not play");
+  const std::vector<uint8_t> audio = frames({2, 3, false, 8, 0, 0, 0}, 417, 6);
+  mpeg25.insert(mpeg25.end(), audio.begin(), audio.end());
+  Opened o;
+  open_bytes(o, dir, mpeg25);
+  ASSERT_TRUE(o.ok);
+  EXPECT_EQ(o.stream->header_offset(), 100u);
+  EXPECT_EQ(o.header.frequency(), 11025u);
+  EXPECT_TRUE(notes.texts.empty());
 
-  std::vector<uint8_t> free_format;
-  for (int k = 0; k < 6; ++k)
-    append_frame(free_format, HeaderFields{1, 3, false, 0, 0, k == 3, 0}, {}, 600 + (k == 3));
-  EXPECT_EQ(message_for(free_format), "Free-format MPEG audio, which Vemla does not play");
-
-  // Noise holds neither; nor does a lone pair of free-format headers.
   std::vector<uint8_t> noise(64 * 1024);
   uint32_t state = 12345;
   for (uint8_t& b : noise) b = static_cast<uint8_t>((state = state * 1103515245u + 12345u) >> 24);
-  const std::string said = message_for(noise);
-  EXPECT_EQ(said.find("MPEG 2.5"), std::string::npos) << said;
-  EXPECT_EQ(said.find("Free-format"), std::string::npos) << said;
-  free_format.resize(1201);
-  EXPECT_EQ(message_for(free_format), "");
+  Opened n;
+  open_bytes(n, dir, noise, "noise.mp3");
+  for (const std::string& said : notes.texts) EXPECT_EQ(said, "Unknown sample frequency in header");
 }
 
 TEST(HeaderSearchTest, UnopenableFileIsReportedAndGivesNoFrame) {
@@ -361,6 +358,8 @@ TEST(HeaderSearchTest, LockedSearchSkipsFramesOfAnotherKind) {
   bytes.insert(bytes.end(), other.begin(), other.end());
   const std::vector<uint8_t> change = frames(layer3, 417, 1, 200);  // a change of layer is allowed
   bytes.insert(bytes.end(), change.begin(), change.end());
+  const std::vector<uint8_t> mono = frames({1, 2, false, 10, 0, 0, 3}, 626, 1, 300);  // and of the channels
+  bytes.insert(bytes.end(), mono.begin(), mono.end());
   const std::vector<uint8_t> rest = frames(h44, 626, 2, 3);
   bytes.insert(bytes.end(), rest.begin(), rest.end());
 
@@ -370,8 +369,8 @@ TEST(HeaderSearchTest, LockedSearchSkipsFramesOfAnotherKind) {
   std::vector<int> seen = {frame_number_in_body(*o.stream)};
   Crc16* crc = nullptr;
   while (o.header.read_frame_header(*o.stream, crc)) seen.push_back(frame_number_in_body(*o.stream));
-  EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 200, 3, 4}));
-  EXPECT_EQ(o.stream->current_frame(), 5);
+  EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 200, 300, 3, 4}));
+  EXPECT_EQ(o.stream->current_frame(), 6);
 }
 
 TEST(HeaderSeekTest, LandsOnTheFrameAskedFor) {

@@ -176,7 +176,7 @@ TEST(HuffmanLookup, HopsAndTheGiveUpAfter32Bits) {
 void walked_spectrum(Bit_Reserve& reservoir, const GranuleInfo& granule, const BandTable& bands,
                      int32_t part2_start, int32_t* quantised) {
   const int32_t end = part2_start + static_cast<int32_t>(granule.part2_3_length);
-  int region1 = 36, region2 = 576;
+  int region1 = short_band3_line(bands), region2 = 576;
   if (!granule.short_block()) {
     region1 = bands.long_starts[std::min<uint32_t>(granule.region0_count + 1, 22)];
     region2 = bands.long_starts[std::min<uint32_t>(granule.region0_count + granule.region1_count + 2, 22)];
@@ -229,7 +229,7 @@ TEST(HuffmanLookup, WholeGranulesMatchTheTreeWalk) {
     for (uint32_t& t : g.table_select) t = draw(32);
     g.region0_count = draw(16), g.region1_count = draw(8);
     g.count1table_select = draw(2);
-    const BandTable& bands = band_table[draw(6)];
+    const BandTable& bands = band_table[draw(9)];
 
     Bit_Reserve walked, looked_up;
     walked.append_bytes(bytes.data(), static_cast<int>(bytes.size()));

@@ -122,6 +122,31 @@ TEST(SynthesisTest, ConvertsToSixteenBitsByClippingAndTruncating) {
   EXPECT_EQ(*std::min_element(sink.pcm.begin(), sink.pcm.end()), -32768);
 }
 
+// A run's scale factor is its output gain: it scales the float samples and the 16-bit ones alike, and the
+// 16-bit ones still clip.
+TEST(SynthesisTest, TheScaleFactorIsTheGainOfBothOutputs) {
+  const auto run = [](float scale, bool floats, float loudness) {
+    SynthesisFilter filter(0, scale);
+    MemorySink sink(1, floats);
+    for (int block = 0; block < 40; ++block) {
+      for (int sb = 0; sb < 32; ++sb) filter.put_subband_sample(std::sin(block * 0.9f + sb) * loudness, sb);
+      filter.synthesize_block(sink);
+    }
+    sink.end_frame(1);
+    return sink;
+  };
+  const MemorySink full = run(32768.0f, true, 0.03f), half = run(16384.0f, true, 0.03f);
+  ASSERT_EQ(full.floats.size(), half.floats.size());
+  for (size_t i = 0; i < full.floats.size(); ++i) EXPECT_FLOAT_EQ(half.floats[i], full.floats[i] * 0.5f);
+
+  const MemorySink pcm_full = run(32768.0f, false, 0.03f), pcm_half = run(16384.0f, false, 0.03f);
+  ASSERT_EQ(pcm_full.pcm.size(), pcm_half.pcm.size());
+  for (size_t i = 0; i < pcm_full.pcm.size(); ++i) EXPECT_NEAR(pcm_half.pcm[i], pcm_full.pcm[i] * 0.5, 1.0);
+
+  const MemorySink loud = run(4 * 32768.0f, false, 0.9f);
+  EXPECT_GT(std::count(loud.pcm.begin(), loud.pcm.end(), int16_t{32767}), 0);
+}
+
 // Two filters synthesised together give what each gives alone, in step or not, with loud input that clips.
 TEST(SynthesisTest, PairsGiveWhatSingleFiltersGive) {
   std::mt19937 random(3);

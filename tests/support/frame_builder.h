@@ -35,7 +35,7 @@ class BitWriter {
 
 // The fields of a frame header (ISO/IEC 11172-3, 2.4.1.3).
 struct HeaderFields {
-  int version = 1;  // 1 MPEG-1, 0 LSF
+  int version = 1;  // 1 MPEG-1, 0 LSF (MPEG-2), 2 MPEG 2.5
   int layer = 2;
   bool crc = false;
   int bitrate_index = 9;
@@ -47,7 +47,8 @@ struct HeaderFields {
   int original = 0;
 
   uint32_t word() const {
-    return 0xFFF00000u | uint32_t(version & 1) << 19 | uint32_t((4 - layer) & 3) << 17 | uint32_t(crc ? 0 : 1) << 16 |
+    const uint32_t version_bits = version == 1 ? 3 : version == 0 ? 2 : 0;
+    return 0xFFE00000u | version_bits << 19 | uint32_t((4 - layer) & 3) << 17 | uint32_t(crc ? 0 : 1) << 16 |
            uint32_t(bitrate_index) << 12 | uint32_t(sample_frequency) << 10 | uint32_t(padding) << 9 |
            uint32_t(mode) << 6 | uint32_t(mode_extension) << 4 | uint32_t(copyright) << 3 | uint32_t(original) << 2;
   }

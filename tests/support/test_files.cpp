@@ -17,11 +17,13 @@ constexpr int kKbps[2][3][16] = {
      {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
      {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0}},
 };
-constexpr int kHz[2][3] = {{22050, 24000, 16000}, {44100, 48000, 32000}};
+// Hz, [version][sampling code], version as in HeaderFields: MPEG 2.5 halves the LSF rates.
+constexpr int kHz[3][3] = {{22050, 24000, 16000}, {44100, 48000, 32000}, {11025, 12000, 8000}};
 
 HeaderFields fields_of(uint32_t word) {
   HeaderFields s;
-  s.version = (word >> 19) & 1;
+  const uint32_t version_bits = (word >> 19) & 3;
+  s.version = version_bits == 3 ? 1 : version_bits == 2 ? 0 : 2;
   s.layer = 4 - static_cast<int>((word >> 17) & 3);
   s.crc = ((word >> 16) & 1) == 0;
   s.bitrate_index = (word >> 12) & 15;
@@ -32,7 +34,7 @@ HeaderFields fields_of(uint32_t word) {
 }
 
 bool well_formed(uint32_t word) {
-  return (word & 0xFFE00000) == 0xFFE00000 && ((word >> 19) & 3) >= 2 && ((word >> 17) & 3) != 0 &&
+  return (word & 0xFFE00000) == 0xFFE00000 && ((word >> 19) & 3) != 1 && ((word >> 17) & 3) != 0 &&
          ((word >> 12) & 15) != 0 && ((word >> 12) & 15) != 15 && ((word >> 10) & 3) != 3;
 }
 
@@ -57,11 +59,11 @@ HeaderFields layer3_fields() {
 }
 
 unsigned frame_bytes(const HeaderFields& s) {
-  const unsigned bitrate = kKbps[s.version][s.layer - 1][s.bitrate_index] * 1000u;
+  const unsigned bitrate = kKbps[s.version == 1 ? 1 : 0][s.layer - 1][s.bitrate_index] * 1000u;
   const unsigned hz = kHz[s.version][s.sample_frequency];
   if (s.layer == 1) return (12 * bitrate / hz + s.padding) * 4;
-  // A Layer III frame of ISO/IEC 13818-3 holds 576 samples, half of an MPEG-1 frame.
-  const unsigned samples = s.layer == 3 && s.version == 0 ? 576 : 1152;
+  // A Layer III frame of ISO/IEC 13818-3 (and of MPEG 2.5) holds 576 samples, half of an MPEG-1 frame.
+  const unsigned samples = s.layer == 3 && s.version != 1 ? 576 : 1152;
   return samples / 8 * bitrate / hz + s.padding;
 }
 

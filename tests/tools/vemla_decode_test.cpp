@@ -222,12 +222,10 @@ TEST(VemlaDecodeTest, ExitStatusesAndMessages) {
                      "vemla-decode: {dir}/header-only.mp3: no audio frame follows the encoder's header"});
 #endif
   }
-  // lame makes MPEG 2.5 of 8 kHz input, which this decoder does not read.
+  // lame makes MPEG 2.5 of 8 kHz input.
   if (make_layer3(dir / "low.mp3", 1, 8000, 1.0)) {
-    table.push_back({"{dir}/low.mp3 -o {dir}/x.wav", 1,
-                     "vemla-decode: {dir}/low.mp3: Stream not supported: MPEG 2.5 audio (8 to 12 kHz)"});
-    table.push_back(
-        {"--info {dir}/low.mp3", 1, "vemla-decode: {dir}/low.mp3: Stream not supported: MPEG 2.5"});
+    table.push_back({"{dir}/low.mp3 -o {dir}/x.wav", 0, ""});
+    table.push_back({"--info {dir}/low.mp3", 0, ""});
   }
   if (!damaged.empty())
     table.push_back({"{dir}/damaged.mp2 -o {dir}/x.wav", 0,
