@@ -1,6 +1,6 @@
 // The synthesis filter's inner loops with AVX2 and FMA: the matrixing as two 16-point products after one
-// butterfly, and the window sums eight outputs to a vector, each summed in two interleaved halves so that
-// consecutive fused multiply-adds do not wait for one another.
+// butterfly, and the window sums eight outputs to a vector, two columns at a time that share their window
+// coefficients, in four sums so that consecutive fused multiply-adds do not wait for one another.
 #include <immintrin.h>
 
 #include "synthesis_kernels.h"
@@ -93,32 +93,57 @@ VEMLA_AVX2 void avx2_matrix(const float* s, const SynthesisTables& t, float* cur
   *odd16 = -_mm256_cvtss_f32(x0);
 }
 
+// One pair of columns at distances r and 15 - r back, the eight values from `half` on: the window holds
+// high[r] = low[15 - r] for even r and -low[15 - r] for odd r (lane 0 of high is never output), so the two
+// columns share their two table vectors. acc: the low and high sums of the columns at even distances, then
+// at odd ones (kept apart as the one-column order kept them: summed together they lose 3 dB on loud streams).
+template <bool OddR>
+VEMLA_AVX2 inline void window_pair(const float* v, const SynthesisTables& t, int c, int r, int half,
+                                   __m256 (&acc)[4]) {
+  __m256 p = _mm256_load_ps(t.low[r] + half), q = _mm256_load_ps(t.low[15 - r] + half);
+  // Kept in registers: the compiler would otherwise load each table vector again for its second product.
+  asm("" : "+x"(p), "+x"(q));
+  const __m256 a = _mm256_load_ps(v + 16 * ((c - r) & 15) + half);
+  const __m256 b = _mm256_load_ps(v + 16 * ((c + 1 + r) & 15) + half);
+  if constexpr (OddR) {
+    acc[2] = _mm256_fmadd_ps(a, p, acc[2]);
+    acc[3] = _mm256_fnmadd_ps(a, q, acc[3]);
+    acc[0] = _mm256_fmadd_ps(b, q, acc[0]);
+    acc[1] = _mm256_fmadd_ps(b, p, acc[1]);
+  } else {
+    acc[0] = _mm256_fmadd_ps(a, p, acc[0]);
+    acc[1] = _mm256_fmadd_ps(a, q, acc[1]);
+    acc[2] = _mm256_fmadd_ps(b, q, acc[2]);
+    acc[3] = _mm256_fnmadd_ps(b, p, acc[3]);
+  }
+}
+
+// The low and high sums of the eight values from `half` on.
+VEMLA_AVX2 inline void window_half(const float* v, const SynthesisTables& t, int c, int half, __m256& low,
+                                   __m256& high) {
+  __m256 acc[4] = {_mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps()};
+  for (int r = 0; r < 8; r += 2) {
+    window_pair<false>(v, t, c, r, half, acc);
+    window_pair<true>(v, t, c, r + 1, half, acc);
+  }
+  low = _mm256_add_ps(acc[0], acc[2]);
+  high = _mm256_add_ps(acc[1], acc[3]);
+}
+
 // The 32 window sums, unscaled, in natural order.
 VEMLA_AVX2 inline void window_sums(const float* v, const float* extra, const SynthesisTables& t, int c,
                                    __m256 (&out)[4]) {
-  __m256 l0 = _mm256_setzero_ps(), l1 = l0, h0 = l0, h1 = l0, m0 = l0, m1 = l0, g0 = l0, g1 = l0;
-  for (int column = 0; column < 16; column += 2, v += 32) {
-    const int r = (c - column) & 15, q = (c - column - 1) & 15;
-    const __m256 y0 = _mm256_load_ps(v), y1 = _mm256_load_ps(v + 8);
-    const __m256 z0 = _mm256_load_ps(v + 16), z1 = _mm256_load_ps(v + 24);
-    l0 = _mm256_fmadd_ps(y0, _mm256_load_ps(t.low[r]), l0);
-    l1 = _mm256_fmadd_ps(y1, _mm256_load_ps(t.low[r] + 8), l1);
-    h0 = _mm256_fmadd_ps(y0, _mm256_load_ps(t.high[r]), h0);
-    h1 = _mm256_fmadd_ps(y1, _mm256_load_ps(t.high[r] + 8), h1);
-    m0 = _mm256_fmadd_ps(z0, _mm256_load_ps(t.low[q]), m0);
-    m1 = _mm256_fmadd_ps(z1, _mm256_load_ps(t.low[q] + 8), m1);
-    g0 = _mm256_fmadd_ps(z0, _mm256_load_ps(t.high[q]), g0);
-    g1 = _mm256_fmadd_ps(z1, _mm256_load_ps(t.high[q] + 8), g1);
-  }
+  __m256 low0, high0, low1, high1;
+  window_half(v, t, c, 0, low0, high0);
+  window_half(v, t, c, 8, low1, high1);
   // Output 16: the odd16 values of the 16 columns, one product each, summed across the lanes.
   const __m256 e = _mm256_fmadd_ps(_mm256_load_ps(extra), _mm256_load_ps(t.middle_by_column[c]),
                                    _mm256_mul_ps(_mm256_load_ps(extra + 8), _mm256_load_ps(t.middle_by_column[c] + 8)));
   __m128 quarter = _mm_add_ps(_mm256_castps256_ps128(e), _mm256_extractf128_ps(e, 1));
   quarter = _mm_add_ps(quarter, _mm_movehl_ps(quarter, quarter));
   quarter = _mm_add_ss(quarter, _mm_movehdup_ps(quarter));
-  const __m256 high0 = _mm256_add_ps(h0, g0), high1 = _mm256_add_ps(h1, g1);
-  out[0] = _mm256_add_ps(l0, m0);
-  out[1] = _mm256_add_ps(l1, m1);
+  out[0] = low0;
+  out[1] = low1;
   // Outputs 16..31: output 16, then high[15..1].
   out[2] = _mm256_blend_ps(reversed_after(high1, high1), _mm256_broadcastss_ps(quarter), 0x01);
   out[3] = reversed_after(high0, high1);
