@@ -462,6 +462,12 @@ int64_t Table::row_id() const {
   return ids_[position_];
 }
 
+int64_t Table::id_of(int record) const {
+  check_open();
+  if (record < 1 || static_cast<size_t>(record) > ids_.size()) return 0;
+  return ids_[static_cast<size_t>(record) - 1];
+}
+
 void Table::write_beside(const std::function<void()>& write) {
   check_writable();
   try {

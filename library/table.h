@@ -153,6 +153,8 @@ class Table {
   // id there (0 on an empty table or a new row), and writes made in the table's transaction (its batch's, else
   // one of their own), refused like any change of a read-only table.
   int64_t row_id() const;
+  // The row id of a record (1-based) without moving to it; 0 outside the table.
+  int64_t id_of(int record) const;
   void write_beside(const std::function<void()>& write);
 
  private:

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 
 #include "schema.h"
 #include "store.h"
@@ -58,6 +59,14 @@ CategoryMask bit_reverse(CategoryMask mask) {
   CategoryMask reversed = 0;
   for (int k = 0; k < 64; ++k) reversed |= ((mask >> k) & 1) << (63 - k);
   return reversed;
+}
+
+CategoryMask categories_at(sqlite3_stmt* statement, int first) {
+  CategoryMask categories = 0;
+  for (int k = 0; k < 64; ++k) {
+    if (sqlite3_column_int64(statement, first + k) != 0) categories |= CategoryMask{1} << k;
+  }
+  return categories;
 }
 
 using Statement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
@@ -126,12 +135,60 @@ void TrackQuery::clear() {
 
 void TrackQuery::reload() {
   clear();
+  building_ = whole_ = false;
   if (tracks_.is_open()) read_keys(0);
   sort_and_filter();
 }
 
+void TrackQuery::begin_reload() {
+  clear();
+  whole_ = false;
+  building_ = tracks_.is_open() && tracks_.store();
+  if (!building_) {
+    sort_and_filter();
+    return;
+  }
+  order_.clear();
+  shown_.clear();
+  row_of_key_.clear();
+  narrowable_ = false;
+  building_rows_ = tracks_.record_count();
+  building_last_ = tracks_.id_of(building_rows_);
+}
+
+bool TrackQuery::build(std::chrono::milliseconds budget) {
+  if (!building_ || whole_) return whole_;
+  if (!tracks_.is_open() || !tracks_.store()) {
+    clear();  // closed meanwhile: an empty list
+    return whole_ = true;
+  }
+  if (!read_keys(keys_.empty() ? 0 : keys_.back().id, Clock::now() + budget)) return false;
+  if (holds_table_rows()) return whole_ = true;
+  clear();  // a row read went meanwhile: read them all again
+  return false;
+}
+
+void TrackQuery::finish_build() {
+  if (!building_ || !whole_) return;
+  building_ = whole_ = false;
+  sort_and_filter();
+}
+
+bool TrackQuery::holds_table_rows() const {
+  if (static_cast<size_t>(tracks_.record_count()) != keys_.size()) return false;
+  for (size_t i = 0; i < keys_.size(); ++i) {
+    if (keys_[i].id != tracks_.id_of(static_cast<int>(i) + 1)) return false;
+  }
+  return true;
+}
+
 bool TrackQuery::rows_changed() {
   Store* store = tracks_.is_open() ? tracks_.store() : nullptr;
+  if (building_) {
+    if (!store) return true;
+    const int count = tracks_.record_count();
+    return count != building_rows_ || tracks_.id_of(count) != building_last_;
+  }
   if (!store) return !keys_.empty();
   if (static_cast<size_t>(tracks_.record_count()) != keys_.size()) return true;
   Statement max_id = prepare(*store, "SELECT coalesce(max(id), 0) FROM rows");
@@ -143,6 +200,12 @@ bool TrackQuery::update() {
   if (!rows_changed()) return false;
   if (!tracks_.is_open() || !tracks_.store()) {
     reload();
+    return true;
+  }
+  if (building_) {
+    // The rows shown follow the table; the index reads what came, and starts again if a row it read went.
+    building_rows_ = tracks_.record_count();
+    building_last_ = tracks_.id_of(building_rows_);
     return true;
   }
   const size_t count = static_cast<size_t>(tracks_.record_count());
@@ -161,14 +224,17 @@ bool TrackQuery::update() {
   return true;
 }
 
-void TrackQuery::read_keys(int64_t after_id) {
+bool TrackQuery::read_keys(int64_t after_id, Clock::time_point deadline) {
   Store* store = tracks_.store();
-  if (!store) return;
+  if (!store) return true;
   Reader reader(*store, after_id > 0 ? "WHERE r.id > " + std::to_string(after_id) : std::string());
-  while (reader.step()) {
+  for (size_t read = 1; reader.step(); ++read) {
     keys_.emplace_back();
     fill_key(keys_.back(), reader);
+    // The clock is read every 64 rows: a row takes microseconds.
+    if (read % 64 == 0 && Clock::now() >= deadline) return false;
   }
+  return true;
 }
 
 void TrackQuery::fill_key(Key& key, Reader& reader) {
@@ -181,10 +247,7 @@ void TrackQuery::fill_key(Key& key, Reader& reader) {
   key.flags = static_cast<uint8_t>((sqlite3_column_int64(s, Reader::kStoredAt) ? kStored : 0) |
                                    (memo.empty() ? 0 : kHasMemo) |
                                    (sqlite3_column_int64(s, Reader::kSkipAt) ? kSkipped : 0));
-  key.categories = 0;
-  for (int k = 0; k < 64; ++k) {
-    if (sqlite3_column_int64(s, Reader::kFirstCategory + k) != 0) key.categories |= CategoryMask{1} << k;
-  }
+  key.categories = categories_at(s, Reader::kFirstCategory);
   dead_text_ += key.lengths[0] + key.lengths[1] + key.lengths[2] + key.lengths[3];  // 0 for a new row
   key.text = static_cast<uint32_t>(text_.size());
   const std::string texts[4] = {column_text(s, Reader::kTitleAt), column_text(s, Reader::kArtistAt),
@@ -198,9 +261,11 @@ void TrackQuery::fill_key(Key& key, Reader& reader) {
 
 void TrackQuery::refresh_record(int record) {
   if (record < 1 || record > total() || !tracks_.is_open() || !tracks_.store()) return;
+  narrowable_ = false;
+  if (building_) rows_.erase(tracks_.id_of(record));
+  if (!key_of(record)) return;  // read when the index comes to it
   Key& key = keys_[static_cast<size_t>(record - 1)];
   rows_.erase(key.id);
-  narrowable_ = false;
   Reader reader(*tracks_.store(), "WHERE r.id = " + std::to_string(key.id));
   if (!reader.step()) return;  // gone: the next update reads the index again
   fill_key(key, reader);
@@ -234,6 +299,7 @@ void TrackQuery::set_search(std::string_view text) {
   bool narrows = narrowable_ && !same && !words_.empty() && words.size() >= words_.size();
   for (size_t i = 0; narrows && i < words_.size(); ++i) narrows = words[i].find(words_[i]) != std::string::npos;
   words_ = std::move(words);
+  if (building_) return;  // applied when the index is whole
   if (!narrows) {
     filter();
     return;
@@ -245,7 +311,7 @@ void TrackQuery::set_search(std::string_view text) {
 void TrackQuery::set_order(TrackColumn column, bool ascending) {
   column_ = column;
   ascending_ = ascending;
-  sort_and_filter();
+  if (!building_) sort_and_filter();
 }
 
 void TrackQuery::sort_and_filter() {
@@ -343,11 +409,12 @@ void TrackQuery::filter() {
 
 int TrackQuery::record_at(int row) const {
   if (row < 0 || row >= size()) return 0;
-  return shown_[static_cast<size_t>(row)] + 1;
+  return building_ ? row + 1 : shown_[static_cast<size_t>(row)] + 1;
 }
 
 int TrackQuery::row_of(int record) const {
   if (record < 1 || record > total()) return -1;
+  if (building_) return record - 1;
   if (row_of_key_.size() != keys_.size()) {
     row_of_key_.assign(keys_.size(), -1);
     for (size_t row = 0; row < shown_.size(); ++row) row_of_key_[shown_[row]] = static_cast<int32_t>(row);
@@ -355,27 +422,44 @@ int TrackQuery::row_of(int record) const {
   return row_of_key_[static_cast<size_t>(record - 1)];
 }
 
-CategoryMask TrackQuery::categories_of(int record) const {
+CategoryMask TrackQuery::categories_of(int record) {
   if (record < 1 || record > total()) return 0;
-  return keys_[static_cast<size_t>(record - 1)].categories;
+  if (const Key* key = key_of(record)) return key->categories;
+  return building_ ? row(record - 1).categories : 0;
+}
+
+const TrackQuery::Key* TrackQuery::key_of(int record) const {
+  if (record < 1 || static_cast<size_t>(record) > keys_.size()) return nullptr;
+  const Key& key = keys_[static_cast<size_t>(record - 1)];
+  if (building_ && (!tracks_.is_open() || tracks_.id_of(record) != key.id)) return nullptr;
+  return &key;
+}
+
+int64_t TrackQuery::id_at(int row) const {
+  if (!building_) return keys_[static_cast<size_t>(shown_[static_cast<size_t>(row)])].id;
+  return tracks_.is_open() ? tracks_.id_of(row + 1) : 0;
 }
 
 const TrackRow& TrackQuery::row(int row) {
-  const Key& key = keys_[static_cast<size_t>(shown_.at(static_cast<size_t>(row)))];
-  auto found = rows_.find(key.id);
+  if (row < 0 || row >= size()) throw std::out_of_range("No track row " + std::to_string(row));
+  const int64_t id = id_at(row);
+  auto found = rows_.find(id);
   if (found == rows_.end()) {
     fetch_around(row);
-    found = rows_.find(key.id);
-    if (found == rows_.end()) found = rows_.emplace(key.id, TrackRow{}).first;  // gone from the table
+    found = rows_.find(id);
+    if (found == rows_.end()) found = rows_.emplace(id, TrackRow{}).first;  // gone from the table
   }
   TrackRow& shown = found->second;
-  // The numbers and flags come from the index, which follows every write.
-  shown.record = shown_[static_cast<size_t>(row)] + 1;
-  shown.time_ms = key.time_ms;
-  shown.stored = key.flags & kStored;
-  shown.memo = key.flags & kHasMemo;
-  shown.skip = key.flags & kSkipped;
-  shown.categories = key.categories;
+  shown.record = record_at(row);
+  // The numbers and flags come from the index, which follows every write; until it holds the row, from the
+  // row's page.
+  if (const Key* key = key_of(shown.record)) {
+    shown.time_ms = key->time_ms;
+    shown.stored = key->flags & kStored;
+    shown.memo = key->flags & kHasMemo;
+    shown.skip = key->flags & kSkipped;
+    shown.categories = key->categories;
+  }
   return shown;
 }
 
@@ -386,25 +470,27 @@ void TrackQuery::fetch_around(int row) {
   std::string ids;
   const int first = std::max(0, row - kPageBefore), last = std::min(size(), row + kPageAfter);
   for (int r = first; r < last; ++r) {
-    const int64_t id = keys_[static_cast<size_t>(shown_[static_cast<size_t>(r)])].id;
-    if (rows_.count(id)) continue;
+    const int64_t id = id_at(r);
+    if (id == 0 || rows_.count(id)) continue;
     ids += (ids.empty() ? "" : ",") + std::to_string(id);
   }
   if (ids.empty()) return;
-  std::string sql = "SELECT r.id";
-  for (std::string_view name : {kTitle, kArtist, kAlbum, kBitrate, kSamplerate})
-    sql += ", " + row_value(*store, name);
-  Statement select = prepare(*store, sql + " FROM rows r WHERE r.id IN (" + ids + ")");
-  int rc;
-  while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
-    TrackRow& shown = rows_[sqlite3_column_int64(select.get(), 0)];
-    shown.title = column_text(select.get(), 1);
-    shown.artist = column_text(select.get(), 2);
-    shown.album = column_text(select.get(), 3);
-    shown.bitrate = column_text(select.get(), 4);
-    shown.samplerate = column_text(select.get(), 5);
+  // Every column the list shows, for rows the index does not hold yet.
+  Reader reader(*store, "WHERE r.id IN (" + ids + ")");
+  sqlite3_stmt* s = reader.get();
+  while (reader.step()) {
+    TrackRow& shown = rows_[sqlite3_column_int64(s, Reader::kId)];
+    shown.title = column_text(s, Reader::kTitleAt);
+    shown.artist = column_text(s, Reader::kArtistAt);
+    shown.album = column_text(s, Reader::kAlbumAt);
+    shown.bitrate = column_text(s, Reader::kBitrateAt);
+    shown.samplerate = column_text(s, Reader::kSamplerateAt);
+    shown.time_ms = static_cast<int>(sqlite3_column_int64(s, Reader::kTimeAt));
+    shown.stored = sqlite3_column_int64(s, Reader::kStoredAt) != 0;
+    shown.memo = sqlite3_column_bytes(s, Reader::kMemoAt) > 0;
+    shown.skip = sqlite3_column_int64(s, Reader::kSkipAt) != 0;
+    shown.categories = categories_at(s, Reader::kFirstCategory);
   }
-  if (rc != SQLITE_DONE) throw_read_error(*store);
 }
 
 }  // namespace vemla

@@ -1,9 +1,12 @@
 // The open library's tracks as a list to show: the rows that match a search, in the order of a column, and
 // the texts of the rows a window shows, read from the table a page at a time. What it keeps of every row is
 // a small index (the folded texts it searches and sorts by, the numbers and flags), never the rows whole.
+// A large library's index may be read a slice at a time (begin_reload, build) so that the window shows the
+// first rows at once and answers meanwhile.
 // Reads through the track table's own connection: the thread that uses the table only.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -40,6 +43,15 @@ class TrackQuery {
 
   // Reads the index of every row afresh (a library opened or closed). Errors of the table are TableErrors.
   void reload();
+  // Begins reading the index afresh, a slice at a time through build(). Meanwhile every row shows in record
+  // order, its texts read with its page; a search or order asked for takes effect at finish_build().
+  void begin_reload();
+  bool building() const { return building_; }
+  // Reads rows into the index for about `budget`; true when the index holds every row (call finish_build).
+  // A row deleted meanwhile has the index read again from the start.
+  bool build(std::chrono::milliseconds budget);
+  // Applies the search and order to the whole index; nothing unless build() said it is whole.
+  void finish_build();
   // Whether rows came or went since the index was read (cheap: the count and the last row's id).
   bool rows_changed();
   // Brings the list up to the table's rows: rows appended since are read, rows gone make it read all again.
@@ -57,16 +69,17 @@ class TrackQuery {
   TrackColumn order_column() const { return column_; }
   bool ascending() const { return ascending_; }
 
-  int total() const { return static_cast<int>(keys_.size()); }
-  int size() const { return static_cast<int>(shown_.size()); }
+  int total() const { return building_ ? building_rows_ : static_cast<int>(keys_.size()); }
+  int size() const { return building_ ? building_rows_ : static_cast<int>(shown_.size()); }
   // The record number of a shown row; 0 outside the list.
   int record_at(int row) const;
   // The row that shows a record; -1 when it does not match the search (or does not exist).
   int row_of(int record) const;
   // A shown row's texts, read with the rows around it and kept for a while. The row must be in the list.
   const TrackRow& row(int row);
-  // The categories of a record (1-based); 0 outside the table.
-  CategoryMask categories_of(int record) const;
+  // The categories of a record (1-based); 0 outside the table. While the index is read, a record not yet in
+  // it is read with its page.
+  CategoryMask categories_of(int record);
 
  private:
   struct Key {
@@ -82,9 +95,16 @@ class TrackQuery {
   class Reader;
 
   void clear();
-  // Reads the keys of the rows after `after_id` (all with 0) onto the end of the index.
-  void read_keys(int64_t after_id);
+  using Clock = std::chrono::steady_clock;
+  // Reads the keys of the rows after `after_id` (all with 0) onto the end of the index, until the deadline;
+  // true when no row is left.
+  bool read_keys(int64_t after_id, Clock::time_point deadline = Clock::time_point::max());
   void fill_key(Key& key, Reader& reader);
+  // The index's key of a record; null while the index is read and does not hold it yet.
+  const Key* key_of(int record) const;
+  int64_t id_at(int row) const;
+  // Whether the index holds the table's rows, in order.
+  bool holds_table_rows() const;
   void sort_and_filter();
   void filter();
   bool matches(const Key& key) const;
@@ -104,6 +124,10 @@ class TrackQuery {
   std::vector<int32_t> shown_;  // the rows of order_ that match
   mutable std::vector<int32_t> row_of_key_;  // key index -> shown row, made when first asked
   std::unordered_map<int64_t, TrackRow> rows_;  // texts by row id
+  bool building_ = false;
+  bool whole_ = false;      // built: every row is read, finish_build() not yet called
+  int building_rows_ = 0;   // the rows shown in record order while the index is read
+  int64_t building_last_ = 0;  // the last row's id when building_rows_ was taken
 };
 
 }  // namespace vemla

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -198,6 +199,115 @@ TEST_F(TrackQueryTest, FollowsRowsAddedWrittenAndDeleted) {
   EXPECT_TRUE(query.update());
   EXPECT_EQ(query.size(), 0);
   EXPECT_EQ(query.record_at(0), 0);
+}
+
+
+// Read in slices, 64 rows each (the clock is read every 64 rows, and a budget of nothing is spent at once).
+class TrackQueryBuildTest : public TrackQueryTest {
+ protected:
+  TrackQueryBuildTest() {
+    TableBatch batch(tracks);
+    for (int i = 1; i <= 300; ++i)
+      add({"Title " + std::to_string(i % 50), i % 3 ? "Björk" : "Sigur Rós", "", i % 5 ? "" : "live", 1000 - i, "128 kbit/s",
+           "44.1 kHz", CategoryMask{1} << (i % 4)});
+    batch.commit();
+  }
+  // Slices until the index is whole; how many it took.
+  int build() {
+    int slices = 1;
+    while (!query.build(std::chrono::milliseconds(0))) ++slices;
+    query.finish_build();
+    return slices;
+  }
+  std::vector<int> reloaded_rows() {
+    TrackQuery whole(tracks);
+    whole.set_search(query.search());
+    whole.set_order(query.order_column(), query.ascending());
+    whole.reload();
+    std::vector<int> records;
+    for (int row = 0; row < whole.size(); ++row) records.push_back(whole.record_at(row));
+    return records;
+  }
+};
+
+TEST_F(TrackQueryBuildTest, RowsShowInRecordOrderUntilTheIndexIsWhole) {
+  query.set_order(TrackColumn::Time, true);
+  query.begin_reload();
+  EXPECT_TRUE(query.building());
+  EXPECT_FALSE(query.build(std::chrono::milliseconds(0)));
+  EXPECT_EQ(query.size(), 300);
+  EXPECT_EQ(query.record_at(250), 251);
+  EXPECT_EQ(query.row_of(251), 250);
+  // A row beyond the index so far shows whole from its page.
+  const TrackRow& row = query.row(249);
+  EXPECT_EQ(row.title, "Title 0");
+  EXPECT_EQ(row.artist, "Björk");
+  EXPECT_EQ(row.time_ms, 750);
+  EXPECT_TRUE(row.memo);
+  EXPECT_EQ(row.categories, CategoryMask{1} << 2);
+  EXPECT_EQ(query.categories_of(299), CategoryMask{1} << 3);
+
+  // A search and an order asked meanwhile apply when it is whole, as a whole reading gives them.
+  query.set_search("bjork title 1");
+  query.set_order(TrackColumn::Title, false);
+  EXPECT_EQ(query.size(), 300);
+  EXPECT_GT(build(), 3);
+  EXPECT_FALSE(query.building());
+  EXPECT_EQ(shown(), reloaded_rows());
+  EXPECT_LT(query.size(), 300);
+  query.set_search("");
+  query.set_order(TrackColumn::Categories, true);
+  EXPECT_EQ(shown(), reloaded_rows());
+}
+
+TEST_F(TrackQueryBuildTest, RowsWrittenAddedOrDeletedMeanwhileAreTakenIn) {
+  query.begin_reload();
+  EXPECT_FALSE(query.build(std::chrono::milliseconds(0)));
+  // A row the index holds already, and one it does not.
+  for (int record : {2, 280}) {
+    tracks.first();
+    tracks.move_by(record - 1);
+    tracks.edit();
+    write({"Jóga " + std::to_string(record)});
+    tracks.post();
+    query.refresh_record(record);
+  }
+  EXPECT_EQ(query.row(279).title, "Jóga 280");
+  EXPECT_FALSE(query.update()) << "no row came or went";
+  add({"Army of me"});
+  EXPECT_TRUE(query.update());
+  EXPECT_EQ(query.size(), 301);
+  EXPECT_EQ(query.row(300).title, "Army of me");
+  EXPECT_FALSE(query.build(std::chrono::milliseconds(0)));
+  // A row the index read goes: it reads them all again.
+  tracks.first();
+  tracks.delete_record();
+  EXPECT_TRUE(query.update());
+  EXPECT_EQ(query.size(), 300);
+  build();
+  EXPECT_EQ(query.size(), 300);
+  EXPECT_EQ(searched("joga"), (std::vector<int>{1, 279}));
+  EXPECT_EQ(searched("army"), (std::vector<int>{300}));
+  query.set_search("");
+  EXPECT_EQ(shown(), reloaded_rows());
+}
+
+TEST_F(TrackQueryBuildTest, ALibraryClosedMeanwhileLeavesAnEmptyList) {
+  query.set_search("bjork");
+  query.begin_reload();
+  EXPECT_FALSE(query.build(std::chrono::milliseconds(0)));
+  tracks.close();
+  EXPECT_TRUE(query.rows_changed());
+  EXPECT_TRUE(query.build(std::chrono::milliseconds(0)));
+  query.finish_build();
+  EXPECT_FALSE(query.building());
+  EXPECT_EQ(query.size(), 0);
+  EXPECT_EQ(query.total(), 0);
+  EXPECT_EQ(query.categories_of(1), 0u);
+  // A closed library begins no reading at all.
+  query.begin_reload();
+  EXPECT_FALSE(query.building());
+  EXPECT_EQ(query.size(), 0);
 }
 
 }  // namespace

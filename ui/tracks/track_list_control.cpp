@@ -64,6 +64,7 @@ TrackListControl::TrackListControl(TForm1& form, Tdb& db, PlayerControl& player,
   TrackList* list = form.TrackList1;
   connect(list, &TrackList::current_requested, this, &TrackListControl::make_current);
   connect(list, &TrackList::play_requested, this, &TrackListControl::play_track);
+  connect(&model_, &TrackListModel::read_failed, this, [this](const QString& problem) { show_error(&form_, problem); });
   // The playlist's buttons and filter change what will play; their handlers run first.
   for (QToolButton* button : {form.Reset, form.Shuffle, form.Arrange})
     connect(button, &QToolButton::clicked, this, [this] { sync_soon(0); });

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QPalette>
+#include <QTimer>
 #include <exception>
 
 #include "look.h"
@@ -34,13 +35,19 @@ bool is_number_column(TrackColumn column) {
          column == TrackColumn::Samplerate;
 }
 
+// Index read per slice: short enough that the window answers keys and paints between two.
+constexpr std::chrono::milliseconds kBuildSlice{12};
+
 bool is_mark_column(TrackColumn column) {
   return column == TrackColumn::Stored || column == TrackColumn::Memo || column == TrackColumn::Skip;
 }
 
 }  // namespace
 
-TrackListModel::TrackListModel(Table& tracks, QObject* parent) : QAbstractTableModel(parent), query_(tracks) {
+TrackListModel::TrackListModel(Table& tracks, QObject* parent)
+    : QAbstractTableModel(parent), query_(tracks), builder_(new QTimer(this)) {
+  builder_->setSingleShot(true);
+  connect(builder_, &QTimer::timeout, this, [this] { build_slice(kBuildSlice); });
   for (int k = 1; k <= 64; ++k) category_names_ << QString::number(k);
 }
 
@@ -170,14 +177,51 @@ void TrackListModel::sort(int column, Qt::SortOrder order) {
 
 QString TrackListModel::reload() {
   QString problem;
+  builder_->stop();
   beginResetModel();
   try {
-    query_.reload();
+    query_.begin_reload();
   } catch (const std::exception& error) {
     problem = QString::fromUtf8(error.what());
   }
   endResetModel();
+  if (query_.building()) builder_->start(0);
   return problem;
+}
+
+bool TrackListModel::building() const {
+  return query_.building();
+}
+
+void TrackListModel::finish_building() {
+  while (query_.building() && builder_->isActive()) build_slice(std::chrono::hours(1));
+}
+
+void TrackListModel::build_slice(std::chrono::milliseconds budget) {
+  builder_->stop();
+  try {
+    if (!query_.build(budget)) {
+      builder_->start(0);
+      return;
+    }
+  } catch (const std::exception& error) {
+    // The rows stay shown in record order; the next change of the library reads the index again.
+    emit read_failed(QString::fromUtf8(error.what()));
+    return;
+  }
+  // The rows shown change only with a search, an order or rows that came meanwhile.
+  const int before = query_.size();
+  const bool same = query_.search().empty() && query_.order_column() == TrackColumn::Number && query_.ascending();
+  if (same) {
+    query_.finish_build();
+    if (query_.size() == before) {
+      all_changed();
+      return;
+    }
+  }
+  beginResetModel();
+  query_.finish_build();
+  endResetModel();
 }
 
 bool TrackListModel::update() {
@@ -249,11 +293,16 @@ void TrackListModel::set_playlist(const std::vector<int32_t>& entries, int filte
 
 bool TrackListModel::played(int record) const {
   if (record < 1 || static_cast<size_t>(record) > in_playlist_.size() || !in_playlist_[record - 1]) return false;
-  return filter_ == 0 || (query_.categories_of(record) >> (filter_ - 1) & 1);
+  return filter_ == 0 || (categories_of(record) >> (filter_ - 1) & 1);
 }
 
 CategoryMask TrackListModel::categories_of(int record) const {
-  return query_.categories_of(record);
+  try {
+    // While the index is read, a record beyond it is read with its page: a const view of a filling cache.
+    return const_cast<TrackQuery&>(query_).categories_of(record);
+  } catch (const std::exception&) {
+    return 0;
+  }
 }
 
 void TrackListModel::set_category_names(const QStringList& names) {

@@ -1,14 +1,18 @@
 // The track list's model: a table over the track query, one row per track that matches the search, its
 // texts read as the view shows them. It marks the current track and greys the tracks the playlist will not
-// play. User-interface thread only.
+// play. User-interface thread only. A library's index is read in slices between the window's events: the rows
+// show in record order at once, and a search or sort asked for meanwhile is applied when the index is whole.
 #pragma once
 
 #include <QAbstractTableModel>
 #include <QStringList>
+#include <chrono>
 #include <cstdint>
 #include <vector>
 
 #include "track_query.h"
+
+class QTimer;
 
 namespace vemla {
 
@@ -29,9 +33,13 @@ class TrackListModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
   void sort(int column, Qt::SortOrder order) override;
 
-  // Every row read again (a library opened or closed). An error of the table leaves the list empty and is
-  // returned; "" when none.
+  // Every row read again (a library opened or closed), the index in slices. An error of the table leaves the
+  // list empty and is returned; "" when none.
   QString reload();
+  // Whether the index is still being read.
+  bool building() const;
+  // Reads the rest of the index at once (what the window does in slices).
+  void finish_building();
   // Rows added or deleted since are taken in; true when there were any.
   bool update();
   // A track's row read again after it was written.
@@ -54,11 +62,18 @@ class TrackListModel : public QAbstractTableModel {
   // The 64 category names, in order.
   void set_category_names(const QStringList& names);
 
+ signals:
+  // The index could not be read to its end (the table's error).
+  void read_failed(const QString& problem);
+
  private:
   void row_changed(int record);
   void all_changed();
+  // One slice of the index; the next is asked for while it is not whole.
+  void build_slice(std::chrono::milliseconds budget);
 
   TrackQuery query_;
+  QTimer* builder_;
   int current_ = 0;
   std::vector<bool> in_playlist_;  // by record - 1
   int filter_ = 0;

@@ -38,9 +38,10 @@ class TrackListTest : public test::ProgramTest {
   }
   TrackList& list() { return *window().TrackList1; }
   TrackListModel& model() { return list().model(); }
-  // The records of the rows, in the list's order.
+  // The records of the rows, in the list's order, once the list's index is whole.
   std::vector<int> rows() {
     program->track_list.sync();
+    model().finish_building();
     std::vector<int> records;
     for (int row = 0; row < model().rowCount(); ++row) records.push_back(model().record_at(row));
     return records;
