@@ -59,7 +59,9 @@ const std::vector<TransportShortcut>& transport_shortcuts() {
       {QKeySequence(Qt::Key_MediaNext), &T::next},
       {QKeySequence(Qt::CTRL | Qt::Key_Right), &T::next},
       {QKeySequence(Qt::Key_MediaPrevious), &T::prior},
-      {QKeySequence(Qt::CTRL | Qt::Key_Left), &T::prior}};
+      {QKeySequence(Qt::CTRL | Qt::Key_Left), &T::prior},
+      {QKeySequence(Qt::CTRL | Qt::Key_Up), &T::volume_up},
+      {QKeySequence(Qt::CTRL | Qt::Key_Down), &T::volume_down}};
   return keys;
 }
 
