@@ -319,7 +319,7 @@ void TForm1::build_bottom_panel() {
   volumeSlider->setSingleStep(5);
   volumeSlider->setPageStep(10);
   volumeSlider->setValue(100);
-  volumeSlider->setFixedWidth(80);
+  volumeSlider->setFixedWidth(56);
   volumeSlider->setAccessibleName(QStringLiteral("Volume"));
   hint(volumeSlider, QStringLiteral("Volume (Ctrl+Up, Ctrl+Down, or the mouse wheel over it)"));
   help_context(volumeSlider, 220);
@@ -342,7 +342,6 @@ void TForm1::build_bottom_panel() {
   layout->addStretch();
   layout->addWidget(Mute);
   layout->addWidget(volumeSlider);
-  layout->addSpacing(2 * kSpacing);
   layout->addWidget(BitBtn1);
 }
 
