@@ -1,5 +1,6 @@
 #include "program.h"
 
+#include "chosen_device.h"
 #include "cover_view.h"
 #include "sound_device.h"
 #include "store.h"
@@ -7,7 +8,9 @@
 namespace vemla {
 
 Program::Program(std::unique_ptr<SoundDevice> device)
-    : player(player_settings, title, messages, std::move(device)) {
+    : player(player_settings, title, messages, std::make_unique<ChosenDevice>(std::move(device))) {
+  sound_page = std::make_unique<SoundDevicePage>(static_cast<ChosenDevice&>(player.device()), form2,
+                                                 *form1.RzStatusBar1);
   // A library another program holds (vemla-library at work) is waited for only briefly: the window's thread
   // waits with it, frozen. The command-line tool keeps the longer wait.
   set_lock_wait(kWindowLockWait);

@@ -26,6 +26,7 @@
 #include "please_window.h"
 #include "selection_commands.h"
 #include "shell.h"
+#include "sound_device_page.h"
 #include "track_commands.h"
 #include "track_list_control.h"
 #include "transport.h"
@@ -42,8 +43,8 @@ inline constexpr std::chrono::milliseconds kWindowLockWait{250};
 
 class Program {
  public:
-  // Builds everything without showing a window. `device` is the player's sound device. Needs the
-  // application object, which must outlive the program.
+  // Builds everything without showing a window. `device` is the player's sound device, unless the Options
+  // choose another. Needs the application object, which must outlive the program.
   explicit Program(std::unique_ptr<SoundDevice> device);
   ~Program();
   Program(const Program&) = delete;
@@ -81,6 +82,7 @@ class Program {
   TrackListControl track_list{form1, data_module, player_control, playlist};
   CoverArt cover{data_module};
   SelectionCommands selection{form1, data_module, player_control, playlist, work, track_list};
+  std::unique_ptr<SoundDevicePage> sound_page;  // the Options' "Sound" page, over the player's device
 };
 
 }  // namespace vemla

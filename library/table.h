@@ -194,6 +194,8 @@ class Table {
   TableState state_ = TableState::Inactive;
   uint64_t generation_ = 0;
   std::unordered_map<std::string, int> by_name_;  // upper-case name -> column
+  // The column of a name in any letter case; -1 when the table has none.
+  int column_named(std::string_view name) const;
   std::vector<int> order_;                        // position -> column
 
   std::vector<int64_t> ids_;  // row ids in record-number order

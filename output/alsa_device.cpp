@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 
@@ -59,6 +60,9 @@ bool AlsaDevice::open(const PcmFormat& format, std::string& reason) {
   pcm_ = pcm;
   format_ = format;
   buffer_frames_ = buffer;
+  period_frames_ = period;
+  failed_ = false;
+  recoveries_ = 0;
   history_.assign(buffer * format.frame_bytes(), 0);
   replay_.assign(history_.size(), 0);
   history_end_ = history_filled_ = replay_left_ = 0;
@@ -83,7 +87,7 @@ bool AlsaDevice::busy(const WaveBlock* block) const {
 
 void AlsaDevice::write(const WaveBlock& block) {
   const auto lock = queue_.lock();
-  if (!pcm_) return;
+  if (!pcm_ || failed_) return;
   queue_.push(block);
 }
 
@@ -142,17 +146,42 @@ std::string AlsaDevice::last_error() const {
   return error_;
 }
 
+bool AlsaDevice::failed() const {
+  const auto lock = queue_.lock();
+  return failed_;
+}
+
+unsigned long AlsaDevice::buffer_frames() const {
+  const auto lock = queue_.lock();
+  return buffer_frames_;
+}
+
+unsigned long AlsaDevice::period_frames() const {
+  const auto lock = queue_.lock();
+  return period_frames_;
+}
+
+int AlsaDevice::recover(int error) {
+  // Underruns recur when the machine is busy, but each is followed by a write that succeeds; a PCM that
+  // needs recovering again and again without taking a frame is failing, and retrying it would spin.
+  constexpr int kMaxRecoveries = 4;
+  if (++recoveries_ > kMaxRecoveries) return error;
+  return snd_pcm_recover(pcm_, error, 1);
+}
+
 long AlsaDevice::room() {
   snd_pcm_sframes_t avail = snd_pcm_avail_update(pcm_);
   if (avail < 0) {
     // An underrun (or a suspend) while the decoder fell behind: prepare the PCM again and go on.
-    const int error = snd_pcm_recover(pcm_, static_cast<int>(avail), 1);
+    const int error = recover(static_cast<int>(avail));
     if (error < 0) return error;
     avail = snd_pcm_avail_update(pcm_);
     if (avail < 0) return static_cast<long>(avail);
   }
   if (avail == 0) {
-    snd_pcm_wait(pcm_, 20);
+    // A PCM that went away wakes this at once with an error; the next look at its room reports it.
+    if (const int error = snd_pcm_wait(pcm_, kRoomWaitMs); error < 0 && error != -EPIPE && error != -ESTRPIPE)
+      return error;
     return 0;
   }
   return static_cast<long>(avail);
@@ -162,9 +191,10 @@ long AlsaDevice::put(const uint8_t* data, size_t frames) {
   const snd_pcm_sframes_t written = snd_pcm_writei(pcm_, data, frames);
   if (written == -EAGAIN) return 0;
   if (written < 0) {
-    const int error = snd_pcm_recover(pcm_, static_cast<int>(written), 1);
+    const int error = recover(static_cast<int>(written));
     return error < 0 ? error : 0;
   }
+  if (written > 0) recoveries_ = 0;
   return static_cast<long>(written);
 }
 
@@ -237,7 +267,8 @@ bool AlsaDevice::sounding(long& delay) {
 
 void AlsaDevice::fail(int error) {
   // The PCM is gone (for example the device was unplugged): the queued blocks are returned unplayed rather
-  // than left to wait for ever.
+  // than left to wait for ever, and the device takes no more until it is opened again.
+  failed_ = true;
   error_ = "ALSA PCM \"" + name_ + "\" failed: " + alsa_text(error);
   front_written_ = 0;
   sounding_ = false;
@@ -251,6 +282,10 @@ void AlsaDevice::run() {
   Held held = Held::No;
   size_t replay_total = 0;
   while (!quit_) {
+    if (failed_) {
+      queue_.wait(lock);
+      continue;
+    }
     if (resets_seen != resets_) {
       resets_seen = resets_;
       lock.unlock();
@@ -292,7 +327,12 @@ void AlsaDevice::run() {
       long delay = 0;
       lock.unlock();
       const bool still = sounding(delay);
+      const bool gone = snd_pcm_state(pcm_) == SND_PCM_STATE_DISCONNECTED;
       lock.lock();
+      if (gone) {
+        fail(-ENODEV);
+        continue;
+      }
       if (resets_seen != resets_ || queue_.paused()) continue;
       unplayed_ = still ? static_cast<uint64_t>(delay) : 0;
       if (!still) {

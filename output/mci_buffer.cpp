@@ -55,12 +55,12 @@ MCIbuffer::MCIbuffer(const PcmFormat& format, unsigned frame_samples, SoundDevic
 
 MCIbuffer::~MCIbuffer() {
   if (!opened_) return;
-  if (stop_) {
+  if (stop_ || check_device()) {
     device_.reset();
   } else {
     queue_the_rest(true);
   }
-  bool told_to_stop = stop_;
+  bool told_to_stop = stop_ || failed_;
   for (int i = 2; i >= 0 && !told_to_stop; --i)
     if (slots_[i]->block.user && !wait_for(*slots_[i])) told_to_stop = true;
   // A stop that came while the queued audio played out drops the rest, so that no block is in use below.
@@ -128,6 +128,15 @@ bool MCIbuffer::room_for(unsigned c) {
   return true;
 }
 
+bool MCIbuffer::check_device() {
+  if (failed_ || !device_.failed()) return failed_;
+  failed_ = true;
+  std::string text = "The sound device stopped playing.";
+  if (const std::string reason = device_.last_error(); !reason.empty()) text += "\n\n" + reason + ".";
+  notifier().notify("Audio playback error", text, MessageIcon::Error);
+  return true;
+}
+
 void MCIbuffer::put_sample(int channel, int16_t sample) {
   if (!opened_ || channel < 0 || static_cast<unsigned>(channel) >= channels_) return;
   const unsigned c = static_cast<unsigned>(channel);
@@ -177,6 +186,7 @@ void MCIbuffer::rotate() {
 
 void MCIbuffer::complete_block() {
   frames_in_block_ = 0;
+  if (check_device()) return restart_positions();  // nothing more is played; the run ends
   // Normally the whole block; less when the stream changed to a layer with shorter frames or its frames
   // were trimmed, and nothing to queue when no frame gave a sample.
   const size_t frames = frames_in_block();
@@ -205,7 +215,7 @@ bool MCIbuffer::wait_for(const Slot& slot) {
     if (stopping()) return false;
     device_.wait(&slot.block, kPoll);
   }
-  return true;
+  return !check_device();  // a device that failed returned the block unplayed
 }
 
 void MCIbuffer::clear() {

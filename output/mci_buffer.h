@@ -41,6 +41,9 @@ class MCIbuffer final : public Obuffer {
   MCIbuffer& operator=(const MCIbuffer&) = delete;
 
   bool opened() const { return opened_; }
+  // The device failed while playing (it went away): the user has been told once, nothing more is played,
+  // and the run is to end.
+  bool device_failed() const { return failed_; }
   unsigned channels() const { return channels_; }
   unsigned frame_samples() const { return frame_samples_; }
   size_t block_size() const { return block_samples_ * 2; }
@@ -80,7 +83,9 @@ class MCIbuffer final : public Obuffer {
   size_t frames_in_block() const;
   // Waits while the device still plays the slot's block; false when the run was told to stop first.
   bool wait_for(const Slot& slot);
-  bool stopping() { return stop_ || control_.stop_requested(); }
+  bool stopping() { return stop_ || control_.stop_requested() || check_device(); }
+  // Notes a device that has failed, telling the user the first time; true once it has.
+  bool check_device();
 
   SoundDevice& device_;
   WaitControl& control_;
@@ -95,6 +100,7 @@ class MCIbuffer final : public Obuffer {
   uint64_t completed_frames_ = 0;  // sample frames in the blocks completed since the last clear
   bool opened_ = false;
   bool stop_ = false;
+  bool failed_ = false;
 };
 
 }  // namespace vemla

@@ -56,6 +56,9 @@ class SoundDevice {
   virtual bool close() = 0;
   // The reason of the last failure after open(), or empty.
   virtual std::string last_error() const = 0;
+  // True once the open device has failed for good while playing (a USB device unplugged): it has returned
+  // every queued block and takes no more until it is closed and opened again; last_error() says why.
+  virtual bool failed() const { return false; }
   // Sample frames of the queued audio that have been played since the last open() or reset(): what the
   // listener has heard, as far as the device can tell.
   virtual uint64_t played_frames() = 0;

@@ -106,6 +106,8 @@ class DecoderObjects {
     waits_.seeks_end_waits = false;
     return played;
   }
+  // The device failed while playing: the output buffer has told the user; the run ends unfinished.
+  bool device_failed() const { return device_buffer_ && device_buffer_->device_failed(); }
   // Destroys the objects; the output buffer with `abort` drops its queued audio, otherwise plays it out.
   void release_decoder_objects(bool abort) {
     if (abort && output) output->request_stop();
@@ -173,6 +175,7 @@ int decode_run(MPEG_Args& args) {
       objects.release_decoder_objects(true);
       return 0;
     }
+    if (objects.device_failed()) return 1;
     if (!header->read_frame_header(*stream, crc)) {
       objects.frames->finish(true);
       if (objects.go_on_into_following()) {
@@ -182,7 +185,9 @@ int decode_run(MPEG_Args& args) {
         continue;
       }
       // The end plays out here, where a seek back into the track (also while paused) still finds the run.
-      if (objects.play_out() || told_to_stop() || !args.position_change) break;
+      const bool played = objects.play_out();
+      if (objects.device_failed()) return 1;
+      if (played || told_to_stop() || !args.position_change) break;
     }
   }
 

@@ -67,8 +67,9 @@ struct MPEG_Args : Args {
 // into the streams that follow it, into the record's sound device, on the calling thread (the decode
 // thread). The run's decoder objects live in this call; a stream it goes on into replaces the record's
 // stream and header. 0 when the stream ended (also by a seek past its last frame) or the run was told to
-// stop; 1 when a seek failed otherwise or the sound device could not be opened. Only a run that played its
-// streams to the end raises `done`. A seek while the end plays out continues the run.
+// stop; 1 when a seek failed otherwise or the sound device could not be opened or failed while playing.
+// Only a run that played its streams to the end raises `done`. A seek while the end plays out continues the
+// run.
 int decode_run(MPEG_Args& args);
 
 }  // namespace vemla

@@ -301,6 +301,10 @@ int run(int argc, char** argv) {
     settle([] { return false; });
   }
   bool shell_saved = save_shell_windows(window, program.data_module, out, suffix);
+  // The options' "Sound" page, with the sound devices of this machine.
+  program.form2.PageControl1->setCurrentWidget(program.sound_page->SoundPage);
+  shell_saved = save(program.form2, out, "options-sound", suffix) && shell_saved;
+  program.form2.hide();
   {
     // The options' page that the desktop adds: reopening the last library.
     LastLibrary last(window, program.library, program.form2);

@@ -214,6 +214,22 @@ TEST(AlsaDevice, HandsEveryBlockToThePcmInOrder) {
   EXPECT_EQ(read_file(raw), expected);
 }
 
+// Pause, seek and stop drop or pause what the PCM holds, but a PCM that plays out instead would still play its
+// buffer: what ALSA grants must stay well under 150 ms, in several periods so that the worker refills it in time.
+TEST(AlsaDevice, TheBufferAlsaGrantsIsATenthOfASecondOrLess) {
+  for (const PcmFormat format : {kStereo44k, PcmFormat{1, 48000}, PcmFormat{2, 22050}}) {
+    AlsaDevice device("null");
+    std::string reason;
+    ASSERT_TRUE(device.open(format, reason)) << reason;
+    const double buffer_ms = 1000.0 * static_cast<double>(device.buffer_frames()) / format.frequency;
+    EXPECT_GT(buffer_ms, 50.0) << format.frequency;
+    EXPECT_LE(buffer_ms, 100.5) << format.frequency;
+    EXPECT_GE(device.buffer_frames(), 2 * device.period_frames()) << format.frequency;
+    EXPECT_GT(device.period_frames(), 0u);
+    EXPECT_TRUE(device.close());
+  }
+}
+
 TEST(AlsaDevice, APcmThatCannotBeOpenedGivesTheReason) {
   AlsaDevice device("vemla-no-such-pcm");
   std::string reason;
