@@ -35,7 +35,8 @@ Desktop::Desktop(Program& program, QDBusConnection bus, std::function<void()> qu
   PlayerControl& player = program.player_control;
   keys.bind_transport({[this] { controls.play(); }, [this] { controls.pause(); },
                        [this] { controls.play_pause(); }, [&player] { player.StopClick(); },
-                       [&player] { player.NextClick(); }, [&player] { player.PriorClick(); }});
+                       [&player] { player.NextClick(); }, [&player] { player.PriorClick(); },
+                       [&program] { program.volume.step(1); }, [&program] { program.volume.step(-1); }});
   QObject::connect(&program.cover, &CoverArt::changed, &controls,
                    [this] { controls.set_art_url(this->program.cover.art_url()); });
 }

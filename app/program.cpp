@@ -18,6 +18,7 @@ Program::Program(std::unique_ptr<SoundDevice> device)
   set_notifier(&messages);
   // The next track is to follow with or without a break, as the option now says.
   QObject::connect(&form2, &TForm2::gapless_changed, &transport, &Transport::following_may_change);
+  QObject::connect(&form2, &TForm2::gains_changed, &transport, &Transport::following_may_change);
   // The current track's picture in the left panel, where a larger window has room for it.
   QObject::connect(&track_list, &TrackListControl::synced, &cover, &CoverArt::show_current);
   QObject::connect(&cover, &CoverArt::changed, &form1, [this] {

@@ -30,6 +30,7 @@
 #include "track_commands.h"
 #include "track_list_control.h"
 #include "transport.h"
+#include "volume_control.h"
 #include "window_notifier.h"
 #include "window_room.h"
 
@@ -71,6 +72,7 @@ class Program {
   Transport transport{player, data_module, &form1};
   PlaylistControl playlist{form1, data_module, transport};
   PlayerControl player_control{form1, transport, data_module};
+  VolumeControl volume{form1, player};
   LibraryWork work{form1};
   LibraryCommands library{form1, data_module, player_control, playlist, form5, form6, form7, work};
   TrackCommands tracks{form1, data_module, player_control, playlist, form8, form4, work};

@@ -3,6 +3,8 @@
 // while nothing plays, per second of real time; side by side with their targets (0.01 and 0.001). Needs lame.
 // Nothing playing is measured twice: with the focus in the title's edit, whose text cursor blinks (the toolkit
 // redraws it twice a second), and with the focus on Play.
+// The track again with its ReplayGain applied and the volume slider half way, beside it as a ratio (about 1.0:
+// the gain rides on the synthesis filters' scale).
 // Then three tracks played one into the next without a break (Auto Play), through their two joins.
 // Run: build/bench/player_cpu_bench [SECONDS]   (each case runs that long, 5 by default)
 #include <sys/resource.h>
@@ -11,6 +13,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
+#include <QSlider>
 #include <QToolButton>
 #include <cstdio>
 #include <cstdlib>
@@ -24,8 +27,10 @@
 #include "options_dialog.h"
 #include "player_settings.h"
 #include "program.h"
+#include "replaygain_options.h"
 #include "rows.h"
 #include "test_signal.h"
+#include "track_gains.h"
 #include "track_import.h"
 
 namespace vemla {
@@ -93,17 +98,30 @@ int run(int argc, char** argv, const fs::path& root) {
   program.form1.Play->setFocus();
   const double idle = idle_cpu();
 
-  program.player_control.PlayClick();
-  if (program.player_control.player_state() != Playing) fail("the track does not play");
-  run_event_loop(0.5);  // past the start of the run
-  const int64_t heard_from = program.player_control.position_us();
-  const double before = cpu_seconds();
-  run_event_loop(seconds);
-  const double used = cpu_seconds() - before;
-  const double heard = static_cast<double>(program.player_control.position_us() - heard_from) * 1e-6;
-  program.player_control.StopClick();
-  if (heard <= 0) fail("nothing was heard");
-  const double playing = used / heard;
+  // The track from its start: CPU seconds per second heard.
+  const auto track_cpu = [&](double& heard_seconds) {
+    program.player_control.PlayClick();
+    if (program.player_control.player_state() != Playing) fail("the track does not play");
+    run_event_loop(0.5);  // past the start of the run
+    const int64_t heard_from = program.player_control.position_us();
+    const double cpu_before = cpu_seconds();
+    run_event_loop(seconds);
+    const double used_cpu = cpu_seconds() - cpu_before;
+    heard_seconds = static_cast<double>(program.player_control.position_us() - heard_from) * 1e-6;
+    program.player_control.StopClick();
+    if (heard_seconds <= 0) fail("nothing was heard");
+    return used_cpu / heard_seconds;
+  };
+  double heard = 0, gained_heard = 0;
+  const double playing = track_cpu(heard);
+  // The same with the track's ReplayGain (Track mode, a pre-amp) and the volume slider half way.
+  write_gains(program.data_module.Table1, TrackGains{ReplayGain{-6.0, 0.5, std::nullopt, std::nullopt}, std::nullopt, GainSource::Tag});
+  ReplayGainOptions::keep({ReplayGainMode::Track, 2.0, true, 0.0, 1.0});
+  program.form1.volumeSlider->setValue(50);
+  const double gained = track_cpu(gained_heard);
+  if (program.player.volume() != static_cast<float>(volume_factor(0.5))) fail("the volume was not applied");
+  ReplayGainOptions::keep({});
+  program.form1.volumeSlider->setValue(100);
 
   for (const fs::path& part : album) {
     if (!import_track(program.data_module.Table1, part, false).added()) fail("the album was not imported");
@@ -136,6 +154,9 @@ int run(int argc, char** argv, const fs::path& root) {
   std::printf("CPU seconds of the whole program       measured   target   measured/target\n");
   std::printf("  per second of audio, a track plays    %8.5f   %6.3f   %6.3f   (%.1f s heard)\n", playing, 0.01,
               playing / 0.01, heard);
+  std::printf("  the same, with ReplayGain and volume   %8.5f   %6.3f   %6.3f   (%.1f s heard)\n", gained, 0.01,
+              gained / 0.01, gained_heard);
+  std::printf("  with ReplayGain and volume / without  %8.2f\n", gained / playing);
   std::printf("  the same, an album through two joins  %8.5f   %6.3f   %6.3f   (%.1f s heard)\n", album_playing,
               0.01, album_playing / 0.01, album_heard);
   std::printf("  the same, each track a run of its own %8.5f   %6.3f   %6.3f   (%.1f s heard)\n", runs_playing,

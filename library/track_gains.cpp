@@ -62,7 +62,10 @@ const char* gain_source_text(GainSource source) {
 }
 
 std::optional<TrackGains> read_gains(Table& tracks) {
-  const int64_t id = tracks.row_id();
+  return read_gains(tracks, tracks.row_id());
+}
+
+std::optional<TrackGains> read_gains(Table& tracks, int64_t id) {
   if (id == 0) return std::nullopt;
   Store& store = open_store(tracks);
   try {

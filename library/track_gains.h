@@ -27,6 +27,8 @@ struct TrackGains {
 
 // The gains of the track table's current row; nothing when it has none (or the library keeps none).
 std::optional<TrackGains> read_gains(Table& tracks);
+// The gains of the row with that id (Table::row_id), without moving the table there.
+std::optional<TrackGains> read_gains(Table& tracks, int64_t row_id);
 // The gains of every track that has them, by the row's id (Table::row_id).
 std::unordered_map<int64_t, TrackGains> read_all_gains(Table& tracks);
 

@@ -53,6 +53,7 @@ TrackSource track_source(Table& tracks, int record) {
   const int pad = column_of(store, TrackTable::pad);
   const int64_t id = id_of(tracks, store, record);
   TrackSource source;
+  source.id = id;
   source.stored = store.columns()[data].type == ColumnType::Blob && store.blob_size(id, data) > 0;
   std::vector<Value> values(store.columns().size());
   try {

@@ -3,6 +3,7 @@
 // that follows it).
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 
@@ -13,6 +14,7 @@ class Table;
 struct TrackSource {
   bool stored = false;  // the audio is stored in the library (DATA)
   std::string path;     // the file the audio is kept in on disk (PAD)
+  int64_t id = 0;       // the row's id (Table::row_id), for what is kept beside it
 };
 
 // Of record `record` (1-based) of the open track table. Errors are TableErrors (also a record outside the

@@ -37,6 +37,12 @@ const char* replaygain_mode_text(ReplayGainMode mode) {
   }
 }
 
+double volume_factor(double position) {
+  if (!std::isfinite(position)) return 1.0;
+  const double p = std::clamp(position, 0.0, 1.0);
+  return p * p * p;
+}
+
 double db_to_factor(double db) {
   return std::pow(10.0, db / 20.0);
 }

@@ -40,12 +40,18 @@ struct GainSettings {
   bool prevent_clipping = true;  // the factor times the known peak never exceeds 1.0
   double fallback_gain = 0.0;    // dB for a track without a gain of the chosen kind (instead of the pre-amp)
   double volume = 1.0;           // linear factor, 0 (mute) to 1, applied last
+  bool operator==(const GainSettings&) const = default;
 };
 
 // The factor for a track: with the mode off, only the volume. Album mode takes the album gain and peak, else
 // the track's. A track with a gain gets gain + pre-amp; one without gets the fallback gain. Clipping prevention
 // then lowers the factor to 1 / peak when the peak of the gain taken is known.
 double gain_factor(const GainSettings& settings, const ReplayGain& gain);
+
+// The volume control's curve: a position 0...1 (the slider, the media controls' Volume) as the linear factor
+// it plays at. Cubic, so that equal steps sound about equally loud (half way is -18 dB); out-of-range
+// positions are clamped.
+double volume_factor(double position);
 
 // A gain in dB as a linear factor, and back.
 double db_to_factor(double db);

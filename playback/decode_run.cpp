@@ -47,8 +47,9 @@ class DecoderObjects {
     args_.heard.set_frame_samples(buffer->frame_samples());
     device_buffer_ = buffer.get();
     output = std::move(buffer);
+    volume_ = args_.volume.load();
     frames = std::make_unique<StreamDecoder>(*args_.stream, header, *output, choice, args_.gapless,
-                                             args_.scale_factor);
+                                             args_.scale_factor * volume_);
     return true;
   }
   // At the end of the current stream: takes the following one, when there is one whose samples the device
@@ -80,14 +81,22 @@ class DecoderObjects {
       args_.stream = std::move(stream);
       args_.header = std::move(header);
       args_.scale_factor = scale;
+      volume_ = args_.volume.load();
       frames = std::make_unique<StreamDecoder>(*args_.stream, *args_.header, *output, choice, args_.gapless,
-                                               args_.scale_factor);
+                                               args_.scale_factor * volume_);
       args_.heard.follow(device_buffer_->frames_written(), args_.header->samples_per_frame());
       args_.reported_frame.store(args_.stream->current_frame());
       ++args_.streams_followed;
     }
     following->followed();
     return true;
+  }
+  // A volume changed since the last frame takes effect with the next one: a block later at the device.
+  void follow_volume() {
+    const float volume = args_.volume.load();
+    if (volume == volume_ || !frames) return;
+    volume_ = volume;
+    frames->frames().set_scale_factor(args_.scale_factor * volume_);
   }
   // Plays out the audio queued at the end of the stream; false when a stop or a seek came first. A trimmed
   // stream ends on its last sample, an untrimmed one on a block filled with silence, as it always did.
@@ -115,6 +124,7 @@ class DecoderObjects {
   RunWaits waits_;
   PcmFormat format_;
   MCIbuffer* device_buffer_ = nullptr;  // `output`
+  float volume_ = 1.0f;                 // the volume in the synthesis filters' scale
 };
 
 }  // namespace
@@ -159,6 +169,7 @@ int decode_run(MPEG_Args& args) {
       }
       args.reported_frame.store(stream->current_frame());
     }
+    objects.follow_volume();
     objects.frames->decode_frame(crc);
     if (header->layer() != 3 && self && self->terminated()) {
       objects.release_decoder_objects(true);

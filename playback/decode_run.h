@@ -48,7 +48,10 @@ struct MPEG_Args : Args {
   std::unique_ptr<Ibitstream> stream;        // the run's bitstream source
   std::unique_ptr<Header> header;            // the run's frame header
   ChannelChoice channels = ChoiceStereo;
-  float scale_factor = kFullScale;         // handed to the synthesis filters of the stream being decoded
+  float scale_factor = kFullScale;         // the stream being decoded's own scale (its gain), before the volume
+  // Crosses threads: the user's volume, a linear factor 0...1 the decode thread multiplies into the synthesis
+  // filters' scale from the next frame on.
+  std::atomic<float> volume{1.0f};
   SoundDevice* device_handle = nullptr;    // the device the output buffer opens and the player controls
   std::atomic<int32_t> reported_frame{0};  // crosses threads: frame at the last frame boundary
   // Crosses threads: which stream and frame the device's played count stands for.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <limits>
 
 #include "decode_run.h"
@@ -25,6 +26,11 @@ const char* player_state_text(PlayerState state) {
       return "finished";
   }
   return "";
+}
+
+float track_scale(GainSettings settings, const ReplayGain& gain) {
+  settings.volume = 1.0;
+  return static_cast<float>(kFullScale * gain_factor(settings, gain));
 }
 
 struct Player::Impl {
@@ -99,8 +105,8 @@ bool Player::open_run(unsigned frame) {
   if (first > 0) args.heard.restart(first);
   args.streams_followed = 0;
   args.gapless = p.settings.gapless();
-  // A gain given to a track of the last run's chain is not this run's.
-  args.scale_factor = kFullScale;
+  // The track's own gain, read at every run; a gain given to a track of the last run's chain is not this run's.
+  args.scale_factor = track_scale(p.settings.gains(), track_gain);
   const int mix = p.settings.mix_index();
   if (mix >= ChoiceStereo && mix <= ChoiceMono) args.channels = static_cast<ChannelChoice>(mix);
   p.run_open = true;
@@ -223,6 +229,13 @@ const Header* Player::header() const { return impl_->args.header.get(); }
 const Ibitstream* Player::stream() const { return impl_->args.stream.get(); }
 
 SoundDevice& Player::device() { return *impl_->device; }
+
+void Player::set_volume(double volume) {
+  const double sane = std::isfinite(volume) ? std::clamp(volume, 0.0, 1.0) : 1.0;
+  impl_->args.volume.store(static_cast<float>(sane));
+}
+
+double Player::volume() const { return impl_->args.volume.load(); }
 
 void Player::deliver_events() {
   Impl& p = *impl_;

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "gain_stage.h"
 #include "notifier.h"
 
 namespace vemla {
@@ -40,7 +41,13 @@ class PlayerSettings {
   // Exactly the encoder's input of each track (its delay and padding dropped where the tags give them), and
   // seeks that land on the sample a straight decode has there.
   virtual bool gapless() { return true; }
+  // The user's ReplayGain choices (the volume in them is not used: see Player::set_volume).
+  virtual GainSettings gains() { return {}; }
 };
+
+// The synthesis filters' scale for a track with these gains: its ReplayGain factor at full scale, without the
+// volume, which the run multiplies in itself.
+float track_scale(GainSettings settings, const ReplayGain& gain);
 
 // Where the player says why a file cannot be played ("Error: No header found").
 class TitleLabel {
@@ -81,6 +88,8 @@ class Player {
 
   // The file the next run opens.
   std::string track_file_name;
+  // Its ReplayGain values (from the library), applied as the settings' gains() say.
+  ReplayGain track_gain;
 
   // Prepares a run on track_file_name, to begin at 0-based `frame`, and reads its first frame header; the
   // decode thread stays suspended. The run counts as open (run_open) even when no header was found: then
@@ -135,6 +144,11 @@ class Player {
   const Ibitstream* stream() const;
 
   SoundDevice& device();
+
+  // The volume, linear 0 (silent) ... 1 (the track's own level); values outside are clamped. It applies to
+  // every run, a playing one from its next frame on (within a device block). Any thread.
+  void set_volume(double volume);
+  double volume() const;
 
   // Passes what the decode thread raised (messages, the end of a run) to the notifier and the listener. A
   // run whose thread returned without playing to its end (a device that could not be opened, a failed seek)

@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QCryptographicHash>
 #include <QMetaObject>
+#include <QSlider>
 #include <QToolButton>
 #include <QWidget>
 #include <algorithm>
+#include <cmath>
 #include <exception>
 #include <limits>
 
@@ -44,6 +46,8 @@ MediaControls::MediaControls(TForm1& form, Tdb& db, PlayerControl& player, std::
   connect(&transport_, &Transport::current_changed, this, &MediaControls::changed_soon);
   connect(&transport_, &Transport::options_changed, this, &MediaControls::changed_soon);
   connect(&transport_, &Transport::seeked, this, &MediaControls::seeked);
+  connect(form_.volumeSlider, &QSlider::valueChanged, this, &MediaControls::changed_soon);
+  connect(form_.Mute, &QToolButton::toggled, this, &MediaControls::changed_soon);
   db_.data.attach(*watcher_);
   db_.reg.attach(*watcher_);  // Nonstop Play ticked in the window
 }
@@ -153,6 +157,13 @@ void MediaControls::set_shuffle(bool on) {
   changed_soon();
 }
 
+void MediaControls::set_volume(double volume) {
+  const double sane = std::isfinite(volume) ? std::clamp(volume, 0.0, 1.0) : 1.0;
+  const int value = static_cast<int>(std::lround(sane * form_.volumeSlider->maximum()));
+  form_.volumeSlider->setValue(value);
+  if (value > 0) form_.Mute->setChecked(false);
+}
+
 bool MediaControls::set_loop_status(const QString& status) {
   if (status != QLatin1String("Track") && status != QLatin1String("Playlist") && status != QLatin1String("None"))
     return false;
@@ -237,6 +248,7 @@ MediaState MediaControls::state() const {
   state.loop_status = transport_.repeat_track() ? QStringLiteral("Track")
                       : nonstop                 ? QStringLiteral("Playlist")
                                                 : QStringLiteral("None");
+  state.volume = form_.Mute->isChecked() ? 0.0 : form_.volumeSlider->value() / double(form_.volumeSlider->maximum());
   return state;
 }
 

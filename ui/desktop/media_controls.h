@@ -40,6 +40,7 @@ struct MediaState {
   bool can_seek = false;
   bool shuffle = false;        // the list is in an order of Shuffle or Arrange (until Reset)
   QString loop_status;         // "Track" (Repeat Track), "Playlist" (Nonstop Play) or "None"
+  double volume = 1.0;         // the volume slider's position 0 ... 1; 0 while muted
   friend bool operator==(const MediaState&, const MediaState&) = default;
 };
 
@@ -73,6 +74,10 @@ class MediaControls : public QObject {
   // "Track" ticks Repeat Track; "Playlist" clears it and ticks Nonstop Play; "None" clears both. False, and
   // nothing changed, for any other value.
   bool set_loop_status(const QString& status);
+
+  // Moves the volume slider to `volume` (clamped to 0 ... 1); above 0 it also unmutes. Also while a dialog is
+  // open: it changes nothing but the level.
+  void set_volume(double volume);
 
   // The current track's cover picture, as an address the desktop can read ("" for none).
   void set_art_url(const QString& art_url);

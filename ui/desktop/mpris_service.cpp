@@ -29,7 +29,8 @@ QVariantMap player_properties(const MediaState& state) {
           {QStringLiteral("CanGoPrevious"), state.can_go_previous},
           {QStringLiteral("CanSeek"), state.can_seek},
           {QStringLiteral("Shuffle"), state.shuffle},
-          {QStringLiteral("LoopStatus"), state.loop_status}};
+          {QStringLiteral("LoopStatus"), state.loop_status},
+          {QStringLiteral("Volume"), state.volume}};
 }
 
 QVariantMap changed_player_properties(const MediaState& before, const MediaState& now) {
@@ -47,6 +48,7 @@ QVariantMap changed_player_properties(const MediaState& before, const MediaState
   keep("CanSeek", before.can_seek != now.can_seek);
   keep("Shuffle", before.shuffle != now.shuffle);
   keep("LoopStatus", before.loop_status != now.loop_status);
+  keep("Volume", before.volume != now.volume);
   return changed;
 }
 
@@ -146,6 +148,14 @@ void MprisPlayerAdaptor::setShuffle(bool shuffle) {
 
 QString MprisPlayerAdaptor::LoopStatus() const {
   return service_.controls().state().loop_status;
+}
+
+double MprisPlayerAdaptor::Volume() const {
+  return service_.controls().state().volume;
+}
+
+void MprisPlayerAdaptor::setVolume(double volume) {
+  service_.controls().set_volume(volume);
 }
 
 void MprisPlayerAdaptor::setLoopStatus(const QString& status) {

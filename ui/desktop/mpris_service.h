@@ -84,7 +84,7 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
   Q_PROPERTY(QString PlaybackStatus READ PlaybackStatus)
   Q_PROPERTY(double Rate READ Rate)
   Q_PROPERTY(QVariantMap Metadata READ Metadata)
-  Q_PROPERTY(double Volume READ Volume)
+  Q_PROPERTY(double Volume READ Volume WRITE setVolume)
   Q_PROPERTY(qlonglong Position READ Position)
   Q_PROPERTY(double MinimumRate READ MinimumRate)
   Q_PROPERTY(double MaximumRate READ MaximumRate)
@@ -100,10 +100,12 @@ class MprisPlayerAdaptor : public QDBusAbstractAdaptor {
   explicit MprisPlayerAdaptor(MprisService& service);
 
   QString PlaybackStatus() const;
-  // Vemla plays at one speed and one volume; both stay as they are.
+  // Vemla plays at one speed.
   double Rate() const { return 1.0; }
   QVariantMap Metadata() const;
-  double Volume() const { return 1.0; }
+  // The volume slider's position, 0 ... 1 (0 while muted); a value outside is taken as the nearer end.
+  double Volume() const;
+  void setVolume(double volume);
   qlonglong Position() const;
   double MinimumRate() const { return 1.0; }
   double MaximumRate() const { return 1.0; }

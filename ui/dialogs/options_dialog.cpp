@@ -17,6 +17,7 @@
 #include "data_controls.h"
 #include "error_box.h"
 #include "look.h"
+#include "replaygain_options.h"
 #include "rows.h"
 
 namespace vemla {
@@ -106,7 +107,10 @@ TForm2::TForm2(Tdb& db, QWidget* parent) : QDialog(parent), db_(db) {
   page->addWidget(RadioGroup1, 1, 1);
   page->addWidget(CheckBox1, 2, 0, 1, 2);
   page->addWidget(GaplessPlayback, 3, 0, 1, 2);
-  page->setRowStretch(4, 1);
+  ReplayGain = new ReplayGainOptions(TabSheet1);
+  connect(ReplayGain, &ReplayGainOptions::changed, this, &TForm2::gains_changed);
+  page->addWidget(ReplayGain, 4, 0, 1, 2);
+  page->setRowStretch(5, 1);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
   BitBtn1 = named(buttons->button(QDialogButtonBox::Ok), "BitBtn1");
@@ -143,6 +147,7 @@ void TForm2::FormActivate() {
   // Without a library there is nothing to make read-only.
   CheckBox1->setEnabled(db_.Table1.is_open());
   GaplessPlayback->setChecked(gapless_playback());
+  ReplayGain->show_kept();
 }
 
 void TForm2::FormClose() {

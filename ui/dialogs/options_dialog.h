@@ -1,7 +1,9 @@
 // The "Options" dialog: player priority, where the audio is kept, the output mix, the read-only flag of the
 // open library and gapless playback. Priority and storage are data-aware (settings PRIORITY and STORAGE); the
 // mix lives only in the dialog; the read-only flag is applied to the library's tables when the dialog closes;
-// gapless playback is kept with QSettings ("GaplessPlayback") beside the window's geometry, at once.
+// gapless playback and the
+// ReplayGain choices are kept with QSettings ("GaplessPlayback", replaygain_options.h) beside the window's
+// geometry, at once.
 #pragma once
 
 #include <QDialog>
@@ -15,6 +17,7 @@ class QTabWidget;
 namespace vemla {
 
 class DBRadioGroup;
+class ReplayGainOptions;
 class Table;
 class Tdb;
 
@@ -39,6 +42,7 @@ class TForm2 : public QDialog {
   QButtonGroup* MixButtons;
   QCheckBox* CheckBox1;             // "Make the database Read Only"
   QCheckBox* GaplessPlayback;       // "Gapless playback"
+  ReplayGainOptions* ReplayGain;    // "ReplayGain": mode, pre-amp, clipping prevention, tracks without a gain
   QPushButton* BitBtn1;             // OK
 
  public slots:
@@ -51,6 +55,8 @@ class TForm2 : public QDialog {
  signals:
   // The user turned "Gapless playback" on or off (already kept).
   void gapless_changed(bool on);
+  // The user changed a ReplayGain choice (already kept).
+  void gains_changed();
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -8,6 +8,7 @@
 #include "file_check.h"
 #include "library_play_list.h"
 #include "temporary_track.h"
+#include "track_gains.h"
 #include "track_source.h"
 #include "transport.h"
 
@@ -22,6 +23,24 @@ namespace {
 constexpr int kWatchMs = 20;
 
 }  // namespace
+
+ReplayGain record_gain(Table& tracks, int32_t record) {
+  try {
+    if (const auto gains = read_gains(tracks, track_source(tracks, record).id)) return gains->gain;
+  } catch (const std::exception&) {
+    // Unreadable gains are no reason not to play the track.
+  }
+  return {};
+}
+
+ReplayGain current_gain(Table& tracks) {
+  try {
+    if (const auto gains = read_gains(tracks)) return gains->gain;
+  } catch (const std::exception&) {
+    // As above.
+  }
+  return {};
+}
 
 FollowingTracks::FollowingTracks(Transport& transport, Tdb& db, QObject* parent)
     : QObject(parent), transport_(transport), db_(db), watch_(new QTimer(this)) {
@@ -95,8 +114,11 @@ void FollowingTracks::update() {
     LibraryPlayList list(transport_.playlist(), tracks);
     following.record = following_record(list, cursor, playing, transport_.settings(false));
     // Read at every track: without gapless play each track has a run of its own, as it always had.
-    if (following.record > 0 && player.settings().gapless() && player.run_gapless())
+    if (following.record > 0 && player.settings().gapless() && player.run_gapless()) {
       following.file = file_of(following.record, playing, playing_file);
+      // Its own gain from the join on, with the ReplayGain choices as they are now.
+      following.scale = track_scale(player.settings().gains(), record_gain(tracks, following.record));
+    }
   } catch (const std::exception&) {
     // Without the tables nothing is known to follow; the next command reports their error.
     following = {};

@@ -12,14 +12,22 @@
 #include <string>
 #include <vector>
 
+#include "gain_stage.h"
 #include "track_chain.h"
 
 class QTimer;
 
 namespace vemla {
 
+class Table;
 class Tdb;
 class Transport;
+
+// The ReplayGain values the library keeps for record `record` (1-based) of the track table, read without moving
+// the table; none when it has none or they cannot be read (the track then plays at the fixed gain).
+ReplayGain record_gain(Table& tracks, int32_t record);
+// The same of the table's current row.
+ReplayGain current_gain(Table& tracks);
 
 class FollowingTracks : public QObject {
   Q_OBJECT

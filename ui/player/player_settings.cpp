@@ -1,6 +1,7 @@
 #include "player_settings.h"
 
 #include "options_dialog.h"
+#include "replaygain_options.h"
 #include "rows.h"
 
 namespace vemla {
@@ -20,6 +21,10 @@ int WindowPlayerSettings::mix_index() {
 
 bool WindowPlayerSettings::gapless() {
   return TForm2::gapless_playback();
+}
+
+GainSettings WindowPlayerSettings::gains() {
+  return ReplayGainOptions::kept();
 }
 
 }  // namespace vemla

@@ -19,6 +19,8 @@ class WindowPlayerSettings final : public PlayerSettings {
   int mix_index() override;
   // The Options' "Gapless playback", as kept.
   bool gapless() override;
+  // The Options' ReplayGain choices, as kept.
+  GainSettings gains() override;
 
  private:
   Table& settings_;

@@ -358,6 +358,7 @@ bool Transport::open_current_track() {
     player_.track_file_name = path.string();
   }
 
+  player_.track_gain = current_gain(tracks);
   const bool header_found = player_.open_run();
   following_->run_opened();
   own_run_ = true;
@@ -448,6 +449,8 @@ bool Transport::go_on_into(int32_t record, const std::string& file) {
   });
   run_record_ = record;
   player_.track_file_name = file;
+  // A later run on it (a seek that reopens) keeps its gain.
+  player_.track_gain = record_gain(db_.Table1, record);
   {
     // The file as the run opened it, for its exact length; its messages were the run's to tell.
     FirstMessage quiet;

@@ -59,14 +59,16 @@ const std::vector<TransportShortcut>& transport_shortcuts() {
       {QKeySequence(Qt::Key_MediaNext), &T::next},
       {QKeySequence(Qt::CTRL | Qt::Key_Right), &T::next},
       {QKeySequence(Qt::Key_MediaPrevious), &T::prior},
-      {QKeySequence(Qt::CTRL | Qt::Key_Left), &T::prior}};
+      {QKeySequence(Qt::CTRL | Qt::Key_Left), &T::prior},
+      {QKeySequence(Qt::CTRL | Qt::Key_Up), &T::volume_up},
+      {QKeySequence(Qt::CTRL | Qt::Key_Down), &T::volume_down}};
   return keys;
 }
 
 KeyboardShortcuts::KeyboardShortcuts(TForm1& form, std::function<void()> play_pause, QObject* parent)
     : QObject(parent), form_(form), play_pause_(std::move(play_pause)) {
   for (const MenuShortcut& item : menu_shortcuts(form_)) item.action->setShortcut(item.key);
-  for (QToolButton* button : {form_.Play, form_.Pause, form_.Stop, form_.Prior, form_.Next})
+  for (QToolButton* button : {form_.Play, form_.Pause, form_.Stop, form_.Prior, form_.Next, form_.Mute})
     button->setFocusPolicy(Qt::TabFocus);
   // Through the application, which sees a key before the text field it is meant for does.
   qApp->installEventFilter(this);

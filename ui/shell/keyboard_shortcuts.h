@@ -1,6 +1,7 @@
 // The main window's keyboard: the usual shortcuts of the menus (Ctrl+O opens a library, Ctrl+Q leaves ...),
 // shown beside their items, which work in its text fields too; keys for the player (Stop, Next, Prior: the
-// desktop's media keys, Ctrl+., Ctrl+Right and Ctrl+Left); and space, which plays and pauses wherever the
+// desktop's media keys, Ctrl+., Ctrl+Right and Ctrl+Left; the volume:
+// Ctrl+Up and Ctrl+Down); and space, which plays and pauses wherever the
 // focused control has no use of its own for it (a text field types it, a check box or a button is pressed by
 // it, a list ticks with it).
 #pragma once
@@ -32,6 +33,8 @@ struct TransportCommands {
   std::function<void()> stop;
   std::function<void()> next;
   std::function<void()> prior;
+  std::function<void()> volume_up;
+  std::function<void()> volume_down;
 };
 
 struct TransportShortcut {

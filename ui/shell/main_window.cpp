@@ -306,6 +306,24 @@ void TForm1::build_bottom_panel() {
   }
   Stop->setChecked(true);
 
+  // The speaker shows its level in the volume control's icons; the button keeps to its icon, so the room the
+  // transport buttons have at the default size stays theirs.
+  Mute = named(new QToolButton(RzPanel1), "Mute");
+  Mute->setIcon(theme_icon("audio-volume-high", QStyle::SP_MediaVolume));
+  Mute->setCheckable(true);
+  Mute->setAutoRaise(true);
+  Mute->setAccessibleName(QStringLiteral("Mute"));
+  hint(Mute, QStringLiteral("Mute or unmute the sound"));
+  volumeSlider = named(new QSlider(Qt::Horizontal, RzPanel1), "volumeSlider");
+  volumeSlider->setRange(0, 100);
+  volumeSlider->setSingleStep(5);
+  volumeSlider->setPageStep(10);
+  volumeSlider->setValue(100);
+  volumeSlider->setFixedWidth(56);
+  volumeSlider->setAccessibleName(QStringLiteral("Volume"));
+  hint(volumeSlider, QStringLiteral("Volume (Ctrl+Up, Ctrl+Down, or the mouse wheel over it)"));
+  help_context(volumeSlider, 220);
+
   BitBtn1 = named(new QPushButton(theme_icon("application-exit", QStyle::SP_DialogCloseButton),
                                   QStringLiteral("E&xit"), RzPanel1),
                   "BitBtn1");
@@ -322,6 +340,8 @@ void TForm1::build_bottom_panel() {
     if (button == Stop) layout->addSpacing(2 * kSpacing);
   }
   layout->addStretch();
+  layout->addWidget(Mute);
+  layout->addWidget(volumeSlider);
   layout->addWidget(BitBtn1);
 }
 
@@ -363,7 +383,7 @@ void TForm1::set_tab_order() {
   const QWidget* order[] = {RzDBLineEdit1, RzDBLineEdit2, RzDBLineEdit3, CheckBox2, DBCheckBox3, DBCheckBox1,
                             DBCheckBox2,   RzTrackBar1,   Reset,         Shuffle,   Arrange,     DBMemo1,
                             RzCheckList1,  ComboBox1,     Play,          Pause,     Stop,        Prior,
-                            Next,          BitBtn1};
+                            Next,          Mute,          volumeSlider,  BitBtn1};
   for (size_t i = 0; i + 1 < std::size(order); ++i)
     setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
 }

@@ -83,6 +83,10 @@ class TForm1 : public QMainWindow {
   QToolButton* Prior;
   QToolButton* Next;
   QButtonGroup* PlayerButtons;
+  // The volume: a speaker button that mutes and unmutes (checked: muted), and the level 0 ... 100 (a position
+  // on the volume curve); what they do is volume_control.h's.
+  QToolButton* Mute;
+  QSlider* volumeSlider;
   QPushButton* BitBtn1;  // exit
 
   // The track list, beside (or below) the panels in the room of a window larger than its default size.

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QSlider>
+#include <QToolButton>
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -195,6 +197,50 @@ TEST_F(MprisServiceTest, ShuffleAndLoopStatusAreWritable) {
   listener.changes.clear();
   program.form1.DBCheckBox3->click();  // the window's own box
   EXPECT_TRUE(told("LoopStatus", QStringLiteral("None")));
+}
+
+// Volume is the slider's position, told when the slider moves or mutes; a Set moves the slider (and unmutes), and
+// the player plays at the curve's factor of it.
+TEST_F(MprisServiceTest, VolumeFollowsTheSliderBothWays) {
+  TForm1& form = program.form1;
+  form.volumeSlider->setValue(100);
+  form.Mute->setChecked(false);
+  EXPECT_DOUBLE_EQ(player("Volume").toDouble(), 1.0);
+  listener.changes.clear();
+  const auto told = [&](double value) {
+    return QTest::qWaitFor(
+        [&] {
+          for (const QVariantMap& change : listener.changes)
+            if (change.contains(QStringLiteral("Volume")) && change.value(QStringLiteral("Volume")).toDouble() == value)
+              return true;
+          return false;
+        },
+        20000);
+  };
+
+  form.volumeSlider->setValue(40);
+  EXPECT_TRUE(told(0.4));
+  form.Mute->click();
+  EXPECT_TRUE(told(0.0));
+  EXPECT_EQ(program.player.volume(), 0.0);
+  form.Mute->click();
+  EXPECT_TRUE(told(0.4));
+
+  EXPECT_EQ(set_player("Volume", 0.75).type(), QDBusMessage::ReplyMessage);
+  EXPECT_EQ(form.volumeSlider->value(), 75);
+  EXPECT_DOUBLE_EQ(player("Volume").toDouble(), 0.75);
+  EXPECT_FLOAT_EQ(program.player.volume(), volume_factor(0.75));
+  EXPECT_TRUE(told(0.75));
+  set_player("Volume", 1.7);  // out of range: the nearer end
+  EXPECT_EQ(form.volumeSlider->value(), 100);
+  set_player("Volume", -0.5);
+  EXPECT_EQ(form.volumeSlider->value(), 0);
+  EXPECT_EQ(program.player.volume(), 0.0);
+  form.Mute->click();
+  set_player("Volume", 0.5);  // a level asked for is meant to be heard
+  EXPECT_FALSE(form.Mute->isChecked());
+  EXPECT_DOUBLE_EQ(player("Volume").toDouble(), 0.5);
+  form.volumeSlider->setValue(100);
 }
 
 TEST_F(MprisServiceTest, OpenUriIsRefused) {

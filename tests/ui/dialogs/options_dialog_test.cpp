@@ -7,6 +7,8 @@
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
@@ -15,6 +17,7 @@
 #include "data_controls.h"
 #include "error_box.h"
 #include "player_settings.h"
+#include "replaygain_options.h"
 #include "support.h"
 #include "ui_library.h"
 
@@ -115,6 +118,59 @@ TEST_F(OptionsDialogTest, GaplessPlaybackIsKeptWithTheProgramsSettings) {
   EXPECT_TRUE(settings.gapless());
   EXPECT_EQ(told_again.size(), 1);
   EXPECT_THROW(data.Table2.field_by_name("GaplessPlayback"), TableError) << "no column of the settings table";
+  EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
+}
+
+// The ReplayGain choices: off, 0 dB, clipping prevented and 0 dB for tracks without a gain until changed; kept
+// with the program's settings at once, told, read by the player at its next track; never a column of a library.
+TEST_F(OptionsDialogTest, ReplayGainChoicesAreKeptWithTheProgramsSettings) {
+  for (const char* key : {"ReplayGain", "ReplayGainPreamp", "ReplayGainPreventClipping", "ReplayGainFallback"})
+    QSettings().remove(QString::fromLatin1(key));
+  TForm2 fresh(data);
+  QSignalSpy told(&fresh, &TForm2::gains_changed);
+  fresh.show();
+  ReplayGainOptions& box = *fresh.ReplayGain;
+  EXPECT_EQ(box.title(), "ReplayGain");
+  EXPECT_EQ(box.Mode->currentText(), "Off");
+  EXPECT_EQ(box.Mode->count(), 3);
+  EXPECT_EQ(box.Preamp->value(), 0.0);
+  EXPECT_EQ(box.Preamp->minimum(), -15.0);
+  EXPECT_EQ(box.Preamp->maximum(), 15.0);
+  EXPECT_TRUE(box.PreventClipping->isChecked());
+  EXPECT_EQ(box.Fallback->value(), 0.0);
+  EXPECT_EQ(ReplayGainOptions::kept(), GainSettings{});
+
+  box.Mode->setCurrentIndex(2);
+  box.Preamp->setValue(20.0);  // beyond the range: its end
+  box.PreventClipping->click();
+  box.Fallback->setValue(-3.5);
+  EXPECT_EQ(told.size(), 4);
+  fresh.BitBtn1->click();
+  const GainSettings chosen{ReplayGainMode::Album, 15.0, false, -3.5, 1.0};
+  EXPECT_EQ(ReplayGainOptions::kept(), chosen);
+  EXPECT_EQ(QSettings().value(QStringLiteral("ReplayGain")).toString(), "album");
+
+  data.Table2.open();
+  WindowPlayerSettings settings(data.Table2, fresh);
+  EXPECT_EQ(settings.gains(), chosen);
+  TForm2 next_start(data);
+  QSignalSpy told_again(&next_start, &TForm2::gains_changed);
+  next_start.show();
+  EXPECT_EQ(next_start.ReplayGain->Mode->currentText(), "Album");
+  EXPECT_EQ(next_start.ReplayGain->Fallback->value(), -3.5);
+  EXPECT_EQ(told_again.size(), 0) << "shown anew is not a change";
+  for (const char* column : {"ReplayGain", "ReplayGainPreamp", "Volume"})
+    EXPECT_THROW(data.Table2.field_by_name(column), TableError) << column << " is no column of the settings table";
+
+  // Settings that a hand or another version left unreadable read as the defaults, within range.
+  QSettings().setValue(QStringLiteral("ReplayGain"), QStringLiteral("loud"));
+  QSettings().setValue(QStringLiteral("ReplayGainPreamp"), QStringLiteral("much"));
+  QSettings().setValue(QStringLiteral("ReplayGainFallback"), 99);
+  const GainSettings read = ReplayGainOptions::kept();
+  EXPECT_EQ(read.mode, ReplayGainMode::Off);
+  EXPECT_EQ(read.preamp, 0.0);
+  EXPECT_EQ(read.fallback_gain, 15.0);
+  ReplayGainOptions::keep({});
   EXPECT_TRUE(errors.isEmpty()) << errors.join('\n').toStdString();
 }
 

@@ -15,7 +15,10 @@
 #include "following_tracks.h"
 #include "options_dialog.h"
 #include "program_library.h"
+#include "replaygain_options.h"
 #include "test_files.h"
+#include "track_gains.h"
+#include "track_source.h"
 #include "transport.h"
 #include "wav_device.h"
 #include "wav_file.h"
@@ -181,6 +184,43 @@ TEST_F(SeamlessPlayTest, ASineCutInThreePlaysAsOneOnADeviceOpenedOnce) {
   const test::Comparison c = test::compare_aligned(test::as_steps(heard), sine_, 1, 100);
   EXPECT_EQ(c.offset, 0);
   EXPECT_LT(c.max_difference, kAmplitude / 20);
+}
+
+// Each track at the gain the library keeps for it, switched exactly at the join, and the window's volume on
+// top: one measured, one without any (the fixed gain), one as its tags gave it.
+TEST_F(SeamlessPlayTest, EachTrackPlaysAtItsOwnGainAndTheVolume) {
+  open_album();
+  Table& tracks = program->data_module.Table1;
+  write_gains(tracks, track_source(tracks, 1).id, {ReplayGain{-6.0, 0.37, std::nullopt, std::nullopt}, -12.0,
+                                                    GainSource::Scan});
+  write_gains(tracks, track_source(tracks, 3).id,
+              {ReplayGain{3.0, 0.37, std::nullopt, std::nullopt}, std::nullopt, GainSource::Tag});
+  // The gain lame's header gave track 2 at import, taken away.
+  write_gains(tracks, track_source(tracks, 2).id, {ReplayGain{}, std::nullopt, GainSource::Tag});
+  ReplayGainOptions::keep({ReplayGainMode::Track, 0.0, true, -2.0, 1.0});
+  window().volumeSlider->setValue(80);
+  window().Play->click();
+  ASSERT_TRUE(test::settles([&] { return record() == 3 && ended(); }));
+  ReplayGainOptions::keep({});
+  window().volumeSlider->setValue(100);
+  EXPECT_EQ(paced->opens, 1);
+
+  const std::vector<int16_t> heard = first_channel(dir / "played.wav");
+  ASSERT_EQ(heard.size(), sine_.size());
+  const double volume_db = 20 * std::log10(volume_factor(0.8));
+  const double expected[] = {-6.0 + volume_db, -2.0 + volume_db, 3.0 + volume_db};
+  const auto rms_db = [](const int16_t* from, size_t count) {
+    double sum = 0;
+    for (size_t i = 0; i < count; ++i) sum += double(from[i]) * from[i];
+    return 10 * std::log10(sum / double(count));
+  };
+  for (int k = 0; k < 3; ++k) {
+    // Within each track, clear of the joins' few coded samples.
+    const size_t from = cuts_[k] + 2000, count = cuts_[k + 1] - cuts_[k] - 4000;
+    EXPECT_NEAR(rms_db(heard.data() + from, count) - rms_db(sine_.data() + from, count), expected[k], 0.1)
+        << "track " << k + 1;
+  }
+  EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(SeamlessPlayTest, AnotherSamplingRateOrTheOptionOffReopensTheDevice) {

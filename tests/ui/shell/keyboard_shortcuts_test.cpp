@@ -154,6 +154,8 @@ TEST_F(KeyboardShortcutsTest, PlayerKeysCallTheTransport) {
   transport.stop = [&] { called << "stop"; };
   transport.next = [&] { called << "next"; };
   transport.prior = [&] { called << "prior"; };
+  transport.volume_up = [&] { called << "up"; };
+  transport.volume_down = [&] { called << "down"; };
   keys.bind_transport(transport);
   form.show();
   form.activateWindow();
@@ -168,12 +170,15 @@ TEST_F(KeyboardShortcutsTest, PlayerKeysCallTheTransport) {
                                                               {Qt::Key_MediaNext, {}},
                                                               {Qt::Key_Right, Qt::ControlModifier},
                                                               {Qt::Key_MediaPrevious, {}},
-                                                              {Qt::Key_Left, Qt::ControlModifier}})
+                                                              {Qt::Key_Left, Qt::ControlModifier},
+                                                              {Qt::Key_Up, Qt::ControlModifier},
+                                                              {Qt::Key_Down, Qt::ControlModifier}})
     QTest::sendKeyEvent(QTest::Click, focused, key, QString(), modifiers);  // media keys have no text
   EXPECT_EQ(called,
-            (QStringList{"play", "pause", "play_pause", "stop", "stop", "next", "next", "prior", "prior"}));
+            (QStringList{"play", "pause", "play_pause", "stop", "stop", "next", "next", "prior", "prior", "up",
+                         "down"}));
   EXPECT_EQ(presses, 0);
-  EXPECT_EQ(transport_shortcuts().size(), 9u);
+  EXPECT_EQ(transport_shortcuts().size(), 11u);
 }
 
 // Play, Pause and Stop are one group of buttons, where the one with the focus would take Tab from the others.
