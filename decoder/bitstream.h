@@ -70,6 +70,8 @@ class Ibitstream {
     bit_position_ += n;
     return value;
   }
+  // Where the next read_bits starts, in bits from the start of the body.
+  uint32_t bit_position() const { return bit_position_; }
   // Copies n whole bytes of the body from a byte boundary (zeros past the body).
   void read_bytes(uint8_t* out, unsigned n);
 

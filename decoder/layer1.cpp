@@ -1,72 +1,67 @@
 // Layer I: ISO/IEC 11172-3, 2.4.1.5 and 2.4.3.2. Twelve samples per subband and frame, one per time slot.
-#include "subband.h"
+#include "layer12.h"
 
 namespace vemla {
+namespace {
 
-void SubbandLayer1::Channel::read_allocation(Ibitstream& stream, Crc16* crc, bool& valid) {
-  allocation = stream.read_bits(4);
-  if (crc) crc->feed_bits(allocation, 4);
-  if (allocation == 15) {  // forbidden (2.4.2.7, allocation): the frame is not decoded
-    valid = false;
-    allocation = 0;
+// Channel c's codes in the 12 groups, each its time slot's sample; joint stereo above the bound also gives
+// channel 2 the same sample by its own scale factor.
+template <bool Intensity>
+void read_channel(BodyBits bits, uint32_t position, uint32_t group_bits, const CodedChannel& c) {
+  const float scale = c.scale_factors[0];
+  const float scale2 = Intensity ? c.scale_factors2[0] : 0.0f;
+  for (unsigned slot = 0; slot < 12; ++slot, position += group_bits) {
+    const float r = static_cast<float>(bits.at(position, c.bits)) * c.factor + c.level_offset;
+    c.samples[32 * slot] = r * scale;
+    if constexpr (Intensity) c.samples2[32 * slot] = r * scale2;
   }
-  if (allocation != 0) {
-    sample_length = allocation + 1;
-    factor = layer12_tables().layer1[allocation].factor;
-    offset = layer12_tables().layer1[allocation].offset;
+}
+
+}  // namespace
+
+bool Layer12Decoder::read_layer1_allocation(BitCursor& in, const SubbandLayout& layout, Crc16* crc) {
+  bool valid = true;
+  for (unsigned s = 0; s < layout.count; ++s) {
+    const unsigned channels = s < layout.bound ? layout.channels : 1;
+    for (unsigned c = 0; c < channels; ++c) {
+      unsigned allocation = in.read(4);
+      if (crc) crc->feed_bits(allocation, 4);
+      if (allocation == 15) {  // forbidden (2.4.2.7, allocation): the frame is not decoded
+        valid = false;
+        allocation = 0;
+      }
+      allocation_[c][s] = static_cast<uint8_t>(allocation);
+    }
+    if (channels < layout.channels) allocation_[1][s] = allocation_[0][s];
+  }
+  return valid;
+}
+
+void Layer12Decoder::read_layer1_scale_factors(BitCursor& in, const SubbandLayout& layout) {
+  const Layer12Tables& tables = layer12_tables();
+  for (unsigned s = 0; s < layout.count; ++s) {
+    const bool shared = s >= layout.bound;
+    for (unsigned c = 0; c < layout.channels; ++c)
+      if (allocation_[c][s]) scale_factors_[c][s][0] = tables.scale_factors[in.read(6)];
+    // The codes follow the scale factors: plan them in the order they come.
+    for (unsigned c = 0; c < (shared ? 1 : layout.channels); ++c) {
+      const unsigned allocation = allocation_[c][s];
+      if (!allocation) continue;
+      CodedChannel& coded = plan(c, s, scale_factors_[c][s], allocation + 1);
+      coded.bits = allocation + 1;
+      coded.factor = tables.layer1[allocation].factor;
+      coded.level_offset = tables.layer1[allocation].offset;
+      if (shared && layout.channels == 2) plan_intensity(coded, s);
+    }
   }
 }
 
-PlannedChannel* SubbandLayer1::Channel::plan(SamplePlan& plan, float* samples) const {
-  if (!allocation) return nullptr;
-  PlannedChannel& c = plan.add();
-  c.bits = sample_length;
-  c.factor = factor;
-  c.offset = offset;
-  c.scale_factors = &scale_factor;
-  c.samples = samples;
-  return &c;
-}
-
-void SubbandLayer1::read_bit_allocation(Ibitstream& stream, const Header&, Crc16* crc) {
-  channel1_.read_allocation(stream, crc, allocation_valid_);
-}
-
-void SubbandLayer1::read_scale_factors(Ibitstream& stream, const Header&) {
-  if (channel1_.allocation) channel1_.scale_factor = layer12_tables().scale_factors[stream.read_bits(6)];
-}
-
-void SubbandLayer1::plan(SamplePlan& plan, FrameSamples& samples) const {
-  channel1_.plan(plan, &samples[0][0][subband_]);
-}
-
-void SubbandLayer1Stereo::read_bit_allocation(Ibitstream& stream, const Header&, Crc16* crc) {
-  channel1_.read_allocation(stream, crc, allocation_valid_);
-  channel2_.read_allocation(stream, crc, allocation_valid_);
-}
-
-void SubbandLayer1Stereo::read_scale_factors(Ibitstream& stream, const Header&) {
-  const float* scale_factors = layer12_tables().scale_factors;
-  if (channel1_.allocation) channel1_.scale_factor = scale_factors[stream.read_bits(6)];
-  if (channel2_.allocation) channel2_.scale_factor = scale_factors[stream.read_bits(6)];
-}
-
-void SubbandLayer1Stereo::plan(SamplePlan& plan, FrameSamples& samples) const {
-  channel1_.plan(plan, &samples[0][0][subband_]);
-  channel2_.plan(plan, &samples[1][0][subband_]);
-}
-
-void SubbandLayer1IntensityStereo::read_scale_factors(Ibitstream& stream, const Header&) {
-  if (!channel1_.allocation) return;
-  const float* scale_factors = layer12_tables().scale_factors;
-  channel1_.scale_factor = scale_factors[stream.read_bits(6)];
-  scale_factor2_ = scale_factors[stream.read_bits(6)];
-}
-
-void SubbandLayer1IntensityStereo::plan(SamplePlan& plan, FrameSamples& samples) const {
-  if (PlannedChannel* c = channel1_.plan(plan, &samples[0][0][subband_])) {
-    c->scale_factors2 = &scale_factor2_;
-    c->samples2 = &samples[1][0][subband_];
+void Layer12Decoder::read_layer1_samples(BodyBits bits, uint32_t start) {
+  for (const CodedChannel* c = coded_; c != coded_ + coded_count_; ++c) {
+    if (c->samples2)
+      read_channel<true>(bits, start + c->offset, group_bits_, *c);
+    else
+      read_channel<false>(bits, start + c->offset, group_bits_, *c);
   }
 }
 

@@ -1,18 +1,19 @@
 // The frame sequence of Layers I and II: allocation, scale factor selection, CRC check, scale factors, then
-// the samples group by group into the synthesis filters.
+// the samples, channel by channel, and the frame's time slots into the synthesis filters.
 #pragma once
 
-#include <algorithm>
-#include <cstddef>
+#include <cstdint>
 
+#include "crc.h"
+#include "header.h"
 #include "subband.h"
+#include "synthesis.h"
 
 namespace vemla {
 
 class Layer12Decoder {
  public:
   Layer12Decoder() = default;
-  ~Layer12Decoder() { destroy_subbands(); }
   Layer12Decoder(const Layer12Decoder&) = delete;
   Layer12Decoder& operator=(const Layer12Decoder&) = delete;
 
@@ -24,25 +25,37 @@ class Layer12Decoder {
                     SynthesisFilter& filter1, SynthesisFilter* filter2, Obuffer& output);
 
  private:
-  void create_subbands(const Header& header);
-  void destroy_subbands();
-  // Reads the frame's 12 groups of the planned channels, each delivered as it is read.
-  void read_layer1(Ibitstream& stream);
-  void read_layer2(Ibitstream& stream);
+  // The side information up to the CRC check: false when an allocation is forbidden (Layer I: 15).
+  bool read_layer1_allocation(BitCursor& in, const SubbandLayout& layout, Crc16* crc);
+  void read_layer2_allocation(BitCursor& in, const Header& header, const SubbandLayout& layout, Crc16* crc);
+  // The scale factors, then the plan of the sample codes.
+  void read_layer1_scale_factors(BitCursor& in, const SubbandLayout& layout);
+  void read_layer2_scale_factors(BitCursor& in, const SubbandLayout& layout);
+  // Each planned channel's codes of the frame's 12 groups, from `start`, the first group's first bit.
+  void read_layer1_samples(BodyBits bits, uint32_t start);
+  void read_layer2_samples(BodyBits bits, uint32_t start);
+  CodedChannel& plan(unsigned channel, unsigned subband, const float* scale_factors, unsigned code_bits);
+  void plan_intensity(CodedChannel& coded, unsigned subband);
+  // Silences the places of the channels that the frame before wrote and this one does not.
+  void clear_unwritten();
   void deliver(unsigned slots);
 
-  // One frame's subband objects, built in place in storage reused for every frame.
-  static constexpr size_t kSlotSize =
-      std::max({sizeof(SubbandLayer1), sizeof(SubbandLayer1Stereo), sizeof(SubbandLayer1IntensityStereo),
-                sizeof(SubbandLayer2), sizeof(SubbandLayer2Stereo), sizeof(SubbandLayer2IntensityStereo)});
-  alignas(std::max_align_t) std::byte storage_[32][kSlotSize];
-  Subband* subbands_[32] = {};
-  unsigned count_ = 0;
+  // By channel and subband.
+  uint8_t allocation_[2][32] = {};
+  uint8_t scfsi_[2][32] = {};
+  float scale_factors_[2][32][3] = {};
+  const Layer2Allocation* layer2_ = nullptr;  // the allocation fields of the Layer II frame
+
+  CodedChannel coded_[64];
+  unsigned coded_count_ = 0;
+  uint32_t group_bits_ = 0;  // bits of one group's codes
+  uint64_t written_ = 0;     // bit 32 c + s: channel c of subband s has samples in `samples_`
+  uint64_t written_before_ = 0;
   bool crc_trusted_ = false;
 
-  SamplePlan plan_;
-  alignas(32) FrameSamples samples_ = {};
-  // Where the group goes: the frame's choice and filters, for deliver.
+  // The frame's samples: [channel][time slot][subband]; places of subbands without allocation hold 0.
+  alignas(32) float samples_[2][36][32] = {};
+  // Where the time slots go: the frame's choice and filters, for deliver.
   struct Route {
     ChannelChoice choice = ChoiceStereo;
     bool two_channels = false;

@@ -80,21 +80,36 @@ const Layer12Tables& layer12_tables() {
   return tables;
 }
 
-const QuantisationClass& layer2_class(bool lsf, unsigned index, unsigned subband, unsigned allocation) {
-  const uint8_t* list;
-  if (lsf)
-    list = subband <= 3 ? kLsf4 : subband <= 10 ? kLsf3 : kLsf2;
-  else if (index == 1 || index == 2)
-    list = kL;
-  else
-    list = subband <= 2 ? kH1 : subband <= 10 ? kH2 : subband <= 22 ? kH3 : kH4;
-  return class_table().classes[list[allocation - 1]];
+namespace {
+
+enum AllocationKind { kLsf, kLowRate, kHighRate };
+
+Layer2Allocation make_allocation(AllocationKind kind) {
+  Layer2Allocation a{};
+  for (unsigned s = 0; s < 32; ++s) {
+    const uint8_t* list;
+    if (kind == kLsf) {
+      a.bits[s] = s <= 3 ? 4 : s <= 10 ? 3 : 2;
+      list = s <= 3 ? kLsf4 : s <= 10 ? kLsf3 : kLsf2;
+    } else if (kind == kLowRate) {
+      a.bits[s] = s < 2 ? 4 : 3;
+      list = kL;
+    } else {
+      a.bits[s] = s <= 10 ? 4 : s <= 22 ? 3 : 2;
+      list = s <= 2 ? kH1 : s <= 10 ? kH2 : s <= 22 ? kH3 : kH4;
+    }
+    for (unsigned value = 1; value < (1u << a.bits[s]); ++value)
+      a.classes[s][value] = &class_table().classes[list[value - 1]];
+  }
+  return a;
 }
 
-unsigned layer2_allocation_bits(bool lsf, unsigned index, unsigned subband) {
-  if (lsf) return subband <= 3 ? 4 : subband <= 10 ? 3 : 2;
-  if (index == 1 || index == 2) return subband < 2 ? 4 : 3;
-  return subband <= 10 ? 4 : subband <= 22 ? 3 : 2;
+}  // namespace
+
+const Layer2Allocation& layer2_allocation(bool lsf, unsigned index) {
+  static const Layer2Allocation tables[3] = {make_allocation(kLsf), make_allocation(kLowRate),
+                                             make_allocation(kHighRate)};
+  return tables[lsf ? kLsf : index == 1 || index == 2 ? kLowRate : kHighRate];
 }
 
 }  // namespace vemla

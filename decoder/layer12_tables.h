@@ -31,11 +31,13 @@ struct QuantisationClass {
   float d;
 };
 
-// The class that `allocation` (1..) selects in Layer II subband `subband`, for MPEG-1 at the per-channel
-// bit-rate index given, or for the lower sampling frequencies (`lsf`).
-const QuantisationClass& layer2_class(bool lsf, unsigned per_channel_bitrate_index, unsigned subband,
-                                      unsigned allocation);
-// Bits of the Layer II allocation field of `subband`.
-unsigned layer2_allocation_bits(bool lsf, unsigned per_channel_bitrate_index, unsigned subband);
+// The Layer II allocation fields of a kind of frame: the bits of each subband's field and the class each of
+// its values selects (null for 0).
+struct Layer2Allocation {
+  unsigned bits[32];
+  const QuantisationClass* classes[32][16];
+};
+// For MPEG-1 at the per-channel bit-rate index given, or for the lower sampling frequencies (`lsf`).
+const Layer2Allocation& layer2_allocation(bool lsf, unsigned per_channel_bitrate_index);
 
 }  // namespace vemla

@@ -1,159 +1,72 @@
-// Layer I and Layer II subband decoding (ISO/IEC 11172-3, 2.4.1.5-2.4.1.6 and 2.4.3.2-2.4.3.3): one object per
-// subband of a frame reads its allocation and scale factors, and plans how its sample codes are read; the
-// frame's samples are then read group by group over the whole plan (layer12.h).
+// Layer I and Layer II subband decoding (ISO/IEC 11172-3, 2.4.1.5-2.4.1.6 and 2.4.3.2-2.4.3.3): what a frame
+// says of its subbands before the samples, and the plan by which its sample codes are read.
+//
+// Every group of a frame holds the codes of the same channels in the same order and lengths, so a channel's
+// code in group g lies at a fixed distance g x (bits of a group) from its code in group 0: each channel is
+// read on its own, all its groups in one loop, rather than the frame group by group.
 #pragma once
 
+#include <cstdint>
+#include <cstring>
+
 #include "bitstream.h"
-#include "crc.h"
-#include "header.h"
 #include "layer12_tables.h"
-#include "synthesis.h"
 
 namespace vemla {
 
-// The samples of one channel of one subband as a frame's groups are read, in the order of the bitstream: one
-// code of `bits` bits (Layer I) or a group of three by `quantisation` (Layer II), requantised, scaled by the
-// scale factor of the group's third of the frame (`scale_factors`[group / 4]; Layer I has one) and put at
-// `samples`[32 k] for sample k of the group. Joint stereo above the bound puts the same samples, scaled by
-// the second channel's scale factors, at `samples2` as well.
-struct PlannedChannel {
+// The bits of a frame body at any position, most significant first; what lies past the body reads as zeros,
+// as Ibitstream::read_bits gives it.
+class BodyBits {
+ public:
+  explicit BodyBits(const uint8_t* body) : body_(body) {}
+
+  // The n bits (1..56) from bit `position` on.
+  uint64_t at(uint32_t position, unsigned n) const {
+    const uint32_t byte = position >> 3;
+    if (byte >= Ibitstream::kBodyBytes) return 0;
+    uint64_t word;
+    std::memcpy(&word, body_ + byte, sizeof word);  // the body is followed by 8 zero bytes
+    return (__builtin_bswap64(word) << (position & 7)) >> (64 - n);
+  }
+
+ private:
+  const uint8_t* body_;
+};
+
+// Sequential reading of the side information.
+struct BitCursor {
+  BodyBits bits;
+  uint32_t position;
+
+  uint32_t read(unsigned n) {
+    const auto value = static_cast<uint32_t>(bits.at(position, n));
+    position += n;
+    return value;
+  }
+};
+
+// One allocated channel of one subband, in the order the codes of a group follow one another: its codes
+// start `offset` bits into each group; they are requantised (Layer I: code x factor + offset; Layer II: by
+// `quantisation`), scaled by the scale factor of the group's third of the frame (`scale_factors`[group / 4];
+// Layer I has one) and put at `samples`[32 k] for time slot k. Joint stereo above the bound puts the same
+// values, scaled by the second channel's scale factors, at `samples2` as well.
+struct CodedChannel {
+  uint32_t offset = 0;
   const QuantisationClass* quantisation = nullptr;  // Layer II
   unsigned bits = 0;                                 // Layer I: code length, factor and offset
   float factor = 0.0f;
-  float offset = 0.0f;
+  float level_offset = 0.0f;
   const float* scale_factors = nullptr;
   float* samples = nullptr;
   const float* scale_factors2 = nullptr;
   float* samples2 = nullptr;
 };
 
-// A frame's samples as read: [channel][sample of the group][subband]. Subbands without allocation leave their
-// places at 0.
-using FrameSamples = float[2][3][32];
-
-// The channels of a frame to read, in bitstream order.
-struct SamplePlan {
-  PlannedChannel channels[64];
-  unsigned count = 0;
-  PlannedChannel& add() { return channels[count++] = PlannedChannel{}; }
-};
-
-class Subband {
- public:
-  explicit Subband(unsigned subband) : subband_(subband) {}
-  virtual ~Subband() = default;
-
-  virtual void read_bit_allocation(Ibitstream& stream, const Header& header, Crc16* crc) = 0;
-  virtual void read_scale_factors(Ibitstream& stream, const Header& header) = 0;
-  // Adds the channels with an allocation to `plan`, their samples going to `samples`.
-  virtual void plan(SamplePlan& plan, FrameSamples& samples) const = 0;
-  // Layer II only: the scale factor selection information.
-  virtual void read_scfsi(Ibitstream& stream, Crc16* crc) { (void)stream, (void)crc; }
-
-  // False when the allocation read is one the standard forbids (Layer I: 15); such a frame is not decoded.
-  bool allocation_valid() const { return allocation_valid_; }
-
- protected:
-  unsigned subband_;
-  bool allocation_valid_ = true;
-};
-
-// Layer I, one channel (and the base of the two-channel classes).
-class SubbandLayer1 : public Subband {
- public:
-  using Subband::Subband;
-  void read_bit_allocation(Ibitstream& stream, const Header& header, Crc16* crc) override;
-  void read_scale_factors(Ibitstream& stream, const Header& header) override;
-  void plan(SamplePlan& plan, FrameSamples& samples) const override;
-
- protected:
-  struct Channel {
-    unsigned allocation = 0;
-    float scale_factor = 0.0f;
-    unsigned sample_length = 0;
-    float factor = 0.0f;
-    float offset = 0.0f;
-
-    void read_allocation(Ibitstream& stream, Crc16* crc, bool& valid);
-    // Adds this channel, when allocated, to the plan with its samples at `samples`.
-    PlannedChannel* plan(SamplePlan& plan, float* samples) const;
-  };
-
-  Channel channel1_;
-};
-
-class SubbandLayer1Stereo : public SubbandLayer1 {
- public:
-  using SubbandLayer1::SubbandLayer1;
-  void read_bit_allocation(Ibitstream& stream, const Header& header, Crc16* crc) override;
-  void read_scale_factors(Ibitstream& stream, const Header& header) override;
-  void plan(SamplePlan& plan, FrameSamples& samples) const override;
-
- private:
-  Channel channel2_;
-};
-
-// Joint stereo above the bound: one allocation and one sample, two scale factors.
-class SubbandLayer1IntensityStereo : public SubbandLayer1 {
- public:
-  using SubbandLayer1::SubbandLayer1;
-  void read_scale_factors(Ibitstream& stream, const Header& header) override;
-  void plan(SamplePlan& plan, FrameSamples& samples) const override;
-
- private:
-  float scale_factor2_ = 0.0f;
-};
-
-// Layer II, one channel (and the base of the two-channel classes).
-class SubbandLayer2 : public Subband {
- public:
-  using Subband::Subband;
-  void read_bit_allocation(Ibitstream& stream, const Header& header, Crc16* crc) override;
-  void read_scfsi(Ibitstream& stream, Crc16* crc) override;
-  void read_scale_factors(Ibitstream& stream, const Header& header) override;
-  void plan(SamplePlan& plan, FrameSamples& samples) const override;
-
- protected:
-  struct Channel {
-    unsigned allocation = 0;
-    unsigned scfsi = 0;
-    float scale_factors[3] = {};
-    const QuantisationClass* quantisation = nullptr;
-
-    void read_scfsi(Ibitstream& stream, Crc16* crc);
-    void read_scale_factors(Ibitstream& stream);
-    void select_class(const Header& header, unsigned subband);
-    // Adds this channel, when allocated, to the plan with its samples at `samples`.
-    PlannedChannel* plan(SamplePlan& plan, float* samples) const;
-  };
-  unsigned allocation_bits(const Header& header) const;
-  void read_allocation(Ibitstream& stream, unsigned bits, Crc16* crc, Channel& channel);
-
-  Channel channel1_;
-};
-
-class SubbandLayer2Stereo : public SubbandLayer2 {
- public:
-  using SubbandLayer2::SubbandLayer2;
-  void read_bit_allocation(Ibitstream& stream, const Header& header, Crc16* crc) override;
-  void read_scfsi(Ibitstream& stream, Crc16* crc) override;
-  void read_scale_factors(Ibitstream& stream, const Header& header) override;
-  void plan(SamplePlan& plan, FrameSamples& samples) const override;
-
- private:
-  Channel channel2_;
-};
-
-// Joint stereo above the bound: one allocation, class and set of samples; two scfsi and scale-factor sets.
-class SubbandLayer2IntensityStereo : public SubbandLayer2 {
- public:
-  using SubbandLayer2::SubbandLayer2;
-  void read_scfsi(Ibitstream& stream, Crc16* crc) override;
-  void read_scale_factors(Ibitstream& stream, const Header& header) override;
-  void plan(SamplePlan& plan, FrameSamples& samples) const override;
-
- private:
-  Channel channel2_;  // channel 2's scfsi and scale factors
+// What a frame's header says of its subbands.
+struct SubbandLayout {
+  unsigned count;     // subbands coded
+  unsigned bound;     // from here on, one allocation and one set of samples for both channels
+  unsigned channels;  // 1 or 2
 };
 
 }  // namespace vemla
