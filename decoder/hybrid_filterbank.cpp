@@ -95,7 +95,7 @@ void hybrid_filterbank(float* x, int subbands, const GranuleInfo& granule, float
 }
 
 void synthesize_granule(const float (*slots)[32], SynthesisFilter& filter, Obuffer& output) {
-  for (int slot = 0; slot < 18; ++slot) filter.synthesize_block(slots[slot], output);
+  filter.synthesize_slots(slots, 18, output);
 }
 
 }  // namespace vemla

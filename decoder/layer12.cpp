@@ -79,18 +79,18 @@ void Layer12Decoder::clear_unwritten() {
 
 void Layer12Decoder::deliver(unsigned slots) {
   const Route& to = route_;
-  for (unsigned i = 0; i < slots; ++i) {
-    const float* first = samples_[0][i];
-    const float* second = to.two_channels ? samples_[1][i] : first;
-    if (to.filter2) {
-      SynthesisFilter::synthesize_blocks(*to.filter1, first, *to.filter2, second, *to.output);
-    } else if (to.choice == ChoiceMono && to.two_channels) {
-      alignas(32) float mixed[32];
-      for (int k = 0; k < 32; ++k) mixed[k] = 0.5f * (first[k] + second[k]);
-      to.filter1->synthesize_block(mixed, *to.output);
-    } else {
-      to.filter1->synthesize_block(to.choice == ChoiceRight ? second : first, *to.output);
-    }
+  const auto count = static_cast<int>(slots);
+  const float(*first)[32] = samples_[0];
+  const float(*second)[32] = to.two_channels ? samples_[1] : first;
+  if (to.filter2) {
+    SynthesisFilter::synthesize_slots(*to.filter1, first, *to.filter2, second, count, *to.output);
+  } else if (to.choice == ChoiceMono && to.two_channels) {
+    alignas(32) float mixed[36][32];
+    for (int i = 0; i < count; ++i)
+      for (int k = 0; k < 32; ++k) mixed[i][k] = 0.5f * (first[i][k] + second[i][k]);
+    to.filter1->synthesize_slots(mixed, count, *to.output);
+  } else {
+    to.filter1->synthesize_slots(to.choice == ChoiceRight ? second : first, count, *to.output);
   }
 }
 

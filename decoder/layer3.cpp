@@ -161,9 +161,7 @@ void LayerIII_Decoder::transform_channel(unsigned ch, unsigned out, unsigned gr,
 void LayerIII_Decoder::synthesize_outputs() {
   if (right_filter_) {
     // Both channels, each to its own filter, a time slot at a time.
-    for (int slot = 0; slot < 18; ++slot)
-      SynthesisFilter::synthesize_blocks(left_filter_, scratch_.slots[0][slot], *right_filter_,
-                                         scratch_.slots[1][slot], output_);
+    SynthesisFilter::synthesize_slots(left_filter_, scratch_.slots[0], *right_filter_, scratch_.slots[1], 18, output_);
     return;
   }
   synthesize_granule(scratch_.slots[0], left_filter_, output_);

@@ -11,35 +11,20 @@
 namespace vemla {
 namespace {
 
-// 1 / (2 cos((2i + 1) pi / 2N)), i < N/2: the butterfly factors of Lee's fast DCT at size N.
-template <int N>
-struct LeeFactors {
-  float value[N / 2];
-  LeeFactors() {
-    for (int i = 0; i < N / 2; ++i) value[i] = static_cast<float>(1.0 / (2.0 * std::cos((2 * i + 1) * M_PI / (2 * N))));
-  }
-};
-
-template <int N>
-const LeeFactors<N>& lee_factors() {
-  static const LeeFactors<N> factors;
-  return factors;
-}
-
 // out[k] = sum over i of in[i] cos((2i + 1) k pi / 2N), by Lee's recursive split into sums and scaled
 // differences (B. G. Lee, 1984).
 template <int N>
-inline void fast_dct(const float* in, float* out, const float* const* factors) {
+inline void fast_dct(const float* in, float* out, const float* factors) {
   if constexpr (N == 1) {
     out[0] = in[0];
   } else {
     float sums[N / 2], differences[N / 2], even[N / 2], odd[N / 2];
     for (int i = 0; i < N / 2; ++i) {
       sums[i] = in[i] + in[N - 1 - i];
-      differences[i] = (in[i] - in[N - 1 - i]) * factors[0][i];
+      differences[i] = (in[i] - in[N - 1 - i]) * factors[i];
     }
-    fast_dct<N / 2>(sums, even, factors + 1);
-    fast_dct<N / 2>(differences, odd, factors + 1);
+    fast_dct<N / 2>(sums, even, factors + N / 2);
+    fast_dct<N / 2>(differences, odd, factors + N / 2);
     for (int k = 0; k < N / 2 - 1; ++k) {
       out[2 * k] = even[k];
       out[2 * k + 1] = odd[k] + odd[k + 1];
@@ -49,14 +34,22 @@ inline void fast_dct(const float* in, float* out, const float* const* factors) {
   }
 }
 
-void portable_matrix(const float* s, const SynthesisTables&, float* current, float* other, float* odd16) {
-  static const float* const factors[5] = {lee_factors<32>().value, lee_factors<16>().value, lee_factors<8>().value,
-                                          lee_factors<4>().value, lee_factors<2>().value};
+void portable_matrix(const float* s, const SynthesisTables& t, float* current, float* other, float* odd16) {
   float x[32];
-  fast_dct<32>(s, x, factors);
+  fast_dct<32>(s, x, t.lee);
   for (int t = 0; t < 16; ++t) current[t] = x[16 + t];
   for (int t = 0; t < 16; ++t) other[t] = -x[16 - t];
   *odd16 = -x[0];
+}
+
+void portable_matrix_rows(const float* const* inputs, int count, const SynthesisTables& t, float (*current)[16],
+                          float (*other)[16], float* odd16) {
+  for (int k = 0; k < count; ++k) portable_matrix(inputs[k], t, current[k], other[k], &odd16[k]);
+}
+
+void portable_put_v(const float* current, const float* other, float* to_current, float* to_other) {
+  std::memcpy(to_current, current, 16 * sizeof(float));
+  std::memcpy(to_other, other, 16 * sizeof(float));
 }
 
 // The window sums, written so that the compiler keeps the 32 sums in vector registers.
@@ -117,12 +110,9 @@ const SynthesisTables& synthesis_tables() {
     }
     for (int c = 0; c < 16; ++c)
       for (int column = 0; column < 16; ++column) t->middle_by_column[c][column] = t->middle[(c - column) & 15];
-    for (int i = 0; i < 16; ++i) {
-      for (int k = 0; k < 16; ++k) {
-        t->even[i][k] = static_cast<float>(std::cos((2 * i + 1) * (2 * k) * M_PI / 64));
-        t->odd[i][k] = static_cast<float>(std::cos((2 * i + 1) * (2 * k + 1) * M_PI / 64));
-      }
-    }
+    float* lee = t->lee;
+    for (int n = 32; n >= 2; n /= 2)
+      for (int i = 0; i < n / 2; ++i) *lee++ = static_cast<float>(1.0 / (2.0 * std::cos((2 * i + 1) * M_PI / (2 * n))));
     return t;
   }();
   return *tables;
@@ -131,7 +121,7 @@ const SynthesisTables& synthesis_tables() {
 const SynthesisKernels& synthesis_kernels() {
   static const SynthesisKernels kernels = simd_level() == SimdLevel::Avx2
                                               ? avx2_synthesis_kernels()
-                                              : SynthesisKernels{portable_matrix, portable_window,
+                                              : SynthesisKernels{portable_matrix_rows, portable_put_v, portable_window,
                                                                  portable_window_pcm16};
   return kernels;
 }
@@ -152,8 +142,9 @@ void SynthesisFilter::reset() {
 void SynthesisFilter::put_subband_samples(const float* values) { std::memcpy(inputs_, values, sizeof inputs_); }
 
 void SynthesisFilter::compute_v(const float* samples) {
-  kernels_.matrix(samples, tables_, v_[current_][write_column_], v_[current_ ^ 1][write_column_],
-                  &edge_[current_ ^ 1][write_column_]);
+  alignas(32) float current[16], other[16], odd16[8];
+  kernels_.matrix_rows(&samples, 1, tables_, &current, &other, odd16);
+  take_v(current, other, odd16[0]);
 }
 
 void SynthesisFilter::window_and_output(Obuffer& output) {
@@ -185,6 +176,45 @@ void SynthesisFilter::synthesize_blocks(SynthesisFilter& a, const float* a_sampl
                                         const float* b_samples, Obuffer& output) {
   a.synthesize_block(a_samples, output);
   b.synthesize_block(b_samples, output);
+}
+
+void SynthesisFilter::take_v(const float* current, const float* other, float odd16) {
+  kernels_.put_v(current, other, v_[current_][write_column_], v_[current_ ^ 1][write_column_]);
+  edge_[current_ ^ 1][write_column_] = odd16;
+}
+
+void SynthesisFilter::synthesize_slots(const float (*slots)[32], int count, Obuffer& output) {
+  const float* rows[kBatch];
+  alignas(32) float current[kBatch][16], other[kBatch][16], odd16[kBatch + 8];
+  for (int first = 0; first < count; first += kBatch) {
+    const int n = std::min(kBatch, count - first);
+    for (int k = 0; k < n; ++k) rows[k] = slots[first + k];
+    kernels_.matrix_rows(rows, n, tables_, current, other, odd16);
+    for (int k = 0; k < n; ++k) {
+      take_v(current[k], other[k], odd16[k]);
+      window_and_output(output);
+      advance();
+    }
+  }
+}
+
+void SynthesisFilter::synthesize_slots(SynthesisFilter& a, const float (*a_slots)[32], SynthesisFilter& b,
+                                       const float (*b_slots)[32], int count, Obuffer& output) {
+  const float* rows[2 * kBatch];
+  alignas(32) float current[2 * kBatch][16], other[2 * kBatch][16], odd16[2 * kBatch + 8];
+  for (int first = 0; first < count; first += kBatch) {
+    const int n = std::min(kBatch, count - first);
+    for (int k = 0; k < n; ++k) rows[k] = a_slots[first + k], rows[n + k] = b_slots[first + k];
+    a.kernels_.matrix_rows(rows, 2 * n, a.tables_, current, other, odd16);
+    for (int k = 0; k < n; ++k) {
+      a.take_v(current[k], other[k], odd16[k]);
+      a.window_and_output(output);
+      a.advance();
+      b.take_v(current[n + k], other[n + k], odd16[n + k]);
+      b.window_and_output(output);
+      b.advance();
+    }
+  }
 }
 
 void SynthesisFilter::advance() {

@@ -26,6 +26,12 @@ class SynthesisFilter {
   // time slot.
   static void synthesize_blocks(SynthesisFilter& a, const float* a_samples, SynthesisFilter& b,
                                 const float* b_samples, Obuffer& output);
+  // synthesize_block for each of `count` time slots in turn (slots[k] the 32 samples of slot k): the
+  // matrixing of many blocks at once is cheaper than one by one.
+  void synthesize_slots(const float (*slots)[32], int count, Obuffer& output);
+  // The two channels of `count` time slots: for each slot a's block, then b's, as synthesize_blocks.
+  static void synthesize_slots(SynthesisFilter& a, const float (*a_slots)[32], SynthesisFilter& b,
+                               const float (*b_slots)[32], int count, Obuffer& output);
   // Forgets the history (after a seek).
   void reset();
   // The PCM scale from the next block on: how a run's gain (ReplayGain, volume) reaches the samples before
@@ -36,8 +42,12 @@ class SynthesisFilter {
 
  private:
   void compute_v(const float* samples);
+  // Puts a block's values made by matrix_rows into its columns.
+  void take_v(const float* current, const float* other, float odd16);
   void window_and_output(Obuffer& output);
   void advance();
+  // Blocks matrixed at once by synthesize_slots, per channel.
+  static constexpr int kBatch = 36;
 
   // The standard's 1024-value V shift register as two buffers of 16 columns, written one column per block in
   // a circle, so that nothing is ever shifted. The current buffer's column (write column - m) mod 16 holds what

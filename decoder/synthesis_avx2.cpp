@@ -1,5 +1,5 @@
-// The synthesis filter's inner loops with AVX2 and FMA: the matrixing as two 16-point products after one
-// butterfly, and the window sums eight outputs to a vector, two columns at a time that share their window
+// The synthesis filter's inner loops with AVX2 and FMA: the matrixing of eight blocks at once, one to a
+// lane, and the window sums eight outputs to a vector, two columns at a time that share their window
 // coefficients, in four sums so that consecutive fused multiply-adds do not wait for one another.
 #include <immintrin.h>
 
@@ -10,10 +10,6 @@ namespace {
 
 #define VEMLA_AVX2 __attribute__((target("avx2,fma")))
 
-VEMLA_AVX2 inline __m256 reversed(__m256 v) {
-  return _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0));
-}
-
 // Lane 0 takes the first element of `next`, lanes 1..7 the elements 7..1 of `v`.
 VEMLA_AVX2 inline __m256 reversed_after(__m256 v, __m256 next) {
   const __m256i down = _mm256_setr_epi32(0, 7, 6, 5, 4, 3, 2, 1);
@@ -21,76 +17,79 @@ VEMLA_AVX2 inline __m256 reversed_after(__m256 v, __m256 next) {
                          0x01);
 }
 
-// The values e0..e7 and o0..o7 interleaved: e0 o0 e1 o1 e2 o2 e3 o3 into `low`, the rest into `high`.
-VEMLA_AVX2 inline void interleave(__m256 e, __m256 o, __m256& low, __m256& high) {
-  const __m256 a = _mm256_unpacklo_ps(e, o), b = _mm256_unpackhi_ps(e, o);
-  low = _mm256_permute2f128_ps(a, b, 0x20);
-  high = _mm256_permute2f128_ps(a, b, 0x31);
+// Rows r[0..7] become columns: lane j of row i goes to lane i of row j.
+VEMLA_AVX2 inline void transpose8(__m256 (&r)[8]) {
+  const __m256 t0 = _mm256_unpacklo_ps(r[0], r[1]), t1 = _mm256_unpackhi_ps(r[0], r[1]);
+  const __m256 t2 = _mm256_unpacklo_ps(r[2], r[3]), t3 = _mm256_unpackhi_ps(r[2], r[3]);
+  const __m256 t4 = _mm256_unpacklo_ps(r[4], r[5]), t5 = _mm256_unpackhi_ps(r[4], r[5]);
+  const __m256 t6 = _mm256_unpacklo_ps(r[6], r[7]), t7 = _mm256_unpackhi_ps(r[6], r[7]);
+  const __m256 u0 = _mm256_shuffle_ps(t0, t2, 0x44), u1 = _mm256_shuffle_ps(t0, t2, 0xEE);
+  const __m256 u2 = _mm256_shuffle_ps(t1, t3, 0x44), u3 = _mm256_shuffle_ps(t1, t3, 0xEE);
+  const __m256 u4 = _mm256_shuffle_ps(t4, t6, 0x44), u5 = _mm256_shuffle_ps(t4, t6, 0xEE);
+  const __m256 u6 = _mm256_shuffle_ps(t5, t7, 0x44), u7 = _mm256_shuffle_ps(t5, t7, 0xEE);
+  r[0] = _mm256_permute2f128_ps(u0, u4, 0x20), r[1] = _mm256_permute2f128_ps(u1, u5, 0x20);
+  r[2] = _mm256_permute2f128_ps(u2, u6, 0x20), r[3] = _mm256_permute2f128_ps(u3, u7, 0x20);
+  r[4] = _mm256_permute2f128_ps(u0, u4, 0x31), r[5] = _mm256_permute2f128_ps(u1, u5, 0x31);
+  r[6] = _mm256_permute2f128_ps(u2, u6, 0x31), r[7] = _mm256_permute2f128_ps(u3, u7, 0x31);
 }
 
-// Number of leading inputs up to the last non-zero one: subbands above it add nothing (in most blocks the
-// top subbands carry no signal).
-VEMLA_AVX2 inline int used_inputs(const float* s) {
-  const __m256 zero = _mm256_setzero_ps();
-  unsigned zeros = 0;
-  for (int k = 0; k < 4; ++k)
-    zeros |= static_cast<unsigned>(_mm256_movemask_ps(_mm256_cmp_ps(_mm256_loadu_ps(s + 8 * k), zero, _CMP_EQ_OQ)))
-             << (8 * k);
-  return zeros == ~0u ? 0 : 32 - __builtin_clz(~zeros);
-}
-
-// Rows i..i + 3 of the two products: row k's inputs a[i + k] and b[i + k] are lane k of the half `Half`
-// (0x00 low, 0x11 high) of av and bv. sums: the even and odd products' two halves, for rows i, i + 2 and
-// for rows i + 1, i + 3.
-template <int Half>
-VEMLA_AVX2 inline void matrix_rows(const SynthesisTables& t, int i, __m256 av, __m256 bv, __m256 (&sums)[8]) {
-  const __m256 ah = _mm256_permute2f128_ps(av, av, Half), bh = _mm256_permute2f128_ps(bv, bv, Half);
-  const __m256 a[4] = {_mm256_shuffle_ps(ah, ah, 0x00), _mm256_shuffle_ps(ah, ah, 0x55),
-                       _mm256_shuffle_ps(ah, ah, 0xAA), _mm256_shuffle_ps(ah, ah, 0xFF)};
-  const __m256 b[4] = {_mm256_shuffle_ps(bh, bh, 0x00), _mm256_shuffle_ps(bh, bh, 0x55),
-                       _mm256_shuffle_ps(bh, bh, 0xAA), _mm256_shuffle_ps(bh, bh, 0xFF)};
-  for (int k = 0; k < 4; ++k) {
-    __m256* s = sums + 4 * (k & 1);
-    s[0] = _mm256_fmadd_ps(a[k], _mm256_load_ps(t.even[i + k]), s[0]);
-    s[1] = _mm256_fmadd_ps(a[k], _mm256_load_ps(t.even[i + k] + 8), s[1]);
-    s[2] = _mm256_fmadd_ps(b[k], _mm256_load_ps(t.odd[i + k]), s[2]);
-    s[3] = _mm256_fmadd_ps(b[k], _mm256_load_ps(t.odd[i + k] + 8), s[3]);
+// Lee's fast DCT (as the portable path computes it, operation for operation) on eight blocks at once, one
+// block to a lane: no shuffles within the transform.
+template <int N>
+VEMLA_AVX2 [[gnu::always_inline]] inline void lee_dct(const __m256* in, __m256* out, const float* factors) {
+  if constexpr (N == 1) {
+    out[0] = in[0];
+  } else {
+    __m256 sums[N / 2], differences[N / 2], even[N / 2], odd[N / 2];
+    for (int i = 0; i < N / 2; ++i) {
+      sums[i] = _mm256_add_ps(in[i], in[N - 1 - i]);
+      differences[i] = _mm256_mul_ps(_mm256_sub_ps(in[i], in[N - 1 - i]), _mm256_broadcast_ss(factors + i));
+    }
+    lee_dct<N / 2>(sums, even, factors + N / 2);
+    lee_dct<N / 2>(differences, odd, factors + N / 2);
+    for (int k = 0; k < N / 2 - 1; ++k) {
+      out[2 * k] = even[k];
+      out[2 * k + 1] = _mm256_add_ps(odd[k], odd[k + 1]);
+    }
+    out[N - 2] = even[N / 2 - 1];
+    out[N - 1] = odd[N / 2 - 1];
   }
 }
 
-// X, the 32-point DCT of S, from a[i] = s[i] + s[31 - i] (its even values) and b[i] = s[i] - s[31 - i] (its
-// odd values), each a 16 x 16 product with one input broadcast per row; then the columns by permutations:
-//   current = X16..X31          other = -X16, -X15..-X1          odd16 = -X0
-VEMLA_AVX2 void avx2_matrix(const float* s, const SynthesisTables& t, float* current, float* other,
-                            float* odd16) {
-  const __m256 s0 = _mm256_loadu_ps(s), s1 = _mm256_loadu_ps(s + 8);
-  const __m256 s2 = reversed(_mm256_loadu_ps(s + 24)), s3 = reversed(_mm256_loadu_ps(s + 16));
-  // a[0..7], a[8..15], b[0..7], b[8..15]
-  const __m256 a0 = _mm256_add_ps(s0, s2), a1 = _mm256_add_ps(s1, s3);
-  const __m256 b0 = _mm256_sub_ps(s0, s2), b1 = _mm256_sub_ps(s1, s3);
-  // Pairs (i, 31 - i) of zero inputs add nothing; above 16 inputs every pair has one.
-  const int used = used_inputs(s);
-  const int count = used > 16 ? 16 : used;
-  __m256 e0 = _mm256_setzero_ps(), e1 = e0, o0 = e0, o1 = e0, f0 = e0, f1 = e0, p0 = e0, p1 = e0;
-  // Four rows at a time, each input broadcast from a register (its half of the vector doubled, then its
-  // lane), the rows in two sums so that consecutive fused multiply-adds do not wait for one another.
-  __m256 sums[8] = {e0, e1, o0, o1, f0, f1, p0, p1};
-  matrix_rows<0x00>(t, 0, a0, b0, sums);
-  if (count > 4) matrix_rows<0x11>(t, 4, a0, b0, sums);
-  if (count > 8) matrix_rows<0x00>(t, 8, a1, b1, sums);
-  if (count > 12) matrix_rows<0x11>(t, 12, a1, b1, sums);
-  e0 = sums[0], e1 = sums[1], o0 = sums[2], o1 = sums[3], f0 = sums[4], f1 = sums[5], p0 = sums[6], p1 = sums[7];
-  e0 = _mm256_add_ps(e0, f0), e1 = _mm256_add_ps(e1, f1);
-  o0 = _mm256_add_ps(o0, p0), o1 = _mm256_add_ps(o1, p1);
-  __m256 x0, x1, x2, x3;  // X0..X7, X8..X15, X16..X23, X24..X31
-  interleave(e0, o0, x0, x1);
-  interleave(e1, o1, x2, x3);
+// Eight blocks at a time: their inputs transposed so that each lane holds one block, the transform, and its
+// values transposed back into each block's rows.
+VEMLA_AVX2 void avx2_matrix_rows(const float* const* inputs, int count, const SynthesisTables& t,
+                                 float (*current)[16], float (*other)[16], float* odd16) {
+  alignas(32) static const float silence[32] = {};
   const __m256 sign = _mm256_set1_ps(-0.0f);
-  _mm256_store_ps(current, x2);
-  _mm256_store_ps(current + 8, x3);
-  _mm256_store_ps(other, _mm256_xor_ps(reversed_after(x1, x2), sign));
-  _mm256_store_ps(other + 8, _mm256_xor_ps(reversed_after(x0, x1), sign));
-  *odd16 = -_mm256_cvtss_f32(x0);
+  for (int first = 0; first < count; first += 8) {
+    const int n = count - first < 8 ? count - first : 8;
+    __m256 x[32], r[8];
+    for (int q = 0; q < 4; ++q) {
+      for (int b = 0; b < 8; ++b) r[b] = _mm256_loadu_ps((b < n ? inputs[first + b] : silence) + 8 * q);
+      transpose8(r);
+      for (int i = 0; i < 8; ++i) x[8 * q + i] = r[i];
+    }
+    __m256 X[32];
+    lee_dct<32>(x, X, t.lee);
+    // current = X16..X31, other = -X16, -X15..-X1, odd16 = -X0
+    for (int half = 0; half < 2; ++half) {
+      for (int i = 0; i < 8; ++i) r[i] = X[16 + 8 * half + i];
+      transpose8(r);
+      for (int b = 0; b < n; ++b) _mm256_store_ps(current[first + b] + 8 * half, r[b]);
+      for (int i = 0; i < 8; ++i) r[i] = _mm256_xor_ps(X[16 - 8 * half - i], sign);
+      transpose8(r);
+      for (int b = 0; b < n; ++b) _mm256_store_ps(other[first + b] + 8 * half, r[b]);
+    }
+    _mm256_storeu_ps(odd16 + first, _mm256_xor_ps(X[0], sign));
+  }
+}
+
+VEMLA_AVX2 void avx2_put_v(const float* current, const float* other, float* to_current, float* to_other) {
+  _mm256_store_ps(to_current, _mm256_load_ps(current));
+  _mm256_store_ps(to_current + 8, _mm256_load_ps(current + 8));
+  _mm256_store_ps(to_other, _mm256_load_ps(other));
+  _mm256_store_ps(to_other + 8, _mm256_load_ps(other + 8));
 }
 
 // One pair of columns at distances r and 15 - r back, the eight values from `half` on: the window holds
@@ -118,24 +117,29 @@ VEMLA_AVX2 inline void window_pair(const float* v, const SynthesisTables& t, int
   }
 }
 
-// The low and high sums of the eight values from `half` on.
-VEMLA_AVX2 inline void window_half(const float* v, const SynthesisTables& t, int c, int half, __m256& low,
-                                   __m256& high) {
-  __m256 acc[4] = {_mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps()};
+// The low and high sums of both halves of the values: the two halves' pairs interleaved, so that eight
+// independent sums hide the latency of the fused multiply-adds.
+VEMLA_AVX2 inline void window_halves(const float* v, const SynthesisTables& t, int c, __m256& low0, __m256& high0,
+                                     __m256& low1, __m256& high1) {
+  __m256 acc0[4] = {_mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps()};
+  __m256 acc1[4] = {_mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps()};
   for (int r = 0; r < 8; r += 2) {
-    window_pair<false>(v, t, c, r, half, acc);
-    window_pair<true>(v, t, c, r + 1, half, acc);
+    window_pair<false>(v, t, c, r, 0, acc0);
+    window_pair<false>(v, t, c, r, 8, acc1);
+    window_pair<true>(v, t, c, r + 1, 0, acc0);
+    window_pair<true>(v, t, c, r + 1, 8, acc1);
   }
-  low = _mm256_add_ps(acc[0], acc[2]);
-  high = _mm256_add_ps(acc[1], acc[3]);
+  low0 = _mm256_add_ps(acc0[0], acc0[2]);
+  high0 = _mm256_add_ps(acc0[1], acc0[3]);
+  low1 = _mm256_add_ps(acc1[0], acc1[2]);
+  high1 = _mm256_add_ps(acc1[1], acc1[3]);
 }
 
 // The 32 window sums, unscaled, in natural order.
 VEMLA_AVX2 inline void window_sums(const float* v, const float* extra, const SynthesisTables& t, int c,
                                    __m256 (&out)[4]) {
   __m256 low0, high0, low1, high1;
-  window_half(v, t, c, 0, low0, high0);
-  window_half(v, t, c, 8, low1, high1);
+  window_halves(v, t, c, low0, high0, low1, high1);
   // Output 16: the odd16 values of the 16 columns, one product each, summed across the lanes.
   const __m256 e = _mm256_fmadd_ps(_mm256_load_ps(extra), _mm256_load_ps(t.middle_by_column[c]),
                                    _mm256_mul_ps(_mm256_load_ps(extra + 8), _mm256_load_ps(t.middle_by_column[c] + 8)));
@@ -180,6 +184,6 @@ VEMLA_AVX2 void avx2_window_pcm16(const float* v, const float* extra, const Synt
 
 }  // namespace
 
-SynthesisKernels avx2_synthesis_kernels() { return {avx2_matrix, avx2_window, avx2_window_pcm16}; }
+SynthesisKernels avx2_synthesis_kernels() { return {avx2_matrix_rows, avx2_put_v, avx2_window, avx2_window_pcm16}; }
 
 }  // namespace vemla

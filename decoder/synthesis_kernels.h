@@ -23,17 +23,21 @@ struct SynthesisTables {
   alignas(32) float middle[16];
   // `middle_by_column`[c][column] = middle[(c - column) mod 16]: output 16 as one product per write column.
   alignas(32) float middle_by_column[16][16];
-  // The matrixing of the vector path by its halves: with a[i] = s[i] + s[31 - i] and b[i] = s[i] - s[31 - i],
-  // X[2k] = sum over i < 16 of a[i] even[i][k] and X[2k + 1] = sum of b[i] odd[i][k].
-  alignas(32) float even[16][16];
-  alignas(32) float odd[16][16];
+  // The butterfly factors of Lee's fast DCT, 1 / (2 cos((2i + 1) pi / 2N)) for i < N/2, at N = 32 (16
+  // values), 16, 8, 4 and 2, one after the other.
+  float lee[31];
 };
 const SynthesisTables& synthesis_tables();
 
 struct SynthesisKernels {
-  // The matrixing of one block: its `even` values into `current` and its `odd` values into `other` (the
-  // block's column in each V buffer), odd16 into `odd16`.
-  void (*matrix)(const float* s, const SynthesisTables& t, float* current, float* other, float* odd16);
+  // The matrixing of `count` blocks, block k's 32 inputs at inputs[k]: its `even` values into current[k]
+  // and its `odd` values into other[k] (for the block's column in each V buffer), odd16 into odd16[k], which
+  // has room for `count` rounded up to 8. Both sets compute Lee's fast DCT alike, to the bit.
+  void (*matrix_rows)(const float* const* inputs, int count, const SynthesisTables& t, float (*current)[16],
+                      float (*other)[16], float* odd16);
+  // Copies a block's 16 `current` and 16 `other` values made by matrix_rows into its columns (in the vector
+  // width the window reads them in, so that the reads are served by the stores at once).
+  void (*put_v)(const float* current, const float* other, float* to_current, float* to_other);
   // out[j] = scale x the window sums of output j over the 16 columns of a V buffer (`v` holds the columns'
   // values, 16 each, `extra` their odd16 values), c the write column.
   void (*window)(const float* v, const float* extra, const SynthesisTables& t, int c, float scale, float* out);

@@ -175,6 +175,44 @@ TEST(SynthesisTest, PairsGiveWhatSingleFiltersGive) {
   EXPECT_GT(std::count(alone.pcm.begin(), alone.pcm.end(), int16_t{32767}), 0);
 }
 
+// Many time slots at once (one filter or a pair, in runs that are no multiple of the batch and longer than
+// one) give, to the bit, what the blocks give one by one, in floats and in 16-bit samples.
+TEST(SynthesisTest, SlotsAtOnceGiveWhatBlocksGiveOneByOne) {
+  std::mt19937 random(11);
+  std::uniform_real_distribution<float> value(-1.2f, 1.2f);
+  std::vector<std::array<float, 32>> a(120), b(120);
+  for (size_t k = 0; k < a.size(); ++k)
+    for (int sb = 0; sb < 32; ++sb) {
+      a[k][sb] = k % 9 == 4 ? 0.0f : value(random) / (1 + sb);
+      b[k][sb] = sb < 12 ? value(random) * 0.2f : 0.0f;
+    }
+  const auto slots = [](const std::vector<std::array<float, 32>>& v, size_t first) {
+    return reinterpret_cast<const float(*)[32]>(v[first].data());
+  };
+  for (bool floats : {false, true}) {
+    SynthesisFilter one(0, 32768.0f), left(0, 32768.0f), right(1, 32768.0f);
+    SynthesisFilter one_alone(0, 32768.0f), left_alone(0, 32768.0f), right_alone(1, 32768.0f);
+    MemorySink single(1, floats), single_alone(1, floats), pair(2, floats), pair_alone(2, floats);
+    size_t first = 0;
+    for (int count : {1, 7, 18, 36, 50, 8}) {
+      one.synthesize_slots(slots(a, first), count, single);
+      SynthesisFilter::synthesize_slots(left, slots(a, first), right, slots(b, first), count, pair);
+      for (int k = 0; k < count; ++k) {
+        one_alone.synthesize_block(a[first + k].data(), single_alone);
+        SynthesisFilter::synthesize_blocks(left_alone, a[first + k].data(), right_alone, b[first + k].data(),
+                                           pair_alone);
+      }
+      first += count;
+    }
+    for (MemorySink* sink : {&single, &single_alone, &pair, &pair_alone}) sink->end_frame(1);
+    EXPECT_EQ(single.pcm, single_alone.pcm);
+    EXPECT_EQ(single.floats, single_alone.floats);
+    EXPECT_EQ(pair.pcm, pair_alone.pcm);
+    EXPECT_EQ(pair.floats, pair_alone.floats);
+    EXPECT_EQ(single.pcm.size() + single.floats.size(), 120u * 32);
+  }
+}
+
 // A new scale takes effect from the next block, on the samples before the 16-bit conversion and on the PCM.
 TEST(SynthesisTest, ScaleChangesFromTheNextBlock) {
   std::mt19937 random(5);
