@@ -183,38 +183,59 @@ void SynthesisFilter::take_v(const float* current, const float* other, float odd
   edge_[current_ ^ 1][write_column_] = odd16;
 }
 
+// One block's 32 samples from its values made by matrix_rows: into `pcm` or, for a sink that takes them
+// before the 16-bit conversion, into `values`.
+void SynthesisFilter::window_block(const float* current, const float* other, float odd16, bool floats,
+                                   int16_t* pcm, float* values) {
+  take_v(current, other, odd16);
+  const float* v = &v_[current_][0][0];
+  const float* extra = edge_[current_];
+  if (floats)
+    kernels_.window(v, extra, tables_, write_column_, scale_ / 32768.0f, values);
+  else
+    kernels_.window_pcm16(v, extra, tables_, write_column_, scale_, pcm);
+  advance();
+}
+
 void SynthesisFilter::synthesize_slots(const float (*slots)[32], int count, Obuffer& output) {
   const float* rows[kBatch];
   alignas(32) float current[kBatch][16], other[kBatch][16], odd16[kBatch + 8];
+  alignas(32) Samples out;
+  const bool floats = output.wants_float();
   for (int first = 0; first < count; first += kBatch) {
     const int n = std::min(kBatch, count - first);
     for (int k = 0; k < n; ++k) rows[k] = slots[first + k];
     kernels_.matrix_rows(rows, n, tables_, current, other, odd16);
-    for (int k = 0; k < n; ++k) {
-      take_v(current[k], other[k], odd16[k]);
-      window_and_output(output);
-      advance();
-    }
+    for (int k = 0; k < n; ++k) window_block(current[k], other[k], odd16[k], floats, out.pcm[k], out.values[k]);
+    put(out, n, floats, output);
   }
 }
 
+// The channels' samples go to the sink a batch at a time, channel by channel: sinks keep a place per channel.
 void SynthesisFilter::synthesize_slots(SynthesisFilter& a, const float (*a_slots)[32], SynthesisFilter& b,
                                        const float (*b_slots)[32], int count, Obuffer& output) {
   const float* rows[2 * kBatch];
   alignas(32) float current[2 * kBatch][16], other[2 * kBatch][16], odd16[2 * kBatch + 8];
+  alignas(32) Samples a_out, b_out;
+  const bool floats = output.wants_float();
   for (int first = 0; first < count; first += kBatch) {
     const int n = std::min(kBatch, count - first);
     for (int k = 0; k < n; ++k) rows[k] = a_slots[first + k], rows[n + k] = b_slots[first + k];
     a.kernels_.matrix_rows(rows, 2 * n, a.tables_, current, other, odd16);
     for (int k = 0; k < n; ++k) {
-      a.take_v(current[k], other[k], odd16[k]);
-      a.window_and_output(output);
-      a.advance();
-      b.take_v(current[n + k], other[n + k], odd16[n + k]);
-      b.window_and_output(output);
-      b.advance();
+      a.window_block(current[k], other[k], odd16[k], floats, a_out.pcm[k], a_out.values[k]);
+      b.window_block(current[n + k], other[n + k], odd16[n + k], floats, b_out.pcm[k], b_out.values[k]);
     }
+    a.put(a_out, n, floats, output);
+    b.put(b_out, n, floats, output);
   }
+}
+
+void SynthesisFilter::put(const Samples& samples, int blocks, bool floats, Obuffer& output) const {
+  if (floats)
+    output.put_float_samples(channel_, samples.values[0], 32 * blocks);
+  else
+    output.put_samples(channel_, samples.pcm[0], 32 * blocks);
 }
 
 void SynthesisFilter::advance() {

@@ -26,8 +26,9 @@ class SynthesisFilter {
   // time slot.
   static void synthesize_blocks(SynthesisFilter& a, const float* a_samples, SynthesisFilter& b,
                                 const float* b_samples, Obuffer& output);
-  // synthesize_block for each of `count` time slots in turn (slots[k] the 32 samples of slot k): the
-  // matrixing of many blocks at once is cheaper than one by one.
+  // synthesize_block for each of `count` time slots in turn (slots[k] the 32 samples of slot k), the
+  // samples handed to `output` a batch at a time: the matrixing of eight blocks costs what one costs alone,
+  // so decoders hand over whole frames or granules.
   void synthesize_slots(const float (*slots)[32], int count, Obuffer& output);
   // The two channels of `count` time slots: for each slot a's block, then b's, as synthesize_blocks.
   static void synthesize_slots(SynthesisFilter& a, const float (*a_slots)[32], SynthesisFilter& b,
@@ -48,6 +49,14 @@ class SynthesisFilter {
   void advance();
   // Blocks matrixed at once by synthesize_slots, per channel.
   static constexpr int kBatch = 36;
+  // A batch's output of one channel.
+  union Samples {
+    int16_t pcm[kBatch][32];
+    float values[kBatch][32];
+  };
+  void window_block(const float* current, const float* other, float odd16, bool floats, int16_t* pcm,
+                    float* values);
+  void put(const Samples& samples, int blocks, bool floats, Obuffer& output) const;
 
   // The standard's 1024-value V shift register as two buffers of 16 columns, written one column per block in
   // a circle, so that nothing is ever shifted. The current buffer's column (write column - m) mod 16 holds what
