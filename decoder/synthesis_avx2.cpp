@@ -36,7 +36,7 @@ VEMLA_AVX2 inline void transpose8(__m256 (&r)[8]) {
 // Lee's fast DCT (as the portable path computes it, operation for operation) on eight blocks at once, one
 // block to a lane: no shuffles within the transform.
 template <int N>
-VEMLA_AVX2 [[gnu::always_inline]] inline void lee_dct(const __m256* in, __m256* out, const float* factors) {
+[[gnu::always_inline]] VEMLA_AVX2 inline void lee_dct(const __m256* in, __m256* out, const float* factors) {
   if constexpr (N == 1) {
     out[0] = in[0];
   } else {
