@@ -1,7 +1,8 @@
 // The track list on a large library beside a small one, in one run: how long after opening the library the
 // list shows (and how long it did when the whole index was read first), how long until its index is whole and
 // the longest wait meanwhile, a keystroke in the search field, sorting by a column, the longest wait while the
-// list is scrolled from top to bottom, and the peak memory of the whole program. Each size runs in a process of its own, so
+// list is scrolled from top to bottom, the longest wait of a delete (one row or several, from the list or the
+// window's Track > Delete, the list sorted by title), and the peak memory of the whole program. Each size runs in a process of its own, so
 // that its memory is its own; each time is what the window's thread is busy with, painting included.
 // Run: QT_QPA_PLATFORM=offscreen build/bench/track_list_bench [LARGE]   (default 100,000 beside 1,000)
 #include <sys/resource.h>
@@ -20,12 +21,14 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "error_box.h"
 #include "null_device.h"
 #include "program.h"
 #include "rows.h"
+#include "track_ops.h"
 #include "track_list.h"
 #include "track_list_model.h"
 
@@ -82,7 +85,7 @@ double busy(const std::function<void()>& work) {
 }
 
 struct Result {
-  double open = 0, open_whole = 0, built = 0, slice = 0, keystroke = 0, sort = 0, scroll = 0;
+  double open = 0, open_whole = 0, built = 0, slice = 0, keystroke = 0, sort = 0, scroll = 0, deletion = 0;
   long peak_kb = 0;
 };
 
@@ -107,7 +110,8 @@ Result measure(const fs::path& library, int count, const fs::path& home) {
     program.track_list.sync();
     list.View->viewport()->repaint();
   });
-  if (list.model().rowCount() != count) fail("the list does not show every track");
+  if (list.model().rowCount() != count)
+    fail("the list does not show every track: " + std::to_string(list.model().rowCount()) + " of " + std::to_string(count));
   // The index is read between the window's events: each turn of the loop is a wait the user could feel.
   const auto opened = Clock::now() - std::chrono::duration<double, std::milli>(result.open);
   while (list.model().building()) result.slice = std::max(result.slice, busy([] {}));
@@ -136,6 +140,32 @@ Result measure(const fs::path& library, int count, const fs::path& home) {
     bar->setValue(bar->maximum());
     list.View->viewport()->repaint();
   }));
+  // Deletes: the first row, one in the middle, the last, several apart and a run, then the window's own.
+  list.View->sortByColumn(1, Qt::AscendingOrder);
+  const auto deleted = [&](const std::function<void()>& remove) {
+    // The list takes rows that came and went in at most every 300 ms: the wait starts after that.
+    std::this_thread::sleep_for(std::chrono::milliseconds(320));
+    QCoreApplication::processEvents();
+    const int before = program.data_module.Table1.record_count();
+    result.deletion = std::max(result.deletion, busy([&] {
+      remove();
+      list.View->viewport()->repaint();
+    }));
+    if (list.model().total() >= before) fail("the list did not follow a delete");
+  };
+  const auto remove = [&](QList<int> records) {
+    deleted([&] { program.selection.delete_tracks(records, false); });
+  };
+  const int half = count / 2;
+  remove({1});
+  remove({half});
+  remove({count - 2});
+  remove({2, 3, half / 2, half + 7, half + 8, count - 10});
+  remove({half - 20, half - 19, half - 18, half - 17, half - 16, half - 15, half - 14, half - 13});
+  deleted([&] {
+    go_to_record(program.data_module.Table1, half / 3);
+    program.tracks.Delete2Click();
+  });
   // As the list opened before it read its index in slices: the whole index first, then the first paint.
   result.open_whole = busy([&] {
     list.model().reload();
@@ -157,7 +187,11 @@ Result measured(const fs::path& library, int count, const fs::path& home) {
     if (::pipe(pipe_ends) != 0) fail("no pipe");
     const pid_t child = ::fork();
     if (child == 0) {
-      const Result result = measure(library, count, home);
+      // The deletes change the library: each run has a copy of its own.
+      const fs::path copy = home.parent_path() / "run";
+      fs::remove_all(copy);
+      fs::copy(library.parent_path(), copy, fs::copy_options::recursive);
+      const Result result = measure(copy / library.filename(), count, home);
       (void)!::write(pipe_ends[1], &result, sizeof result);
       ::_exit(0);
     }
@@ -176,7 +210,7 @@ Result measured(const fs::path& library, int count, const fs::path& home) {
   };
   Result result{median(&Result::open),      median(&Result::open_whole), median(&Result::built),
                 median(&Result::slice),     median(&Result::keystroke),  median(&Result::sort),
-                median(&Result::scroll),    0};
+                median(&Result::scroll),    median(&Result::deletion),   0};
   for (const Result& run : runs) result.peak_kb = std::max(result.peak_kb, run.peak_kb);
   return result;
 }
@@ -214,6 +248,7 @@ int main(int argc, char** argv) {
   line("slowest keystroke in the search", big.keystroke, small.keystroke, 50);
   line("slowest sort by a column", big.sort, small.sort, 300);
   line("slowest scroll step, top to bottom", big.scroll, small.scroll, 50);
+  line("slowest delete, sorted by title", big.deletion, small.deletion, 0);
   const double big_mb = big.peak_kb / 1024.0, small_mb = small.peak_kb / 1024.0;
   std::printf("  %-34s %8.1f MB  beside %7.1f MB   ratio %6.2f   (bound 1.5 x %.1f + 100 = %.1f MB)\n",
               "peak memory of the program", big_mb, small_mb, big_mb / std::max(small_mb, 0.001), small_mb,
