@@ -24,13 +24,12 @@
 #include <thread>
 #include <vector>
 
-#include "error_box.h"
-#include "null_device.h"
 #include "program.h"
 #include "rows.h"
 #include "track_ops.h"
 #include "track_list.h"
 #include "track_list_model.h"
+#include "window_bench.h"
 
 namespace vemla {
 namespace {
@@ -38,50 +37,28 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-[[noreturn]] void fail(const std::string& text) {
-  std::fprintf(stderr, "track_list_bench: %s\n", text.c_str());
-  std::exit(1);
-}
+using bench::busy_ms;
+using bench::fail;
 
 // A library of `count` tracks with titles, artists (some with accents), albums, times and a memo on every
-// fifth; rows without audio, written straight into the table.
+// fifth; rows without audio.
 fs::path make_library(const fs::path& root, int count) {
   static const char* const kFirst[] = {"Ada", "Björk", "Émile", "Sigur", "Ólafur", "Zoë", "Nils", "Maëlle"};
   static const char* const kLast[] = {"Lindqvist", "Guðmundsdóttir", "Rós", "Arnalds", "Ødegaard", "Brontë"};
   static const char* const kWords[] = {"Morning", "Light", "Blue", "Hour", "Paper", "Boats", "Night", "Market",
                                        "Fugue", "Grey", "Harbour", "Songs", "Café", "Señor", "Über", "Rêve"};
-  const fs::path folder = root / ("lib" + std::to_string(count));
-  fs::create_directories(folder);
-  Tdb db(root / "home");
-  if (create_library(db, {folder, "Bench"}) != CreateResult::Created) fail("cannot create " + folder.string());
-  {
-    TableBatch batch(db.Table1);
-    Table& tracks = db.Table1;
-    for (int i = 0; i < count; ++i) {
-      tracks.append();
-      set(tracks, TrackTable::title,
-          std::string(kWords[i % 16]) + " " + kWords[(i / 16) % 16] + " " + std::to_string(i));
-      set(tracks, TrackTable::artist, std::string(kFirst[(i / 7) % 8]) + " " + kLast[(i / 3) % 6]);
-      set(tracks, TrackTable::album, std::string(kWords[(i / 11) % 16]) + " " + std::to_string(i / 12));
-      set(tracks, TrackTable::tracktotal, 60000 + (i * 7919) % 400000);
-      set(tracks, TrackTable::bitrate, i % 3 ? "128 kbit/s" : "320 kbit/s");
-      set(tracks, TrackTable::samplerate, "44.1 kHz");
-      set(tracks, TrackTable::pad, folder.string() + "/missing" + std::to_string(i) + ".mp3");
-      if (i % 5 == 0) set(tracks, TrackTable::memo, "recorded live, a favourite of " + std::to_string(i));
-      tracks.field_by_position(i % 8).set_boolean(true);
-      tracks.post();
-    }
-    batch.commit();
-  }
-  close_library(db);
-  return folder / "Bench.mb";
-}
-
-double busy(const std::function<void()>& work) {
-  const auto start = Clock::now();
-  work();
-  QCoreApplication::processEvents();
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  const std::string missing = (root / ("lib" + std::to_string(count)) / "missing").string();
+  return bench::make_library(root, count, [&](Table& tracks, int i) {
+    set(tracks, TrackTable::title, std::string(kWords[i % 16]) + " " + kWords[(i / 16) % 16] + " " + std::to_string(i));
+    set(tracks, TrackTable::artist, std::string(kFirst[(i / 7) % 8]) + " " + kLast[(i / 3) % 6]);
+    set(tracks, TrackTable::album, std::string(kWords[(i / 11) % 16]) + " " + std::to_string(i / 12));
+    set(tracks, TrackTable::tracktotal, 60000 + (i * 7919) % 400000);
+    set(tracks, TrackTable::bitrate, i % 3 ? "128 kbit/s" : "320 kbit/s");
+    set(tracks, TrackTable::samplerate, "44.1 kHz");
+    set(tracks, TrackTable::pad, missing + std::to_string(i) + ".mp3");
+    if (i % 5 == 0) set(tracks, TrackTable::memo, "recorded live, a favourite of " + std::to_string(i));
+    tracks.field_by_position(i % 8).set_boolean(true);
+  });
 }
 
 struct Result {
@@ -96,16 +73,15 @@ Result measure(const fs::path& library, int count, const fs::path& home) {
   char name[] = "track_list_bench";
   char* argv[] = {name, nullptr};
   QApplication application(argc, argv);
-  Program program(std::make_unique<NullDevice>(500));
-  set_error_handler([](const QString&) {});
-  program.data_module.Table2.open();
+  const std::unique_ptr<Program> owned = bench::make_program();
+  Program& program = *owned;
   TForm1& form = program.form1;
   form.show();
   form.resize(1400, 900);  // room for the list
   QCoreApplication::processEvents();
   TrackList& list = *form.TrackList1;
   Result result;
-  result.open = busy([&] {
+  result.open = busy_ms([&] {
     if (!program.library.open_library_file(QString::fromStdString(library.string()))) fail("cannot open the library");
     program.track_list.sync();
     list.View->viewport()->repaint();
@@ -114,29 +90,29 @@ Result measure(const fs::path& library, int count, const fs::path& home) {
     fail("the list does not show every track: " + std::to_string(list.model().rowCount()) + " of " + std::to_string(count));
   // The index is read between the window's events: each turn of the loop is a wait the user could feel.
   const auto opened = Clock::now() - std::chrono::duration<double, std::milli>(result.open);
-  while (list.model().building()) result.slice = std::max(result.slice, busy([] {}));
+  while (list.model().building()) result.slice = std::max(result.slice, busy_ms([] {}));
   result.built = std::chrono::duration<double, std::milli>(Clock::now() - opened).count();
   // The slowest of the keystrokes that type a search and take it back.
   for (const char* text : {"b", "bj", "bjo", "bjor", "bjork", "bjork ", "bjork m", "bjork mo", "bjork m", "bjork", ""}) {
-    result.keystroke = std::max(result.keystroke, busy([&] {
+    result.keystroke = std::max(result.keystroke, busy_ms([&] {
       list.Search->setText(QString::fromUtf8(text));
       list.View->viewport()->repaint();
     }));
   }
   for (int column : {1, 2, 4, 0}) {
-    result.sort = std::max(result.sort, busy([&] {
+    result.sort = std::max(result.sort, busy_ms([&] {
       list.View->sortByColumn(column, Qt::AscendingOrder);
       list.View->viewport()->repaint();
     }));
   }
   QScrollBar* bar = list.View->verticalScrollBar();
   for (int value = 0; value <= bar->maximum(); value += std::max(1, bar->pageStep())) {
-    result.scroll = std::max(result.scroll, busy([&] {
+    result.scroll = std::max(result.scroll, busy_ms([&] {
       bar->setValue(value);
       list.View->viewport()->repaint();
     }));
   }
-  result.scroll = std::max(result.scroll, busy([&] {
+  result.scroll = std::max(result.scroll, busy_ms([&] {
     bar->setValue(bar->maximum());
     list.View->viewport()->repaint();
   }));
@@ -147,7 +123,7 @@ Result measure(const fs::path& library, int count, const fs::path& home) {
     std::this_thread::sleep_for(std::chrono::milliseconds(320));
     QCoreApplication::processEvents();
     const int before = program.data_module.Table1.record_count();
-    result.deletion = std::max(result.deletion, busy([&] {
+    result.deletion = std::max(result.deletion, busy_ms([&] {
       remove();
       list.View->viewport()->repaint();
     }));
@@ -167,7 +143,7 @@ Result measure(const fs::path& library, int count, const fs::path& home) {
     program.tracks.Delete2Click();
   });
   // As the list opened before it read its index in slices: the whole index first, then the first paint.
-  result.open_whole = busy([&] {
+  result.open_whole = busy_ms([&] {
     list.model().reload();
     list.model().finish_building();
     list.View->viewport()->repaint();
@@ -221,14 +197,9 @@ Result measured(const fs::path& library, int count, const fs::path& home) {
 int main(int argc, char** argv) {
   using namespace vemla;
   namespace fs = std::filesystem;
-  if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   const int large = argc > 1 ? std::atoi(argv[1]) : 100000;
   constexpr int kSmall = 1000;
-  std::string pattern = (fs::temp_directory_path() / "vemla-track-list-bench-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) fail("cannot make a temporary folder");
-  const fs::path root = pattern;
-  ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
-  ::setenv("XDG_CACHE_HOME", (root / "cache").c_str(), 1);
+  const fs::path root = bench::scratch_folder("vemla-track-list-bench");
   const fs::path small_library = make_library(root, kSmall);
   const fs::path large_library = make_library(root, large);
   measured(small_library, kSmall, root / "home");  // warms the disk cache
