@@ -156,34 +156,73 @@ void decode_pairs(Bit_Reserve::Reader& in, unsigned select, int begin, int end, 
     decode_pairs_with<false>(in, table, huffman_lookup(select), begin, end, quantised);
 }
 
+// One count1 quadruple by the general lookup from the top of `bits` (at least 32 valid): v, w, x, y, each
+// sign bit following the code in turn for the values that are not 0. A walk that gives up yields zeros.
+// Returns the bits used.
+[[gnu::always_inline]] inline uint32_t quadruple_at(uint64_t bits, const HuffmanLookup& lookup,
+                                                    int32_t (&values)[4]) {
+  const uint32_t e = lookup_code(lookup.entries.data(), lookup.root_width, bits);
+  const uint32_t value = e & HuffmanLookup::kGiveUp ? 0 : e >> 16;
+  const uint64_t signs = bits << ((e >> 8) & 63);
+  uint32_t taken = 0;
+  for (int k = 0; k < 4; ++k) {
+    const uint32_t magnitude = (value >> (3 - k)) & 1;
+    values[k] = signed_value(magnitude, static_cast<uint32_t>((signs << taken) >> 63) & magnitude);
+    taken += magnitude;
+  }
+  return e & 63;
+}
+
+// The count1 codes with their sign bits are at most 10 bits long: one lookup of the next 10 bits gives a
+// whole quadruple. Entry: the bits used in bits 0..3, then v, w, x and y as 2-bit numbers (-1, 0 or 1) in
+// bits 10..11, 8..9, 6..7 and 4..5; kLonger where a code needs more bits (none of the standard ones).
+struct QuadrupleLookups {
+  static constexpr int kWidth = 10;
+  static constexpr uint16_t kLonger = 1u << 15;
+  uint16_t entries[2][1u << kWidth];
+  QuadrupleLookups() {
+    for (unsigned select = 0; select < 2; ++select) {
+      for (uint32_t pattern = 0; pattern < (1u << kWidth); ++pattern) {
+        int32_t values[4];
+        const uint32_t used =
+            quadruple_at(uint64_t{pattern} << (64 - kWidth), huffman_lookup(32 + select), values);
+        uint32_t entry = used <= kWidth ? used : kLonger;
+        for (int k = 0; k < 4; ++k) entry |= (static_cast<uint32_t>(values[k]) & 3) << (10 - 2 * k);
+        entries[select][pattern] = static_cast<uint16_t>(entry);
+      }
+    }
+  }
+};
+
+const uint16_t* quadruple_lookup(unsigned select) {
+  static const QuadrupleLookups lookups;
+  return lookups.entries[select & 1];
+}
+
 // The count1 quadruples from `line` on while the granule's bits last; returns the line after the last.
-int decode_quadruples(Bit_Reserve::Reader& in, unsigned select, int32_t end_position, int line,
+int decode_quadruples(Bit_Reserve::Reader& reader, unsigned select, int32_t end_position, int line,
                       int32_t* quantised) {
-  const HuffmanLookup& lookup = huffman_lookup(32 + select);
-  const uint32_t* entries = lookup.entries.data();
-  const int root_width = lookup.root_width;
+  Bit_Reserve::Reader in = reader;  // a copy the loop keeps in registers
+  const uint16_t* direct = quadruple_lookup(select);
   while (in.position() < end_position && line < 576) {
     in.refill();
-    const uint64_t bits = in.bits();
-    const uint32_t e = lookup_code(entries, root_width, bits);
-    // v, w, x, y: each sign bit follows the code in turn, for the values that are not 0. A walk that gives
-    // up yields zeros.
-    const uint32_t value = e & HuffmanLookup::kGiveUp ? 0 : e >> 16;
-    const uint32_t v = (value >> 3) & 1, w = (value >> 2) & 1, x = (value >> 1) & 1, y = value & 1;
-    const uint64_t signs = bits << ((e >> 8) & 63);
-    const uint32_t v_negative = static_cast<uint32_t>(signs >> 63) & v;
-    const uint32_t w_negative = static_cast<uint32_t>((signs << v) >> 63) & w;
-    const uint32_t x_negative = static_cast<uint32_t>((signs << (v + w)) >> 63) & x;
-    const uint32_t y_negative = static_cast<uint32_t>((signs << (v + w + x)) >> 63) & y;
-    quantised[line] = signed_value(v, v_negative);
-    quantised[line + 1] = signed_value(w, w_negative);
+    int32_t values[4];
+    const uint32_t d = direct[in.bits() >> (64 - QuadrupleLookups::kWidth)];
+    if (d & QuadrupleLookups::kLonger) [[unlikely]] {
+      in.consume(quadruple_at(in.bits(), huffman_lookup(32 + select), values));
+    } else {
+      for (int k = 0; k < 4; ++k) values[k] = static_cast<int32_t>(d << (20 + 2 * k)) >> 30;
+      in.consume(d & 15);
+    }
+    quantised[line] = values[0];
+    quantised[line + 1] = values[1];
     if (line + 2 < 576) {
-      quantised[line + 2] = signed_value(x, x_negative);
-      quantised[line + 3] = signed_value(y, y_negative);
+      quantised[line + 2] = values[2];
+      quantised[line + 3] = values[3];
     }
     line += 4;
-    in.consume(e & 63);
   }
+  reader = in;
   return line;
 }
 
