@@ -171,11 +171,12 @@ Result measured(const fs::path& library, int count, const fs::path& home) {
       (void)!::write(pipe_ends[1], &result, sizeof result);
       ::_exit(0);
     }
+    // The write end closed here, a child that fails ends the read instead of leaving it waiting for ever.
+    ::close(pipe_ends[1]);
     Result result;
     if (::read(pipe_ends[0], &result, sizeof result) != static_cast<ssize_t>(sizeof result)) fail("a run failed");
     ::waitpid(child, nullptr, 0);
     ::close(pipe_ends[0]);
-    ::close(pipe_ends[1]);
     runs.push_back(result);
   }
   const auto median = [&](double Result::*field) {
