@@ -349,6 +349,8 @@ void TForm1::build_status_bar() {
   RzStatusBar1 = named(new QStatusBar(this), "RzStatusBar1");
   setStatusBar(RzStatusBar1);
   RzStatusBar1->setSizeGripEnabled(false);  // the window frame resizes it; a grip would crowd the panes
+  // Without the grip the last pane would touch the window's edge and look cut off.
+  RzStatusBar1->setContentsMargins(0, 0, kSpacing / 2, 0);
   auto pane = [this](const char* name, const QString& text, int chars) {
     auto* label = named(new QLabel(text, RzStatusBar1), name);
     label->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTableView>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -20,6 +21,13 @@ namespace {
 
 // More than this many selected rows are not restored one by one after a reset; the current one is.
 constexpr int kRestoredSelection = 2000;
+
+// Each column's width in digits, in TrackColumn's order; the text columns share what room the others leave.
+constexpr int kColumnDigits[kTrackColumnCount] = {5, 20, 14, 14, 6, 9, 10, 5, 12, 5, 4};
+constexpr bool kColumnFlexible[kTrackColumnCount] = {false, true, true, true, false, false, false, false, true, false,
+                                                     false};
+constexpr int kColumnDigitsAtLeast = 4;
+constexpr int kColumnPadding = 12;
 
 }  // namespace
 
@@ -54,8 +62,7 @@ TrackList::TrackList(Table& tracks, QWidget* parent) : QFrame(parent), model_(ne
   header->setStretchLastSection(false);
   header->setContextMenuPolicy(Qt::CustomContextMenu);
   const int digit = View->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-  const int widths[kTrackColumnCount] = {5, 20, 14, 14, 6, 9, 10, 5, 12, 5, 4};
-  for (int c = 0; c < kTrackColumnCount; ++c) header->resizeSection(c, widths[c] * digit + 12);
+  for (int c = 0; c < kTrackColumnCount; ++c) header->resizeSection(c, kColumnDigits[c] * digit + kColumnPadding);
   // The facts most users never sort by start hidden; the header's menu shows them.
   for (TrackColumn hidden : {TrackColumn::Bitrate, TrackColumn::Samplerate, TrackColumn::Stored})
     header->hideSection(static_cast<int>(hidden));
@@ -102,6 +109,17 @@ TrackList::TrackList(Table& tracks, QWidget* parent) : QFrame(parent), model_(ne
     }
     menu.exec(header->mapToGlobal(at));
   });
+  connect(header, &QHeaderView::sectionResized, this, [this](int, int before, int after) {
+    if (fitting_) return;
+    // Hiding or showing a column resizes it from or to nothing: that is no choice of width.
+    if (before == 0 || after == 0) {
+      fit_columns();
+    } else {
+      columns_sized_ = true;
+    }
+  });
+  connect(header, &QHeaderView::sectionCountChanged, this, &TrackList::fit_columns);
+  View->viewport()->installEventFilter(this);
   connect(model_, &QAbstractItemModel::modelAboutToBeReset, this, &TrackList::remember_view);
   connect(model_, &QAbstractItemModel::modelReset, this, &TrackList::restore_view);
   connect(model_, &QAbstractItemModel::modelReset, this, &TrackList::show_message);
@@ -196,7 +214,43 @@ void TrackList::restore_view() {
   }
 }
 
+void TrackList::set_columns_sized(bool sized) {
+  columns_sized_ = sized;
+  fit_columns();
+}
+
+void TrackList::fit_columns() {
+  QHeaderView* header = View->horizontalHeader();
+  if (columns_sized_ || header->count() != kTrackColumnCount) return;
+  const int digit = View->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+  int fixed = 0;
+  int weights = 0;
+  for (int c = 0; c < kTrackColumnCount; ++c) {
+    if (header->isSectionHidden(c)) continue;
+    if (kColumnFlexible[c]) {
+      weights += kColumnDigits[c];
+    } else {
+      fixed += header->sectionSize(c);
+    }
+  }
+  if (weights == 0) return;
+  const int room = View->viewport()->width() - fixed;
+  const QScopedValueRollback<bool> ours(fitting_, true);
+  int given = 0;
+  int last = -1;
+  for (int c = 0; c < kTrackColumnCount; ++c) {
+    if (header->isSectionHidden(c) || !kColumnFlexible[c]) continue;
+    const int width = std::max(kColumnDigitsAtLeast * digit + kColumnPadding, room * kColumnDigits[c] / weights);
+    header->resizeSection(c, width);
+    given += width;
+    last = c;
+  }
+  // What the division left over goes to the last text column, so the columns meet the list's right edge.
+  if (last >= 0 && given < room) header->resizeSection(last, header->sectionSize(last) + room - given);
+}
+
 bool TrackList::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == View->viewport() && event->type() == QEvent::Resize) fit_columns();
   if (event->type() != QEvent::KeyPress) return QFrame::eventFilter(watched, event);
   const auto* key = static_cast<QKeyEvent*>(event);
   if (watched == Search) {

@@ -39,6 +39,10 @@ class TrackList : public QFrame {
   void set_beside(bool beside);
   // Focuses the search field with its text selected.
   void focus_search();
+  // Until the user sizes a column, the text columns share the list's width (no sideways scrolling); once sized,
+  // the widths stay as the user left them.
+  bool columns_sized() const { return columns_sized_; }
+  void set_columns_sized(bool sized);
 
  signals:
   void current_requested(int record);
@@ -59,12 +63,15 @@ class TrackList : public QFrame {
   void show_message();
   void remember_view();
   void restore_view();
+  void fit_columns();
 
   TrackListModel* model_;
   QString empty_text_;
   // Kept across a reset of the model (a search, rows added): the current row's record and the selection.
   int kept_current_ = 0;
   QList<int> kept_selection_;
+  bool columns_sized_ = false;
+  bool fitting_ = false;  // the header's resizes are ours, not the user's
 };
 
 }  // namespace vemla

@@ -33,6 +33,7 @@ constexpr const char* kMaximisedKey = "Maximized";
 constexpr const char* kSideKey = "TrackSplitSide";
 constexpr const char* kBelowKey = "TrackSplitBelow";
 constexpr const char* kColumnsKey = "TrackColumns";
+constexpr const char* kColumnsSizedKey = "TrackColumnsSized";
 
 QSettings kept_settings() {
   return QSettings(QString::fromLatin1(kSettingsOrganisation), QString::fromLatin1(kSettingsApplication));
@@ -46,8 +47,11 @@ WindowRoom::WindowRoom(TForm1& form, QObject* parent) : QObject(parent), form_(f
   split_[0] = settings.value(QLatin1String(kSideKey)).toByteArray();
   split_[1] = settings.value(QLatin1String(kBelowKey)).toByteArray();
   QTableView* view = form_.TrackList1->View;
-  if (view->horizontalHeader()->restoreState(settings.value(QLatin1String(kColumnsKey)).toByteArray()))
+  const bool restored = view->horizontalHeader()->restoreState(settings.value(QLatin1String(kColumnsKey)).toByteArray());
+  if (restored)
     view->sortByColumn(view->horizontalHeader()->sortIndicatorSection(), view->horizontalHeader()->sortIndicatorOrder());
+  // Widths kept before the list fitted its columns were the user's.
+  form_.TrackList1->set_columns_sized(settings.value(QLatin1String(kColumnsSizedKey), restored).toBool());
   form_.ViewTrackList->setEnabled(true);
   connect(form_.ViewTrackList, &QAction::triggered, this, &WindowRoom::ViewTrackListClick);
   // Ctrl+F: the search field, the list shown first where it is not.
@@ -151,6 +155,7 @@ void WindowRoom::save() {
   settings.setValue(QLatin1String(kSideKey), split_[0]);
   settings.setValue(QLatin1String(kBelowKey), split_[1]);
   settings.setValue(QLatin1String(kColumnsKey), form_.TrackList1->View->horizontalHeader()->saveState());
+  settings.setValue(QLatin1String(kColumnsSizedKey), form_.TrackList1->columns_sized());
   settings.sync();
 }
 

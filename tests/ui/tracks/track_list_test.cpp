@@ -120,6 +120,35 @@ TEST_F(TrackListTest, TheRoomOfALargerWindowGoesToTheList) {
   EXPECT_FALSE(settings.value(QStringLiteral("TrackSplitSide")).toByteArray().isEmpty());
 }
 
+TEST_F(TrackListTest, TextColumnsShareTheWidthUntilTheUserSizesOne) {
+  open_library({{}, {}});
+  show_large();
+  QHeaderView* header = list().View->horizontalHeader();
+  QWidget* viewport = list().View->viewport();
+  const auto fits = [&] { return list().isVisible() && header->length() == viewport->width(); };
+  ASSERT_TRUE(settles(fits)) << header->length() << " beside " << viewport->width();
+  const int title = static_cast<int>(TrackColumn::Title);
+  const int time = static_cast<int>(TrackColumn::Time);
+  const int narrow = header->sectionSize(title);
+  const int time_width = header->sectionSize(time);
+
+  window().resize(window().size() + QSize(300, 0));
+  ASSERT_TRUE(settles([&] { return fits() && header->sectionSize(title) > narrow; }));
+  EXPECT_EQ(header->sectionSize(time), time_width) << "the figures' columns keep their width";
+  header->setSectionHidden(static_cast<int>(TrackColumn::Categories), true);
+  EXPECT_TRUE(fits()) << "a column hidden leaves its room to the others";
+  EXPECT_FALSE(list().columns_sized());
+
+  // A width the user gives stays, whatever the window does.
+  header->resizeSection(title, 333);
+  EXPECT_TRUE(list().columns_sized());
+  window().resize(window().size() + QSize(200, 0));
+  ASSERT_TRUE(settles([&] { return viewport->width() > header->length(); }));
+  EXPECT_EQ(header->sectionSize(title), 333);
+  window().close();
+  EXPECT_TRUE(QSettings().value(QStringLiteral("TrackColumnsSized")).toBool());
+}
+
 TEST_F(TrackListTest, RowsSortAndSearchCaseAndAccentsAside) {
   open_library({{}, {}, {}, {}});
   name_tracks({{"Jóga", "Björk"}, {"army of me", "Bjork"}, {"Hoppípolla", "Sigur Rós"}, {"", "Ólafur Arnalds"}});
