@@ -21,12 +21,7 @@ namespace {
 
 const std::string kTool = VEMLA_DECODE_TOOL;
 
-// Appended rather than "'" + ...: GCC 12 at -O3 warns falsely (stringop-overflow) about inserting at the front.
-std::string quoted(const std::filesystem::path& p) {
-  std::string text = "'";
-  text += p.string();
-  return text += "'";
-}
+std::string quoted(const std::filesystem::path& p) { return "'" + p.string() + "'"; }
 
 std::string read_text(const std::filesystem::path& p) {
   std::ifstream in(p);
