@@ -1,6 +1,6 @@
-// The Qt and standard headers that most of the windows' files and the window suites include, precompiled once
-// for a build (target_precompile_headers): parsing them was most of each file's compile time. No file includes
-// this one; every file still includes what it uses.
+// The Qt and standard headers that most of the windows' files include, precompiled once for a build
+// (target_precompile_headers): parsing them was most of each file's compile time. No file includes this one;
+// every file still includes what it uses.
 #pragma once
 
 #include <QAbstractTableModel>
