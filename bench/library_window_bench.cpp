@@ -19,50 +19,27 @@
 #include <string>
 #include <vector>
 
-#include "error_box.h"
-#include "null_device.h"
 #include "program.h"
 #include "rows.h"
+#include "window_bench.h"
 
 namespace vemla {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
-[[noreturn]] void fail(const std::string& text) {
-  std::fprintf(stderr, "library_window_bench: %s\n", text.c_str());
-  std::exit(1);
-}
+using bench::fail;
+using bench::busy_ms;
 
 // A library of `count` tracks, each in one or two of eight categories.
 fs::path make_library(const fs::path& root, int count) {
-  const fs::path folder = root / ("lib" + std::to_string(count));
-  fs::create_directories(folder);
-  Tdb db(root / "home");
-  if (create_library(db, {folder, "Bench"}) != CreateResult::Created)
-    fail("cannot create " + folder.string());
-  {
-    TableBatch batch(db.Table1);
-    for (int i = 0; i < count; ++i) {
-      db.Table1.append();
-      set(db.Table1, TrackTable::title, "Track " + std::to_string(i));
-      set(db.Table1, TrackTable::pad, folder.string() + "/missing.mp3");
-      db.Table1.field_by_position(i % 8).set_boolean(true);
-      if (i % 3 == 0) db.Table1.field_by_position((i + 3) % 8).set_boolean(true);
-      db.Table1.post();
-    }
-    batch.commit();
-  }
-  close_library(db);
-  return folder / "Bench.mb";
-}
-
-double milliseconds(const std::function<void()>& work) {
-  const auto start = Clock::now();
-  work();
-  QCoreApplication::processEvents();
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  const std::string missing = (root / ("lib" + std::to_string(count)) / "missing.mp3").string();
+  return bench::make_library(root, count, [&](Table& tracks, int i) {
+    set(tracks, TrackTable::title, "Track " + std::to_string(i));
+    set(tracks, TrackTable::pad, missing);
+    tracks.field_by_position(i % 8).set_boolean(true);
+    if (i % 3 == 0) tracks.field_by_position((i + 3) % 8).set_boolean(true);
+  });
 }
 
 // How long the window is kept waiting by an open of a library that another program has open (it fails).
@@ -80,7 +57,7 @@ double open_held(Program& program, const fs::path& library) {
   }
   char signal = 0;
   if (::read(ready[0], &signal, 1) != 1) fail("the other program did not open the library");
-  const double waited = milliseconds([&] {
+  const double waited = busy_ms([&] {
     if (program.library.open_library_file(QString::fromStdString(library.string())))
       fail("opened a library another program has open");
   });
@@ -97,7 +74,7 @@ std::vector<std::pair<std::string, double>> measure(Program& program, const fs::
   std::vector<std::string> order;
   const auto step = [&](const std::string& name, const std::function<void()>& work) {
     if (runs.find(name) == runs.end()) order.push_back(name);
-    runs[name].push_back(milliseconds(work));
+    runs[name].push_back(busy_ms(work));
   };
   for (int run = 0; run < 3; ++run) {
     step("open", [&] {
@@ -137,21 +114,16 @@ std::vector<std::pair<std::string, double>> measure(Program& program, const fs::
 int main(int argc, char** argv) {
   using namespace vemla;
   namespace fs = std::filesystem;
-  if (!std::getenv("QT_QPA_PLATFORM")) ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
   const int large = argc > 1 ? std::atoi(argv[1]) : 20000;
   constexpr int kSmall = 1000;
-  std::string pattern = (fs::temp_directory_path() / "vemla-library-bench-XXXXXX").string();
-  if (!::mkdtemp(pattern.data())) fail("cannot make a temporary folder");
-  const fs::path root = pattern;
+  const fs::path root = bench::scratch_folder("vemla-library-bench");
   ::setenv("VEMLA_HOME", (root / "home").c_str(), 1);
-  ::setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
   QApplication application(argc, argv);
 
   const fs::path small_library = make_library(root, kSmall);
   const fs::path large_library = make_library(root, large);
-  Program program(std::make_unique<NullDevice>(500));
-  set_error_handler([](const QString&) {});  // the boxes would wait for a user
-  program.data_module.Table2.open();
+  const std::unique_ptr<Program> owned = bench::make_program();
+  Program& program = *owned;
   program.playlist.set_arrange_progress_delays(1000000, 1000000, 1000000);  // no window: time the work
   measure(program, small_library);  // warms the cache and the code
   const auto small = measure(program, small_library);

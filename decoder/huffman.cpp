@@ -37,8 +37,8 @@ HuffmanStatus decode_huffman_pair(const HuffmanTable& table, int32_t& x, int32_t
   return finish_huffman_pair(table, table.tree[node][1], x, y, v, w, reservoir);
 }
 
-HuffmanStatus finish_huffman_pair(const HuffmanTable& table, uint32_t value, int32_t& x, int32_t& y, int32_t& v,
-                                  int32_t& w, Bit_Reserve& reservoir) {
+HuffmanStatus finish_huffman_pair(const HuffmanTable& table, uint32_t value, int32_t& x, int32_t& y,
+                                  int32_t& v, int32_t& w, Bit_Reserve& reservoir) {
   if (table.name[0] == '3' && (table.name[1] == '2' || table.name[1] == '3')) {
     // Count1 quadruple: four magnitudes of 0 or 1, each followed by its sign bit when it is 1.
     v = with_sign(static_cast<int32_t>((value >> 3) & 1), reservoir);
@@ -65,7 +65,84 @@ inline int32_t signed_value(uint32_t magnitude, uint32_t negative) {
   return static_cast<int32_t>((magnitude ^ (0u - negative)) + negative);
 }
 
-// The big-value pairs of lines [begin, end) with one table, by lookup.
+// One pair the fast path cannot take: a walk that gives up (values left as they were), or a code so long
+// that its escapes and signs may not all be in the buffer.
+[[gnu::always_inline]] inline void decode_pair_slowly(Bit_Reserve::Reader& in, uint32_t e, uint32_t linbits,
+                                                      uint32_t x_escape, uint32_t y_escape, int32_t* pair) {
+  if (e & HuffmanLookup::kGiveUp) {
+    in.consume(e & 63);
+    return;
+  }
+  const uint32_t code = (e >> 8) & 63;
+  uint32_t x = (e >> 20) & 15, y = (e >> 16) & 15;
+  in.consume(code);
+  in.refill();
+  uint64_t bits = in.bits();
+  uint32_t used = 0;
+  if (x == x_escape) {
+    x += static_cast<uint32_t>(bits >> (64 - linbits));
+    bits <<= linbits, used += linbits;
+  }
+  const uint32_t x_negative = static_cast<uint32_t>(bits >> 63) & (x != 0);
+  bits <<= x != 0, used += x != 0;
+  if (y == y_escape) {
+    y += static_cast<uint32_t>(bits >> (64 - linbits));
+    bits <<= linbits, used += linbits;
+  }
+  const uint32_t y_negative = static_cast<uint32_t>(bits >> 63) & (y != 0);
+  used += y != 0;
+  pair[0] = signed_value(x, x_negative);
+  pair[1] = signed_value(y, y_negative);
+  in.consume(used);
+}
+
+// The big-value pairs of lines [begin, end) with one table, by lookup. Escapes are as common as not in the
+// loud low lines of music, so they are read without a branch: the entry gives the width of each value's
+// escape (linbits, or 0), then comes the sign bit of a value that is not 0, for x and then for y. The
+// entry's length counts them all, so the next code's position waits on the lookup alone.
+template <bool kEscapes>
+void decode_pairs_with(Bit_Reserve::Reader& reader, const HuffmanTable& table, const HuffmanLookup& lookup,
+                       int begin, int end, int32_t* quantised) {
+  Bit_Reserve::Reader in = reader;  // a copy the loop keeps in registers
+  const uint32_t* entries = lookup.entries.data();
+  const int root_width = lookup.root_width;
+  const uint32_t linbits = table.linbits;
+  const uint32_t x_escape = linbits > 0 ? table.x_length - 1 : ~0u;
+  const uint32_t y_escape = linbits > 0 ? table.y_length - 1 : ~0u;
+  // After a refill, a code of up to this many bits leaves room for both escapes and signs.
+  const uint32_t longest_fast_code = Bit_Reserve::Reader::kRefilledBits - 2 * (linbits + 1);
+  for (int line = begin; line < end; line += 2) {
+    in.refill();
+    uint64_t bits = in.bits();
+    const uint32_t e = lookup_code(entries, root_width, bits);
+    const uint32_t code = (e >> 8) & 63;
+    if ((e & HuffmanLookup::kGiveUp) || code > longest_fast_code) [[unlikely]] {
+      decode_pair_slowly(in, e, linbits, x_escape, y_escape, quantised + line);
+      continue;
+    }
+    uint32_t x = (e >> 20) & 15, y = (e >> 16) & 15;
+    bits <<= code;
+    if constexpr (kEscapes) {
+      const uint32_t x_extra = (e >> 24) & 15;
+      x += static_cast<uint32_t>((bits >> 1) >> (63 - x_extra));  // the top x_extra bits
+      bits <<= x_extra;
+    }
+    const uint32_t x_signed = x != 0;
+    const uint32_t x_negative = static_cast<uint32_t>(bits >> 63) & x_signed;
+    bits <<= x_signed;
+    if constexpr (kEscapes) {
+      const uint32_t y_extra = e >> 28;
+      y += static_cast<uint32_t>((bits >> 1) >> (63 - y_extra));
+      bits <<= y_extra;
+    }
+    const uint32_t y_negative = static_cast<uint32_t>(bits >> 63) & (y != 0);
+    quantised[line] = signed_value(x, x_negative);
+    quantised[line + 1] = signed_value(y, y_negative);
+    in.consume(e & 63);
+  }
+  reader = in;
+}
+
 void decode_pairs(Bit_Reserve::Reader& in, unsigned select, int begin, int end, int32_t* quantised) {
   const HuffmanTable& table = huffman_tables[select];
   if (table.tree_length == 0) {
@@ -73,89 +150,79 @@ void decode_pairs(Bit_Reserve::Reader& in, unsigned select, int begin, int end, 
     return;
   }
   if (table.tree == nullptr) return;  // the walker's "no tree": values left as they were
-  const HuffmanLookup& lookup = huffman_lookup(select);
-  const uint32_t* entries = lookup.entries.data();
-  const int root_width = lookup.root_width;
-  const uint32_t linbits = table.linbits;
-  const uint32_t x_escape = linbits > 0 ? table.x_length - 1 : ~0u;
-  const uint32_t y_escape = linbits > 0 ? table.y_length - 1 : ~0u;
-  for (int line = begin; line < end; line += 2) {
-    in.refill();
-    uint64_t bits = in.bits();
-    const uint32_t e = lookup_code(entries, root_width, bits);
-    if (e & HuffmanLookup::kGiveUp) [[unlikely]] {
-      in.consume(e & 63);  // no leaf within 32 bits: values left as they were
-      continue;
-    }
-    const uint32_t code = (e >> 8) & 63;
-    uint32_t x = (e >> 20) & 15, y = (e >> 16) & 15;
-    if (x == x_escape || y == y_escape) [[unlikely]] {
-      // Escape, then sign, for x and then for y.
-      uint32_t used = code;
-      if (code + 2 * (linbits + 1) > in.count()) {
-        in.consume(code);
-        in.refill();
-        bits = in.bits();
-        used = 0;
-      } else {
-        bits <<= code;
-      }
-      if (x == x_escape) {
-        x += static_cast<uint32_t>(bits >> (64 - linbits));
-        bits <<= linbits, used += linbits;
-      }
-      const uint32_t x_negative = static_cast<uint32_t>(bits >> 63) & (x != 0);
-      bits <<= x != 0, used += x != 0;
-      if (y == y_escape) {
-        y += static_cast<uint32_t>(bits >> (64 - linbits));
-        bits <<= linbits, used += linbits;
-      }
-      const uint32_t y_negative = static_cast<uint32_t>(bits >> 63) & (y != 0);
-      used += y != 0;
-      quantised[line] = signed_value(x, x_negative);
-      quantised[line + 1] = signed_value(y, y_negative);
-      in.consume(used);
-      continue;
-    }
-    // The sign bits follow the code: x's when x is not 0, then y's when y is not 0.
-    const uint64_t signs = bits << code;
-    const uint32_t x_signed = x != 0;
-    const uint32_t x_negative = static_cast<uint32_t>(signs >> 63) & x_signed;
-    const uint32_t y_negative = static_cast<uint32_t>((signs << x_signed) >> 63) & (y != 0);
-    quantised[line] = signed_value(x, x_negative);
-    quantised[line + 1] = signed_value(y, y_negative);
-    in.consume(e & 63);
+  if (table.linbits > 0)
+    decode_pairs_with<true>(in, table, huffman_lookup(select), begin, end, quantised);
+  else
+    decode_pairs_with<false>(in, table, huffman_lookup(select), begin, end, quantised);
+}
+
+// One count1 quadruple by the general lookup from the top of `bits` (at least 32 valid): v, w, x, y, each
+// sign bit following the code in turn for the values that are not 0. A walk that gives up yields zeros.
+// Returns the bits used.
+[[gnu::always_inline]] inline uint32_t quadruple_at(uint64_t bits, const HuffmanLookup& lookup,
+                                                    int32_t (&values)[4]) {
+  const uint32_t e = lookup_code(lookup.entries.data(), lookup.root_width, bits);
+  const uint32_t value = e & HuffmanLookup::kGiveUp ? 0 : e >> 16;
+  const uint64_t signs = bits << ((e >> 8) & 63);
+  uint32_t taken = 0;
+  for (int k = 0; k < 4; ++k) {
+    const uint32_t magnitude = (value >> (3 - k)) & 1;
+    values[k] = signed_value(magnitude, static_cast<uint32_t>((signs << taken) >> 63) & magnitude);
+    taken += magnitude;
   }
+  return e & 63;
+}
+
+// The count1 codes with their sign bits are at most 10 bits long: one lookup of the next 10 bits gives a
+// whole quadruple. Entry: the bits used in bits 0..3, then v, w, x and y as 2-bit numbers (-1, 0 or 1) in
+// bits 10..11, 8..9, 6..7 and 4..5; kLonger where a code needs more bits (none of the standard ones).
+struct QuadrupleLookups {
+  static constexpr int kWidth = 10;
+  static constexpr uint16_t kLonger = 1u << 15;
+  uint16_t entries[2][1u << kWidth];
+  QuadrupleLookups() {
+    for (unsigned select = 0; select < 2; ++select) {
+      for (uint32_t pattern = 0; pattern < (1u << kWidth); ++pattern) {
+        int32_t values[4];
+        const uint32_t used =
+            quadruple_at(uint64_t{pattern} << (64 - kWidth), huffman_lookup(32 + select), values);
+        uint32_t entry = used <= kWidth ? used : kLonger;
+        for (int k = 0; k < 4; ++k) entry |= (static_cast<uint32_t>(values[k]) & 3) << (10 - 2 * k);
+        entries[select][pattern] = static_cast<uint16_t>(entry);
+      }
+    }
+  }
+};
+
+const uint16_t* quadruple_lookup(unsigned select) {
+  static const QuadrupleLookups lookups;
+  return lookups.entries[select & 1];
 }
 
 // The count1 quadruples from `line` on while the granule's bits last; returns the line after the last.
-int decode_quadruples(Bit_Reserve::Reader& in, unsigned select, int32_t end_position, int line,
+int decode_quadruples(Bit_Reserve::Reader& reader, unsigned select, int32_t end_position, int line,
                       int32_t* quantised) {
-  const HuffmanLookup& lookup = huffman_lookup(32 + select);
-  const uint32_t* entries = lookup.entries.data();
-  const int root_width = lookup.root_width;
+  Bit_Reserve::Reader in = reader;  // a copy the loop keeps in registers
+  const uint16_t* direct = quadruple_lookup(select);
   while (in.position() < end_position && line < 576) {
     in.refill();
-    const uint64_t bits = in.bits();
-    const uint32_t e = lookup_code(entries, root_width, bits);
-    // v, w, x, y: each sign bit follows the code in turn, for the values that are not 0. A walk that gives
-    // up yields zeros.
-    const uint32_t value = e & HuffmanLookup::kGiveUp ? 0 : e >> 16;
-    const uint32_t v = (value >> 3) & 1, w = (value >> 2) & 1, x = (value >> 1) & 1, y = value & 1;
-    const uint64_t signs = bits << ((e >> 8) & 63);
-    const uint32_t v_negative = static_cast<uint32_t>(signs >> 63) & v;
-    const uint32_t w_negative = static_cast<uint32_t>((signs << v) >> 63) & w;
-    const uint32_t x_negative = static_cast<uint32_t>((signs << (v + w)) >> 63) & x;
-    const uint32_t y_negative = static_cast<uint32_t>((signs << (v + w + x)) >> 63) & y;
-    quantised[line] = signed_value(v, v_negative);
-    quantised[line + 1] = signed_value(w, w_negative);
+    int32_t values[4];
+    const uint32_t d = direct[in.bits() >> (64 - QuadrupleLookups::kWidth)];
+    if (d & QuadrupleLookups::kLonger) [[unlikely]] {
+      in.consume(quadruple_at(in.bits(), huffman_lookup(32 + select), values));
+    } else {
+      for (int k = 0; k < 4; ++k) values[k] = static_cast<int32_t>(d << (20 + 2 * k)) >> 30;
+      in.consume(d & 15);
+    }
+    quantised[line] = values[0];
+    quantised[line + 1] = values[1];
     if (line + 2 < 576) {
-      quantised[line + 2] = signed_value(x, x_negative);
-      quantised[line + 3] = signed_value(y, y_negative);
+      quantised[line + 2] = values[2];
+      quantised[line + 3] = values[3];
     }
     line += 4;
-    in.consume(e & 63);
   }
+  reader = in;
   return line;
 }
 

@@ -38,8 +38,8 @@ class LookupBuilder {
       for (;;) {
         if (leaf(n)) {
           const uint32_t value = table_.tree[n][1];
-          entry = value << 16 | static_cast<uint32_t>(steps) << 8 |
-                  (static_cast<uint32_t>(steps) + sign_bits(value));
+          entry = escape_widths(value) << 24 | value << 16 | static_cast<uint32_t>(steps) << 8 |
+                  (static_cast<uint32_t>(steps) + sign_bits(value) + escape_bits(value));
           break;
         }
         if (depth + steps == kGiveUpBits) {
@@ -77,6 +77,15 @@ class LookupBuilder {
     if (quadruple_) return static_cast<uint32_t>(std::popcount(value & 15));
     return ((value >> 4) != 0) + ((value & 15) != 0);
   }
+  // linbits bits follow each value of a pair at the escape value: x's width in bits 0..3, y's in 4..7.
+  uint32_t escape_widths(uint32_t value) const {
+    if (quadruple_ || table_.linbits == 0) return 0;
+    const uint32_t x = (value >> 4) == table_.x_length - 1, y = (value & 15) == table_.y_length - 1;
+    return (x | y << 4) * (table_.linbits & 15);
+  }
+  uint32_t escape_bits(uint32_t value) const {
+    return (escape_widths(value) & 15) + (escape_widths(value) >> 4);
+  }
   // The node the walker moves to from `node` after bit `side`, hops included.
   uint32_t child(uint32_t node, uint32_t side) const {
     uint32_t distance = table_.tree[node][side];
@@ -95,14 +104,14 @@ class LookupBuilder {
 };
 
 struct StandardLookups {
-  HuffmanLookup built[34];          // one per tree
+  HuffmanLookup built[34];          // one per tree, and one per table with escapes (their lengths differ)
   const HuffmanLookup* lookup[34];  // per table
   StandardLookups() {
     for (unsigned t = 0; t < 34; ++t) {
       const HuffmanTable& table = huffman_tables[t];
-      if (table.tree_length > 0 && table.tree != nullptr && table.tree_of < 0)
-        built[t] = build_huffman_lookup(table);
-      lookup[t] = table.tree_of >= 0 ? lookup[table.tree_of] : &built[t];
+      const bool own = table.tree_of < 0 || table.linbits > 0;
+      if (table.tree_length > 0 && table.tree != nullptr && own) built[t] = build_huffman_lookup(table);
+      lookup[t] = own ? &built[t] : lookup[table.tree_of];
     }
   }
 };

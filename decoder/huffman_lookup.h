@@ -11,8 +11,10 @@
 namespace vemla {
 
 // Entry of a lookup level, indexed by the next `width` bits of the stream:
-//   leaf:    the code's bits in bits 8..13; the code's bits plus one sign bit per value that is not 0 (x and
-//            y, or v, w, x and y) in bits 0..5; the leaf value in bits 16..23;
+//   leaf:    the code's bits in bits 8..13; in bits 0..5 all the bits of the pair or quadruple: the code's,
+//            linbits for each value at the escape value, and one sign bit per value that is not 0 (x and y,
+//            or v, w, x and y); the leaf value in bits 16..23; the widths of x's and y's escapes (linbits at
+//            the escape value, else 0) in bits 24..27 and 28..31;
 //   give-up: kGiveUp set, the bits used (to reach 32 from the code's start) in bits 0..5 and 8..13;
 //   link:    kLink set, this level's width in bits 8..13, the next level's width in bits 0..4 and its
 //            first entry in bits 16..31.

@@ -23,7 +23,7 @@ void TrimmedOutput::take(Frames<T>& frames, int channel, const T* samples, int c
   if (muted_) return;
   const uint64_t first = info_.first_sample();
   const uint64_t skip = first > at ? std::min(n, first - at) : 0;
-  frames.current[c].insert(frames.current[c].end(), samples + skip, samples + n);
+  frames.current[c].append(samples + skip, static_cast<size_t>(n - skip));
 }
 
 void TrimmedOutput::put_samples(int channel, const int16_t* samples, int count) {
@@ -54,9 +54,9 @@ void TrimmedOutput::end_frame(int descriptor) {
 template <typename T>
 void TrimmedOutput::send(Frames<T>& frames, uint32_t drop) {
   for (int c = 0; c < 2; ++c) {
-    std::vector<T>& held = frames.held[c];
-    held.resize(held.size() - std::min<size_t>(drop, held.size()));
-    if (!held.empty()) forward(c, held);
+    Samples<T>& held = frames.held[c];
+    held.drop_last(drop);
+    if (held.size() > 0) forward(c, held);
     held.clear();
   }
 }

@@ -4,7 +4,10 @@
 // the next one comes or the stream ends. A stream without such figures passes straight through.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 #include "gapless_info.h"
@@ -37,10 +40,35 @@ class TrimmedOutput final : public Obuffer {
   bool trims() const { return info_.known(); }
 
  private:
+  // The samples of one channel of a frame. The storage grows to the largest frame once and is kept, so
+  // that taking a block is a bare copy.
+  template <typename T>
+  class Samples {
+   public:
+    void append(const T* samples, size_t count) {
+      if (count == 0) return;
+      if (size_ + count > store_.size()) store_.resize(std::max(size_ + count, 2 * store_.size()));
+      std::memcpy(store_.data() + size_, samples, count * sizeof(T));
+      size_ += count;
+    }
+    void drop_last(size_t count) { size_ -= std::min(count, size_); }
+    void clear() { size_ = 0; }
+    void swap(Samples& other) {
+      store_.swap(other.store_);
+      std::swap(size_, other.size_);
+    }
+    const T* data() const { return store_.data(); }
+    int size() const { return static_cast<int>(size_); }
+
+   private:
+    std::vector<T> store_;
+    size_t size_ = 0;
+  };
+
   template <typename T>
   struct Frames {
-    std::vector<T> current[2];
-    std::vector<T> held[2];
+    Samples<T> current[2];
+    Samples<T> held[2];
   };
 
   template <typename T>
@@ -48,11 +76,11 @@ class TrimmedOutput final : public Obuffer {
   template <typename T>
   void send(Frames<T>& frames, uint32_t drop);
   void send_held(uint32_t drop);
-  void forward(int channel, const std::vector<int16_t>& samples) {
-    sink_.put_samples(channel, samples.data(), static_cast<int>(samples.size()));
+  void forward(int channel, const Samples<int16_t>& samples) {
+    sink_.put_samples(channel, samples.data(), samples.size());
   }
-  void forward(int channel, const std::vector<float>& samples) {
-    sink_.put_float_samples(channel, samples.data(), static_cast<int>(samples.size()));
+  void forward(int channel, const Samples<float>& samples) {
+    sink_.put_float_samples(channel, samples.data(), samples.size());
   }
 
   Obuffer& sink_;

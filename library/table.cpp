@@ -128,6 +128,7 @@ void Table::open() {
   } catch (const std::exception& error) {
     throw_store_error(error, files.table);
   }
+  rows_renewed_ += ids_.size() + 1;
   store_ = std::move(store);
   cached_.assign(columns.size(), Value{});
   apart_cached_.assign(columns.size(), 0);
@@ -325,6 +326,7 @@ void Table::post() {
   }
   if (inserting) {
     ids_.push_back(id);
+    ++rows_renewed_;
     position_ = ids_.size() - 1;
     bof_ = eof_ = false;
   }
@@ -337,6 +339,7 @@ void Table::post() {
 void Table::reload_ids() {
   const int64_t current = ids_.empty() ? -1 : ids_[position_];
   ids_ = store_->row_ids();
+  rows_renewed_ += ids_.size() + 1;
   const auto found = std::lower_bound(ids_.begin(), ids_.end(), current);
   position_ = std::min<size_t>(static_cast<size_t>(found - ids_.begin()), ids_.empty() ? 0 : ids_.size() - 1);
 }

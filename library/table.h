@@ -155,6 +155,10 @@ class Table {
   int64_t row_id() const;
   // The row id of a record (1-based) without moving to it; 0 outside the table.
   int64_t id_of(int record) const;
+  // Grows by one with each row posted as new, and past the row count whenever the ids are read from the file
+  // (an open, a rollback, a change by another program). The file gives a deleted last row's id to the next
+  // new row, so a reader that keeps rows by id reads again the table's last rows, as many as this grew.
+  uint64_t rows_renewed() const { return rows_renewed_; }
   void write_beside(const std::function<void()>& write);
 
  private:
@@ -201,6 +205,7 @@ class Table {
   std::vector<int> order_;                        // position -> column
 
   std::vector<int64_t> ids_;  // row ids in record-number order
+  uint64_t rows_renewed_ = 0;
   size_t position_ = 0;       // index of the current row in ids_
   bool bof_ = true;
   bool eof_ = true;

@@ -136,7 +136,8 @@ void TrackQuery::clear() {
 void TrackQuery::reload() {
   clear();
   building_ = whole_ = false;
-  if (tracks_.is_open()) read_keys(0);
+  building_ids_ = {};
+  if (tracks_.is_open()) read_whole();
   sort_and_filter();
 }
 
@@ -144,6 +145,7 @@ void TrackQuery::begin_reload() {
   clear();
   whole_ = false;
   building_ = tracks_.is_open() && tracks_.store();
+  building_ids_.clear();
   if (!building_) {
     sort_and_filter();
     return;
@@ -152,8 +154,9 @@ void TrackQuery::begin_reload() {
   shown_.clear();
   row_of_key_.clear();
   narrowable_ = false;
-  building_rows_ = tracks_.record_count();
-  building_last_ = tracks_.id_of(building_rows_);
+  renewed_ = tracks_.rows_renewed();
+  building_ids_.resize(static_cast<size_t>(tracks_.record_count()));
+  for (size_t i = 0; i < building_ids_.size(); ++i) building_ids_[i] = tracks_.id_of(static_cast<int>(i) + 1);
 }
 
 bool TrackQuery::build(std::chrono::milliseconds budget) {
@@ -163,65 +166,23 @@ bool TrackQuery::build(std::chrono::milliseconds budget) {
     return whole_ = true;
   }
   if (!read_keys(keys_.empty() ? 0 : keys_.back().id, Clock::now() + budget)) return false;
-  if (holds_table_rows()) return whole_ = true;
-  clear();  // a row read went meanwhile: read them all again
+  if (holds_table_rows() && tracks_.rows_renewed() == renewed_) return whole_ = true;
+  // Rows the index read went meanwhile: they leave it, rows that may be new are read again in the next slice;
+  // anything else has it read again from the start.
+  if (follow_table()) {
+    if (holds_table_rows()) return whole_ = true;
+    if (static_cast<size_t>(tracks_.record_count()) > keys_.size()) return false;
+  }
+  clear();
+  renewed_ = tracks_.rows_renewed();
   return false;
 }
 
 void TrackQuery::finish_build() {
   if (!building_ || !whole_) return;
   building_ = whole_ = false;
+  building_ids_ = {};
   sort_and_filter();
-}
-
-bool TrackQuery::holds_table_rows() const {
-  if (static_cast<size_t>(tracks_.record_count()) != keys_.size()) return false;
-  for (size_t i = 0; i < keys_.size(); ++i) {
-    if (keys_[i].id != tracks_.id_of(static_cast<int>(i) + 1)) return false;
-  }
-  return true;
-}
-
-bool TrackQuery::rows_changed() {
-  Store* store = tracks_.is_open() ? tracks_.store() : nullptr;
-  if (building_) {
-    if (!store) return true;
-    const int count = tracks_.record_count();
-    return count != building_rows_ || tracks_.id_of(count) != building_last_;
-  }
-  if (!store) return !keys_.empty();
-  if (static_cast<size_t>(tracks_.record_count()) != keys_.size()) return true;
-  Statement max_id = prepare(*store, "SELECT coalesce(max(id), 0) FROM rows");
-  if (sqlite3_step(max_id.get()) != SQLITE_ROW) throw_read_error(*store);
-  return sqlite3_column_int64(max_id.get(), 0) != (keys_.empty() ? 0 : keys_.back().id);
-}
-
-bool TrackQuery::update() {
-  if (!rows_changed()) return false;
-  if (!tracks_.is_open() || !tracks_.store()) {
-    reload();
-    return true;
-  }
-  if (building_) {
-    // The rows shown follow the table; the index reads what came, and starts again if a row it read went.
-    building_rows_ = tracks_.record_count();
-    building_last_ = tracks_.id_of(building_rows_);
-    return true;
-  }
-  const size_t count = static_cast<size_t>(tracks_.record_count());
-  const int64_t last = keys_.empty() ? 0 : keys_.back().id;
-  // Rows appended after the last one known, and none gone before it; else the index is read whole again.
-  bool appended_only = false;
-  if (count > keys_.size()) {
-    read_keys(last);
-    appended_only = keys_.size() == count;
-  }
-  if (!appended_only) {
-    clear();
-    read_keys(0);
-  }
-  sort_and_filter();
-  return true;
 }
 
 bool TrackQuery::read_keys(int64_t after_id, Clock::time_point deadline) {
@@ -231,6 +192,7 @@ bool TrackQuery::read_keys(int64_t after_id, Clock::time_point deadline) {
   for (size_t read = 1; reader.step(); ++read) {
     keys_.emplace_back();
     fill_key(keys_.back(), reader);
+    ++rows_read_;
     // The clock is read every 64 rows: a row takes microseconds.
     if (read % 64 == 0 && Clock::now() >= deadline) return false;
   }
@@ -262,26 +224,28 @@ void TrackQuery::fill_key(Key& key, Reader& reader) {
 void TrackQuery::refresh_record(int record) {
   if (record < 1 || record > total() || !tracks_.is_open() || !tracks_.store()) return;
   narrowable_ = false;
-  if (building_) rows_.erase(tracks_.id_of(record));
+  if (building_) rows_.erase(building_ids_[static_cast<size_t>(record - 1)]);
   if (!key_of(record)) return;  // read when the index comes to it
   Key& key = keys_[static_cast<size_t>(record - 1)];
   rows_.erase(key.id);
   Reader reader(*tracks_.store(), "WHERE r.id = " + std::to_string(key.id));
-  if (!reader.step()) return;  // gone: the next update reads the index again
+  if (!reader.step()) return;  // gone: the next update drops it
   fill_key(key, reader);
-  // Texts of rows written many times are gathered again once they take more room than the live ones.
-  if (dead_text_ > text_.size() / 2 && dead_text_ > (1u << 20)) {
-    std::string live;
-    live.reserve(text_.size() - dead_text_);
-    for (Key& k : keys_) {
-      const uint32_t length = k.lengths[0] + k.lengths[1] + k.lengths[2] + k.lengths[3];
-      const uint32_t offset = static_cast<uint32_t>(live.size());
-      live.append(text_, k.text, length);
-      k.text = offset;
-    }
-    text_.swap(live);
-    dead_text_ = 0;
+  gather_text();
+}
+
+void TrackQuery::gather_text() {
+  if (dead_text_ <= text_.size() / 2 || dead_text_ <= (1u << 20)) return;
+  std::string live;
+  live.reserve(text_.size() - dead_text_);
+  for (Key& k : keys_) {
+    const uint32_t length = k.lengths[0] + k.lengths[1] + k.lengths[2] + k.lengths[3];
+    const uint32_t offset = static_cast<uint32_t>(live.size());
+    live.append(text_, k.text, length);
+    k.text = offset;
   }
+  text_.swap(live);
+  dead_text_ = 0;
 }
 
 std::string_view TrackQuery::field(const Key& key, int index) const {
@@ -422,6 +386,16 @@ int TrackQuery::row_of(int record) const {
   return row_of_key_[static_cast<size_t>(record - 1)];
 }
 
+int TrackQuery::record_of_id(int64_t id) const {
+  if (building_) {
+    const auto found = std::lower_bound(building_ids_.begin(), building_ids_.end(), id);
+    return found != building_ids_.end() && *found == id ? static_cast<int>(found - building_ids_.begin()) + 1 : 0;
+  }
+  const auto found =
+      std::lower_bound(keys_.begin(), keys_.end(), id, [](const Key& key, int64_t value) { return key.id < value; });
+  return found != keys_.end() && found->id == id ? static_cast<int>(found - keys_.begin()) + 1 : 0;
+}
+
 CategoryMask TrackQuery::categories_of(int record) {
   if (record < 1 || record > total()) return 0;
   if (const Key* key = key_of(record)) return key->categories;
@@ -431,13 +405,14 @@ CategoryMask TrackQuery::categories_of(int record) {
 const TrackQuery::Key* TrackQuery::key_of(int record) const {
   if (record < 1 || static_cast<size_t>(record) > keys_.size()) return nullptr;
   const Key& key = keys_[static_cast<size_t>(record - 1)];
-  if (building_ && (!tracks_.is_open() || tracks_.id_of(record) != key.id)) return nullptr;
+  if (building_ && (static_cast<size_t>(record) > building_ids_.size() || building_ids_[record - 1] != key.id))
+    return nullptr;
   return &key;
 }
 
 int64_t TrackQuery::id_at(int row) const {
   if (!building_) return keys_[static_cast<size_t>(shown_[static_cast<size_t>(row)])].id;
-  return tracks_.is_open() ? tracks_.id_of(row + 1) : 0;
+  return building_ids_[static_cast<size_t>(row)];
 }
 
 const TrackRow& TrackQuery::row(int row) {
@@ -453,7 +428,7 @@ const TrackRow& TrackQuery::row(int row) {
   shown.record = record_at(row);
   // The numbers and flags come from the index, which follows every write; until it holds the row, from the
   // row's page.
-  if (const Key* key = key_of(shown.record)) {
+  if (const Key* key = key_of(shown.record); key && key->id == id) {
     shown.time_ms = key->time_ms;
     shown.stored = key->flags & kStored;
     shown.memo = key->flags & kHasMemo;

@@ -52,11 +52,21 @@ class TrackQuery {
   bool build(std::chrono::milliseconds budget);
   // Applies the search and order to the whole index; nothing unless build() said it is whole.
   void finish_build();
-  // Whether rows came or went since the index was read (cheap: the count and the last row's id).
+  // Whether rows came or went since the list took them in (cheap: the count and the last row's id).
   bool rows_changed();
-  // Brings the list up to the table's rows: rows appended since are read, rows gone make it read all again.
-  // True when rows came or went.
+  // The rows deleted from the table since the list took its rows in, told by their ids alone (no row is
+  // read): the shown rows they were, ascending, and how many rows were appended after. False when the list
+  // cannot tell what changed; update() then reads the index whole.
+  bool find_deleted(std::vector<int>& rows, int& appended) const;
+  // Takes the shown rows first ... last, rows find_deleted() named, out of the list ahead of update(), so that
+  // a view is told of each run of rows as it goes.
+  void drop_rows(int first, int last);
+  // Brings the list up to the table's rows. Rows deleted leave the index where they stand (the search, the
+  // order and the other rows kept, none read again); rows appended are read and placed by the order; a change
+  // the list cannot tell apart has the index read whole again. True when rows came or went.
   bool update();
+  // Rows read into the index since the query was made, a row read again counting again: what changes cost.
+  int64_t rows_read() const { return rows_read_; }
   // Reads one row again after it was written (its texts, flags, categories).
   void refresh_record(int record);
 
@@ -69,12 +79,14 @@ class TrackQuery {
   TrackColumn order_column() const { return column_; }
   bool ascending() const { return ascending_; }
 
-  int total() const { return building_ ? building_rows_ : static_cast<int>(keys_.size()); }
-  int size() const { return building_ ? building_rows_ : static_cast<int>(shown_.size()); }
+  int total() const { return static_cast<int>(building_ ? building_ids_.size() : keys_.size()); }
+  int size() const { return static_cast<int>(building_ ? building_ids_.size() : shown_.size()); }
   // The record number of a shown row; 0 outside the list.
   int record_at(int row) const;
   // The row that shows a record; -1 when it does not match the search (or does not exist).
   int row_of(int record) const;
+  // The record of a row id among the list's rows; 0 when it has none.
+  int record_of_id(int64_t id) const;
   // A shown row's texts, read with the rows around it and kept for a while. The row must be in the list.
   const TrackRow& row(int row);
   // The categories of a record (1-based); 0 outside the table. While the index is read, a record not yet in
@@ -105,6 +117,18 @@ class TrackQuery {
   int64_t id_at(int row) const;
   // Whether the index holds the table's rows, in order.
   bool holds_table_rows() const;
+  // The index's keys of rows the table no longer holds, ascending; false when the table holds a row among
+  // them that the index never had.
+  bool find_gone_keys(std::vector<int32_t>& gone) const;
+  // Drops those keys from the index, the order and the rows shown, which keep their sequence.
+  void drop_keys(const std::vector<int32_t>& gone);
+  // Drops the keys of rows that went, and of rows that may be new under an old id, to be read again; false
+  // when the list cannot tell what changed.
+  bool follow_table();
+  // Reads the index of every row again, at once.
+  void read_whole();
+  // Gathers the texts again once rows re-read or dropped leave more room unused than the live ones take.
+  void gather_text();
   void sort_and_filter();
   void filter();
   bool matches(const Key& key) const;
@@ -126,8 +150,9 @@ class TrackQuery {
   std::unordered_map<int64_t, TrackRow> rows_;  // texts by row id
   bool building_ = false;
   bool whole_ = false;      // built: every row is read, finish_build() not yet called
-  int building_rows_ = 0;   // the rows shown in record order while the index is read
-  int64_t building_last_ = 0;  // the last row's id when building_rows_ was taken
+  std::vector<int64_t> building_ids_;  // the rows shown, in record order, while the index is read
+  int64_t rows_read_ = 0;
+  uint64_t renewed_ = 0;  // the table's rows_renewed() when the list last took its rows in
 };
 
 }  // namespace vemla

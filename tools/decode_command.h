@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "gain_stage.h"
 #include "header.h"
 
 namespace vemla {
@@ -14,6 +15,7 @@ struct InputFile {
   std::string path;  // the file to read
   std::string name;  // as messages name it
   double gain = 1.0;  // factor applied to its samples before the 16-bit conversion (gain_stage.h)
+  ReplayGain replaygain;  // its tags' values, which --play gives the player as the window gives a track's
 };
 
 struct DecodeOptions {

@@ -24,14 +24,17 @@ namespace {
 
 class FixedSettings final : public PlayerSettings {
  public:
-  FixedSettings(int priority, int mix, bool gapless) : priority_(priority), mix_(mix), gapless_(gapless) {}
+  FixedSettings(int priority, int mix, bool gapless, const GainSettings& gains)
+      : priority_(priority), mix_(mix), gapless_(gapless), gains_(gains) {}
   int priority() override { return priority_; }
   int mix_index() override { return mix_; }
   bool gapless() override { return gapless_; }
+  GainSettings gains() override { return gains_; }
 
  private:
   int priority_, mix_;
   bool gapless_;
+  GainSettings gains_;
 };
 
 class StderrTitle final : public TitleLabel {
@@ -67,19 +70,27 @@ class CountingNotifier final : public Notifier {
   std::vector<std::string> shown_;
 };
 
-// The files after the one a run starts with, handed to the decode thread one at a time as each stream ends.
+// The files after the one a run starts with, handed to the decode thread one at a time as each stream ends,
+// each at its own level.
 class FileQueue final : public FollowingStreams {
  public:
-  explicit FileQueue(const std::vector<InputFile>& files) : files_(files) {}
+  FileQueue(const std::vector<InputFile>& files, const GainSettings& gains) : files_(files), gains_(gains) {}
   void start_after(size_t first) { next_ = first + 1; }
   std::string following_file() override {
     const size_t k = next_++;
+    given_ = k;
     return k < files_.size() ? files_[k].path : std::string();
+  }
+  float following_scale(float) override {
+    const size_t k = given_;
+    return k < files_.size() ? track_scale(gains_, files_[k].replaygain) : kFullScale;
   }
 
  private:
   const std::vector<InputFile>& files_;
+  const GainSettings gains_;
   std::atomic<size_t> next_{1};
+  std::atomic<size_t> given_{0};  // the file following_file() gave last
 };
 
 // What the position line shows of a file.
@@ -117,12 +128,12 @@ int play_files(const PlayOptions& options) {
     return 2;
   }
   const std::vector<InputFile>& files = options.inputs;
-  FixedSettings settings(options.priority, options.choice, options.gapless);
+  FixedSettings settings(options.priority, options.choice, options.gapless, options.gains);
   StderrTitle title;
   CountingNotifier messages;
   set_notifier(&messages);
   Player player(settings, title, messages, std::move(device));
-  FileQueue queue(files);
+  FileQueue queue(files, options.gains);
   if (files.size() > 1) player.set_following_streams(&queue);
 
   const bool interactive = isatty(STDIN_FILENO) == 1;
@@ -154,6 +165,7 @@ int play_files(const PlayOptions& options) {
   for (size_t first = 0; first < files.size() && !stopped;) {
     title.file = files[first].name;
     player.track_file_name = files[first].path;
+    player.track_gain = files[first].replaygain;
     queue.start_after(first);
     if (!player.open_run()) {
       player.close_run();

@@ -17,6 +17,9 @@ struct PlayOptions {
   ChannelChoice choice = ChoiceStereo;
   int priority = 3;  // the settings' PRIORITY scale, 1 Lowest ... 6 Time Critical
   bool gapless = true;
+  // ReplayGain as the window's Options give it, applied to each input's own values (InputFile::replaygain):
+  // the samples -o writes with the same options. Off: the decoder's own level.
+  GainSettings gains;
 };
 
 // Plays to the end (or until the user or a stop signal stops it; see StopSignals) and returns the exit

@@ -119,10 +119,6 @@ int main(int argc, char** argv) {
   const ChannelChoice choice = channel_choice(mix);
 #ifdef VEMLA_WITH_TAGS
   replaygain_mode_from_text(replaygain, gain_settings.mode);
-  if (play && gain_settings.mode != ReplayGainMode::Off) {
-    std::cerr << "vemla-decode: --replaygain applies when decoding (-o or --null), not to --play\n";
-    return 2;
-  }
 #endif
 
   StopSignals signals;
@@ -157,8 +153,15 @@ int main(int argc, char** argv) {
       return 2;
     for (size_t i = 0; i < inputs.size(); ++i) {
       if (!has_audio_frames(sources[i]->path(), inputs[i])) return 1;
-      play_options.inputs.push_back({sources[i]->path(), inputs[i]});
+      play_options.inputs.push_back({sources[i]->path(), inputs[i], 1.0, {}});
     }
+#ifdef VEMLA_WITH_TAGS
+    // Each file plays at its own level, as the window plays a track.
+    play_options.gains = gain_settings;
+    if (gain_settings.mode != ReplayGainMode::Off) {
+      for (InputFile& input : play_options.inputs) input.replaygain = read_tags(input.path).gain;
+    }
+#endif
     play_options.choice = choice;
     play_options.gapless = !no_gapless;
     return StopSignals::exit_status(play_files(play_options));
@@ -166,7 +169,7 @@ int main(int argc, char** argv) {
 #endif
 
   DecodeOptions options;
-  for (size_t i = 0; i < inputs.size(); ++i) options.inputs.push_back({sources[i]->path(), inputs[i]});
+  for (size_t i = 0; i < inputs.size(); ++i) options.inputs.push_back({sources[i]->path(), inputs[i], 1.0, {}});
   options.info = info;
   options.decode = !output.empty() || null_output;
   if (!null_output) options.output = output;

@@ -25,9 +25,11 @@ namespace {
 namespace fs = std::filesystem;
 using test::output_of;
 
+// Polls until the condition holds; false when it still does not after a minute (a program's start on a
+// machine busy with other work has taken over 20 s).
 template <typename F>
 bool until(F condition) {
-  for (int i = 0; i < 400; ++i) {
+  for (int i = 0; i < 1200; ++i) {
     if (condition()) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
@@ -44,8 +46,8 @@ std::string read_text(const fs::path& file) {
 class WindowManagerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* program : {"Xvfb", "openbox", "xdotool"}) {
-      if (!test::have_program(program)) GTEST_SKIP() << "Xvfb, openbox and xdotool are needed";
+    for (const char* program : {"Xvfb", "openbox", "xdotool", "xprop"}) {
+      if (!test::have_program(program)) GTEST_SKIP() << "Xvfb, openbox, xdotool and xprop are needed";
     }
     for (const char* folder : {"data", "config", "runtime", "music"}) fs::create_directory(home / folder);
     fs::permissions(home / "runtime", fs::perms::owner_all);
@@ -60,6 +62,12 @@ class WindowManagerTest : public ::testing::Test {
     ::setenv("DISPLAY", (":" + number.substr(0, number.find('\n'))).c_str(), 1);
     manager = std::make_unique<test::ChildProcess>(std::vector<std::string>{"/usr/bin/env", "openbox"},
                                                    home / "openbox.out", home / "openbox.err");
+    // The window manager runs once it names itself on the root window.
+    ASSERT_TRUE(until([&] {
+      return output_of("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").find("window id") != std::string::npos ||
+             manager->ended();
+    }));
+    ASSERT_FALSE(manager->ended()) << read_text(home / "openbox.err");
     ::setenv("VEMLA_HOME", (home / "data").c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
     ::setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
@@ -92,6 +100,9 @@ class WindowManagerTest : public ::testing::Test {
     output_of("xdotool windowactivate --sync " + window + " key --clearmodifiers alt+F4 2>/dev/null");
     return vemla->wait();
   }
+  bool framed(const std::string& window) {
+    return output_of("xprop -id " + window + " _NET_FRAME_EXTENTS 2>/dev/null").find('=') != std::string::npos;
+  }
   std::string stored(const char* key) {
     std::ifstream in(home / "config" / "Korvane" / "Vemla Version 1.25.conf");
     std::string line;
@@ -115,7 +126,8 @@ TEST_F(WindowManagerTest, WindowComesBackToItsPlace) {
   for (int run = 1; run <= 3; ++run) {
     const std::string window = start();
     ASSERT_FALSE(window.empty()) << read_text(home / "vemla.err");
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // let the window manager frame it
+    // The window manager has framed it once it tells the frame's extents.
+    ASSERT_TRUE(until([&] { return framed(window); })) << "no frame: " << read_text(home / "openbox.err");
     ASSERT_EQ(close(window), 0) << read_text(home / "vemla.err");
     EXPECT_EQ(stored("x") + "," + stored("y"), "300,200") << "after start " << run;
   }
@@ -131,7 +143,9 @@ TEST_F(WindowManagerTest, SpaceAtStartPlays) {
   ASSERT_FALSE(window.empty()) << read_text(home / "vemla.err");
   output_of("xdotool windowactivate --sync " + window + " 2>/dev/null");
   ASSERT_TRUE(until([&] { return output_of("xdotool getactivewindow") == window; }));
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the library opens once the window shows
+  // The library opens once the window shows; then the title names its first track.
+  ASSERT_TRUE(until([&] { return output_of("xdotool getwindowname " + window).starts_with("First"); }))
+      << output_of("xdotool getwindowname " + window);
   output_of("xdotool key --clearmodifiers space");
   // The device writes under a scratch name until the run ends.
   EXPECT_TRUE(until([&] {

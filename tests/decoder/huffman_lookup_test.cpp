@@ -208,6 +208,57 @@ void walked_spectrum(Bit_Reserve& reservoir, const GranuleInfo& granule, const B
   std::fill(quantised + std::min(line, 576), quantised + 576, 0);
 }
 
+// Every count1 quadruple of both tables with every choice of signs, one after another, and escapes at
+// both ends of every width: each value as written, and the reading ends where the bits do.
+TEST(HuffmanLookup, EveryQuadrupleAndEscapeInAGranule) {
+  for (unsigned select = 0; select < 2; ++select) {
+    BitWriter bits;
+    std::vector<int32_t> written;
+    for (int v = -1; v <= 1; ++v)
+      for (int w = -1; w <= 1; ++w)
+        for (int x = -1; x <= 1; ++x)
+          for (int y = -1; y <= 1; ++y) {
+            test::put_quadruple(bits, select, v, w, x, y);
+            written.insert(written.end(), {v, w, x, y});
+          }
+    GranuleInfo g;
+    g.count1table_select = select;
+    g.part2_3_length = static_cast<uint32_t>(bits.bit_count());
+    Bit_Reserve reservoir = reservoir_with(bits);
+    int32_t got[576];
+    decode_spectrum(reservoir, g, band_table[3], 0, got);
+    EXPECT_TRUE(std::equal(written.begin(), written.end(), got)) << "table " << 32 + select;
+    EXPECT_EQ(reservoir.bits_consumed(), static_cast<int32_t>(bits.bit_count()));
+  }
+  for (unsigned t = 16; t < 32; ++t) {
+    // (15 + escape, y) pairs: the escape all zeros, all ones and one of each end, either sign, y small.
+    const HuffmanTable& table = huffman_tables[t];
+    const std::string escape_code = test::huffman_code(table, 15 * 16 + 1);
+    BitWriter bits;
+    std::vector<int32_t> written;
+    for (uint32_t extension : {0u, table.lin_max, 1u, table.lin_max >> 1, 1u << (table.linbits - 1)}) {
+      for (int sign = 0; sign < 2; ++sign) {
+        bits.put_code(escape_code);
+        bits.put(extension, static_cast<int>(table.linbits));
+        bits.put(static_cast<uint32_t>(sign), 1);
+        bits.put(static_cast<uint32_t>(1 - sign), 1);  // y = 1 with the other sign
+        const int32_t x = static_cast<int32_t>(15 + extension);
+        written.insert(written.end(), {sign ? -x : x, sign ? 1 : -1});
+      }
+    }
+    GranuleInfo g;
+    g.big_values = static_cast<uint32_t>(written.size() / 2);
+    g.table_select[0] = g.table_select[1] = g.table_select[2] = t;
+    g.region0_count = 15, g.region1_count = 7;
+    g.part2_3_length = static_cast<uint32_t>(bits.bit_count());
+    Bit_Reserve reservoir = reservoir_with(bits);
+    int32_t got[576];
+    decode_spectrum(reservoir, g, band_table[3], 0, got);
+    EXPECT_TRUE(std::equal(written.begin(), written.end(), got)) << "table " << t;
+    EXPECT_EQ(reservoir.bits_consumed(), static_cast<int32_t>(bits.bit_count())) << "table " << t;
+  }
+}
+
 // Random side information over random main data: real granules mostly use few bits for many lines, so
 // the data is drawn to make small values likely, and part2_3_length ranges from too short to too long.
 TEST(HuffmanLookup, WholeGranulesMatchTheTreeWalk) {

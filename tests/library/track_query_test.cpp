@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -201,6 +202,31 @@ TEST_F(TrackQueryTest, FollowsRowsAddedWrittenAndDeleted) {
   EXPECT_EQ(query.record_at(0), 0);
 }
 
+// Another library opened in the place of the first between two looks, with as many rows under the same ids.
+TEST_F(TrackQueryTest, ALibraryOpenedInThePlaceOfAnotherIsReadWhole) {
+  TempDir other;
+  test::create_library(other.path(), "Lib");
+  tracks.close();
+  test::name_table(tracks, other.path(), "Lib.db");
+  tracks.open();
+  add({"uno"});
+  add({"dos"});
+  tracks.close();
+  test::name_table(tracks, dir.path(), "Lib.db");
+  tracks.open();
+  add({"one"});
+  add({"two"});
+  query.reload();
+  EXPECT_EQ(query.row(1).title, "two");
+  tracks.close();
+  test::name_table(tracks, other.path(), "Lib.db");
+  tracks.open();
+  EXPECT_TRUE(query.update());
+  ASSERT_EQ(query.size(), 2);
+  EXPECT_EQ(query.row(0).title, "uno");
+  EXPECT_EQ(query.row(1).title, "dos");
+}
+
 
 // Read in slices, 64 rows each (the clock is read every 64 rows, and a budget of nothing is spent at once).
 class TrackQueryBuildTest : public TrackQueryTest {
@@ -227,6 +253,27 @@ class TrackQueryBuildTest : public TrackQueryTest {
     std::vector<int> records;
     for (int row = 0; row < whole.size(); ++row) records.push_back(whole.record_at(row));
     return records;
+  }
+  // Every shown row's record and texts, as the list gives them.
+  std::vector<std::string> shown_rows() {
+    std::vector<std::string> rows;
+    for (int row = 0; row < query.size(); ++row) {
+      const TrackRow& shown = query.row(row);
+      rows.push_back(std::to_string(shown.record) + " " + shown.title + " / " + shown.artist + " " +
+                     std::to_string(shown.time_ms) + " " + std::to_string(shown.categories));
+    }
+    return rows;
+  }
+  // Deletes the records, given as numbered before any of them goes.
+  void remove(std::vector<int> records) {
+    std::sort(records.rbegin(), records.rend());
+    TableBatch batch(tracks);
+    for (int record : records) {
+      tracks.first();
+      tracks.move_by(record - 1);
+      tracks.delete_record();
+    }
+    batch.commit();
   }
 };
 
@@ -279,7 +326,7 @@ TEST_F(TrackQueryBuildTest, RowsWrittenAddedOrDeletedMeanwhileAreTakenIn) {
   EXPECT_EQ(query.size(), 301);
   EXPECT_EQ(query.row(300).title, "Army of me");
   EXPECT_FALSE(query.build(std::chrono::milliseconds(0)));
-  // A row the index read goes: it reads them all again.
+  // A row the index read goes: it leaves the index.
   tracks.first();
   tracks.delete_record();
   EXPECT_TRUE(query.update());
@@ -289,6 +336,130 @@ TEST_F(TrackQueryBuildTest, RowsWrittenAddedOrDeletedMeanwhileAreTakenIn) {
   EXPECT_EQ(searched("joga"), (std::vector<int>{1, 279}));
   EXPECT_EQ(searched("army"), (std::vector<int>{300}));
   query.set_search("");
+  EXPECT_EQ(shown(), reloaded_rows());
+}
+
+// Deleted rows leave the list in place: what a whole reading gives, without reading the other rows again.
+TEST_F(TrackQueryBuildTest, DeletedRowsLeaveTheSameListAsAReload) {
+  struct Case {
+    const char* what;
+    std::vector<int> records;  // 0 stands for the last
+    const char* search;
+    TrackColumn column;
+    bool ascending;
+  };
+  const Case cases[] = {
+      {"the first", {1}, "bjork", TrackColumn::Title, false},
+      {"the last", {0}, "", TrackColumn::Number, false},
+      {"one in the middle", {150}, "title 1", TrackColumn::Time, true},
+      {"several apart", {2, 3, 60, 61, 62, 200, 0}, "live", TrackColumn::Categories, true},
+      {"a run", {100, 101, 102, 103, 104, 105}, "", TrackColumn::Artist, true},
+      {"the first and the last", {1, 0}, "ros", TrackColumn::Number, true},
+  };
+  for (const Case& c : cases) {
+    query.set_search(c.search);
+    query.set_order(c.column, c.ascending);
+    query.reload();
+    std::vector<int> records = c.records;
+    for (int& record : records) record = record == 0 ? tracks.record_count() : record;
+    const int64_t read = query.rows_read();
+    remove(records);
+    ASSERT_TRUE(query.update()) << c.what;
+    EXPECT_EQ(query.rows_read(), read) << c.what << ": no row is read again";
+    EXPECT_EQ(query.total(), tracks.record_count()) << c.what;
+    EXPECT_EQ(shown(), reloaded_rows()) << c.what;
+    const std::vector<std::string> in_place = shown_rows();
+    query.reload();
+    EXPECT_EQ(in_place, shown_rows()) << c.what;
+    EXPECT_FALSE(query.update()) << c.what;
+  }
+
+  // Rows deleted and appended between two looks: only the new one is read, placed by the order.
+  query.set_search("");
+  query.set_order(TrackColumn::Title, true);
+  const int64_t read = query.rows_read();
+  remove({5, tracks.record_count()});
+  add({"Aaa first by title"});
+  ASSERT_TRUE(query.update());
+  EXPECT_EQ(query.rows_read(), read + 1);
+  EXPECT_EQ(query.row(0).title, "Aaa first by title");
+  EXPECT_EQ(shown(), reloaded_rows());
+
+  // Every row gone.
+  remove([&] {
+    std::vector<int> all;
+    for (int record = 1; record <= tracks.record_count(); ++record) all.push_back(record);
+    return all;
+  }());
+  ASSERT_TRUE(query.update());
+  EXPECT_EQ(query.size(), 0);
+  EXPECT_EQ(query.total(), 0);
+}
+
+// What a view is told of: the shown rows that went, dropped run by run before the index follows.
+TEST_F(TrackQueryBuildTest, DeletedRowsAreNamedForTheView) {
+  query.set_order(TrackColumn::Time, true);  // time falls with the record: the last record first
+  query.set_search("bjork");
+  query.reload();
+  const std::vector<int> before = shown();
+  remove({1, 2, 299, 300});  // records 1, 2 and 299 are Björk's, 300 Sigur Rós's
+  std::vector<int> rows;
+  int appended = -1;
+  ASSERT_TRUE(query.find_deleted(rows, appended));
+  EXPECT_EQ(appended, 0);
+  const int size = query.size();
+  ASSERT_EQ(rows, (std::vector<int>{0, size - 2, size - 1}));
+  EXPECT_EQ(before[0], 299);
+  query.drop_rows(size - 2, size - 1);
+  query.drop_rows(0, 0);
+  EXPECT_EQ(query.size(), size - 3);
+  EXPECT_EQ(query.record_at(0), 298) << "the rows left keep their place until the index follows";
+  ASSERT_TRUE(query.update());
+  EXPECT_EQ(shown(), reloaded_rows());
+  EXPECT_EQ(query.record_at(0), 296);
+
+  // A new row may carry the id of one that went: the list cannot tell the view which rows went.
+  remove({296});
+  add({"Björk appended"});
+  EXPECT_FALSE(query.find_deleted(rows, appended));
+  ASSERT_TRUE(query.update());
+  EXPECT_EQ(shown(), reloaded_rows());
+  EXPECT_EQ(query.row(0).title, "Björk appended");
+}
+
+// The index read in slices: rows deleted meanwhile, read or not yet, leave it; the reading goes on.
+TEST_F(TrackQueryBuildTest, RowsDeletedWhileTheIndexIsReadLeaveItInPlace) {
+  query.set_search("bjork live");
+  query.set_order(TrackColumn::Title, true);
+  query.begin_reload();
+  EXPECT_FALSE(query.build(std::chrono::milliseconds(0)));
+  EXPECT_FALSE(query.build(std::chrono::milliseconds(0)));  // records 1 ... 128 read
+  const std::string title_101 = query.row(100).title;
+  std::vector<int> rows;
+  int appended = -1;
+  remove({1, 100, 200, 300});
+  ASSERT_TRUE(query.find_deleted(rows, appended));
+  EXPECT_EQ(rows, (std::vector<int>{0, 99, 199, 299}));
+  EXPECT_EQ(appended, 0);
+  ASSERT_TRUE(query.update());
+  EXPECT_TRUE(query.building());
+  EXPECT_EQ(query.size(), 296);
+  EXPECT_EQ(query.record_at(295), 296);
+  EXPECT_EQ(query.row(98).title, title_101);
+  // 126 rows of the index stay; 170 are left to read, 64 a slice.
+  EXPECT_EQ(build(), 3) << "the reading goes on where it was";
+  EXPECT_EQ(query.rows_read(), 128 + 170);
+  EXPECT_EQ(shown(), reloaded_rows());
+  const std::vector<std::string> in_place = shown_rows();
+  query.reload();
+  EXPECT_EQ(in_place, shown_rows());
+
+  // Rows the list was not told of are found when the index is whole.
+  query.begin_reload();
+  EXPECT_FALSE(query.build(std::chrono::milliseconds(0)));
+  remove({3, 4, 290});
+  EXPECT_EQ(build(), 4);
+  EXPECT_EQ(query.total(), 293);
   EXPECT_EQ(shown(), reloaded_rows());
 }
 

@@ -2,6 +2,7 @@
 // kind of tag holds it, and clipping prevention keeps a large gain from clipping a loud track.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -77,8 +78,6 @@ TEST_F(DecodeGain, LevelFollowsTheGainOfEveryKindOfTag) {
     EXPECT_NEAR(change_db(file, "--replaygain track --preamp 2.5"), -3.5, 0.1);
     EXPECT_NEAR(change_db(file, "--replaygain album"), -3.0, 0.1);
   }
-  // Playing does not take the gain yet: said at once, before any device is opened.
-  EXPECT_EQ(run("'" + kDecode + "' '" + layer3_file().string() + "' --play --device null --replaygain track 2>/dev/null"), 2);
   // Album mode takes the track's gain where the file has no album gain.
   const fs::path track_only = copy_track(layer3_file(), dir / "track_only.mp3");
   add_replaygain_txxx(track_only, ReplayGain{-4.0, std::nullopt, std::nullopt, std::nullopt});
@@ -98,6 +97,40 @@ TEST_F(DecodeGain, EachInputOfOneStreamTakesItsOwnGain) {
   const std::span<const int16_t> b(before), a(after);
   EXPECT_NEAR(measured(a.first(first)).rms_db - measured(b.first(first)).rms_db, -6.0, 0.1);
   EXPECT_NEAR(measured(a.subspan(first)).rms_db - measured(b.subspan(first)).rms_db, 0.0, 0.01);
+}
+
+// --play gives the sound device what -o writes with the same options: each file at its own level, the first
+// of a run and those that follow it without a break alike.
+TEST_F(DecodeGain, PlayGivesTheDevicesTheSamplesOfTheDecoder) {
+  const fs::path quiet = copy_track(layer3_file(), dir / "quiet.mp3");
+  add_replaygain_txxx(quiet, ReplayGain{-6.0, 0.5, -2.0, 0.5});
+  const fs::path plain = copy_track(layer3_file(), dir / "plain.mp3");
+  const fs::path loud = copy_track(layer3_file(), dir / "loud.mp3");
+  add_replaygain_rva2(loud, ReplayGain{4.0, 0.25, std::nullopt, std::nullopt});
+  const std::vector<fs::path> files{quiet, plain, loud};
+  const std::vector<int16_t> own = samples(files, "");
+  for (const char* options : {"--replaygain track --preamp 2.5", "--replaygain album", "--replaygain off --preamp 5"}) {
+    SCOPED_TRACE(options);
+    const std::vector<int16_t> decoded = samples(files, options);
+    ASSERT_EQ(decoded.size(), own.size());
+    EXPECT_EQ(decoded == own, std::string(options).find("off") != std::string::npos);
+    const fs::path played = dir / "played.wav";
+    std::string inputs;
+    for (const fs::path& file : files) inputs += "'" + file.string() + "' ";
+    ASSERT_EQ(run("VEMLA_AUDIO='wav:" + played.string() + "' '" + kDecode + "' --play " + inputs + options +
+                  " </dev/null >/dev/null 2>'" + (dir / "err.txt").string() + "'"),
+              0)
+        << file_text(dir / "err.txt");
+    const std::vector<uint8_t> bytes = read_file(played);
+    ASSERT_GT(bytes.size(), 44u);
+    std::vector<int16_t> heard((bytes.size() - 44) / 2);
+    std::memcpy(heard.data(), bytes.data() + 44, heard.size() * 2);
+    // The device's last block may end in silence.
+    ASSERT_GE(heard.size(), decoded.size());
+    EXPECT_TRUE(std::equal(decoded.begin(), decoded.end(), heard.begin()));
+    EXPECT_TRUE(std::all_of(heard.begin() + static_cast<long>(decoded.size()), heard.end(),
+                            [](int16_t s) { return s == 0; }));
+  }
 }
 
 TEST_F(DecodeGain, LameHeaderGainAppliesWithThePreamp) {

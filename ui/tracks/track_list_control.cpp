@@ -36,7 +36,7 @@ class TrackListControl::Watcher final : public DataObserver {
   void state_changed(DataSource& source) override { changed(source); }
   void row_changed(DataSource& source) override {
     if (&source == &owner_.db_.data && source.table().is_open() && source.table().record_count() > 0)
-      owner_.written_.insert(source.table().record_number());
+      owner_.written_.insert(source.table().row_id());
     changed(source);
   }
   void field_changed(DataSource& source, const Field&) override { changed(source); }
@@ -96,16 +96,14 @@ void TrackListControl::sync() {
     written_.clear();
   } else {
     if (!since_rows_.isValid() || since_rows_.elapsed() >= kRowsUpdateMs) {
-      if (model_.update()) {
-        since_rows_.start();
-        written_.clear();  // read afresh
-      }
+      if (model_.update()) since_rows_.start();
     } else {
       sync_soon(static_cast<int>(kRowsUpdateMs - since_rows_.elapsed()));
     }
   }
-  for (int record : written_) {
-    if (record <= model_.total()) model_.refresh_record(record);
+  // By id: rows deleted meanwhile have numbered the others anew.
+  for (int64_t id : written_) {
+    if (const int record = model_.record_of_id(id)) model_.refresh_record(record);
   }
   written_.clear();
   if (names_stale_) sync_categories();

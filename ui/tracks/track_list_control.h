@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <memory>
 #include <set>
 
@@ -67,7 +68,7 @@ class TrackListControl : public QObject {
   bool names_stale_ = true;
   int current_ = -1;
   bool chosen_in_list_ = false;  // the list itself made the track current: it does not scroll to it
-  std::set<int> written_;        // records written since the last sync
+  std::set<int64_t> written_;    // ids of the rows written since the last sync
   QTimer* timer_;
   QElapsedTimer since_rows_;  // since rows were last taken in
 };

@@ -6,6 +6,8 @@
 #include <QPalette>
 #include <QTimer>
 #include <exception>
+#include <utility>
+#include <vector>
 
 #include "look.h"
 #include "table_error.h"
@@ -37,6 +39,9 @@ bool is_number_column(TrackColumn column) {
 
 // Index read per slice: short enough that the window answers keys and paints between two.
 constexpr std::chrono::milliseconds kBuildSlice{12};
+
+// Deleted rows scattered over more runs than this reset the view: each run costs it a pass over its rows.
+constexpr size_t kRemovedRuns = 64;
 
 bool is_mark_column(TrackColumn column) {
   return column == TrackColumn::Stored || column == TrackColumn::Memo || column == TrackColumn::Skip;
@@ -225,18 +230,49 @@ void TrackListModel::build_slice(std::chrono::milliseconds budget) {
 }
 
 bool TrackListModel::update() {
+  std::vector<int> gone;
+  int appended = 0;
+  bool in_place = false;
   try {
     if (!query_.rows_changed()) return false;
+    in_place = query_.find_deleted(gone, appended);
   } catch (const std::exception&) {
     return false;
   }
-  beginResetModel();
+  // Runs of deleted rows leave the view one by one, the last first so that the rows of the others keep their
+  // numbers meanwhile; the view keeps its selection, current row and place. Rows scattered over many runs
+  // cost the view more than one reset.
+  std::vector<std::pair<int, int>> runs;
+  for (size_t i = 0; in_place && i < gone.size(); ++i) {
+    if (!runs.empty() && runs.back().second + 1 == gone[i]) {
+      runs.back().second = gone[i];
+    } else {
+      runs.emplace_back(gone[i], gone[i]);
+    }
+  }
+  if (runs.size() > kRemovedRuns) in_place = false;
+  for (auto run = runs.rbegin(); in_place && run != runs.rend(); ++run) {
+    beginRemoveRows({}, run->first, run->second);
+    query_.drop_rows(run->first, run->second);
+    endRemoveRows();
+  }
+  const int expected = query_.size();
+  const bool reset = !in_place || appended > 0;
+  if (reset) beginResetModel();
   try {
     query_.update();
   } catch (const std::exception&) {
     // The rows read so far stay; the next change tries again.
   }
-  endResetModel();
+  if (reset) {
+    endResetModel();
+  } else if (query_.size() != expected) {
+    // The index was read again after all: the view starts again from the list as it is.
+    beginResetModel();
+    endResetModel();
+  } else {
+    all_changed();  // the records after a deleted one are numbered anew
+  }
   return true;
 }
 
@@ -270,6 +306,10 @@ int TrackListModel::row_of(int record) const {
 
 int TrackListModel::total() const {
   return query_.total();
+}
+
+int TrackListModel::record_of_id(int64_t id) const {
+  return query_.record_of_id(id);
 }
 
 void TrackListModel::set_current(int record) {

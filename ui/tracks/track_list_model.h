@@ -40,7 +40,8 @@ class TrackListModel : public QAbstractTableModel {
   bool building() const;
   // Reads the rest of the index at once (what the window does in slices).
   void finish_building();
-  // Rows added or deleted since are taken in; true when there were any.
+  // Rows added or deleted since are taken in; true when there were any. Deleted rows leave the view in
+  // place (its selection, current row and place kept), without the other rows read again.
   bool update();
   // A track's row read again after it was written.
   void refresh_record(int record);
@@ -51,6 +52,8 @@ class TrackListModel : public QAbstractTableModel {
   int record_at(int row) const;
   int row_of(int record) const;
   int total() const;
+  // The record of a row id; 0 when the list has no such row.
+  int record_of_id(int64_t id) const;
 
   // The track marked as current (0: none).
   void set_current(int record);

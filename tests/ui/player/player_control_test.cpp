@@ -120,6 +120,7 @@ TEST_F(PlayerControlTest, NonstopOverAnAllSkippedListStops) {
   ASSERT_TRUE(test::settles([&] { return pane() == "stopped" && window().Stop->isChecked(); }));
   EXPECT_EQ(control().idle_interval(), -1) << "the display timer rests";
   EXPECT_TRUE(window().RzStatusBar1->currentMessage().startsWith("Nonstop Play stopped"));
+  // A while for a run that should not start: nothing to wait for, as the check is that nothing happens.
   QTest::qWait(50);
   EXPECT_EQ(played(), std::vector<int>{1});
   EXPECT_LT(states.size(), 12) << "a bounded number of changes told to the media controls";
@@ -151,6 +152,7 @@ TEST_F(PlayerControlTest, AnEndSoughtWhilePausedWaitsForPlay) {
   bar->setValue(bar->maximum());
   control().RzTrackBar1MouseUp();
   ASSERT_TRUE(test::settles([&] { return control().player().done() || state() != Paused; }));
+  // A while for the next track that should not start behind the pause: the check is that nothing happens.
   QTest::qWait(100);
   EXPECT_EQ(state(), Paused);
   EXPECT_EQ(pane(), "paused");

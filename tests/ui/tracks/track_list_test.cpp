@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QFont>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -14,6 +15,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSplitter>
 #include <QTableView>
 #include <QTest>
@@ -271,6 +273,59 @@ TEST_F(TrackListTest, CommandsWorkOnEverySelectedRow) {
   tracks().first();
   tracks().move_by(1);
   EXPECT_TRUE(tracks().field_by_position(0).as_boolean()) << "the fourth track is second now";
+}
+
+// Deleting rows takes them out of the view where they stand: no reset of the view, the order and the search
+// kept, the current track marked.
+TEST_F(TrackListTest, DeletedRowsLeaveTheViewInPlace) {
+  open_library({{}, {}, {}, {}, {}, {}});
+  name_tracks({{"F", "x"}, {"E", "x"}, {"D", "y"}, {"C", "x"}, {"B", "x"}, {"A", "x"}});
+  show_large();
+  list().View->sortByColumn(1, Qt::AscendingOrder);
+  EXPECT_EQ(rows(), (std::vector<int>{6, 5, 4, 3, 2, 1}));
+  QSignalSpy resets(&model(), &QAbstractItemModel::modelReset);
+  QSignalSpy removed(&model(), &QAbstractItemModel::rowsRemoved);
+  const auto removed_runs = [&] {
+    std::vector<std::pair<int, int>> runs;
+    for (const QList<QVariant>& args : removed) runs.emplace_back(args.at(1).toInt(), args.at(2).toInt());
+    removed.clear();
+    return runs;
+  };
+  const auto title = [&](int row) { return model().data(model().index(row, 1), Qt::DisplayRole).toString(); };
+  // The list takes rows that came and went in at most every few hundred milliseconds.
+  const auto taken_in = [&] { return settles([&] { return model().total() == tracks().record_count(); }); };
+
+  ASSERT_TRUE(program->selection.delete_tracks({5, 4}, false));  // B and C
+  ASSERT_TRUE(taken_in());
+  EXPECT_EQ(rows(), (std::vector<int>{4, 3, 2, 1}));
+  EXPECT_EQ(removed_runs(), (std::vector<std::pair<int, int>>{{1, 2}}));
+  EXPECT_EQ(title(0), QStringLiteral("A"));
+  EXPECT_EQ(title(1), QStringLiteral("D"));
+  EXPECT_EQ(model().data(model().index(0, 0), Qt::DisplayRole).toInt(), 4) << "numbered anew";
+  EXPECT_EQ(resets.count(), 0);
+
+  // The main window's Delete takes the current track; with a search, rows hidden by it go unseen.
+  QTest::keyClicks(list().Search, QStringLiteral("x"));
+  EXPECT_EQ(rows(), (std::vector<int>{4, 2, 1}));
+  resets.clear();
+  QTest::mouseClick(list().View->viewport(), Qt::LeftButton, {}, row_point(2));
+  ASSERT_EQ(record(), 2);
+  program->tracks.Delete2Click();
+  ASSERT_TRUE(taken_in());
+  EXPECT_EQ(rows(), (std::vector<int>{3, 1}));
+  EXPECT_EQ(removed_runs(), (std::vector<std::pair<int, int>>{{1, 1}}));
+  ASSERT_TRUE(go_to_record(tracks(), 2));  // D, hidden by the search
+  program->tracks.Delete2Click();
+  ASSERT_TRUE(taken_in());
+  EXPECT_EQ(rows(), (std::vector<int>{2, 1}));
+  EXPECT_TRUE(removed_runs().empty());
+  EXPECT_EQ(title(0), QStringLiteral("A"));
+  EXPECT_EQ(title(1), QStringLiteral("F"));
+  EXPECT_EQ(model().current(), record());
+  const int current_row = model().row_of(record());
+  ASSERT_GE(current_row, 0);
+  EXPECT_TRUE(model().data(model().index(current_row, 1), Qt::FontRole).value<QFont>().bold()) << "marked";
+  EXPECT_EQ(resets.count(), 0);
 }
 
 // Tab goes through the window's controls; in the list it is no trap that walks every cell of every row.
