@@ -52,6 +52,7 @@ def peak_memory_kib(command):
 
 
 def make_streams(build, work, seconds, only):
+    # Each length has its own files: a file made for another --seconds would time the wrong length.
     signals = {}
     streams = []
     for name, layer, rate, channels, encoder in FILES:
@@ -59,12 +60,12 @@ def make_streams(build, work, seconds, only):
             continue
         key = (rate, channels)
         if key not in signals:
-            wav = work / f"signal-{rate}-{channels}.wav"
+            wav = work / f"signal-{rate}-{channels}-{seconds:g}s.wav"
             if not wav.exists():
                 subprocess.run([build / "tools/vemla-signal", wav, "-s", str(seconds), "-r", str(rate), "-c",
                                 str(channels)], check=True)
             signals[key] = wav
-        out = work / f"{name}.{'mp3' if layer == 'l3' else 'mp2'}"
+        out = work / f"{name}-{seconds:g}s.{'mp3' if layer == 'l3' else 'mp2'}"
         if not out.exists():
             subprocess.run(encoder.format(wav=signals[key], out=out), shell=True, check=True)
         streams.append((name, out))
