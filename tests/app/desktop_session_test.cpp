@@ -90,9 +90,9 @@ TEST_F(DesktopSessionTest, VersionAndHelpNeedNoDisplay) {
   ::unsetenv("DISPLAY");
   ::unsetenv("WAYLAND_DISPLAY");
   int status = -1;
-  EXPECT_EQ(output_of(std::string(VEMLA_PROGRAM) + " --version", &status), "vemla 1.25");
+  EXPECT_EQ(output_of(VEMLA_PROGRAM " --version", &status), "vemla 1.25");
   EXPECT_EQ(status, 0);
-  EXPECT_NE(output_of(std::string(VEMLA_PROGRAM) + " --help", &status).find("Usage: vemla"), std::string::npos);
+  EXPECT_NE(output_of(VEMLA_PROGRAM " --help", &status).find("Usage: vemla"), std::string::npos);
   EXPECT_EQ(status, 0);
 }
 

@@ -115,7 +115,7 @@ TEST_F(CoverPictureTest, CompressedFramesAreUnpackedWithinTheBound) {
   const fs::path file = track("bomb.mp3");
   const std::string zeros = test::zlib_zeros(256u << 20);
   // A title that says so, a picture that says 100 bytes, then the front cover.
-  const std::string front = std::string("\0image/png\0\x03\0", 13) + "front";
+  const std::string front = std::string("\0image/png\0\x03\0front", 18);
   test::prepend_id3v2(file, 4, 0,
                       test::id3v2_frame(4, "TIT2", test::syncsafe((256u << 20) - 1) + zeros, 0x09) +
                           test::id3v2_frame(4, "APIC", test::syncsafe(100) + zeros, 0x09) +

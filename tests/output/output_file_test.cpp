@@ -130,7 +130,7 @@ TEST(OutputFile, WhatCannotBeReplacedIsWrittenThrough) {
 // The temporary name adds to the target's; a target as long as a name may be is still written.
 TEST(OutputFile, TargetOfTheLongestNameIsWritten) {
   TempDir dir;
-  const fs::path target = dir / (std::string(251, 'n') + ".wav");
+  const fs::path target = dir / std::string(251, 'n').append(".wav");
   OutputFile file(target.string());
   EXPECT_EQ(fs::path(file.temporary()).parent_path(), dir.path());
   put(file, "long");
