@@ -127,16 +127,21 @@ std::vector<uint8_t> layer2_frame(bool crc, bool corrupt_crc, Values& v) {
   return layer2_frame(kEveryClass, 0, crc, corrupt_crc, v);
 }
 
+// The one frame of `file` decoded with every channel choice, against the synthesis of its values.
+void expect_every_choice_close(const std::filesystem::path& file, const Values& v, const char* what) {
+  for (ChannelChoice choice : {ChoiceStereo, ChoiceLeft, ChoiceRight, ChoiceMono}) {
+    const Decoded d = decode_file(file, choice, true);
+    ASSERT_TRUE(d.opened);
+    expect_close(d.floats, synthesize(v, kSlots, choice), what);
+  }
+}
+
 TEST(Layer2Test, DecodesEveryClassScfsiAndChannelChoice) {
   TempDir dir;
   Values v;
   std::vector<uint8_t> file = layer2_frame(false, false, v);
   write_file(dir / "one.mp2", file);
-  for (ChannelChoice choice : {ChoiceStereo, ChoiceLeft, ChoiceRight, ChoiceMono}) {
-    const Decoded d = decode_file(dir / "one.mp2", choice, true);
-    ASSERT_TRUE(d.opened);
-    expect_close(d.floats, synthesize(v, kSlots, choice), "layer II");
-  }
+  expect_every_choice_close(dir / "one.mp2", v, "layer II");
 }
 
 TEST(Layer2Test, FrameWithWrongCrcIsSilentAndTheNextDecodes) {
@@ -165,11 +170,7 @@ TEST(Layer2Test, JointStereoSharesSamplesAboveTheBound) {
       {14, 2, 6, 31, 5, 0, false, {10, 11, 12}, 2, {30}},
   };
   write_file(dir / "joint.mp2", layer2_frame(coded, 1, false, false, v));
-  for (ChannelChoice choice : {ChoiceStereo, ChoiceLeft, ChoiceRight, ChoiceMono}) {
-    const Decoded d = decode_file(dir / "joint.mp2", choice, true);
-    ASSERT_TRUE(d.opened);
-    expect_close(d.floats, synthesize(v, kSlots, choice), "joint stereo");
-  }
+  expect_every_choice_close(dir / "joint.mp2", v, "joint stereo");
 }
 
 // A subband coded in one frame and not in the next is silent in the next: nothing of the frame before
