@@ -48,10 +48,7 @@ class TrimmedOutput final : public Obuffer {
     void append(const T* samples, size_t count) {
       if (count == 0) return;
       if (size_ + count > store_.size()) store_.resize(std::max(size_ + count, 2 * store_.size()));
-      if (count == kBlock)  // the synthesis's block: a copy of known size, inlined instead of a call
-        std::memcpy(store_.data() + size_, samples, kBlock * sizeof(T));
-      else
-        std::memcpy(store_.data() + size_, samples, count * sizeof(T));
+      std::memcpy(store_.data() + size_, samples, count * sizeof(T));
       size_ += count;
     }
     void drop_last(size_t count) { size_ -= std::min(count, size_); }
@@ -64,7 +61,6 @@ class TrimmedOutput final : public Obuffer {
     int size() const { return static_cast<int>(size_); }
 
    private:
-    static constexpr size_t kBlock = 32;
     std::vector<T> store_;
     size_t size_ = 0;
   };
