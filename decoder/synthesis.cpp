@@ -141,35 +141,21 @@ void SynthesisFilter::reset() {
 
 void SynthesisFilter::put_subband_samples(const float* values) { std::memcpy(inputs_, values, sizeof inputs_); }
 
-void SynthesisFilter::compute_v(const float* samples) {
-  alignas(32) float current[16], other[16], odd16[8];
-  kernels_.matrix_rows(&samples, 1, tables_, &current, &other, odd16);
-  take_v(current, other, odd16[0]);
-}
-
-void SynthesisFilter::window_and_output(Obuffer& output) {
-  const float* v = &v_[current_][0][0];
-  const float* extra = edge_[current_];
-  if (output.wants_float()) {
-    alignas(32) float values[32];
-    kernels_.window(v, extra, tables_, write_column_, scale_ / 32768.0f, values);
-    output.put_float_samples(channel_, values, 32);
-    return;
-  }
-  alignas(32) int16_t pcm[32];
-  kernels_.window_pcm16(v, extra, tables_, write_column_, scale_, pcm);
-  output.put_samples(channel_, pcm, 32);
-}
-
 void SynthesisFilter::synthesize_block(Obuffer& output) {
   synthesize_block(inputs_, output);
   std::memset(inputs_, 0, sizeof inputs_);
 }
 
 void SynthesisFilter::synthesize_block(const float* samples, Obuffer& output) {
-  compute_v(samples);
-  window_and_output(output);
-  advance();
+  alignas(32) float current[1][16], other[1][16], odd16[8];
+  kernels_.matrix_rows(&samples, 1, tables_, current, other, odd16);
+  alignas(32) union {
+    int16_t pcm[32];
+    float values[32];
+  } out;
+  const bool floats = output.wants_float();
+  window_block(current[0], other[0], odd16[0], floats, out.pcm, out.values);
+  put(out.pcm, out.values, 1, floats, output);
 }
 
 void SynthesisFilter::synthesize_blocks(SynthesisFilter& a, const float* a_samples, SynthesisFilter& b,
@@ -207,7 +193,7 @@ void SynthesisFilter::synthesize_slots(const float (*slots)[32], int count, Obuf
     for (int k = 0; k < n; ++k) rows[k] = slots[first + k];
     kernels_.matrix_rows(rows, n, tables_, current, other, odd16);
     for (int k = 0; k < n; ++k) window_block(current[k], other[k], odd16[k], floats, out.pcm[k], out.values[k]);
-    put(out, n, floats, output);
+    put(out.pcm[0], out.values[0], n, floats, output);
   }
 }
 
@@ -226,16 +212,17 @@ void SynthesisFilter::synthesize_slots(SynthesisFilter& a, const float (*a_slots
       a.window_block(current[k], other[k], odd16[k], floats, a_out.pcm[k], a_out.values[k]);
       b.window_block(current[n + k], other[n + k], odd16[n + k], floats, b_out.pcm[k], b_out.values[k]);
     }
-    a.put(a_out, n, floats, output);
-    b.put(b_out, n, floats, output);
+    a.put(a_out.pcm[0], a_out.values[0], n, floats, output);
+    b.put(b_out.pcm[0], b_out.values[0], n, floats, output);
   }
 }
 
-void SynthesisFilter::put(const Samples& samples, int blocks, bool floats, Obuffer& output) const {
+void SynthesisFilter::put(const int16_t* pcm, const float* values, int blocks, bool floats,
+                          Obuffer& output) const {
   if (floats)
-    output.put_float_samples(channel_, samples.values[0], 32 * blocks);
+    output.put_float_samples(channel_, values, 32 * blocks);
   else
-    output.put_samples(channel_, samples.pcm[0], 32 * blocks);
+    output.put_samples(channel_, pcm, 32 * blocks);
 }
 
 void SynthesisFilter::advance() {

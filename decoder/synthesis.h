@@ -42,10 +42,8 @@ class SynthesisFilter {
   int channel() const { return channel_; }
 
  private:
-  void compute_v(const float* samples);
   // Puts a block's values made by matrix_rows into its columns.
   void take_v(const float* current, const float* other, float odd16);
-  void window_and_output(Obuffer& output);
   void advance();
   // Blocks matrixed at once by synthesize_slots, per channel.
   static constexpr int kBatch = 36;
@@ -56,7 +54,8 @@ class SynthesisFilter {
   };
   void window_block(const float* current, const float* other, float odd16, bool floats, int16_t* pcm,
                     float* values);
-  void put(const Samples& samples, int blocks, bool floats, Obuffer& output) const;
+  // Hands `blocks` blocks of this channel's output to the sink: `pcm`, or `values` for a sink of floats.
+  void put(const int16_t* pcm, const float* values, int blocks, bool floats, Obuffer& output) const;
 
   // The standard's 1024-value V shift register as two buffers of 16 columns, written one column per block in
   // a circle, so that nothing is ever shifted. The current buffer's column (write column - m) mod 16 holds what
