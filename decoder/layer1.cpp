@@ -20,19 +20,17 @@ void read_channel(BodyBits bits, uint32_t position, uint32_t group_bits, const C
 }  // namespace
 
 bool Layer12Decoder::read_layer1_allocation(BitCursor& in, const SubbandLayout& layout, Crc16* crc) {
+  static constexpr unsigned kBits[32] = {4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4,
+                                         4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4, 4};
+  read_allocations(in, layout, kBits, crc);
   bool valid = true;
   for (unsigned s = 0; s < layout.count; ++s) {
-    const unsigned channels = s < layout.bound ? layout.channels : 1;
-    for (unsigned c = 0; c < channels; ++c) {
-      unsigned allocation = in.read(4);
-      if (crc) crc->feed_bits(allocation, 4);
-      if (allocation == 15) {  // forbidden (2.4.2.7, allocation): the frame is not decoded
+    for (unsigned c = 0; c < layout.channels; ++c) {
+      if (allocation_[c][s] == 15) {  // forbidden (2.4.2.7, allocation): the frame is not decoded
         valid = false;
-        allocation = 0;
+        allocation_[c][s] = 0;
       }
-      allocation_[c][s] = static_cast<uint8_t>(allocation);
     }
-    if (channels < layout.channels) allocation_[1][s] = allocation_[0][s];
   }
   return valid;
 }
@@ -47,11 +45,10 @@ void Layer12Decoder::read_layer1_scale_factors(BitCursor& in, const SubbandLayou
     for (unsigned c = 0; c < (shared ? 1 : layout.channels); ++c) {
       const unsigned allocation = allocation_[c][s];
       if (!allocation) continue;
-      CodedChannel& coded = plan(c, s, scale_factors_[c][s], allocation + 1);
+      CodedChannel& coded = plan(layout, c, s, allocation + 1);
       coded.bits = allocation + 1;
       coded.factor = tables.layer1[allocation].factor;
       coded.level_offset = tables.layer1[allocation].offset;
-      if (shared && layout.channels == 2) plan_intensity(coded, s);
     }
   }
 }

@@ -50,22 +50,34 @@ bool Layer12Decoder::decode_frame(Ibitstream& stream, const Header& header, Crc1
   return true;
 }
 
-CodedChannel& Layer12Decoder::plan(unsigned channel, unsigned subband, const float* scale_factors,
+void Layer12Decoder::read_allocations(BitCursor& in, const SubbandLayout& layout, const unsigned* bits,
+                                      Crc16* crc) {
+  for (unsigned s = 0; s < layout.count; ++s) {
+    const unsigned channels = s < layout.bound ? layout.channels : 1;
+    for (unsigned c = 0; c < channels; ++c) {
+      const unsigned allocation = in.read(bits[s]);
+      if (crc) crc->feed_bits(allocation, bits[s]);
+      allocation_[c][s] = static_cast<uint8_t>(allocation);
+    }
+    if (channels < layout.channels) allocation_[1][s] = allocation_[0][s];
+  }
+}
+
+CodedChannel& Layer12Decoder::plan(const SubbandLayout& layout, unsigned channel, unsigned subband,
                                    unsigned code_bits) {
   CodedChannel& c = coded_[coded_count_++];
   c = CodedChannel{};
   c.offset = group_bits_;
-  c.scale_factors = scale_factors;
+  c.scale_factors = scale_factors_[channel][subband];
   c.samples = &samples_[channel][0][subband];
   group_bits_ += code_bits;
   written_ |= uint64_t{1} << (32 * channel + subband);
+  if (subband >= layout.bound && layout.channels == 2) {
+    c.scale_factors2 = scale_factors_[1][subband];
+    c.samples2 = &samples_[1][0][subband];
+    written_ |= uint64_t{1} << (32 + subband);
+  }
   return c;
-}
-
-void Layer12Decoder::plan_intensity(CodedChannel& coded, unsigned subband) {
-  coded.scale_factors2 = scale_factors_[1][subband];
-  coded.samples2 = &samples_[1][0][subband];
-  written_ |= uint64_t{1} << (32 + subband);
 }
 
 void Layer12Decoder::clear_unwritten() {

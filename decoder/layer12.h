@@ -28,14 +28,17 @@ class Layer12Decoder {
   // The side information up to the CRC check: false when an allocation is forbidden (Layer I: 15).
   bool read_layer1_allocation(BitCursor& in, const SubbandLayout& layout, Crc16* crc);
   void read_layer2_allocation(BitCursor& in, const Header& header, const SubbandLayout& layout, Crc16* crc);
+  // Each coded channel's allocation field of bits[s] bits, subband by subband; above the bound one field
+  // serves both channels.
+  void read_allocations(BitCursor& in, const SubbandLayout& layout, const unsigned* bits, Crc16* crc);
   // The scale factors, then the plan of the sample codes.
   void read_layer1_scale_factors(BitCursor& in, const SubbandLayout& layout);
   void read_layer2_scale_factors(BitCursor& in, const SubbandLayout& layout);
   // Each planned channel's codes of the frame's 12 groups, from `start`, the first group's first bit.
   void read_layer1_samples(BodyBits bits, uint32_t start);
   void read_layer2_samples(BodyBits bits, uint32_t start);
-  CodedChannel& plan(unsigned channel, unsigned subband, const float* scale_factors, unsigned code_bits);
-  void plan_intensity(CodedChannel& coded, unsigned subband);
+  // The next channel whose codes a group holds; above the bound its values serve channel 2 as well.
+  CodedChannel& plan(const SubbandLayout& layout, unsigned channel, unsigned subband, unsigned code_bits);
   // Silences the places of the channels that the frame before wrote and this one does not.
   void clear_unwritten();
   void deliver(unsigned slots);

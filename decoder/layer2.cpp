@@ -53,16 +53,7 @@ void read_scale_factors(BitCursor& in, unsigned scfsi, const float* table, float
 void Layer12Decoder::read_layer2_allocation(BitCursor& in, const Header& header, const SubbandLayout& layout,
                                             Crc16* crc) {
   layer2_ = &layer2_allocation(header.version() == 0, header.per_channel_bitrate_index());
-  for (unsigned s = 0; s < layout.count; ++s) {
-    const unsigned bits = layer2_->bits[s];
-    const unsigned channels = s < layout.bound ? layout.channels : 1;
-    for (unsigned c = 0; c < channels; ++c) {
-      const unsigned allocation = in.read(bits);
-      if (crc) crc->feed_bits(allocation, bits);
-      allocation_[c][s] = static_cast<uint8_t>(allocation);
-    }
-    if (channels < layout.channels) allocation_[1][s] = allocation_[0][s];
-  }
+  read_allocations(in, layout, layer2_->bits, crc);
   for (unsigned s = 0; s < layout.count; ++s) {
     for (unsigned c = 0; c < layout.channels; ++c) {
       if (!allocation_[c][s]) continue;
@@ -84,9 +75,8 @@ void Layer12Decoder::read_layer2_scale_factors(BitCursor& in, const SubbandLayou
       const unsigned allocation = allocation_[c][s];
       if (!allocation) continue;
       const QuantisationClass* q = layer2_->classes[s][allocation];
-      CodedChannel& coded = plan(c, s, scale_factors_[c][s], q->grouping ? q->code_length : 3 * q->code_length);
+      CodedChannel& coded = plan(layout, c, s, q->grouping ? q->code_length : 3 * q->code_length);
       coded.quantisation = q;
-      if (shared && layout.channels == 2) plan_intensity(coded, s);
     }
   }
 }

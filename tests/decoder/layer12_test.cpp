@@ -191,17 +191,20 @@ TEST(Layer2Test, SubbandsTheNextFrameDropsFallSilent) {
   }
 }
 
+// Where a Layer I frame holds the forbidden allocation 15, if anywhere.
+enum class Forbidden { Nowhere, SecondChannel, SharedSubband };
+
 // A Layer I joint-stereo frame at 48 kHz, 384 kbit/s, mode extension 0: subbands 0-3 carry two channels,
 // 4-31 one sample with two scale factors.
-std::vector<uint8_t> layer1_frame(Values& v, bool forbidden_allocation) {
+std::vector<uint8_t> layer1_frame(Values& v, Forbidden forbidden = Forbidden::Nowhere) {
   BitWriter w;
   const unsigned alloc[32][2] = {{0, 0}, {14, 0}, {0, 3}};  // subband 1: 15-bit codes; subband 2: 4-bit
   const unsigned shared5 = 2;                                // subband 5: 3-bit codes
   for (int sb = 0; sb < 32; ++sb) {
     if (sb < 4) {
-      w.put(alloc[sb][0], 4).put(alloc[sb][1], 4);
+      w.put(alloc[sb][0], 4).put(sb == 0 && forbidden == Forbidden::SecondChannel ? 15 : alloc[sb][1], 4);
     } else {
-      w.put(sb == 5 ? shared5 : sb == 9 && forbidden_allocation ? 15 : 0, 4);
+      w.put(sb == 5 ? shared5 : sb == 9 && forbidden == Forbidden::SharedSubband ? 15 : 0, 4);
     }
   }
   w.put(30, 6);          // subband 1, channel 1
@@ -225,7 +228,7 @@ std::vector<uint8_t> layer1_frame(Values& v, bool forbidden_allocation) {
 TEST(Layer1Test, DecodesStereoAndIntensitySubbandsForEveryChoice) {
   TempDir dir;
   Values v;
-  const std::vector<uint8_t> frame = layer1_frame(v, false);
+  const std::vector<uint8_t> frame = layer1_frame(v);
   write_file(dir / "one.mp1", frame);
   EXPECT_NEAR(level(0, 32767), -0.99996948, 1e-8);
   for (ChannelChoice choice : {ChoiceStereo, ChoiceLeft, ChoiceRight, ChoiceMono}) {
@@ -235,18 +238,21 @@ TEST(Layer1Test, DecodesStereoAndIntensitySubbandsForEveryChoice) {
   }
 }
 
+// In either channel's field below the bound or in a shared one above it.
 TEST(Layer1Test, ForbiddenAllocationMakesTheFrameSilent) {
   TempDir dir;
-  Values v;
-  std::vector<uint8_t> file = layer1_frame(v, false);
-  const std::vector<uint8_t> forbidden = layer1_frame(v, true);
-  file.insert(file.end(), forbidden.begin(), forbidden.end());
-  const std::vector<uint8_t> last = layer1_frame(v, false);
-  file.insert(file.end(), last.begin(), last.end());
-  write_file(dir / "forbidden.mp1", file);
-  const Decoded d = decode_file(dir / "forbidden.mp1");
-  EXPECT_EQ(d.frames, 2u);
-  EXPECT_EQ(d.pcm.size(), 2u * 384 * 2);
+  for (Forbidden where : {Forbidden::SecondChannel, Forbidden::SharedSubband}) {
+    Values v;
+    std::vector<uint8_t> file = layer1_frame(v);
+    const std::vector<uint8_t> forbidden = layer1_frame(v, where);
+    file.insert(file.end(), forbidden.begin(), forbidden.end());
+    const std::vector<uint8_t> last = layer1_frame(v);
+    file.insert(file.end(), last.begin(), last.end());
+    write_file(dir / "forbidden.mp1", file);
+    const Decoded d = decode_file(dir / "forbidden.mp1");
+    EXPECT_EQ(d.frames, 2u) << static_cast<int>(where);
+    EXPECT_EQ(d.pcm.size(), 2u * 384 * 2) << static_cast<int>(where);
+  }
 }
 
 }  // namespace
