@@ -48,8 +48,10 @@ void portable_matrix_rows(const float* const* inputs, int count, const Synthesis
 }
 
 void portable_put_v(const float* current, const float* other, float* to_current, float* to_other) {
-  std::memcpy(to_current, current, 16 * sizeof(float));
-  std::memcpy(to_other, other, 16 * sizeof(float));
+  for (const int copy : {0, 16 * 16}) {
+    std::memcpy(to_current + copy, current, 16 * sizeof(float));
+    std::memcpy(to_other + copy, other, 16 * sizeof(float));
+  }
 }
 
 // The window sums, written so that the compiler keeps the 32 sums in vector registers.

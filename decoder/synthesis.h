@@ -60,8 +60,9 @@ class SynthesisFilter {
   // The standard's 1024-value V shift register as two buffers of 16 columns, written one column per block in
   // a circle, so that nothing is ever shifted. The current buffer's column (write column - m) mod 16 holds what
   // the sums need of the block m steps back: its `even` values for even m, its `odd` values (and in `edge_`
-  // its odd16 value) for odd m (see synthesis_kernels.h).
-  alignas(32) float v_[2][16][16];
+  // its odd16 value) for odd m (see synthesis_kernels.h). Columns 16..31 repeat 0..15, so that the 16
+  // columns from any one on lie in a row.
+  alignas(32) float v_[2][32][16];
   alignas(32) float edge_[2][16];
   alignas(32) float inputs_[32];
   const SynthesisKernels& kernels_;

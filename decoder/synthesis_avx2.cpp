@@ -3,6 +3,8 @@
 // coefficients, in four sums so that consecutive fused multiply-adds do not wait for one another.
 #include <immintrin.h>
 
+#include <initializer_list>
+
 #include "synthesis_kernels.h"
 
 namespace vemla {
@@ -86,24 +88,29 @@ VEMLA_AVX2 void avx2_matrix_rows(const float* const* inputs, int count, const Sy
 }
 
 VEMLA_AVX2 void avx2_put_v(const float* current, const float* other, float* to_current, float* to_other) {
-  _mm256_store_ps(to_current, _mm256_load_ps(current));
-  _mm256_store_ps(to_current + 8, _mm256_load_ps(current + 8));
-  _mm256_store_ps(to_other, _mm256_load_ps(other));
-  _mm256_store_ps(to_other + 8, _mm256_load_ps(other + 8));
+  const __m256 c0 = _mm256_load_ps(current), c1 = _mm256_load_ps(current + 8);
+  const __m256 o0 = _mm256_load_ps(other), o1 = _mm256_load_ps(other + 8);
+  for (const int copy : {0, 16 * 16}) {
+    _mm256_store_ps(to_current + copy, c0);
+    _mm256_store_ps(to_current + copy + 8, c1);
+    _mm256_store_ps(to_other + copy, o0);
+    _mm256_store_ps(to_other + copy + 8, o1);
+  }
 }
 
 // One pair of columns at distances r and 15 - r back, the eight values from `half` on: the window holds
 // high[r] = low[15 - r] for even r and -low[15 - r] for odd r (lane 0 of high is never output), so the two
-// columns share their two table vectors. acc: the low and high sums of the columns at even distances, then
-// at odd ones (kept apart as the one-column order kept them: summed together they lose 3 dB on loud streams).
+// columns share their two table vectors. `v` is the column after the write column in the doubled buffer:
+// the column r back is 15 - r columns on, the one 15 - r back r columns on, so every address is a constant
+// offset. acc: the low and high sums of the columns at even distances, then at odd ones (kept apart as the
+// one-column order kept them: summed together they lose 3 dB on loud streams).
 template <bool OddR>
-VEMLA_AVX2 inline void window_pair(const float* v, const SynthesisTables& t, int c, int r, int half,
-                                   __m256 (&acc)[4]) {
+VEMLA_AVX2 inline void window_pair(const float* v, const SynthesisTables& t, int r, int half, __m256 (&acc)[4]) {
   __m256 p = _mm256_load_ps(t.low[r] + half), q = _mm256_load_ps(t.low[15 - r] + half);
   // Kept in registers: the compiler would otherwise load each table vector again for its second product.
   asm("" : "+x"(p), "+x"(q));
-  const __m256 a = _mm256_load_ps(v + 16 * ((c - r) & 15) + half);
-  const __m256 b = _mm256_load_ps(v + 16 * ((c + 1 + r) & 15) + half);
+  const __m256 a = _mm256_load_ps(v + 16 * (15 - r) + half);
+  const __m256 b = _mm256_load_ps(v + 16 * r + half);
   if constexpr (OddR) {
     acc[2] = _mm256_fmadd_ps(a, p, acc[2]);
     acc[3] = _mm256_fnmadd_ps(a, q, acc[3]);
@@ -119,15 +126,15 @@ VEMLA_AVX2 inline void window_pair(const float* v, const SynthesisTables& t, int
 
 // The low and high sums of both halves of the values: the two halves' pairs interleaved, so that eight
 // independent sums hide the latency of the fused multiply-adds.
-VEMLA_AVX2 inline void window_halves(const float* v, const SynthesisTables& t, int c, __m256& low0, __m256& high0,
+VEMLA_AVX2 inline void window_halves(const float* v, const SynthesisTables& t, __m256& low0, __m256& high0,
                                      __m256& low1, __m256& high1) {
   __m256 acc0[4] = {_mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps()};
   __m256 acc1[4] = {_mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps(), _mm256_setzero_ps()};
   for (int r = 0; r < 8; r += 2) {
-    window_pair<false>(v, t, c, r, 0, acc0);
-    window_pair<false>(v, t, c, r, 8, acc1);
-    window_pair<true>(v, t, c, r + 1, 0, acc0);
-    window_pair<true>(v, t, c, r + 1, 8, acc1);
+    window_pair<false>(v, t, r, 0, acc0);
+    window_pair<false>(v, t, r, 8, acc1);
+    window_pair<true>(v, t, r + 1, 0, acc0);
+    window_pair<true>(v, t, r + 1, 8, acc1);
   }
   low0 = _mm256_add_ps(acc0[0], acc0[2]);
   high0 = _mm256_add_ps(acc0[1], acc0[3]);
@@ -139,7 +146,7 @@ VEMLA_AVX2 inline void window_halves(const float* v, const SynthesisTables& t, i
 VEMLA_AVX2 inline void window_sums(const float* v, const float* extra, const SynthesisTables& t, int c,
                                    __m256 (&out)[4]) {
   __m256 low0, high0, low1, high1;
-  window_halves(v, t, c, low0, high0, low1, high1);
+  window_halves(v + 16 * (c + 1), t, low0, high0, low1, high1);
   // Output 16: the odd16 values of the 16 columns, one product each, summed across the lanes.
   const __m256 e = _mm256_fmadd_ps(_mm256_load_ps(extra), _mm256_load_ps(t.middle_by_column[c]),
                                    _mm256_mul_ps(_mm256_load_ps(extra + 8), _mm256_load_ps(t.middle_by_column[c] + 8)));

@@ -35,11 +35,12 @@ struct SynthesisKernels {
   // has room for `count` rounded up to 8. Both sets compute Lee's fast DCT alike, to the bit.
   void (*matrix_rows)(const float* const* inputs, int count, const SynthesisTables& t, float (*current)[16],
                       float (*other)[16], float* odd16);
-  // Copies a block's 16 `current` and 16 `other` values made by matrix_rows into its columns (in the vector
-  // width the window reads them in, so that the reads are served by the stores at once).
+  // Copies a block's 16 `current` and 16 `other` values made by matrix_rows into its columns, and into their
+  // repeats 16 columns on (in the vector width the window reads them in, so that the reads are served by the
+  // stores at once).
   void (*put_v)(const float* current, const float* other, float* to_current, float* to_other);
   // out[j] = scale x the window sums of output j over the 16 columns of a V buffer (`v` holds the columns'
-  // values, 16 each, `extra` their odd16 values), c the write column.
+  // values, 16 each, then the same 16 columns again; `extra` their odd16 values), c the write column.
   void (*window)(const float* v, const float* extra, const SynthesisTables& t, int c, float scale, float* out);
   // The same sums as 16-bit PCM: clipped and truncated toward zero.
   void (*window_pcm16)(const float* v, const float* extra, const SynthesisTables& t, int c, float scale,
