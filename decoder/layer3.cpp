@@ -79,6 +79,7 @@ void LayerIII_Decoder::decode_frame() {
   if (!valid) return;
 
   for (unsigned gr = 0; gr < granules_; ++gr) decode_granule(gr, channels);
+  synthesize_outputs();
   output_.end_frame(1);
 }
 
@@ -115,7 +116,6 @@ void LayerIII_Decoder::decode_granule(unsigned gr, unsigned channels) {
       transform_channel(0, 1, gr, scratch_.stereo_out[1], lines);
     }
     transform_channel(0, 0, gr, scratch_.dequantised[0], lines);
-    synthesize_outputs();
     return;
   }
   const GranuleInfo& left = state_.side_info.ch[0].gr[gr];
@@ -140,7 +140,6 @@ void LayerIII_Decoder::decode_granule(unsigned gr, unsigned channels) {
     mix_to_mono(scratch_.stereo_out);
     transform_channel(0, 0, gr, scratch_.stereo_out[0], lines);
   }
-  synthesize_outputs();
 }
 
 void LayerIII_Decoder::transform_channel(unsigned ch, unsigned out, unsigned gr, float* spectrum, int lines) {
@@ -155,16 +154,18 @@ void LayerIII_Decoder::transform_channel(unsigned ch, unsigned out, unsigned gr,
     if (lines > (granule.mixed_block_flag ? short_band3_line(bands_) : 0))
       lines = std::max(lines, 3 * bands_.short_starts[band + 1]);
   }
-  hybrid_filterbank(x, (lines + 17) / 18, granule, state_.overlap[out], scratch_.slots[out]);
+  hybrid_filterbank(x, (lines + 17) / 18, granule, state_.overlap[out], scratch_.slots[out] + 18 * gr);
 }
 
 void LayerIII_Decoder::synthesize_outputs() {
+  const int count = 18 * static_cast<int>(granules_);
   if (right_filter_) {
     // Both channels, each to its own filter, a time slot at a time.
-    SynthesisFilter::synthesize_slots(left_filter_, scratch_.slots[0], *right_filter_, scratch_.slots[1], 18, output_);
+    SynthesisFilter::synthesize_slots(left_filter_, scratch_.slots[0], *right_filter_, scratch_.slots[1], count,
+                                      output_);
     return;
   }
-  synthesize_granule(scratch_.slots[0], left_filter_, output_);
+  left_filter_.synthesize_slots(scratch_.slots[0], count, output_);
 }
 
 }  // namespace vemla
