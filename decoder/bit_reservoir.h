@@ -70,7 +70,9 @@ class Bit_Reserve {
 
 // Reads a reservoir's bits from a position on without moving the reservoir, through a 64-bit buffer that
 // refill() tops up to at least 56 bits with one 8-byte load. The load's address does not depend on the bits
-// just used, so decoding loops do not wait for it. Reads wrap inside the ring as take_bits does.
+// just used, so decoding loops do not wait for it. After a refill all 64 bits of the buffer are the ring's
+// bits from the position on (count() counts the whole bytes among them). Reads wrap inside the ring as
+// take_bits does.
 class Bit_Reserve::Reader {
  public:
   static constexpr uint32_t kRefilledBits = 56;

@@ -109,15 +109,23 @@ void decode_pairs_with(Bit_Reserve::Reader& reader, const HuffmanTable& table, c
   const uint32_t linbits = table.linbits;
   const uint32_t x_escape = linbits > 0 ? table.x_length - 1 : ~0u;
   const uint32_t y_escape = linbits > 0 ? table.y_length - 1 : ~0u;
-  // After a refill, a code of up to this many bits leaves room for both escapes and signs.
-  const uint32_t longest_fast_code = Bit_Reserve::Reader::kRefilledBits - 2 * (linbits + 1);
+  // After a refill all 64 bits of the buffer are the stream's. A code of up to this many bits leaves room
+  // for both escapes and signs, and a whole first-level index after them.
+  const uint32_t longest_fast_code = 64 - static_cast<uint32_t>(root_width) - 2 * (linbits + 1);
+  in.refill();
+  uint64_t peek = in.bits();
   for (int line = begin; line < end; line += 2) {
-    in.refill();
     uint64_t bits = in.bits();
-    const uint32_t e = lookup_code(entries, root_width, bits);
+    // The first level is looked up in the bits left by the last pair before the refill, which only fills in
+    // below them: the next lookup does not wait for the refill.
+    uint32_t e = entries[peek >> (64 - root_width)];
+    if (e & HuffmanLookup::kLink) [[unlikely]]
+      e = lookup_code(entries, root_width, bits);
     const uint32_t code = (e >> 8) & 63;
     if ((e & HuffmanLookup::kGiveUp) || code > longest_fast_code) [[unlikely]] {
       decode_pair_slowly(in, e, linbits, x_escape, y_escape, quantised + line);
+      in.refill();
+      peek = in.bits();
       continue;
     }
     uint32_t x = (e >> 20) & 15, y = (e >> 16) & 15;
@@ -139,6 +147,8 @@ void decode_pairs_with(Bit_Reserve::Reader& reader, const HuffmanTable& table, c
     quantised[line] = signed_value(x, x_negative);
     quantised[line + 1] = signed_value(y, y_negative);
     in.consume(e & 63);
+    peek = in.bits();
+    in.refill();
   }
   reader = in;
 }

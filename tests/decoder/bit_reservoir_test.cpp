@@ -103,7 +103,8 @@ TEST(BitReserve, WideReadsWrapAtTheRingsEnd) {
 }
 
 // The reader gives the bits take_bits gives, from any position, with refills at any point, across the
-// ring's end, and reports where it stands.
+// ring's end, and reports where it stands. After a refill the whole buffer is the ring's bits, which the
+// Huffman decoder's look-ahead relies on.
 TEST(BitReserve, ReaderFollowsTakeBits) {
   std::vector<uint8_t> bytes(Bit_Reserve::kRingBytes);
   for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(i * 97 + 5);
@@ -119,7 +120,12 @@ TEST(BitReserve, ReaderFollowsTakeBits) {
           << start << ", step " << step;
       reader.consume(n);
       ASSERT_EQ(reader.position(), r.bits_consumed());
-      if (step % 3 == 0) reader.refill();
+      if (step % 3 == 0) {
+        reader.refill();
+        Bit_Reserve ahead = r;
+        const uint64_t high = ahead.take_bits(32);
+        ASSERT_EQ(reader.bits(), high << 32 | ahead.take_bits(32)) << start << ", step " << step;
+      }
     }
   }
 }
