@@ -31,34 +31,33 @@ class LookupBuilder {
     if (first + (size_t{1} << width) > 0x10000) throw std::length_error("Huffman lookup too large");
     levels_[key] = static_cast<uint32_t>(first);
     entries_.resize(first + (size_t{1} << width));
-    for (uint32_t pattern = 0; pattern < (1u << width); ++pattern) {
-      uint32_t n = node;
-      int steps = 0;
-      uint32_t entry;
-      for (;;) {
-        if (leaf(n)) {
-          const uint32_t value = table_.tree[n][1];
-          entry = escape_widths(value) << 24 | value << 16 | static_cast<uint32_t>(steps) << 8 |
-                  (static_cast<uint32_t>(steps) + sign_bits(value) + escape_bits(value));
-          break;
-        }
-        if (depth + steps == kGiveUpBits) {
-          entry = HuffmanLookup::kGiveUp | static_cast<uint32_t>(steps) << 8 | static_cast<uint32_t>(steps);
-          break;
-        }
-        if (steps == width) {
-          const int next_width = std::min(kSubWidth, max_depth(n, kGiveUpBits - depth - steps));
-          const uint32_t next = level(n, depth + steps, next_width);
-          entry = HuffmanLookup::kLink | next << 16 | static_cast<uint32_t>(width) << 8 |
-                  static_cast<uint32_t>(next_width);
-          break;
-        }
-        n = child(n, (pattern >> (width - 1 - steps)) & 1);
-        ++steps;
-      }
-      entries_[first + pattern] = entry;
-    }
+    fill(node, depth, width, 0, 0, first);
     return static_cast<uint32_t>(first);
+  }
+
+  // The level's entries for the patterns that start with the `steps` bits `prefix` and lead to `n`: a leaf
+  // or a give-up covers all of them; below the level's width the walk goes on in both children, in pattern
+  // order, so that further levels are laid out in the order their first pattern reaches them.
+  void fill(uint32_t n, int depth, int width, int steps, uint32_t prefix, size_t first) {
+    uint32_t entry;
+    if (leaf(n)) {
+      const uint32_t value = table_.tree[n][1];
+      entry = escape_widths(value) << 24 | value << 16 | static_cast<uint32_t>(steps) << 8 |
+              (static_cast<uint32_t>(steps) + sign_bits(value) + escape_bits(value));
+    } else if (depth + steps == kGiveUpBits) {
+      entry = HuffmanLookup::kGiveUp | static_cast<uint32_t>(steps) << 8 | static_cast<uint32_t>(steps);
+    } else if (steps == width) {
+      const int next_width = std::min(kSubWidth, max_depth(n, kGiveUpBits - depth - steps));
+      const uint32_t next = level(n, depth + steps, next_width);
+      entry = HuffmanLookup::kLink | next << 16 | static_cast<uint32_t>(width) << 8 |
+              static_cast<uint32_t>(next_width);
+    } else {
+      fill(child(n, 0), depth, width, steps + 1, prefix << 1, first);
+      fill(child(n, 1), depth, width, steps + 1, prefix << 1 | 1, first);
+      return;
+    }
+    const size_t from = first + (size_t{prefix} << (width - steps));
+    std::fill_n(entries_.begin() + static_cast<std::ptrdiff_t>(from), size_t{1} << (width - steps), entry);
   }
 
   // Bits from `node` to its deepest leaf, counting at most `budget`.
