@@ -47,11 +47,17 @@ void portable_matrix_rows(const float* const* inputs, int count, const Synthesis
   for (int k = 0; k < count; ++k) portable_matrix(inputs[k], t, current[k], other[k], &odd16[k]);
 }
 
-void portable_put_v(const float* current, const float* other, float* to_current, float* to_other) {
-  for (const int copy : {0, 16 * 16}) {
-    std::memcpy(to_current + copy, current, 16 * sizeof(float));
-    std::memcpy(to_other + copy, other, 16 * sizeof(float));
+void portable_put_v(SynthesisHistory& h, const float* current, const float* other, float odd16) {
+  for (const int copy : {0, 16}) {
+    std::memcpy(h.v[h.current][h.write_column + copy], current, 16 * sizeof(float));
+    std::memcpy(h.v[h.current ^ 1][h.write_column + copy], other, 16 * sizeof(float));
   }
+  h.edge[h.current ^ 1][h.write_column] = odd16;
+}
+
+void advance(SynthesisHistory& h) {
+  h.write_column = (h.write_column + 1) & 15;
+  h.current ^= 1;
 }
 
 // The window sums, written so that the compiler keeps the 32 sums in vector registers.
@@ -78,23 +84,30 @@ void portable_sums(const float* __restrict v, const float* __restrict extra, con
   for (int k = 1; k < 16; ++k) out[32 - k] = high[k];
 }
 
-void portable_window(const float* v, const float* extra, const SynthesisTables& t, int c, float scale,
-                     float* out) {
-  portable_sums(v, extra, t, c, out);
-  for (int j = 0; j < 32; ++j) out[j] *= scale;
+void portable_window_blocks(SynthesisHistory& h, const SynthesisTables& t, const float (*current)[16],
+                            const float (*other)[16], const float* odd16, int count, float scale, float (*out)[32]) {
+  for (int k = 0; k < count; ++k) {
+    portable_put_v(h, current[k], other[k], odd16[k]);
+    portable_sums(&h.v[h.current][0][0], h.edge[h.current], t, h.write_column, out[k]);
+    for (int j = 0; j < 32; ++j) out[k][j] *= scale;
+    advance(h);
+  }
 }
 
-void portable_window_pcm16(const float* v, const float* extra, const SynthesisTables& t, int c, float scale,
-                           int16_t* out) {
-  float sums[32];
-  portable_window(v, extra, t, c, scale, sums);
-  // to_pcm16 in a form the compiler turns into vector instructions: not-a-number to 0, clipped, truncated.
-  int32_t whole[32];
-  for (int j = 0; j < 32; ++j) {
-    const float x = sums[j] == sums[j] ? sums[j] : 0.0f;
-    whole[j] = static_cast<int32_t>(std::min(std::max(x, -32768.0f), 32767.0f));
+void portable_window_blocks_pcm16(SynthesisHistory& h, const SynthesisTables& t, const float (*current)[16],
+                                  const float (*other)[16], const float* odd16, int count, float scale,
+                                  int16_t (*out)[32]) {
+  for (int k = 0; k < count; ++k) {
+    float sums[32];
+    portable_window_blocks(h, t, current + k, other + k, odd16 + k, 1, scale, &sums);
+    // to_pcm16 in a form the compiler turns into vector instructions: not-a-number to 0, clipped, truncated.
+    int32_t whole[32];
+    for (int j = 0; j < 32; ++j) {
+      const float x = sums[j] == sums[j] ? sums[j] : 0.0f;
+      whole[j] = static_cast<int32_t>(std::min(std::max(x, -32768.0f), 32767.0f));
+    }
+    for (int j = 0; j < 32; ++j) out[k][j] = static_cast<int16_t>(whole[j]);
   }
-  for (int j = 0; j < 32; ++j) out[j] = static_cast<int16_t>(whole[j]);
 }
 
 }  // namespace
@@ -123,8 +136,8 @@ const SynthesisTables& synthesis_tables() {
 const SynthesisKernels& synthesis_kernels() {
   static const SynthesisKernels kernels = simd_level() == SimdLevel::Avx2
                                               ? avx2_synthesis_kernels()
-                                              : SynthesisKernels{portable_matrix_rows, portable_put_v, portable_window,
-                                                                 portable_window_pcm16};
+                                              : SynthesisKernels{portable_matrix_rows, portable_window_blocks,
+                                                                 portable_window_blocks_pcm16};
   return kernels;
 }
 
@@ -134,11 +147,8 @@ SynthesisFilter::SynthesisFilter(int channel, float scale_factor)
 }
 
 void SynthesisFilter::reset() {
-  std::memset(v_, 0, sizeof v_);
-  std::memset(edge_, 0, sizeof edge_);
+  history_ = SynthesisHistory{};
   std::memset(inputs_, 0, sizeof inputs_);
-  current_ = 0;
-  write_column_ = 15;
 }
 
 void SynthesisFilter::put_subband_samples(const float* values) { std::memcpy(inputs_, values, sizeof inputs_); }
@@ -149,15 +159,7 @@ void SynthesisFilter::synthesize_block(Obuffer& output) {
 }
 
 void SynthesisFilter::synthesize_block(const float* samples, Obuffer& output) {
-  alignas(32) float current[1][16], other[1][16], odd16[8];
-  kernels_.matrix_rows(&samples, 1, tables_, current, other, odd16);
-  alignas(32) union {
-    int16_t pcm[32];
-    float values[32];
-  } out;
-  const bool floats = output.wants_float();
-  window_block(current[0], other[0], odd16[0], floats, out.pcm, out.values);
-  put(out.pcm, out.values, 1, floats, output);
+  synthesize_slots(reinterpret_cast<const float (*)[32]>(samples), 1, output);
 }
 
 void SynthesisFilter::synthesize_blocks(SynthesisFilter& a, const float* a_samples, SynthesisFilter& b,
@@ -166,23 +168,12 @@ void SynthesisFilter::synthesize_blocks(SynthesisFilter& a, const float* a_sampl
   b.synthesize_block(b_samples, output);
 }
 
-void SynthesisFilter::take_v(const float* current, const float* other, float odd16) {
-  kernels_.put_v(current, other, v_[current_][write_column_], v_[current_ ^ 1][write_column_]);
-  edge_[current_ ^ 1][write_column_] = odd16;
-}
-
-// One block's 32 samples from its values made by matrix_rows: into `pcm` or, for a sink that takes them
-// before the 16-bit conversion, into `values`.
-void SynthesisFilter::window_block(const float* current, const float* other, float odd16, bool floats,
-                                   int16_t* pcm, float* values) {
-  take_v(current, other, odd16);
-  const float* v = &v_[current_][0][0];
-  const float* extra = edge_[current_];
+void SynthesisFilter::window_blocks(const float (*current)[16], const float (*other)[16], const float* odd16,
+                                    int count, bool floats, Samples& out) {
   if (floats)
-    kernels_.window(v, extra, tables_, write_column_, scale_ / 32768.0f, values);
+    kernels_.window_blocks(history_, tables_, current, other, odd16, count, scale_ / 32768.0f, out.values);
   else
-    kernels_.window_pcm16(v, extra, tables_, write_column_, scale_, pcm);
-  advance();
+    kernels_.window_blocks_pcm16(history_, tables_, current, other, odd16, count, scale_, out.pcm);
 }
 
 void SynthesisFilter::synthesize_slots(const float (*slots)[32], int count, Obuffer& output) {
@@ -194,7 +185,7 @@ void SynthesisFilter::synthesize_slots(const float (*slots)[32], int count, Obuf
     const int n = std::min(kBatch, count - first);
     for (int k = 0; k < n; ++k) rows[k] = slots[first + k];
     kernels_.matrix_rows(rows, n, tables_, current, other, odd16);
-    for (int k = 0; k < n; ++k) window_block(current[k], other[k], odd16[k], floats, out.pcm[k], out.values[k]);
+    window_blocks(current, other, odd16, n, floats, out);
     put(out.pcm[0], out.values[0], n, floats, output);
   }
 }
@@ -210,10 +201,8 @@ void SynthesisFilter::synthesize_slots(SynthesisFilter& a, const float (*a_slots
     const int n = std::min(kBatch, count - first);
     for (int k = 0; k < n; ++k) rows[k] = a_slots[first + k], rows[n + k] = b_slots[first + k];
     a.kernels_.matrix_rows(rows, 2 * n, a.tables_, current, other, odd16);
-    for (int k = 0; k < n; ++k) {
-      a.window_block(current[k], other[k], odd16[k], floats, a_out.pcm[k], a_out.values[k]);
-      b.window_block(current[n + k], other[n + k], odd16[n + k], floats, b_out.pcm[k], b_out.values[k]);
-    }
+    a.window_blocks(current, other, odd16, n, floats, a_out);
+    b.window_blocks(current + n, other + n, odd16 + n, n, floats, b_out);
     a.put(a_out.pcm[0], a_out.values[0], n, floats, output);
     b.put(b_out.pcm[0], b_out.values[0], n, floats, output);
   }
@@ -225,11 +214,6 @@ void SynthesisFilter::put(const int16_t* pcm, const float* values, int blocks, b
     output.put_float_samples(channel_, values, 32 * blocks);
   else
     output.put_samples(channel_, pcm, 32 * blocks);
-}
-
-void SynthesisFilter::advance() {
-  write_column_ = (write_column_ + 1) & 15;
-  current_ ^= 1;
 }
 
 }  // namespace vemla

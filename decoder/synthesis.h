@@ -5,11 +5,9 @@
 #include <cstdint>
 
 #include "obuffer.h"
+#include "synthesis_kernels.h"
 
 namespace vemla {
-
-struct SynthesisKernels;
-struct SynthesisTables;
 
 class SynthesisFilter {
  public:
@@ -42,9 +40,6 @@ class SynthesisFilter {
   int channel() const { return channel_; }
 
  private:
-  // Puts a block's values made by matrix_rows into its columns.
-  void take_v(const float* current, const float* other, float odd16);
-  void advance();
   // Blocks matrixed at once by synthesize_slots, per channel.
   static constexpr int kBatch = 36;
   // A batch's output of one channel.
@@ -52,23 +47,17 @@ class SynthesisFilter {
     int16_t pcm[kBatch][32];
     float values[kBatch][32];
   };
-  void window_block(const float* current, const float* other, float odd16, bool floats, int16_t* pcm,
-                    float* values);
+  // `count` blocks' samples from their values made by matrix_rows: into `out.pcm` or, for a sink that takes
+  // them before the 16-bit conversion, into `out.values`.
+  void window_blocks(const float (*current)[16], const float (*other)[16], const float* odd16, int count,
+                     bool floats, Samples& out);
   // Hands `blocks` blocks of this channel's output to the sink: `pcm`, or `values` for a sink of floats.
   void put(const int16_t* pcm, const float* values, int blocks, bool floats, Obuffer& output) const;
 
-  // The standard's 1024-value V shift register as two buffers of 16 columns, written one column per block in
-  // a circle, so that nothing is ever shifted. The current buffer's column (write column - m) mod 16 holds what
-  // the sums need of the block m steps back: its `even` values for even m, its `odd` values (and in `edge_`
-  // its odd16 value) for odd m (see synthesis_kernels.h). Columns 16..31 repeat 0..15, so that the 16
-  // columns from any one on lie in a row.
-  alignas(32) float v_[2][32][16];
-  alignas(32) float edge_[2][16];
+  SynthesisHistory history_;
   alignas(32) float inputs_[32];
   const SynthesisKernels& kernels_;
   const SynthesisTables& tables_;
-  int current_ = 0;
-  int write_column_ = 15;
   int channel_;
   float scale_;
 };

@@ -87,15 +87,20 @@ VEMLA_AVX2 void avx2_matrix_rows(const float* const* inputs, int count, const Sy
   }
 }
 
-VEMLA_AVX2 void avx2_put_v(const float* current, const float* other, float* to_current, float* to_other) {
+// A block's values into the history's write column of both buffers and into their repeats (in the vector
+// width the window reads them in, so that the reads are served by the stores at once).
+VEMLA_AVX2 inline void put_v(SynthesisHistory& h, const float* current, const float* other, float odd16) {
   const __m256 c0 = _mm256_load_ps(current), c1 = _mm256_load_ps(current + 8);
   const __m256 o0 = _mm256_load_ps(other), o1 = _mm256_load_ps(other + 8);
-  for (const int copy : {0, 16 * 16}) {
-    _mm256_store_ps(to_current + copy, c0);
-    _mm256_store_ps(to_current + copy + 8, c1);
-    _mm256_store_ps(to_other + copy, o0);
-    _mm256_store_ps(to_other + copy + 8, o1);
+  for (const int copy : {0, 16}) {
+    float* to_current = h.v[h.current][h.write_column + copy];
+    float* to_other = h.v[h.current ^ 1][h.write_column + copy];
+    _mm256_store_ps(to_current, c0);
+    _mm256_store_ps(to_current + 8, c1);
+    _mm256_store_ps(to_other, o0);
+    _mm256_store_ps(to_other + 8, o1);
   }
+  h.edge[h.current ^ 1][h.write_column] = odd16;
 }
 
 // One pair of columns at distances r and 15 - r back, the eight values from `half` on: the window holds
@@ -160,14 +165,6 @@ VEMLA_AVX2 inline void window_sums(const float* v, const float* extra, const Syn
   out[3] = reversed_after(high0, high1);
 }
 
-VEMLA_AVX2 void avx2_window(const float* v, const float* extra, const SynthesisTables& t, int c, float scale,
-                            float* out) {
-  __m256 sums[4];
-  window_sums(v, extra, t, c, sums);
-  const __m256 factor = _mm256_set1_ps(scale);
-  for (int k = 0; k < 4; ++k) _mm256_storeu_ps(out + 8 * k, _mm256_mul_ps(sums[k], factor));
-}
-
 // Clamp into the 16-bit range and truncate toward zero; not-a-number gives 0 as in to_pcm16.
 VEMLA_AVX2 inline __m256i clamp_truncate(__m256 x) {
   x = _mm256_and_ps(x, _mm256_cmp_ps(x, x, _CMP_ORD_Q));
@@ -180,17 +177,45 @@ VEMLA_AVX2 inline void store_pcm16(__m256 low, __m256 high, int16_t* out) {
   _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_permute4x64_epi64(packed, 0xD8));
 }
 
-VEMLA_AVX2 void avx2_window_pcm16(const float* v, const float* extra, const SynthesisTables& t, int c,
-                                  float scale, int16_t* out) {
-  __m256 sums[4];
-  window_sums(v, extra, t, c, sums);
+// For each block in turn: its values into the history, its window sums scaled, into `floats` or as 16-bit
+// PCM into `pcm`, then the next column and buffer.
+template <bool kPcm>
+VEMLA_AVX2 inline void window_blocks(SynthesisHistory& h, const SynthesisTables& t, const float (*current)[16],
+                                     const float (*other)[16], const float* odd16, int count, float scale,
+                                     float (*floats)[32], int16_t (*pcm)[32]) {
   const __m256 factor = _mm256_set1_ps(scale);
-  store_pcm16(_mm256_mul_ps(sums[0], factor), _mm256_mul_ps(sums[1], factor), out);
-  store_pcm16(_mm256_mul_ps(sums[2], factor), _mm256_mul_ps(sums[3], factor), out + 16);
+  for (int k = 0; k < count; ++k) {
+    put_v(h, current[k], other[k], odd16[k]);
+    __m256 sums[4];
+    window_sums(&h.v[h.current][0][0], h.edge[h.current], t, h.write_column, sums);
+    for (__m256& sum : sums) sum = _mm256_mul_ps(sum, factor);
+    if constexpr (kPcm) {
+      store_pcm16(sums[0], sums[1], pcm[k]);
+      store_pcm16(sums[2], sums[3], pcm[k] + 16);
+    } else {
+      for (int q = 0; q < 4; ++q) _mm256_storeu_ps(floats[k] + 8 * q, sums[q]);
+    }
+    h.write_column = (h.write_column + 1) & 15;
+    h.current ^= 1;
+  }
+}
+
+VEMLA_AVX2 void avx2_window_blocks(SynthesisHistory& h, const SynthesisTables& t, const float (*current)[16],
+                                   const float (*other)[16], const float* odd16, int count, float scale,
+                                   float (*out)[32]) {
+  window_blocks<false>(h, t, current, other, odd16, count, scale, out, nullptr);
+}
+
+VEMLA_AVX2 void avx2_window_blocks_pcm16(SynthesisHistory& h, const SynthesisTables& t,
+                                         const float (*current)[16], const float (*other)[16], const float* odd16,
+                                         int count, float scale, int16_t (*out)[32]) {
+  window_blocks<true>(h, t, current, other, odd16, count, scale, nullptr, out);
 }
 
 }  // namespace
 
-SynthesisKernels avx2_synthesis_kernels() { return {avx2_matrix_rows, avx2_put_v, avx2_window, avx2_window_pcm16}; }
+SynthesisKernels avx2_synthesis_kernels() {
+  return {avx2_matrix_rows, avx2_window_blocks, avx2_window_blocks_pcm16};
+}
 
 }  // namespace vemla

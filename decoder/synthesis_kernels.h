@@ -29,22 +29,32 @@ struct SynthesisTables {
 };
 const SynthesisTables& synthesis_tables();
 
+// The standard's 1024-value V shift register as two buffers of 16 columns, written one column per block in
+// a circle, so that nothing is ever shifted. The current buffer's column (write column - m) mod 16 holds what
+// the sums need of the block m steps back: its `even` values for even m, its `odd` values (and in `edge` its
+// odd16 value) for odd m. Columns 16..31 repeat 0..15, so that the 16 columns from any one on lie in a row.
+struct SynthesisHistory {
+  alignas(32) float v[2][32][16];
+  alignas(32) float edge[2][16];
+  int current = 0;
+  int write_column = 15;
+};
+
 struct SynthesisKernels {
   // The matrixing of `count` blocks, block k's 32 inputs at inputs[k]: its `even` values into current[k]
   // and its `odd` values into other[k] (for the block's column in each V buffer), odd16 into odd16[k], which
   // has room for `count` rounded up to 8. Both sets compute Lee's fast DCT alike, to the bit.
   void (*matrix_rows)(const float* const* inputs, int count, const SynthesisTables& t, float (*current)[16],
                       float (*other)[16], float* odd16);
-  // Copies a block's 16 `current` and 16 `other` values made by matrix_rows into its columns, and into their
-  // repeats 16 columns on (in the vector width the window reads them in, so that the reads are served by the
-  // stores at once).
-  void (*put_v)(const float* current, const float* other, float* to_current, float* to_other);
-  // out[j] = scale x the window sums of output j over the 16 columns of a V buffer (`v` holds the columns'
-  // values, 16 each, then the same 16 columns again; `extra` their odd16 values), c the write column.
-  void (*window)(const float* v, const float* extra, const SynthesisTables& t, int c, float scale, float* out);
+  // For each of `count` blocks in turn, made by matrix_rows: its values into the history's columns, then
+  // out[k][j] = scale x the window sums of output j over the 16 columns of the current buffer, then the next
+  // column and buffer.
+  void (*window_blocks)(SynthesisHistory& h, const SynthesisTables& t, const float (*current)[16],
+                        const float (*other)[16], const float* odd16, int count, float scale, float (*out)[32]);
   // The same sums as 16-bit PCM: clipped and truncated toward zero.
-  void (*window_pcm16)(const float* v, const float* extra, const SynthesisTables& t, int c, float scale,
-                       int16_t* out);
+  void (*window_blocks_pcm16)(SynthesisHistory& h, const SynthesisTables& t, const float (*current)[16],
+                              const float (*other)[16], const float* odd16, int count, float scale,
+                              int16_t (*out)[32]);
 };
 const SynthesisKernels& synthesis_kernels();
 
