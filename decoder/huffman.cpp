@@ -65,35 +65,9 @@ inline int32_t signed_value(uint32_t magnitude, uint32_t negative) {
   return static_cast<int32_t>((magnitude ^ (0u - negative)) + negative);
 }
 
-// One pair the fast path cannot take: a walk that gives up (values left as they were), or a code so long
-// that its escapes and signs may not all be in the buffer.
-[[gnu::always_inline]] inline void decode_pair_slowly(Bit_Reserve::Reader& in, uint32_t e, uint32_t linbits,
-                                                      uint32_t x_escape, uint32_t y_escape, int32_t* pair) {
-  if (e & HuffmanLookup::kGiveUp) {
-    in.consume(e & 63);
-    return;
-  }
-  const uint32_t code = (e >> 8) & 63;
-  uint32_t x = (e >> 20) & 15, y = (e >> 16) & 15;
-  in.consume(code);
-  in.refill();
-  uint64_t bits = in.bits();
-  uint32_t used = 0;
-  if (x == x_escape) {
-    x += static_cast<uint32_t>(bits >> (64 - linbits));
-    bits <<= linbits, used += linbits;
-  }
-  const uint32_t x_negative = static_cast<uint32_t>(bits >> 63) & (x != 0);
-  bits <<= x != 0, used += x != 0;
-  if (y == y_escape) {
-    y += static_cast<uint32_t>(bits >> (64 - linbits));
-    bits <<= linbits, used += linbits;
-  }
-  const uint32_t y_negative = static_cast<uint32_t>(bits >> 63) & (y != 0);
-  used += y != 0;
-  pair[0] = signed_value(x, x_negative);
-  pair[1] = signed_value(y, y_negative);
-  in.consume(used);
+// The same with the sign as a mask (all ones: negative); 0 stays 0 whichever the mask.
+inline int32_t with_sign_mask(uint32_t magnitude, int32_t mask) {
+  return static_cast<int32_t>((magnitude ^ static_cast<uint32_t>(mask)) - static_cast<uint32_t>(mask));
 }
 
 // The big-value pairs of lines [begin, end) with one table, by lookup. Escapes are as common as not in the
@@ -101,17 +75,13 @@ inline int32_t signed_value(uint32_t magnitude, uint32_t negative) {
 // escape (linbits, or 0), then comes the sign bit of a value that is not 0, for x and then for y. The
 // entry's length counts them all, so the next code's position waits on the lookup alone.
 template <bool kEscapes>
-void decode_pairs_with(Bit_Reserve::Reader& reader, const HuffmanTable& table, const HuffmanLookup& lookup,
-                       int begin, int end, int32_t* quantised) {
+void decode_pairs_with(Bit_Reserve::Reader& reader, const HuffmanLookup& lookup, int begin, int end,
+                       int32_t* quantised) {
   Bit_Reserve::Reader in = reader;  // a copy the loop keeps in registers
   const uint32_t* entries = lookup.entries.data();
   const int root_width = lookup.root_width;
-  const uint32_t linbits = table.linbits;
-  const uint32_t x_escape = linbits > 0 ? table.x_length - 1 : ~0u;
-  const uint32_t y_escape = linbits > 0 ? table.y_length - 1 : ~0u;
-  // After a refill all 64 bits of the buffer are the stream's. A code of up to this many bits leaves room
-  // for both escapes and signs, and a whole first-level index after them.
-  const uint32_t longest_fast_code = 64 - static_cast<uint32_t>(root_width) - 2 * (linbits + 1);
+  // After a refill all 64 bits of the buffer are the stream's: a pair with its escapes and signs leaves a
+  // whole first-level index after it (HuffmanLookup::longest_pair).
   in.refill();
   uint64_t peek = in.bits();
   for (int line = begin; line < end; line += 2) {
@@ -119,15 +89,17 @@ void decode_pairs_with(Bit_Reserve::Reader& reader, const HuffmanTable& table, c
     // The first level is looked up in the bits left by the last pair before the refill, which only fills in
     // below them: the next lookup does not wait for the refill.
     uint32_t e = entries[peek >> (64 - root_width)];
-    if (e & HuffmanLookup::kLink) [[unlikely]]
+    if (e & (HuffmanLookup::kLink | HuffmanLookup::kGiveUp)) [[unlikely]] {
       e = lookup_code(entries, root_width, bits);
-    const uint32_t code = (e >> 8) & 63;
-    if ((e & HuffmanLookup::kGiveUp) || code > longest_fast_code) [[unlikely]] {
-      decode_pair_slowly(in, e, linbits, x_escape, y_escape, quantised + line);
-      in.refill();
-      peek = in.bits();
-      continue;
+      if (e & HuffmanLookup::kGiveUp) {
+        // A walk that gives up leaves the values as they were.
+        in.consume(e & 63);
+        in.refill();
+        peek = in.bits();
+        continue;
+      }
     }
+    const uint32_t code = (e >> 8) & 63;
     uint32_t x = (e >> 20) & 15, y = (e >> 16) & 15;
     bits <<= code;
     if constexpr (kEscapes) {
@@ -135,17 +107,17 @@ void decode_pairs_with(Bit_Reserve::Reader& reader, const HuffmanTable& table, c
       x += static_cast<uint32_t>((bits >> 1) >> (63 - x_extra));  // the top x_extra bits
       bits <<= x_extra;
     }
-    const uint32_t x_signed = x != 0;
-    const uint32_t x_negative = static_cast<uint32_t>(bits >> 63) & x_signed;
-    bits <<= x_signed;
+    // The top bit as all ones or zeros: it is the sign of a value that is not 0, and 0 takes no sign.
+    const int32_t x_sign = static_cast<int32_t>(static_cast<int64_t>(bits) >> 63);
+    bits <<= x != 0;
     if constexpr (kEscapes) {
       const uint32_t y_extra = e >> 28;
       y += static_cast<uint32_t>((bits >> 1) >> (63 - y_extra));
       bits <<= y_extra;
     }
-    const uint32_t y_negative = static_cast<uint32_t>(bits >> 63) & (y != 0);
-    quantised[line] = signed_value(x, x_negative);
-    quantised[line + 1] = signed_value(y, y_negative);
+    const int32_t y_sign = static_cast<int32_t>(static_cast<int64_t>(bits) >> 63);
+    quantised[line] = with_sign_mask(x, x_sign);
+    quantised[line + 1] = with_sign_mask(y, y_sign);
     in.consume(e & 63);
     peek = in.bits();
     in.refill();
@@ -161,9 +133,9 @@ void decode_pairs(Bit_Reserve::Reader& in, unsigned select, int begin, int end, 
   }
   if (table.tree == nullptr) return;  // the walker's "no tree": values left as they were
   if (table.linbits > 0)
-    decode_pairs_with<true>(in, table, huffman_lookup(select), begin, end, quantised);
+    decode_pairs_with<true>(in, huffman_lookup(select), begin, end, quantised);
   else
-    decode_pairs_with<false>(in, table, huffman_lookup(select), begin, end, quantised);
+    decode_pairs_with<false>(in, huffman_lookup(select), begin, end, quantised);
 }
 
 // One count1 quadruple by the general lookup from the top of `bits` (at least 32 valid): v, w, x, y, each

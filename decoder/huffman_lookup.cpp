@@ -111,7 +111,10 @@ struct StandardLookups {
       const bool own = table.tree_of < 0 || table.linbits > 0;
       // A 10-bit first level: fewer codes of the big tables need a second lookup than with 8 bits (2-4 %
       // faster decoding at 64 to 128 kbit/s), for 4 KiB a table.
-      if (table.tree_length > 0 && table.tree != nullptr && own) built[t] = build_huffman_lookup(table, 10);
+      if (table.tree_length > 0 && table.tree != nullptr && own) {
+        built[t] = build_huffman_lookup(table, 10);
+        if (built[t].longest_pair + built[t].root_width > 64) throw std::logic_error("Huffman table too long");
+      }
       lookup[t] = own ? &built[t] : lookup[table.tree_of];
     }
   }
@@ -122,7 +125,10 @@ struct StandardLookups {
 HuffmanLookup build_huffman_lookup(const HuffmanTable& table, int root_width) {
   HuffmanLookup lookup;
   LookupBuilder builder(table, lookup.entries);
-  lookup.root_width = std::clamp(builder.max_depth(0, kGiveUpBits), 1, root_width);
+  const int longest_code = builder.max_depth(0, kGiveUpBits);
+  lookup.root_width = std::clamp(longest_code, 1, root_width);
+  const bool quadruple = table.name[0] == '3' && (table.name[1] == '2' || table.name[1] == '3');
+  lookup.longest_pair = longest_code + (quadruple ? 4 : 2 * (static_cast<int>(table.linbits) + 1));
   builder.level(0, 0, lookup.root_width);
   return lookup;
 }

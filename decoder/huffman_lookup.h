@@ -24,13 +24,16 @@ struct HuffmanLookup {
 
   std::vector<uint32_t> entries;  // the first level first
   int root_width = 0;
+  // Bits of the longest code with its escapes and sign bits (at most 32 for the code).
+  int longest_pair = 0;
 };
 
 // Builds the lookup of a tree in the form of HuffmanTable; `root_width` caps the first level. Tables named
 // "32" and "33" are quadruple tables, as for decode_huffman_pair.
 HuffmanLookup build_huffman_lookup(const HuffmanTable& table, int root_width = 8);
 
-// The lookups of the 34 tables (tables sharing a tree share one), built at the first call.
+// The lookups of the 34 tables (tables sharing a tree share one), built at the first call. Each pair with
+// its escapes and signs leaves at least a first level's width of 64 bits, as decode_spectrum relies on.
 const HuffmanLookup& huffman_lookup(unsigned table);
 
 // decode_huffman_pair by lookup in `lookup` (built from `table`): the same values, signs, escapes, status

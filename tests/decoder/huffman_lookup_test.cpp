@@ -84,6 +84,9 @@ TEST(HuffmanLookup, EveryCodeOfEveryTableWithEscapesAndSigns) {
         const auto [want, got] = decode_both(table, huffman_lookup(t), walked, looked_up);
         ASSERT_EQ(got, want) << "table " << t << " code " << code << " value " << value;
         ASSERT_EQ(want.status, kHuffmanDecoded);
+        // The spectrum decoder looks up the next code in what a whole pair leaves of 64 bits.
+        ASSERT_LE(want.position + huffman_lookup(t).root_width, 64) << "table " << t << " code " << code;
+        ASSERT_LE(want.position, huffman_lookup(t).longest_pair) << "table " << t << " code " << code;
         ++codes;
       }
     }
