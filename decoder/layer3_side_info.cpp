@@ -169,18 +169,30 @@ void read_lsf_scale_factors(Bit_Reserve& reservoir, GranuleInfo& granule, bool i
   granule.preflag = lengths.preflag;
   const int kind = granule.short_block() ? (granule.mixed_block_flag ? 2 : 1) : 0;
 
-  std::array<int32_t, 45> values{};
-  std::array<int32_t, 45> limits{};
+  // Every row of the band counts gives as many values as distribute_lsf takes for the kind (21, 36 or 33):
+  // nothing is read that was not written, so the arrays need no clearing. A group of width 0 reads its zeros
+  // like any other: stores of a constant 0 would become a call to clear memory, slow for a few values.
+  int32_t values[45];
   int count = 0;
+  int32_t position = reservoir.bits_consumed();
   for (int group = 0; group < 4; ++group) {
     const uint32_t slen = lengths.slen[group];
     for (int i = 0; i < kLsfBandCounts[lengths.row][kind][group]; ++i) {
-      limits[count] = (1 << slen) - 1;
-      values[count++] = static_cast<int32_t>(reservoir.take_bits(slen));
+      values[count++] = static_cast<int32_t>((reservoir.peek_bits(position) >> 1) >> (63 - slen));
+      position += static_cast<int32_t>(slen);
     }
   }
-  distribute_lsf(values.data(), kind, factors);
-  if (intensity_right && illegal_positions) distribute_lsf(limits.data(), kind, *illegal_positions);
+  reservoir.set_bits_consumed(position);
+  distribute_lsf(values, kind, factors);
+  if (intensity_right && illegal_positions) {
+    // The largest value of each band's width: the position that means "not coded".
+    int32_t limits[45];
+    count = 0;
+    for (int group = 0; group < 4; ++group)
+      for (int i = 0; i < kLsfBandCounts[lengths.row][kind][group]; ++i)
+        limits[count++] = (1 << lengths.slen[group]) - 1;
+    distribute_lsf(limits, kind, *illegal_positions);
+  }
 }
 
 }  // namespace vemla
