@@ -165,10 +165,11 @@ VEMLA_AVX2 inline void window_sums(const float* v, const float* extra, const Syn
   out[3] = reversed_after(high0, high1);
 }
 
-// Clamp into the 16-bit range and truncate toward zero; not-a-number gives 0 as in to_pcm16.
+// Truncate toward zero, clamped from above; not-a-number gives 0 as in to_pcm16. Below -32768 needs no clamp:
+// the conversion gives the value or, past the 32-bit range, INT32_MIN, and the packing saturates either.
 VEMLA_AVX2 inline __m256i clamp_truncate(__m256 x) {
   x = _mm256_and_ps(x, _mm256_cmp_ps(x, x, _CMP_ORD_Q));
-  return _mm256_cvttps_epi32(_mm256_min_ps(_mm256_max_ps(x, _mm256_set1_ps(-32768.0f)), _mm256_set1_ps(32767.0f)));
+  return _mm256_cvttps_epi32(_mm256_min_ps(x, _mm256_set1_ps(32767.0f)));
 }
 
 // Packs 16 values to 16 bits with saturation (packs works within 128-bit lanes; put the quarters back).

@@ -122,6 +122,27 @@ TEST(SynthesisTest, ConvertsToSixteenBitsByClippingAndTruncating) {
   EXPECT_EQ(*std::min_element(sink.pcm.begin(), sink.pcm.end()), -32768);
 }
 
+// The 16-bit samples are the float ones converted by to_pcm16, however loud: within the 32-bit range,
+// beyond it, infinite, and not a number (from damaged input).
+TEST(SynthesisTest, PcmIsTheFloatsConvertedHoweverLoud) {
+  std::mt19937 random(4);
+  std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+  for (const float scale : {32768.0f, 3.0e6f * 32768.0f, 1.0e36f}) {
+    SynthesisFilter as_pcm(0, scale), as_floats(0, scale);
+    MemorySink pcm(1), floats(1, true);
+    for (int block = 0; block < 60; ++block) {
+      float samples[32];
+      for (float& sample : samples) sample = value(random);
+      if (block % 20 == 7) samples[block % 32] = std::nanf("");
+      as_pcm.synthesize_block(samples, pcm);
+      as_floats.synthesize_block(samples, floats);
+    }
+    ASSERT_EQ(pcm.pcm.size(), floats.floats.size());
+    for (size_t i = 0; i < pcm.pcm.size(); ++i)
+      ASSERT_EQ(pcm.pcm[i], to_pcm16(floats.floats[i] * 32768.0f)) << "scale " << scale << ", sample " << i;
+  }
+}
+
 // A run's scale factor is its output gain: it scales the float samples and the 16-bit ones alike, and the
 // 16-bit ones still clip.
 TEST(SynthesisTest, TheScaleFactorIsTheGainOfBothOutputs) {
