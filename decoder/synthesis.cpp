@@ -128,6 +128,7 @@ const SynthesisTables& synthesis_tables() {
     float* lee = t->lee;
     for (int n = 32; n >= 2; n /= 2)
       for (int i = 0; i < n / 2; ++i) *lee++ = static_cast<float>(1.0 / (2.0 * std::cos((2 * i + 1) * M_PI / (2 * n))));
+    for (int i = 0; i < 31; ++i) std::fill_n(t->lee_lanes[i], 8, t->lee[i]);
     return t;
   }();
   return *tables;

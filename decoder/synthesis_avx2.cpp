@@ -38,14 +38,14 @@ VEMLA_AVX2 inline void transpose8(__m256 (&r)[8]) {
 // Lee's fast DCT (as the portable path computes it, operation for operation) on eight blocks at once, one
 // block to a lane: no shuffles within the transform.
 template <int N>
-[[gnu::always_inline]] VEMLA_AVX2 inline void lee_dct(const __m256* in, __m256* out, const float* factors) {
+[[gnu::always_inline]] VEMLA_AVX2 inline void lee_dct(const __m256* in, __m256* out, const float (*factors)[8]) {
   if constexpr (N == 1) {
     out[0] = in[0];
   } else {
     __m256 sums[N / 2], differences[N / 2], even[N / 2], odd[N / 2];
     for (int i = 0; i < N / 2; ++i) {
       sums[i] = _mm256_add_ps(in[i], in[N - 1 - i]);
-      differences[i] = _mm256_mul_ps(_mm256_sub_ps(in[i], in[N - 1 - i]), _mm256_broadcast_ss(factors + i));
+      differences[i] = _mm256_mul_ps(_mm256_sub_ps(in[i], in[N - 1 - i]), _mm256_load_ps(factors[i]));
     }
     lee_dct<N / 2>(sums, even, factors + N / 2);
     lee_dct<N / 2>(differences, odd, factors + N / 2);
@@ -73,7 +73,7 @@ VEMLA_AVX2 void avx2_matrix_rows(const float* const* inputs, int count, const Sy
       for (int i = 0; i < 8; ++i) x[8 * q + i] = r[i];
     }
     __m256 X[32];
-    lee_dct<32>(x, X, t.lee);
+    lee_dct<32>(x, X, t.lee_lanes);
     // current = X16..X31, other = -X16, -X15..-X1, odd16 = -X0
     for (int half = 0; half < 2; ++half) {
       for (int i = 0; i < 8; ++i) r[i] = X[16 + 8 * half + i];

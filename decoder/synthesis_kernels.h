@@ -26,6 +26,8 @@ struct SynthesisTables {
   // The butterfly factors of Lee's fast DCT, 1 / (2 cos((2i + 1) pi / 2N)) for i < N/2, at N = 32 (16
   // values), 16, 8, 4 and 2, one after the other.
   float lee[31];
+  // The same, each in all eight lanes of a vector, for the eight-block matrixing to multiply by directly.
+  alignas(32) float lee_lanes[31][8];
 };
 const SynthesisTables& synthesis_tables();
 
