@@ -80,7 +80,7 @@ VEMLA_AVX2 void avx2_hybrid_filterbank(float* x, int subbands, const GranuleInfo
 
   const uint32_t block_type = granule.window_switching_flag ? granule.block_type : 0;
   const bool mixed = granule.window_switching_flag && granule.mixed_block_flag && block_type != 0;
-  const float* window = imdct_window(block_type);
+  const __m256* window = reinterpret_cast<const __m256*>(imdct_window_lanes(block_type));
   const __m256i lines = _mm256_setr_epi32(0, 18, 36, 54, 72, 90, 108, 126);
   // Frequency inversion: the odd subbands' values in the odd time slots change sign.
   const __m256 odd_subbands = _mm256_setr_ps(0.0f, -0.0f, 0.0f, -0.0f, 0.0f, -0.0f, 0.0f, -0.0f);

@@ -1,5 +1,6 @@
 #include "imdct.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "imdct_kernels.h"
@@ -11,6 +12,7 @@ namespace {
 // -1 / (2 cos((2m + 1) pi / 72)) of the position it weighs.
 struct ImdctWindows {
   float value[4][36];
+  alignas(32) float lanes[4][36][8];
   ImdctWindows() {
     const double long_step = 0.08726646f;  // pi / 36 as a float
     const double short_step = 0.2617994f;  // pi / 12 as a float
@@ -27,15 +29,21 @@ struct ImdctWindows {
       value[2][n] = static_cast<float>(short_window * factor);
       value[3][n] = static_cast<float>(stop * factor);
     }
+    for (int type = 0; type < 4; ++type)
+      for (int n = 0; n < 36; ++n) std::fill_n(lanes[type][n], 8, value[type][n]);
   }
 };
 
+const ImdctWindows& windows() {
+  static const ImdctWindows windows;
+  return windows;
+}
+
 }  // namespace
 
-const float* imdct_window(uint32_t block_type) {
-  static const ImdctWindows windows;
-  return windows.value[block_type & 3];
-}
+const float* imdct_window(uint32_t block_type) { return windows().value[block_type & 3]; }
+
+const float (*imdct_window_lanes(uint32_t block_type))[8] { return windows().lanes[block_type & 3]; }
 
 void imdct(float* in, uint32_t block_type, float* out) {
   if (block_type != 2)

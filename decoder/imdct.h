@@ -13,5 +13,7 @@ void imdct(float* in, uint32_t block_type, float* out);
 
 // The window of a long block type (0, 1, 3) multiplied by the transform's output factors: 36 values.
 const float* imdct_window(uint32_t block_type);
+// The same, each value in all eight lanes of a vector, for transforms of eight subbands at once.
+const float (*imdct_window_lanes(uint32_t block_type))[8];
 
 }  // namespace vemla

@@ -46,9 +46,9 @@ template <class V>
 }
 
 // The 36-point transform of block types 0, 1 and 3: out[36] from a[18] (overwritten) with the window that
-// carries the output factors.
-template <class V>
-[[gnu::always_inline]] inline void imdct36(V* a, const float* window, V* out) {
+// carries the output factors, as 36 floats or as 36 values of V.
+template <class V, class W>
+[[gnu::always_inline]] inline void imdct36(V* a, const W* window, V* out) {
   for (int k = 17; k >= 1; --k) a[k] += a[k - 1];
   for (int k = 17; k >= 3; k -= 2) a[k] += a[k - 2];
   V e[9], o[9];
