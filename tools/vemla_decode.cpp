@@ -15,17 +15,26 @@
 
 #include "command_input.h"
 #include "decode_command.h"
+#include "gain_stage.h"
 #include "header.h"
 #ifdef VEMLA_WITH_PLAYBACK
-#include "play_command.h"
-#ifdef VEMLA_WITH_PLAYBACK
 #include "device_factory.h"
-#endif
+#include "play_command.h"
 #endif
 #include "stop_signals.h"
 #ifdef VEMLA_WITH_TAGS
-#include "gain_stage.h"
 #include "track_tag.h"
+#endif
+#ifdef VEMLA_FULL_DECODER
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#endif
+
+// The options of playing and of ReplayGain tags: in the build that has them, and in the one that hands them
+// to it (VEMLA_FULL_DECODER, the name of that build).
+#if defined(VEMLA_WITH_PLAYBACK) || defined(VEMLA_FULL_DECODER)
+#define VEMLA_PLAY_OPTIONS
 #endif
 
 using namespace vemla;
@@ -50,6 +59,30 @@ bool refuse_same_file(const IsAnInput& is_an_input, const std::string& output, c
   std::cerr << "vemla-decode: " << what << " " << output << " is the input file; name another\n";
   return true;
 }
+
+#if defined(VEMLA_FULL_DECODER) && !defined(VEMLA_WITH_PLAYBACK)
+// Playing and ReplayGain tags need ALSA and TagLib, whose loading would be a good part of a short decode's
+// CPU time: this build has neither and hands those commands, arguments unchanged, to the build that has
+// them, beside this program (the build folder) or in its libexec folder (installed).
+int run_full_decoder(char** argv) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  const fs::path here = fs::read_symlink("/proc/self/exe", error).parent_path();
+  const fs::path libexec = VEMLA_FULL_DECODER_DIR;
+  const fs::path candidates[] = {here / VEMLA_FULL_DECODER,
+                                 (libexec.is_absolute() ? libexec : here / ".." / libexec) / VEMLA_FULL_DECODER};
+  for (const fs::path& candidate : candidates) {
+    if (::access(candidate.c_str(), X_OK) == 0) {
+      ::execv(candidate.c_str(), argv);
+      std::cerr << "vemla-decode: " << candidate.string() << ": " << std::strerror(errno) << '\n';
+      return 1;
+    }
+  }
+  std::cerr << "vemla-decode: playing and ReplayGain need " << candidates[1].lexically_normal().string()
+            << ", which is missing\n";
+  return 1;
+}
+#endif
 
 }  // namespace
 
@@ -77,26 +110,24 @@ int main(int argc, char** argv) {
                "every decoded sample, the encoder's delay and padding included (by default they are dropped "
                "where the file's tags give them)");
   bool play = false;
-#ifdef VEMLA_WITH_PLAYBACK
-  PlayOptions play_options;
+  std::string device;
+  [[maybe_unused]] int priority = 3;  // the settings' PRIORITY scale
+  std::string replaygain = "off";
+  [[maybe_unused]] double preamp = 0.0;
+#ifdef VEMLA_PLAY_OPTIONS
   app.add_flag("--play", play,
                "play the files on the sound device; in a terminal: space pauses and resumes, the left and right "
                "arrows go 10 s back and forth, q stops");
-  app.add_option("--device", play_options.device,
+  app.add_option("--device", device,
                  "sound device for --play: alsa (ALSA's default), alsa:PCM, null, null:SPEED or wav:PATH "
                  "(default: $VEMLA_AUDIO, else alsa)");
-  app.add_option("--priority", play_options.priority,
-                 "decode thread priority for --play, 1 Lowest ... 6 Time Critical")
+  app.add_option("--priority", priority, "decode thread priority for --play, 1 Lowest ... 6 Time Critical")
       ->check(CLI::Range(1, 6));
-#endif
-#ifdef VEMLA_WITH_TAGS
-  std::string replaygain = "off";
-  GainSettings gain_settings;
   app.add_option("--replaygain", replaygain,
                  "apply the file's ReplayGain tags: off (default), track, or album (the track's where the file "
                  "has no album gain); clipping prevention keeps the gain times the peak at or below full scale")
       ->check(CLI::IsMember({"off", "track", "album"}));
-  app.add_option("--preamp", gain_settings.preamp, "dB added to the ReplayGain gain, -15 to 15 (default 0)")
+  app.add_option("--preamp", preamp, "dB added to the ReplayGain gain, -15 to 15 (default 0)")
       ->check(CLI::Range(-kMaxPreamp, kMaxPreamp));
 #endif
   app.failure_message([](const CLI::App*, const CLI::Error& e) {
@@ -116,8 +147,13 @@ int main(int argc, char** argv) {
     std::cerr << "vemla-decode: standard input (-) can be read once only\n";
     return 2;
   }
+#if defined(VEMLA_FULL_DECODER) && !defined(VEMLA_WITH_PLAYBACK)
+  if (play || replaygain != "off") return run_full_decoder(argv);
+#endif
   const ChannelChoice choice = channel_choice(mix);
 #ifdef VEMLA_WITH_TAGS
+  GainSettings gain_settings;
+  gain_settings.preamp = preamp;
   replaygain_mode_from_text(replaygain, gain_settings.mode);
 #endif
 
@@ -146,10 +182,12 @@ int main(int argc, char** argv) {
 
 #ifdef VEMLA_WITH_PLAYBACK
   if (play) {
-    const std::string device =
-        play_options.device.empty() ? sound_device_choice_from_environment() : play_options.device;
-    if (device.rfind("wav:", 0) == 0 &&
-        refuse_same_file(is_an_input, device.substr(4), "the wav: device's file"))
+    PlayOptions play_options;
+    play_options.device = device;
+    play_options.priority = priority;
+    const std::string chosen = device.empty() ? sound_device_choice_from_environment() : device;
+    if (chosen.rfind("wav:", 0) == 0 &&
+        refuse_same_file(is_an_input, chosen.substr(4), "the wav: device's file"))
       return 2;
     for (size_t i = 0; i < inputs.size(); ++i) {
       if (!has_audio_frames(sources[i]->path(), inputs[i])) return 1;

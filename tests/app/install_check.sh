@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Installs a build into a temporary prefix and checks what a desktop needs of it: the programs, the desktop
-# entry, the icon, the AppStream metadata and the help pages in their places, the entry passing
-# desktop-file-validate and the metadata appstreamcli. Exit 77 (skipped) when a validator is missing.
+# Installs a build into a temporary prefix and checks what a desktop needs of it: the programs (vemla-decode
+# finding its build with the sound devices), the desktop entry, the icon, the AppStream metadata and the help
+# pages in their places, the entry passing desktop-file-validate and the metadata appstreamcli. Exit 77 (skipped) when a validator is missing.
 #
 #   tests/install_check.sh BUILD_FOLDER
 set -euo pipefail
@@ -37,6 +37,14 @@ grep -q '<launchable type="desktop-id">vemla.desktop</launchable>' \
 # The installed program is the one the build made, and answers.
 [ "$("$prefix/bin/vemla" --version)" = "vemla $(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")" ] ||
   { echo "install_check: vemla --version"; failed=1; }
+
+# vemla-decode hands --play to the build with the sound devices, installed in libexec: that one answers (here
+# that the file is missing), not vemla-decode saying that it cannot find it.
+answer=$("$prefix/bin/vemla-decode" --play --device null "$prefix/no-such-file.mp3" 2>&1 || true)
+case "$answer" in
+  *no-such-file.mp3*) ;;
+  *) echo "install_check: vemla-decode --play: $answer"; failed=1 ;;
+esac
 
 [ $failed -eq 0 ] && echo "install_check: installed and valid"
 exit $failed
