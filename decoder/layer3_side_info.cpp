@@ -52,11 +52,32 @@ void read_granule(Ibitstream& stream, int version, GranuleInfo& g, bool& valid) 
   g.count1table_select = stream.read_bits(1);
 }
 
+// Reads the scale factors' fields (at most 5 bits each) from a copy of the reservoir's position, handed back
+// at the end: the position stays in a register between the stores of the values, and a width of 0 reads its
+// zero like any other width rather than becoming a call to clear memory.
+class ScaleFactorReader {
+ public:
+  explicit ScaleFactorReader(Bit_Reserve& reservoir)
+      : reservoir_(reservoir), position_(reservoir.bits_consumed()) {}
+  ~ScaleFactorReader() { reservoir_.set_bits_consumed(position_); }
+  ScaleFactorReader(const ScaleFactorReader&) = delete;
+  ScaleFactorReader& operator=(const ScaleFactorReader&) = delete;
+
+  int32_t take(uint32_t bits) {
+    const uint64_t value = (reservoir_.peek_bits(position_) >> 1) >> (63 - bits);
+    position_ += static_cast<int32_t>(bits);
+    return static_cast<int32_t>(value);
+  }
+
+ private:
+  Bit_Reserve& reservoir_;
+  int32_t position_;
+};
+
 // Short-block scale factors of bands [first, last) for windows 0..2 in turn, each with `slen` bits.
-void read_short_bands(Bit_Reserve& reservoir, int first, int last, uint32_t slen, ScaleFactorSet& factors) {
+void read_short_bands(ScaleFactorReader& in, int first, int last, uint32_t slen, ScaleFactorSet& factors) {
   for (int band = first; band < last; ++band)
-    for (int w = 0; w < 3; ++w)
-      factors.short_factors[w][band] = static_cast<int32_t>(reservoir.take_bits(slen));
+    for (int w = 0; w < 3; ++w) factors.short_factors[w][band] = in.take(slen);
 }
 
 }  // namespace
@@ -84,15 +105,15 @@ void read_mpeg1_scale_factors(Bit_Reserve& reservoir, const GranuleInfo& granule
                               unsigned gr, ScaleFactorSet& factors) {
   const uint32_t slen1 = kSlen1[granule.scalefac_compress & 15];
   const uint32_t slen2 = kSlen2[granule.scalefac_compress & 15];
+  ScaleFactorReader in(reservoir);
   if (granule.short_block()) {
     int first_short = 0;
     if (granule.mixed_block_flag) {
-      for (int band = 0; band < 8; ++band)
-        factors.long_factors[band] = static_cast<int32_t>(reservoir.take_bits(slen1));
+      for (int band = 0; band < 8; ++band) factors.long_factors[band] = in.take(slen1);
       first_short = 3;
     }
-    read_short_bands(reservoir, first_short, 6, slen1, factors);
-    read_short_bands(reservoir, 6, 12, slen2, factors);
+    read_short_bands(in, first_short, 6, slen1, factors);
+    read_short_bands(in, 6, 12, slen2, factors);
     for (auto& window : factors.short_factors) window[12] = 0;
     return;
   }
@@ -100,7 +121,7 @@ void read_mpeg1_scale_factors(Bit_Reserve& reservoir, const GranuleInfo& granule
     if (scfsi[group] != 0 && gr != 0) continue;  // granule 0's values stand
     const uint32_t slen = group < 2 ? slen1 : slen2;
     for (int band = kScfsiBands[group]; band < kScfsiBands[group + 1]; ++band)
-      factors.long_factors[band] = static_cast<int32_t>(reservoir.take_bits(slen));
+      factors.long_factors[band] = in.take(slen);
   }
   factors.long_factors[21] = factors.long_factors[22] = 0;
 }
@@ -170,19 +191,15 @@ void read_lsf_scale_factors(Bit_Reserve& reservoir, GranuleInfo& granule, bool i
   const int kind = granule.short_block() ? (granule.mixed_block_flag ? 2 : 1) : 0;
 
   // Every row of the band counts gives as many values as distribute_lsf takes for the kind (21, 36 or 33):
-  // nothing is read that was not written, so the arrays need no clearing. A group of width 0 reads its zeros
-  // like any other: stores of a constant 0 would become a call to clear memory, slow for a few values.
+  // nothing is read that was not written, so the arrays need no clearing.
   int32_t values[45];
   int count = 0;
-  int32_t position = reservoir.bits_consumed();
-  for (int group = 0; group < 4; ++group) {
-    const uint32_t slen = lengths.slen[group];
-    for (int i = 0; i < kLsfBandCounts[lengths.row][kind][group]; ++i) {
-      values[count++] = static_cast<int32_t>((reservoir.peek_bits(position) >> 1) >> (63 - slen));
-      position += static_cast<int32_t>(slen);
-    }
+  {
+    ScaleFactorReader in(reservoir);
+    for (int group = 0; group < 4; ++group)
+      for (int i = 0; i < kLsfBandCounts[lengths.row][kind][group]; ++i)
+        values[count++] = in.take(lengths.slen[group]);
   }
-  reservoir.set_bits_consumed(position);
   distribute_lsf(values, kind, factors);
   if (intensity_right && illegal_positions) {
     // The largest value of each band's width: the position that means "not coded".
