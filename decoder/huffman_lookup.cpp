@@ -113,7 +113,8 @@ struct StandardLookups {
       // faster decoding at 64 to 128 kbit/s), for 4 KiB a table.
       if (table.tree_length > 0 && table.tree != nullptr && own) {
         built[t] = build_huffman_lookup(table, 10);
-        if (built[t].longest_pair + built[t].root_width > 64) throw std::logic_error("Huffman table too long");
+        if (built[t].longest_pair + built[t].root_width > 64)
+          throw std::logic_error("Huffman table too long");
       }
       lookup[t] = own ? &built[t] : lookup[table.tree_of];
     }

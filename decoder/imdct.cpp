@@ -41,9 +41,13 @@ const ImdctWindows& windows() {
 
 }  // namespace
 
-const float* imdct_window(uint32_t block_type) { return windows().value[block_type & 3]; }
+const float* imdct_window(uint32_t block_type) {
+  return windows().value[block_type & 3];
+}
 
-const float (*imdct_window_lanes(uint32_t block_type))[8] { return windows().lanes[block_type & 3]; }
+const float (*imdct_window_lanes(uint32_t block_type))[8] {
+  return windows().lanes[block_type & 3];
+}
 
 void imdct(float* in, uint32_t block_type, float* out) {
   if (block_type != 2)

@@ -161,8 +161,8 @@ void LayerIII_Decoder::synthesize_outputs() {
   const int count = 18 * static_cast<int>(granules_);
   if (right_filter_) {
     // Both channels, each to its own filter, a time slot at a time.
-    SynthesisFilter::synthesize_slots(left_filter_, scratch_.slots[0], *right_filter_, scratch_.slots[1], count,
-                                      output_);
+    SynthesisFilter::synthesize_slots(left_filter_, scratch_.slots[0], *right_filter_, scratch_.slots[1],
+                                      count, output_);
     return;
   }
   left_filter_.synthesize_slots(scratch_.slots[0], count, output_);

@@ -85,7 +85,8 @@ void portable_sums(const float* __restrict v, const float* __restrict extra, con
 }
 
 void portable_window_blocks(SynthesisHistory& h, const SynthesisTables& t, const float (*current)[16],
-                            const float (*other)[16], const float* odd16, int count, float scale, float (*out)[32]) {
+                            const float (*other)[16], const float* odd16, int count, float scale,
+                            float (*out)[32]) {
   for (int k = 0; k < count; ++k) {
     portable_put_v(h, current[k], other[k], odd16[k]);
     portable_sums(&h.v[h.current][0][0], h.edge[h.current], t, h.write_column, out[k]);
@@ -135,10 +136,10 @@ const SynthesisTables& synthesis_tables() {
 }
 
 const SynthesisKernels& synthesis_kernels() {
-  static const SynthesisKernels kernels = simd_level() == SimdLevel::Avx2
-                                              ? avx2_synthesis_kernels()
-                                              : SynthesisKernels{portable_matrix_rows, portable_window_blocks,
-                                                                 portable_window_blocks_pcm16};
+  static const SynthesisKernels kernels =
+      simd_level() == SimdLevel::Avx2
+          ? avx2_synthesis_kernels()
+          : SynthesisKernels{portable_matrix_rows, portable_window_blocks, portable_window_blocks_pcm16};
   return kernels;
 }
 
@@ -160,7 +161,7 @@ void SynthesisFilter::synthesize_block(Obuffer& output) {
 }
 
 void SynthesisFilter::synthesize_block(const float* samples, Obuffer& output) {
-  synthesize_slots(reinterpret_cast<const float (*)[32]>(samples), 1, output);
+  synthesize_slots(reinterpret_cast<const float(*)[32]>(samples), 1, output);
 }
 
 void SynthesisFilter::synthesize_blocks(SynthesisFilter& a, const float* a_samples, SynthesisFilter& b,

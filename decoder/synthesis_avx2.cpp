@@ -38,7 +38,8 @@ VEMLA_AVX2 inline void transpose8(__m256 (&r)[8]) {
 // Lee's fast DCT (as the portable path computes it, operation for operation) on eight blocks at once, one
 // block to a lane: no shuffles within the transform.
 template <int N>
-[[gnu::always_inline]] VEMLA_AVX2 inline void lee_dct(const __m256* in, __m256* out, const float (*factors)[8]) {
+[[gnu::always_inline]] VEMLA_AVX2 inline void lee_dct(const __m256* in, __m256* out,
+                                                      const float (*factors)[8]) {
   if constexpr (N == 1) {
     out[0] = in[0];
   } else {
@@ -110,7 +111,8 @@ VEMLA_AVX2 inline void put_v(SynthesisHistory& h, const float* current, const fl
 // offset. acc: the low and high sums of the columns at even distances, then at odd ones (kept apart as the
 // one-column order kept them: summed together they lose 3 dB on loud streams).
 template <bool OddR>
-VEMLA_AVX2 inline void window_pair(const float* v, const SynthesisTables& t, int r, int half, __m256 (&acc)[4]) {
+VEMLA_AVX2 inline void window_pair(const float* v, const SynthesisTables& t, int r, int half,
+                                   __m256 (&acc)[4]) {
   __m256 p = _mm256_load_ps(t.low[r] + half), q = _mm256_load_ps(t.low[15 - r] + half);
   // Kept in registers: the compiler would otherwise load each table vector again for its second product.
   asm("" : "+x"(p), "+x"(q));
@@ -181,9 +183,9 @@ VEMLA_AVX2 inline void store_pcm16(__m256 low, __m256 high, int16_t* out) {
 // For each block in turn: its values into the history, its window sums scaled, into `floats` or as 16-bit
 // PCM into `pcm`, then the next column and buffer.
 template <bool kPcm>
-VEMLA_AVX2 inline void window_blocks(SynthesisHistory& h, const SynthesisTables& t, const float (*current)[16],
-                                     const float (*other)[16], const float* odd16, int count, float scale,
-                                     float (*floats)[32], int16_t (*pcm)[32]) {
+VEMLA_AVX2 inline void window_blocks(SynthesisHistory& h, const SynthesisTables& t,
+                                     const float (*current)[16], const float (*other)[16], const float* odd16,
+                                     int count, float scale, float (*floats)[32], int16_t (*pcm)[32]) {
   const __m256 factor = _mm256_set1_ps(scale);
   for (int k = 0; k < count; ++k) {
     put_v(h, current[k], other[k], odd16[k]);
@@ -208,8 +210,8 @@ VEMLA_AVX2 void avx2_window_blocks(SynthesisHistory& h, const SynthesisTables& t
 }
 
 VEMLA_AVX2 void avx2_window_blocks_pcm16(SynthesisHistory& h, const SynthesisTables& t,
-                                         const float (*current)[16], const float (*other)[16], const float* odd16,
-                                         int count, float scale, int16_t (*out)[32]) {
+                                         const float (*current)[16], const float (*other)[16],
+                                         const float* odd16, int count, float scale, int16_t (*out)[32]) {
   window_blocks<true>(h, t, current, other, odd16, count, scale, nullptr, out);
 }
 

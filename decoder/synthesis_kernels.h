@@ -52,7 +52,8 @@ struct SynthesisKernels {
   // out[k][j] = scale x the window sums of output j over the 16 columns of the current buffer, then the next
   // column and buffer.
   void (*window_blocks)(SynthesisHistory& h, const SynthesisTables& t, const float (*current)[16],
-                        const float (*other)[16], const float* odd16, int count, float scale, float (*out)[32]);
+                        const float (*other)[16], const float* odd16, int count, float scale,
+                        float (*out)[32]);
   // The same sums as 16-bit PCM: clipped and truncated toward zero.
   void (*window_blocks_pcm16)(SynthesisHistory& h, const SynthesisTables& t, const float (*current)[16],
                               const float (*other)[16], const float* odd16, int count, float scale,

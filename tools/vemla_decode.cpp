@@ -2,10 +2,9 @@
 // same frame sequence the player uses, prints the facts the library stores about them, or plays them. Exit
 // status: 0 done, 1 failed (nothing decoded, an unreadable input, inputs of different formats, a device or an
 // output that failed), 2 bad usage, 128 + N after signal N.
-#include <CLI/CLI.hpp>
-
 #include <unistd.h>
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <iostream>
 #include <memory>
@@ -69,8 +68,9 @@ int run_full_decoder(char** argv) {
   std::error_code error;
   const fs::path here = fs::read_symlink("/proc/self/exe", error).parent_path();
   const fs::path libexec = VEMLA_FULL_DECODER_DIR;
-  const fs::path candidates[] = {here / VEMLA_FULL_DECODER,
-                                 (libexec.is_absolute() ? libexec : here / ".." / libexec) / VEMLA_FULL_DECODER};
+  const fs::path candidates[] = {
+      here / VEMLA_FULL_DECODER,
+      (libexec.is_absolute() ? libexec : here / ".." / libexec) / VEMLA_FULL_DECODER};
   for (const fs::path& candidate : candidates) {
     if (::access(candidate.c_str(), X_OK) == 0) {
       ::execv(candidate.c_str(), argv);

@@ -531,7 +531,8 @@ TEST_F(PlayerControlTest, TotalTimeIsTheCurrentTracksLength) {
 // the filter and the tracks' flags.
 TEST_F(PlayerControlTest, ThePlayerKnowsTheFollowingTrack) {
   // Long tracks and a device that stops at once: the decoder never reaches the end of the first track, so
-  // nothing is taken while the rules change (a short one could end at any step, whenever the thread got there).
+  // nothing is taken while the rules change (a short one could end at any step, whenever the thread got
+  // there).
   open_library({{1}, {2}, {1}, {0, false, true}}, long_track());
   const auto following = [&] { return program->transport.following().chain().following(); };
   tick(window().DBCheckBox2, true);
