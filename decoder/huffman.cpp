@@ -39,7 +39,7 @@ HuffmanStatus decode_huffman_pair(const HuffmanTable& table, int32_t& x, int32_t
 
 HuffmanStatus finish_huffman_pair(const HuffmanTable& table, uint32_t value, int32_t& x, int32_t& y,
                                   int32_t& v, int32_t& w, Bit_Reserve& reservoir) {
-  if (table.name[0] == '3' && (table.name[1] == '2' || table.name[1] == '3')) {
+  if (is_quadruple_table(table)) {
     // Count1 quadruple: four magnitudes of 0 or 1, each followed by its sign bit when it is 1.
     v = with_sign(static_cast<int32_t>((value >> 3) & 1), reservoir);
     w = with_sign(static_cast<int32_t>((value >> 2) & 1), reservoir);

@@ -31,6 +31,11 @@ struct HuffmanTable {
 // Tables 0..31 (big values) and 32, 33 (count1 tables A and B); generated.
 extern const HuffmanTable huffman_tables[34];
 
+// Whether `table` is a count1 table, whose leaves are quadruples (v, w, x, y) rather than pairs.
+inline bool is_quadruple_table(const HuffmanTable& table) {
+  return table.name[0] == '3' && (table.name[1] == '2' || table.name[1] == '3');
+}
+
 enum HuffmanStatus { kHuffmanDecoded = 0, kHuffmanNoLeaf = 1, kHuffmanNoTree = 2 };
 
 // Decodes one code word with its escape and sign bits: x and y for a pair table, v, w, x and y for a

@@ -21,7 +21,7 @@ class LookupBuilder {
       : table_(table),
         entries_(entries),
         depth_memo_(table.tree_length * (kGiveUpBits + 1), -1),
-        quadruple_(table.name[0] == '3' && (table.name[1] == '2' || table.name[1] == '3')) {}
+        quadruple_(is_quadruple_table(table)) {}
 
   // The level for the subtree at `node`, reached after `depth` bits; returns its first entry.
   uint32_t level(uint32_t node, int depth, int width) {
@@ -128,8 +128,8 @@ HuffmanLookup build_huffman_lookup(const HuffmanTable& table, int root_width) {
   LookupBuilder builder(table, lookup.entries);
   const int longest_code = builder.max_depth(0, kGiveUpBits);
   lookup.root_width = std::clamp(longest_code, 1, root_width);
-  const bool quadruple = table.name[0] == '3' && (table.name[1] == '2' || table.name[1] == '3');
-  lookup.longest_pair = longest_code + (quadruple ? 4 : 2 * (static_cast<int>(table.linbits) + 1));
+  lookup.longest_pair =
+      longest_code + (is_quadruple_table(table) ? 4 : 2 * (static_cast<int>(table.linbits) + 1));
   builder.level(0, 0, lookup.root_width);
   return lookup;
 }

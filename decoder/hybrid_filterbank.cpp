@@ -94,8 +94,4 @@ void hybrid_filterbank(float* x, int subbands, const GranuleInfo& granule, float
   kernel(x, subbands, granule, overlap, slots);
 }
 
-void synthesize_granule(const float (*slots)[32], SynthesisFilter& filter, Obuffer& output) {
-  filter.synthesize_slots(slots, 18, output);
-}
-
 }  // namespace vemla

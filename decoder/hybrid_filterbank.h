@@ -1,15 +1,13 @@
 // The Layer III hybrid filterbank after requantisation and stereo processing (ISO/IEC 11172-3, 2.4.3.4.8
-// to 2.4.3.4.10): short-block reordering, alias reduction, inverse MDCT with overlap-add, frequency
-// inversion, and the polyphase synthesis of the 18 time slots of a granule.
+// to 2.4.3.4.10): short-block reordering, alias reduction, inverse MDCT with overlap-add and frequency
+// inversion, into the 18 time slots of a granule for the synthesis filter.
 //
 // The inverse transforms leave their results time slot by time slot, slots[s][sb], the order in which the
 // synthesis filter takes them; the overlap of the next granule is kept in the same layout.
 #pragma once
 
 #include "layer3_side_info.h"
-#include "obuffer.h"
 #include "scalefactor_bands.h"
-#include "synthesis.h"
 
 namespace vemla {
 
@@ -53,8 +51,5 @@ void portable_hybrid_filterbank(float* x, int subbands, const GranuleInfo& granu
                                 float (*slots)[32]);
 void avx2_hybrid_filterbank(float* x, int subbands, const GranuleInfo& granule, float (*overlap)[32],
                             float (*slots)[32]);
-
-// Feeds the 18 time slots to the filter: 18 blocks of 32 samples.
-void synthesize_granule(const float (*slots)[32], SynthesisFilter& filter, Obuffer& output);
 
 }  // namespace vemla

@@ -55,11 +55,6 @@ void portable_put_v(SynthesisHistory& h, const float* current, const float* othe
   h.edge[h.current ^ 1][h.write_column] = odd16;
 }
 
-void advance(SynthesisHistory& h) {
-  h.write_column = (h.write_column + 1) & 15;
-  h.current ^= 1;
-}
-
 // The window sums, written so that the compiler keeps the 32 sums in vector registers.
 void portable_sums(const float* __restrict v, const float* __restrict extra, const SynthesisTables& t, int c,
                    float* __restrict out) {
@@ -91,7 +86,7 @@ void portable_window_blocks(SynthesisHistory& h, const SynthesisTables& t, const
     portable_put_v(h, current[k], other[k], odd16[k]);
     portable_sums(&h.v[h.current][0][0], h.edge[h.current], t, h.write_column, out[k]);
     for (int j = 0; j < 32; ++j) out[k][j] *= scale;
-    advance(h);
+    h.advance();
   }
 }
 

@@ -198,8 +198,7 @@ VEMLA_AVX2 inline void window_blocks(SynthesisHistory& h, const SynthesisTables&
     } else {
       for (int q = 0; q < 4; ++q) _mm256_storeu_ps(floats[k] + 8 * q, sums[q]);
     }
-    h.write_column = (h.write_column + 1) & 15;
-    h.current ^= 1;
+    h.advance();
   }
 }
 

@@ -40,6 +40,11 @@ struct SynthesisHistory {
   alignas(32) float edge[2][16];
   int current = 0;
   int write_column = 15;
+  // After a block: the next column, in the other buffer.
+  void advance() {
+    write_column = (write_column + 1) & 15;
+    current ^= 1;
+  }
 };
 
 struct SynthesisKernels {

@@ -2,9 +2,10 @@
 // same frame sequence the player uses, prints the facts the library stores about them, or plays them. Exit
 // status: 0 done, 1 failed (nothing decoded, an unreadable input, inputs of different formats, a device or an
 // output that failed), 2 bad usage, 128 + N after signal N.
+#include <CLI/CLI.hpp>
+
 #include <unistd.h>
 
-#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <iostream>
 #include <memory>
@@ -16,9 +17,9 @@
 #include "decode_command.h"
 #include "gain_stage.h"
 #include "header.h"
+#include "play_command.h"
 #ifdef VEMLA_WITH_PLAYBACK
 #include "device_factory.h"
-#include "play_command.h"
 #endif
 #include "stop_signals.h"
 #ifdef VEMLA_WITH_TAGS
@@ -110,24 +111,24 @@ int main(int argc, char** argv) {
                "every decoded sample, the encoder's delay and padding included (by default they are dropped "
                "where the file's tags give them)");
   bool play = false;
-  std::string device;
-  [[maybe_unused]] int priority = 3;  // the settings' PRIORITY scale
+  PlayOptions play_options;
   std::string replaygain = "off";
-  [[maybe_unused]] double preamp = 0.0;
+  GainSettings gain_settings;
 #ifdef VEMLA_PLAY_OPTIONS
   app.add_flag("--play", play,
                "play the files on the sound device; in a terminal: space pauses and resumes, the left and right "
                "arrows go 10 s back and forth, q stops");
-  app.add_option("--device", device,
+  app.add_option("--device", play_options.device,
                  "sound device for --play: alsa (ALSA's default), alsa:PCM, null, null:SPEED or wav:PATH "
                  "(default: $VEMLA_AUDIO, else alsa)");
-  app.add_option("--priority", priority, "decode thread priority for --play, 1 Lowest ... 6 Time Critical")
+  app.add_option("--priority", play_options.priority,
+                 "decode thread priority for --play, 1 Lowest ... 6 Time Critical")
       ->check(CLI::Range(1, 6));
   app.add_option("--replaygain", replaygain,
                  "apply the file's ReplayGain tags: off (default), track, or album (the track's where the file "
                  "has no album gain); clipping prevention keeps the gain times the peak at or below full scale")
       ->check(CLI::IsMember({"off", "track", "album"}));
-  app.add_option("--preamp", preamp, "dB added to the ReplayGain gain, -15 to 15 (default 0)")
+  app.add_option("--preamp", gain_settings.preamp, "dB added to the ReplayGain gain, -15 to 15 (default 0)")
       ->check(CLI::Range(-kMaxPreamp, kMaxPreamp));
 #endif
   app.failure_message([](const CLI::App*, const CLI::Error& e) {
@@ -147,15 +148,11 @@ int main(int argc, char** argv) {
     std::cerr << "vemla-decode: standard input (-) can be read once only\n";
     return 2;
   }
+  replaygain_mode_from_text(replaygain, gain_settings.mode);
 #if defined(VEMLA_FULL_DECODER) && !defined(VEMLA_WITH_PLAYBACK)
-  if (play || replaygain != "off") return run_full_decoder(argv);
+  if (play || gain_settings.mode != ReplayGainMode::Off) return run_full_decoder(argv);
 #endif
   const ChannelChoice choice = channel_choice(mix);
-#ifdef VEMLA_WITH_TAGS
-  GainSettings gain_settings;
-  gain_settings.preamp = preamp;
-  replaygain_mode_from_text(replaygain, gain_settings.mode);
-#endif
 
   StopSignals signals;
   std::vector<std::unique_ptr<CommandInput>> sources;
@@ -182,12 +179,10 @@ int main(int argc, char** argv) {
 
 #ifdef VEMLA_WITH_PLAYBACK
   if (play) {
-    PlayOptions play_options;
-    play_options.device = device;
-    play_options.priority = priority;
-    const std::string chosen = device.empty() ? sound_device_choice_from_environment() : device;
-    if (chosen.rfind("wav:", 0) == 0 &&
-        refuse_same_file(is_an_input, chosen.substr(4), "the wav: device's file"))
+    const std::string device =
+        play_options.device.empty() ? sound_device_choice_from_environment() : play_options.device;
+    if (device.rfind("wav:", 0) == 0 &&
+        refuse_same_file(is_an_input, device.substr(4), "the wav: device's file"))
       return 2;
     for (size_t i = 0; i < inputs.size(); ++i) {
       if (!has_audio_frames(sources[i]->path(), inputs[i])) return 1;

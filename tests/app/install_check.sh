@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a build into a temporary prefix and checks what a desktop needs of it: the programs (vemla-decode
 # finding its build with the sound devices), the desktop entry, the icon, the AppStream metadata and the help
-# pages in their places, the entry passing desktop-file-validate and the metadata appstreamcli. Exit 77 (skipped) when a validator is missing.
+# pages in their places, the entry passing desktop-file-validate and the metadata appstreamcli. Exit 77
+# (skipped) when a validator is missing.
 #
 #   tests/install_check.sh BUILD_FOLDER
 set -euo pipefail

@@ -10,6 +10,7 @@
 
 #include "imdct.h"
 #include "simd.h"
+#include "synthesis.h"
 
 namespace vemla {
 namespace {
@@ -237,7 +238,7 @@ TEST(SynthesizeGranule, Makes18BlocksOf32Samples) {
   SynthesisFilter filter(1, 32768.0f);
   CountingSink sink;
   const Slots slots = {};
-  synthesize_granule(slots, filter, sink);
+  filter.synthesize_slots(slots, 18, sink);
   EXPECT_EQ(sink.samples[1], 18 * 32);
   EXPECT_EQ(sink.samples[0], 0);
 }
