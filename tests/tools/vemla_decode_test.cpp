@@ -326,5 +326,30 @@ TEST(VemlaDecodeTest, AnInterruptedRunNeverLeavesAHalfFile) {
   }
 }
 
+#ifdef VEMLA_TEST_PLAY
+// vemla-decode hands playing and ReplayGain to its build with the sound devices and tags; where that build is
+// missing it says which file it needs and writes nothing, and decoding goes on without it.
+TEST(VemlaDecodeTest, WithoutItsFullBuildItNamesWhatIsMissing) {
+  TempDir dir;
+  const auto in = small_stream(dir);
+  std::filesystem::create_directories(dir / "bin");
+  const auto alone = dir / "bin" / "vemla-decode";
+  std::filesystem::copy_file(kTool, alone);
+  const std::string needed = (dir / "libexec" / "vemla" / "vemla-decode-full").string();
+  for (const std::string& arguments :
+       {std::string("--play --device null"), "--replaygain track -o " + quoted(dir / "x.wav")}) {
+    EXPECT_EQ(run(quoted(alone) + " " + quoted(in) + " " + arguments + " 2> " + quoted(dir / "err.txt")), 1)
+        << arguments;
+    EXPECT_EQ(read_text(dir / "err.txt"),
+              "vemla-decode: playing and ReplayGain need " + needed + ", which is missing\n")
+        << arguments;
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.wav")) << arguments;
+  }
+  ASSERT_EQ(run(quoted(alone) + " " + quoted(in) + " -o " + quoted(dir / "alone.wav")), 0);
+  ASSERT_EQ(run(kTool + " " + quoted(in) + " -o " + quoted(dir / "x.wav")), 0);
+  EXPECT_EQ(read_file(dir / "alone.wav"), read_file(dir / "x.wav"));
+}
+#endif
+
 }  // namespace
 }  // namespace vemla::test
